@@ -1,0 +1,135 @@
+#pragma once
+// The emulated backend: volumes, registry and version of a Windows machine with drives of the
+// served kind attached, and a driver that checks each pass-through record as the real one does
+// before the firmware model sees it. Faults can be injected per volume and per call, and every
+// call is logged so that tests can assert on what reached the driver.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/emulated/emulated_drive.h"
+#include "platform/platform.h"
+
+namespace vardel::emulated {
+
+// What a call did to the drive, read from its CDB (Open for a volume open).
+enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherCommand };
+
+enum class FaultEffect {
+    FailOpen,     // Open returns the invalid handle; LastError() gives `code`
+    FailControl,  // Control returns false; LastError() gives `code`; nothing reaches the drive
+    ScsiStatus,   // Control succeeds with the record's ScsiStatus = `code`; the firmware does nothing
+};
+
+struct Fault {
+    char letter = 0;  // the volume; 0 matches every volume
+    Operation operation = Operation::Open;
+    int skip = 0;    // matching calls let through before the fault strikes
+    int times = 1;   // matching calls it strikes after that; -1 strikes every one
+    FaultEffect effect = FaultEffect::FailOpen;
+    std::uint32_t code = 0;
+};
+
+enum class MountedEntry { Absent, Present, TooLong };
+
+struct CallRecord {
+    enum class Kind {
+        Open,
+        Control,
+        Close,
+        LogicalDrives,
+        RegistryOpen,
+        RegistryQuery,
+        RegistryClose,
+        Version
+    };
+    Kind kind = Kind::Open;
+    Operation operation = Operation::OtherCommand;  // Open and Control only
+    char letter = 0;   // the volume behind the path or handle, 0 when none
+    std::string name;  // Open: the path; RegistryOpen: the sub key; RegistryQuery: the value name
+    std::uint32_t access = 0, share = 0, disposition = 0, flags = 0;  // Open, RegistryOpen
+    std::uint32_t controlCode = 0, inSize = 0, outSize = 0;           // Control
+    // The record as the driver saw it (Control, when the record was long enough to read).
+    std::uint8_t cdb[16] = {};
+    std::uint8_t cdbLength = 0;
+    std::uint8_t dataIn = 0;
+    std::uint8_t senseInfoLength = 0;
+    std::uint32_t transferLength = 0;
+    std::uint32_t timeoutSeconds = 0;
+    std::vector<std::uint8_t> dataSent;  // data-out bytes the firmware received
+    bool succeeded = false;              // the call's own result
+    std::uint32_t error = 0;             // LastError() after a failed call
+    std::uint8_t scsiStatus = 0;         // Control that succeeded
+};
+
+class EmulatedPlatform : public Platform {
+public:
+    EmulatedPlatform();
+
+    // Adds a drive and returns its index for AttachVolume and DriveAt.
+    int AddDrive(const Drive& drive);
+    Drive& DriveAt(int index);
+    // Puts `letter` in front of LUN `lunIndex` of drive `driveIndex`: the letter exists, has a
+    // mounted-device entry and opens onto that drive.
+    void AttachVolume(char letter, int driveIndex, std::uint8_t lunIndex);
+    // A letter that exists (a hard disk, a CD drive ...) with no drive of ours behind it.
+    void AddOtherVolume(char letter);
+    void SetMountedEntry(char letter, MountedEntry entry);
+    void SetLetterExists(char letter, bool exists);
+    void SetVersionNumber(std::uint32_t version);
+    void InjectFault(const Fault& fault);
+
+    const std::vector<CallRecord>& Log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+    // The commands that reached the driver, one line each: "INQUIRY E", "READ INFO F",
+    // "READ ID F", "WRITE F", "OTHER E", prefixed with "failed " when the control call failed.
+    std::vector<std::string> CommandTrace() const;
+
+    VolumeHandle Open(const char* path, std::uint32_t access, std::uint32_t share,
+                      std::uint32_t disposition, std::uint32_t flags) override;
+    bool Control(VolumeHandle handle, std::uint32_t controlCode, void* in, std::uint32_t inSize,
+                 void* out, std::uint32_t outSize, std::uint32_t* bytesReturned) override;
+    bool Close(VolumeHandle handle) override;
+    std::uint32_t LastError() override { return lastError_; }
+
+    std::uint32_t LogicalDriveMask() override;
+    std::int32_t OpenRegistryKey(RegistryKey root, const char* subKey, std::uint32_t access,
+                                 RegistryKey* key) override;
+    std::int32_t QueryRegistryValue(RegistryKey key, const char* valueName, std::uint8_t* data,
+                                    std::uint32_t* dataSize) override;
+    std::int32_t CloseRegistryKey(RegistryKey key) override;
+    std::uint32_t VersionNumber() override;
+
+private:
+    struct Volume {
+        int driveIndex = -1;  // -1: a volume with no drive of ours behind it
+        std::uint8_t lunIndex = 0;
+    };
+    struct OpenHandle {
+        char letter = 0;
+        std::uint32_t access = 0;
+    };
+    struct ArmedFault {
+        Fault fault;
+        int seen = 0;
+    };
+
+    const Fault* StrikingFault(char letter, Operation operation);
+
+    std::vector<Drive> drives_;
+    std::map<char, Volume> volumes_;
+    std::map<char, MountedEntry> mountedEntries_;
+    std::uint32_t letterMask_ = 0;
+    std::uint32_t version_ = 0;
+    std::vector<ArmedFault> faults_;
+    std::map<VolumeHandle, OpenHandle> handles_;
+    std::map<RegistryKey, bool> registryKeys_;
+    VolumeHandle nextHandle_ = 0x100;
+    RegistryKey nextKey_ = 0x200;
+    std::uint32_t lastError_ = 0;
+    std::vector<CallRecord> log_;
+};
+
+}  // namespace vardel::emulated

@@ -1,0 +1,86 @@
+#pragma once
+// The pass-through request headers as the platform publishes them. On Windows they come from
+// ntddscsi.h; elsewhere the same structure is declared with the same field names, so that code
+// filling a header reads the same on every backend (32-bit fields stay 32-bit, pointer-sized
+// fields follow the build).
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <ntddscsi.h>
+
+namespace vardel {
+using ScsiPassThrough = SCSI_PASS_THROUGH;
+using ScsiPassThroughDirect = SCSI_PASS_THROUGH_DIRECT;
+}  // namespace vardel
+
+#else
+
+namespace vardel {
+
+struct ScsiPassThrough {
+    std::uint16_t Length;
+    std::uint8_t ScsiStatus;
+    std::uint8_t PathId;
+    std::uint8_t TargetId;
+    std::uint8_t Lun;
+    std::uint8_t CdbLength;
+    std::uint8_t SenseInfoLength;
+    std::uint8_t DataIn;
+    std::uint32_t DataTransferLength;
+    std::uint32_t TimeOutValue;
+    std::uintptr_t DataBufferOffset;
+    std::uint32_t SenseInfoOffset;
+    std::uint8_t Cdb[16];
+};
+
+struct ScsiPassThroughDirect {
+    std::uint16_t Length;
+    std::uint8_t ScsiStatus;
+    std::uint8_t PathId;
+    std::uint8_t TargetId;
+    std::uint8_t Lun;
+    std::uint8_t CdbLength;
+    std::uint8_t SenseInfoLength;
+    std::uint8_t DataIn;
+    std::uint32_t DataTransferLength;
+    std::uint32_t TimeOutValue;
+    void* DataBuffer;
+    std::uint32_t SenseInfoOffset;
+    std::uint8_t Cdb[16];
+};
+
+}  // namespace vardel
+
+#endif
+
+namespace vardel {
+
+// DataIn values: SCSI_IOCTL_DATA_OUT, SCSI_IOCTL_DATA_IN, SCSI_IOCTL_DATA_UNSPECIFIED.
+constexpr std::uint8_t kScsiDataOut = 0;
+constexpr std::uint8_t kScsiDataIn = 1;
+constexpr std::uint8_t kScsiDataUnspecified = 2;
+
+constexpr std::size_t kCdbCapacity = sizeof(ScsiPassThrough::Cdb);
+static_assert(kCdbCapacity == 16, "the pass-through header carries a 16-byte CDB");
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(ScsiPassThrough) == 44, "32-bit SCSI_PASS_THROUGH is 44 bytes");
+static_assert(sizeof(ScsiPassThroughDirect) == 44, "32-bit SCSI_PASS_THROUGH_DIRECT is 44 bytes");
+static_assert(offsetof(ScsiPassThrough, DataTransferLength) == 12, "");
+static_assert(offsetof(ScsiPassThrough, DataBufferOffset) == 20, "");
+static_assert(offsetof(ScsiPassThrough, SenseInfoOffset) == 24, "");
+static_assert(offsetof(ScsiPassThrough, Cdb) == 28, "");
+static_assert(offsetof(ScsiPassThroughDirect, DataBuffer) == 20, "");
+static_assert(offsetof(ScsiPassThroughDirect, Cdb) == 28, "");
+#endif
+
+}  // namespace vardel
