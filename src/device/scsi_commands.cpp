@@ -1,0 +1,84 @@
+#include "device/scsi_commands.h"
+
+#include <cstring>
+
+#include "device/scsi_request.h"
+#include "device/volume.h"
+#include "platform/platform_constants.h"
+
+namespace vardel {
+namespace {
+
+constexpr std::uint8_t kInquiryOpcode = 0x12;
+constexpr std::uint8_t kVendorOpcode = 0x06;
+constexpr std::uint8_t kVendorReadAction = 0x05;
+constexpr std::uint8_t kVendorWriteAction = 0x06;
+constexpr std::uint8_t kVendorWriteMode = 0x01;
+constexpr std::uint8_t kVendorReadFlags = 0x80;  // CDB byte 8 of every vendor read
+constexpr std::size_t kInquiryCommandLength = 6;
+constexpr std::size_t kVendorCommandLength = 12;
+constexpr std::uint32_t kInquiryRequestSize =
+    static_cast<std::uint32_t>(kBufferedDataOffset + kInquiryLength);
+constexpr std::uint32_t kDirectRequestSize = sizeof(ScsiRequestDirect);
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(kInquiryRequestSize == 124, "");
+static_assert(kDirectRequestSize == 80, "");
+#endif
+
+// Sends one built request on a freshly opened volume: open, pass-through, close. The request is
+// both the input and the output buffer of the call.
+template <typename Request>
+DriveStatus SendRequest(Platform& platform, char letter, std::uint32_t controlCode,
+                        Request& request, std::uint32_t requestSize) {
+    VolumeHandle handle = OpenVolume(platform, letter);
+    const std::uint32_t openError = platform.LastError();
+    if (handle == kInvalidVolumeHandle) return static_cast<DriveStatus>(openError);
+
+    std::uint32_t returned = 0;
+    const bool sent = platform.Control(handle, controlCode, &request, requestSize, &request,
+                                       requestSize, &returned);
+    const std::uint32_t controlError = platform.LastError();
+    CloseVolume(platform, handle);
+    if (!sent) return static_cast<DriveStatus>(controlError);
+    return -static_cast<DriveStatus>(request.header.ScsiStatus);
+}
+
+DriveStatus SendDirect(Platform& platform, char letter, const std::uint8_t (&command)[12],
+                       std::uint8_t dataIn, std::uint32_t transferLength, void* data) {
+    ScsiRequestDirect request;
+    BuildDirectRequest(request, kVendorCommandLength, command, dataIn, transferLength,
+                       kCommandTimeoutSeconds, data);
+    return SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kDirectRequestSize);
+}
+
+}  // namespace
+
+DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out) {
+    const std::uint8_t command[kInquiryCommandLength] = {
+        kInquiryOpcode, 0, 0, 0, static_cast<std::uint8_t>(kInquiryLength), 0};
+    ScsiRequestBuffered request;
+    BuildBufferedRequest(request, sizeof(command), command, kScsiDataIn, kInquiryLength,
+                         kCommandTimeoutSeconds);
+    const DriveStatus status =
+        SendRequest(platform, letter, kIoctlScsiPassThrough, request, kInquiryRequestSize);
+    std::memcpy(out, request.data, kInquiryLength);
+    return status;
+}
+
+DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out) {
+    std::uint8_t command[kVendorCommandLength] = {kVendorOpcode, kVendorReadAction};
+    if (tag != nullptr) std::memcpy(&command[2], *tag, kVendorTagLength);
+    command[8] = kVendorReadFlags;
+    return SendDirect(platform, letter, command, kScsiDataIn, kVendorBlockSize, out);
+}
+
+DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block) {
+    const std::uint8_t command[kVendorCommandLength] = {kVendorOpcode, kVendorWriteAction,
+                                                        kVendorWriteMode};
+    // Data out: the driver only reads the buffer.
+    return SendDirect(platform, letter, command, kScsiDataOut, kVendorWriteLength,
+                      const_cast<std::uint8_t*>(block));
+}
+
+}  // namespace vardel

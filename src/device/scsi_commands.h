@@ -1,0 +1,40 @@
+#pragma once
+// The three commands the tool sends to a drive. Each opens the volume, sends one request, closes
+// the volume and returns a DriveStatus.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace vardel {
+
+// 0: the call succeeded with SCSI status GOOD; negative: minus the SCSI status of a call that
+// succeeded (-2 for CHECK CONDITION); positive: the platform's error code of a failed open or
+// pass-through call.
+using DriveStatus = std::int32_t;
+constexpr DriveStatus kDriveOk = 0;
+
+constexpr std::size_t kInquiryLength = 44;
+constexpr std::size_t kVendorBlockSize = 528;
+constexpr std::size_t kVendorWriteLength = 512;  // the firmware takes the first 512 bytes only
+constexpr std::size_t kVendorTagLength = 6;
+constexpr std::uint32_t kCommandTimeoutSeconds = 10;
+
+using InquiryData = std::uint8_t[kInquiryLength];
+using VendorBlock = std::uint8_t[kVendorBlockSize];
+using VendorTag = std::uint8_t[kVendorTagLength];
+
+// The tag that selects the configuration block; no tag (six zero bytes) selects the identity block.
+constexpr VendorTag kInfoTag = {'I', 'N', 'F', 'O', 0, 0};
+
+// Standard INQUIRY for 44 bytes. `out` receives the request's data area even when the call fails.
+DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out);
+
+// Vendor read of the 528-byte block selected by `tag` (nullptr: six zero bytes).
+DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out);
+
+// Vendor write of the block's bytes 0..511; bytes 512..527 never leave the caller.
+DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block);
+
+}  // namespace vardel

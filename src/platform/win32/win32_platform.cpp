@@ -1,0 +1,90 @@
+#include "platform/win32/win32_platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include "platform/platform_constants.h"
+
+namespace vardel {
+
+// The boundary speaks in the system's own values: a changed header breaks the build, not a drive.
+static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE, "");
+static_assert(kFileShareRead == FILE_SHARE_READ && kFileShareWrite == FILE_SHARE_WRITE, "");
+static_assert(kOpenExisting == OPEN_EXISTING, "");
+static_assert(kFileFlagNoBuffering == FILE_FLAG_NO_BUFFERING, "");
+static_assert(kIoctlScsiPassThrough == IOCTL_SCSI_PASS_THROUGH, "");
+static_assert(kIoctlScsiPassThroughDirect == IOCTL_SCSI_PASS_THROUGH_DIRECT, "");
+static_assert(kKeyRead == KEY_READ, "");
+static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER, "");
+static_assert(kErrorMoreData == ERROR_MORE_DATA, "");
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND, "");
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED, "");
+static_assert(sizeof(VolumeHandle) == sizeof(HANDLE) && sizeof(RegistryKey) == sizeof(HKEY), "");
+
+namespace {
+
+HANDLE ToHandle(VolumeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+// HKEY_LOCAL_MACHINE is a sign-extended constant, not an address.
+HKEY ToKey(RegistryKey key) {
+    return key == kHkeyLocalMachine ? HKEY_LOCAL_MACHINE : reinterpret_cast<HKEY>(key);
+}
+
+}  // namespace
+
+VolumeHandle Win32Platform::Open(const char* path, std::uint32_t access, std::uint32_t share,
+                                 std::uint32_t disposition, std::uint32_t flags) {
+    const HANDLE handle = CreateFileA(path, access, share, nullptr, disposition, flags, nullptr);
+    return reinterpret_cast<VolumeHandle>(handle);
+}
+
+bool Win32Platform::Control(VolumeHandle handle, std::uint32_t controlCode, void* in,
+                            std::uint32_t inSize, void* out, std::uint32_t outSize,
+                            std::uint32_t* bytesReturned) {
+    DWORD returned = 0;
+    const BOOL ok =
+        DeviceIoControl(ToHandle(handle), controlCode, in, inSize, out, outSize, &returned, nullptr);
+    if (bytesReturned != nullptr) *bytesReturned = returned;
+    return ok != FALSE;
+}
+
+bool Win32Platform::Close(VolumeHandle handle) { return CloseHandle(ToHandle(handle)) != FALSE; }
+
+std::uint32_t Win32Platform::LastError() { return GetLastError(); }
+
+std::uint32_t Win32Platform::LogicalDriveMask() { return GetLogicalDrives(); }
+
+std::int32_t Win32Platform::OpenRegistryKey(RegistryKey root, const char* subKey,
+                                            std::uint32_t access, RegistryKey* key) {
+    HKEY opened = nullptr;
+    const LONG result = RegOpenKeyExA(ToKey(root), subKey, 0, access, &opened);
+    *key = reinterpret_cast<RegistryKey>(opened);
+    return result;
+}
+
+std::int32_t Win32Platform::QueryRegistryValue(RegistryKey key, const char* valueName,
+                                               std::uint8_t* data, std::uint32_t* dataSize) {
+    DWORD size = *dataSize;
+    const LONG result = RegQueryValueExA(ToKey(key), valueName, nullptr, nullptr, data, &size);
+    *dataSize = size;
+    return result;
+}
+
+std::int32_t Win32Platform::CloseRegistryKey(RegistryKey key) { return RegCloseKey(ToKey(key)); }
+
+std::uint32_t Win32Platform::VersionNumber() {
+    // The gate reads the version as the system reports it to a program without a compatibility
+    // section in its manifest.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersion();
+#pragma GCC diagnostic pop
+}
+
+}  // namespace vardel
