@@ -20,6 +20,9 @@ struct Drive {
     Block configBlock{};
     Block identityBlock{};   // byte 385 is answered per volume: the LUN index behind it
     bool keepsWrites = true;  // false: acknowledges a write and keeps its old block
+    // Bytes of the identity block the firmware sends; fewer than 528 is a short answer with
+    // status GOOD, which leaves the rest of the caller's buffer as it was.
+    std::size_t identityReturned = kBlockSize;
 };
 
 // A drive as most tests want one: vendor "VARDEL", product "USB FLASH DISK", revision "PMAP",

@@ -310,16 +310,18 @@ FirmwareAnswer AnswerVendorRead(const Drive& drive, std::uint8_t lunIndex, const
         cdb[8] != kVendorReadTrailer) {
         return CheckCondition(kAscInvalidField);
     }
+    FirmwareAnswer answer;
     if (HasTag(cdb, kInfoTag)) {
         std::memcpy(data, drive.configBlock.data(), kBlockSize);
+        answer.moved = kBlockSize;
     } else if (HasTag(cdb, kIdentityTag)) {
-        std::memcpy(data, drive.identityBlock.data(), kBlockSize);
-        data[kLunIndexOffset] = lunIndex;
+        Block identity = drive.identityBlock;
+        identity[kLunIndexOffset] = lunIndex;
+        answer.moved = static_cast<std::uint32_t>(std::min(drive.identityReturned, kBlockSize));
+        std::memcpy(data, identity.data(), answer.moved);
     } else {
         return CheckCondition(kAscInvalidField);
     }
-    FirmwareAnswer answer;
-    answer.moved = kBlockSize;
     return answer;
 }
 

@@ -1,0 +1,112 @@
+#include "drive/discovery.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/scsi_commands.h"
+#include "drive/candidate_drive.h"
+#include "drive/device_key.h"
+#include "drive/lun_type.h"
+
+namespace vardel {
+namespace {
+
+// Systems whose minor version number is 3 or more are refused.
+constexpr std::uint32_t kHighestMinorVersion = 2;
+constexpr int kMaxRecordedDevices = static_cast<int>(kMaxDevices);
+
+char LetterAt(int index) { return static_cast<char>('A' + index); }
+
+std::uint32_t CandidateMask(Platform& platform) {
+    const std::uint32_t present = platform.LogicalDriveMask();
+    std::uint32_t candidates = 0;
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if ((present & (1u << i)) != 0 && IsCandidateDrive(platform, LetterAt(i)) == 0) {
+            candidates |= 1u << i;
+        }
+    }
+    return candidates;
+}
+
+}  // namespace
+
+int ScanDevices(Platform& platform, DeviceTable& table) {
+    // All letters are filtered before any identity block is read.
+    const std::uint32_t candidates = CandidateMask(platform);
+
+    DeviceKey keys[kMaxDevices];
+    VendorBlock block;
+    int count = 0;
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if ((candidates & (1u << i)) == 0) continue;
+        // Cleared before each read, so that no letter is grouped by another letter's identity.
+        std::memset(block, 0, sizeof(block));
+        if (VendorRead(platform, LetterAt(i), nullptr, block) != kDriveOk) continue;
+        const std::size_t lun = LunIndexOf(block);
+        if (lun >= kLunSlotsPerDevice) continue;
+
+        const DeviceKey key = ExtractDeviceKey(block);
+        const int recorded = std::min(count, kMaxRecordedDevices);
+        int device = 0;
+        while (device < recorded && !KeysMatch(keys[device], key)) ++device;
+        if (device == recorded) {
+            // A new device. Beyond the table's room it is only counted: any count of two or more
+            // already stops every command.
+            ++count;
+            if (device == kMaxRecordedDevices) continue;
+            keys[device] = key;
+        }
+        // The later letter of a device wins a slot.
+        table.records[device].lunSlots[lun] = LetterAt(i);
+    }
+    return count;
+}
+
+int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count) {
+    count = 0;
+    const std::uint32_t minorVersion = (platform.VersionNumber() >> 8) & 0xFFu;
+    if (minorVersion > kHighestMinorVersion) return kFindDrivesVersionRefused;
+
+    DeviceTable table;
+    std::memset(&table, 0, sizeof(table));
+    const int devices = ScanDevices(platform, table);
+    const int recorded = std::min(devices, kMaxRecordedDevices);
+
+    std::size_t i = 0;
+    for (int j = 0; j < recorded; ++j) {
+        const DeviceRecord& record = table.records[j];
+        if (i >= size) return kFindDrivesListTooSmall;
+        list[i++] = record.lunSlots[0];
+        if (i >= size) return kFindDrivesListTooSmall;
+        if (record.lunSlots[1] != 0) list[i++] = record.lunSlots[1];
+        if (i >= size) return kFindDrivesListTooSmall;
+        list[i++] = 0;
+    }
+    if (i >= size) return kFindDrivesListTooSmall;
+    list[i] = 0;
+    count = static_cast<std::uint8_t>(devices);
+    return kFindDrivesOk;
+}
+
+void OrderByLun(Platform& platform, char* list) {
+    char slots[kOrderedLunSlots] = {};
+    // One buffer for all reads, and their results are not examined: a failed read leaves the
+    // previous letter's block in place.
+    VendorBlock block = {};
+    for (std::size_t i = 0; i < kOrderedLunSlots; ++i) {
+        if (list[i] == 0) continue;
+        VendorRead(platform, list[i], nullptr, block);
+        const std::size_t lun = LunIndexOf(block);
+        if (lun < kOrderedLunSlots) slots[lun] = list[i];
+    }
+    std::memcpy(list, slots, sizeof(slots));
+}
+
+char SelectTargetLetter(const char* list) {
+    std::size_t k = 0;
+    char target = list[k++];
+    while (k < kOrderedLunSlots && list[k] != 0) target = list[k++];
+    return target;
+}
+
+}  // namespace vardel

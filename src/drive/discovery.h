@@ -1,0 +1,50 @@
+#pragma once
+// Finding the drives of the served kind behind the machine's drive letters and grouping their
+// letters into physical devices, one letter per LUN.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace vardel {
+
+constexpr std::size_t kLetterListSize = 256;
+constexpr std::size_t kMaxDevices = 16;
+constexpr std::size_t kLunSlotsPerDevice = 12;
+constexpr std::size_t kOrderedLunSlots = 8;
+constexpr int kDriveLetterCount = 26;
+
+struct DeviceRecord {
+    char lunSlots[kLunSlotsPerDevice];  // drive letter by LUN index, 0 for none
+};
+
+struct DeviceTable {
+    DeviceRecord records[kMaxDevices];
+};
+
+enum FindDrivesResult : int {
+    kFindDrivesOk = 0,
+    kFindDrivesVersionRefused = 1,
+    kFindDrivesListTooSmall = 2,
+};
+
+// Walks the 26 letters: first filters all of them to the candidates, then reads each candidate's
+// identity block and groups the letters by device key. Returns the number of distinct devices,
+// which may exceed the table's room; the devices beyond it are counted but not recorded. A letter
+// whose LUN index does not fit a record is left out.
+int ScanDevices(Platform& platform, DeviceTable& table);
+
+// Fills `list` with one group per device (LUN 0 letter, LUN 1 letter if any, 0) and a closing 0.
+// `count` is 0 on entry and the number of devices on success.
+int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count);
+
+// Rewrites list bytes 0..7 as LUN slots 0..7, reading each letter's LUN index from its identity
+// block. A letter whose LUN index is 8 or more is left out.
+void OrderByLun(Platform& platform, char* list);
+
+// The letter of the last filled slot of the run that starts at slot 0 (slot 0 counts even when
+// empty): the LUN 1 letter when there is one, else the LUN 0 letter, 0 when slot 0 is empty.
+char SelectTargetLetter(const char* list);
+
+}  // namespace vardel

@@ -1,0 +1,361 @@
+// Discovery on the emulated machine: which letters are candidates, how they group into devices,
+// and what the scan sends to the drives.
+
+#include "drive/discovery.h"
+
+#include <gtest/gtest.h>
+
+#include "support/case_name.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "drive/candidate_drive.h"
+#include "platform/emulated/emulated_platform.h"
+#include "platform/platform_constants.h"
+
+namespace vardel {
+namespace {
+
+using emulated::CallRecord;
+using emulated::Drive;
+using emulated::EmulatedPlatform;
+using emulated::Fault;
+using emulated::FaultEffect;
+using emulated::Operation;
+
+Drive DriveWithSerial(const char* serial) {
+    Drive drive = emulated::StandardDrive();
+    emulated::SetSerial(drive, serial);
+    return drive;
+}
+
+class DiscoveryTest : public ::testing::Test {
+protected:
+    DiscoveryTest() {
+        platform_.AddOtherVolume('C');  // the system disk
+    }
+
+    int FindInto(std::size_t size = kLetterListSize) {
+        list_.assign(kLetterListSize, 0);
+        return FindDrives(platform_, list_.data(), size, count_);
+    }
+
+    // The list up to its last letter, zero bytes as '.', and the two closing zeros.
+    std::string Groups() const {
+        std::size_t end = 0;
+        for (std::size_t i = 0; i < list_.size(); ++i) {
+            if (list_[i] != 0) end = i + 1;
+        }
+        std::string groups;
+        for (std::size_t i = 0; i < end; ++i) groups += list_[i] == 0 ? '.' : list_[i];
+        return groups + "..";
+    }
+
+    std::size_t Count(CallRecord::Kind kind) const {
+        std::size_t n = 0;
+        for (const CallRecord& call : platform_.Log()) n += call.kind == kind ? 1 : 0;
+        return n;
+    }
+
+    EmulatedPlatform platform_;
+    std::vector<char> list_;
+    std::uint8_t count_ = 0xEE;
+};
+
+TEST_F(DiscoveryTest, NoCandidatesGivesCountZeroAndASingleZeroByte) {
+    std::vector<char> list(kLetterListSize, 0x7F);
+    EXPECT_EQ(FindDrives(platform_, list.data(), list.size(), count_), kFindDrivesOk);
+    EXPECT_EQ(count_, 0);
+    EXPECT_EQ(list[0], 0);
+    EXPECT_EQ(list[1], 0x7F);
+}
+
+TEST_F(DiscoveryTest, OneDeviceOverTwoLettersTargetsTheLun1Letter) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
+
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(Groups(), "EF..");
+
+    OrderByLun(platform_, list_.data());
+    EXPECT_EQ(list_[0], 'E');
+    EXPECT_EQ(list_[1], 'F');
+    EXPECT_EQ(std::string(&list_[2], 6), std::string(6, '\0'));
+    EXPECT_EQ(SelectTargetLetter(list_.data()), 'F');
+}
+
+TEST_F(DiscoveryTest, DiscoverySendsOnlyInquiriesThenIdentityReads) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('F', drive, 1);
+    platform_.AttachVolume('E', drive, 0);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    OrderByLun(platform_, list_.data());
+
+    // All 26 letters are filtered before any identity block is read; no configuration block is
+    // read and nothing is written.
+    EXPECT_EQ(platform_.CommandTrace(),
+              (std::vector<std::string>{"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
+                                        "READ ID F", "READ ID E", "READ ID F"}));
+    // The mounted-devices key is opened and closed once per existing letter.
+    EXPECT_EQ(Count(CallRecord::Kind::RegistryOpen), 3u);
+    EXPECT_EQ(Count(CallRecord::Kind::RegistryClose), 3u);
+}
+
+TEST_F(DiscoveryTest, ALetterOnlyInLunSlot1StartsTheListWithZero) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('F', drive, 1);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(std::string(list_.data(), 4), std::string("\0F\0\0", 4));
+}
+
+struct VersionCase {
+    std::uint32_t version;
+    int result;
+};
+
+class VersionGateTest : public DiscoveryTest, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(VersionGateTest, RefusesMinorVersionsFromThreeOnWithoutTouchingAnyDrive) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.SetVersionNumber(GetParam().version);
+
+    EXPECT_EQ(FindInto(), GetParam().result);
+    if (GetParam().result == kFindDrivesVersionRefused) {
+        EXPECT_EQ(count_, 0);
+        EXPECT_EQ(Count(CallRecord::Kind::Open), 0u);
+        EXPECT_EQ(Count(CallRecord::Kind::RegistryOpen), 0u);
+    } else {
+        EXPECT_EQ(count_, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, VersionGateTest,
+                         ::testing::Values(VersionCase{0x0A280105, 0},   // 5.1
+                                           VersionCase{0x1DB10106, 0},   // 6.1
+                                           VersionCase{0x23F00206, 0},   // 6.2
+                                           VersionCase{0x25800306, 1},   // 6.3
+                                           VersionCase{0x4A61000A, 0},   // 10.0
+                                           VersionCase{0x0000FF05, 1}));  // minor 255
+
+TEST_F(DiscoveryTest, VolumesThatCannotBeOpenedAreNoCandidates) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
+    Fault noRights;
+    noRights.operation = Operation::Open;
+    noRights.times = -1;
+    noRights.effect = FaultEffect::FailOpen;
+    noRights.code = kErrorAccessDenied;
+    platform_.InjectFault(noRights);
+
+    EXPECT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 0);
+    EXPECT_EQ(IsCandidateDrive(platform_, 'E'), static_cast<std::int32_t>(kErrorAccessDenied));
+}
+
+TEST_F(DiscoveryTest, MountedEntryDecidesBeforeAnyInquiry) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
+    platform_.AttachVolume('G', drive, 1);
+    platform_.SetMountedEntry('E', emulated::MountedEntry::Absent);
+    platform_.SetMountedEntry('F', emulated::MountedEntry::TooLong);
+
+    EXPECT_EQ(IsCandidateDrive(platform_, 'E'), static_cast<std::int32_t>(kErrorFileNotFound));
+    EXPECT_EQ(IsCandidateDrive(platform_, 'F'), static_cast<std::int32_t>(kErrorMoreData));
+    EXPECT_EQ(IsCandidateDrive(platform_, 'G'), 0);
+    EXPECT_EQ(platform_.CommandTrace(), std::vector<std::string>{"INQUIRY G"});
+}
+
+TEST_F(DiscoveryTest, FailedInquiryOrIdentityReadLeavesTheLetterOut) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
+    Fault inquiry;
+    inquiry.letter = 'E';
+    inquiry.operation = Operation::Inquiry;
+    inquiry.effect = FaultEffect::ScsiStatus;
+    inquiry.code = 2;
+    platform_.InjectFault(inquiry);
+    EXPECT_EQ(IsCandidateDrive(platform_, 'E'), -2);
+
+    Fault identity;
+    identity.letter = 'F';
+    identity.operation = Operation::ReadIdentity;
+    identity.effect = FaultEffect::FailControl;
+    identity.code = kErrorIoDevice;
+    platform_.InjectFault(identity);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(Groups(), "E..");
+}
+
+// The signature in the INQUIRY data: "PMAP1234" at bytes 36..43, or "PMAP" at bytes 32..35, both
+// exact.
+struct SignatureCase {
+    const char* name;
+    const char revision[4];
+    const char vendorSpecific[8];
+    std::int32_t result;
+};
+
+class SignatureTest : public DiscoveryTest, public ::testing::WithParamInterface<SignatureCase> {};
+
+TEST_P(SignatureTest, MatchesExactly) {
+    Drive drive = emulated::StandardDrive();
+    emulated::SetInquiryBytes(drive, 32, GetParam().revision, 4);
+    emulated::SetInquiryBytes(drive, 36, GetParam().vendorSpecific, 8);
+    platform_.AttachVolume('E', platform_.AddDrive(drive), 0);
+    EXPECT_EQ(IsCandidateDrive(platform_, 'E'), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, SignatureTest,
+    ::testing::Values(SignatureCase{"ShortInRevision", {'P', 'M', 'A', 'P'}, {}, 0},
+                      SignatureCase{"LongAt36", {'1', '.', '0', '0'}, {'P', 'M', 'A', 'P', '1', '2', '3', '4'}, 0},
+                      SignatureCase{"LowerCaseShort", {'p', 'm', 'a', 'p'}, {}, -2},
+                      SignatureCase{"LowerCaseLong", {'1', '.', '0', '0'}, {'p', 'm', 'a', 'p', '1', '2', '3', '4'}, -2},
+                      SignatureCase{"ZeroInsideShort", {'P', 'M', 0, 'P'}, {}, -2},
+                      SignatureCase{"ZeroInsideLong", {'1', '.', '0', '0'}, {'P', 'M', 'A', 'P', 0, '2', '3', '4'}, -2},
+                      SignatureCase{"Byte36ZeroFallsBackToRevision", {'P', 'M', 'A', 'P'}, {0, 'M', 'A', 'P', '1', '2', '3', '4'}, 0},
+                      SignatureCase{"LongSignatureInRevisionPlace", {'P', 'M', 'A', 'Q'}, {'P', 'M', 'A', 'P', '1', '2', '3', '5'}, -2},
+                      SignatureCase{"NoSignature", {'1', '.', '0', '0'}, {}, -2}),
+    testing_support::CaseName());
+
+// Grouping letters into devices by their key.
+struct GroupingCase {
+    const char* name;
+    const char* serialE;  // nullptr: no serial (flag byte 0)
+    const char* serialF;
+    int devices;
+    const char* groups;
+};
+
+class GroupingTest : public DiscoveryTest, public ::testing::WithParamInterface<GroupingCase> {};
+
+Drive DriveFor(const char* serial) {
+    Drive drive = emulated::StandardDrive();
+    if (serial == nullptr) {
+        drive.identityBlock[16] = 0;
+    } else {
+        emulated::SetSerial(drive, serial);
+    }
+    return drive;
+}
+
+TEST_P(GroupingTest, GroupsByDeviceKey) {
+    // Two separate drives, E on LUN 0 of the first and F on LUN 1 of the second.
+    platform_.AttachVolume('E', platform_.AddDrive(DriveFor(GetParam().serialE)), 0);
+    platform_.AttachVolume('F', platform_.AddDrive(DriveFor(GetParam().serialF)), 1);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, GetParam().devices);
+    EXPECT_EQ(Groups(), GetParam().groups);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, GroupingTest,
+    ::testing::Values(GroupingCase{"NoSerialsShareTheZeroKey", nullptr, nullptr, 1, "EF.."},
+                      GroupingCase{"SerialsDifferingInCaseOnly", "ab12cd", "AB12CD", 1, "EF.."},
+                      GroupingCase{"SerialsDifferingInADigit", "AB12CD", "AB13CD", 2, "E..F.."},
+                      GroupingCase{"ThirteenthCharacterIsNotInTheKey", "ABCDEFGHIJKLM",
+                                   "ABCDEFGHIJKLZ", 1, "EF.."}),
+    testing_support::CaseName());
+
+TEST_F(DiscoveryTest, TheLaterLetterOfADeviceWinsItsSlot) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('G', drive, 0);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(Groups(), "G..");
+}
+
+TEST_F(DiscoveryTest, AListTooSmallForTheDevicesReturnsTwo) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
+    for (std::size_t size = 0; size < 4; ++size) {
+        EXPECT_EQ(FindInto(size), kFindDrivesListTooSmall) << size;
+        EXPECT_EQ(count_, 0) << size;
+    }
+    EXPECT_EQ(FindInto(4), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+}
+
+// A LUN index the record has no slot for is never written outside it: the letter is left out.
+TEST_F(DiscoveryTest, LunIndexBeyondTheRecordLeavesTheLetterOut) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 12);
+    platform_.AttachVolume('G', drive, 255);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(Groups(), "E..");
+}
+
+TEST_F(DiscoveryTest, OrderByLunLeavesOutLettersBeyondItsEightSlots) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 8);
+    platform_.AttachVolume('G', drive, 200);
+    platform_.AttachVolume('H', drive, 7);
+    char list[kLetterListSize] = {'E', 'F', 'G', 'H'};
+    std::memset(list + 8, 'Z', sizeof(list) - 8);
+    OrderByLun(platform_, list);
+    EXPECT_EQ(std::string(list, 8), std::string("E\0\0\0\0\0\0H", 8));
+    EXPECT_EQ(list[8], 'Z');
+    EXPECT_EQ(SelectTargetLetter(list), 'E');
+}
+
+TEST_F(DiscoveryTest, MoreDevicesThanTheTableHoldsAreCountedWithoutOverflow) {
+    // 23 drives with distinct serials on D..Z, each with one letter.
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        const std::string serial = std::string("SERIAL-") + letter;
+        platform_.AttachVolume(letter, platform_.AddDrive(DriveWithSerial(serial.c_str())), 0);
+    }
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 23);
+    // The first sixteen are listed, one group each.
+    EXPECT_EQ(Groups(), "D.E.F.G.H.I.J.K.L.M.N.O.P.Q.R.S..");
+}
+
+// A short identity answer leaves the rest of the buffer as it was: it must not carry the previous
+// letter's serial and LUN index, which would merge two devices into one.
+TEST_F(DiscoveryTest, NoLetterIsGroupedByThePreviousLettersIdentity) {
+    platform_.AttachVolume('E', platform_.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
+    Drive second = DriveWithSerial("SECOND-DRIVE");
+    second.identityReturned = 64;  // up to the serial flag, short of the serial and LUN index
+    platform_.AttachVolume('F', platform_.AddDrive(second), 1);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 2);
+    EXPECT_EQ(Groups(), "E.F..");  // F's LUN index never arrived: it reads as 0
+}
+
+TEST(SelectTargetLetter, TakesTheLastSlotOfTheRunFromSlotZero) {
+    struct Case {
+        const char slots[8];
+        char target;
+    } const cases[] = {
+        {{'E', 'F'}, 'F'},
+        {{'E'}, 'E'},
+        {{0, 'F'}, 'F'},  // slot 0 is always taken, even empty
+        {{0, 0, 'G'}, 0},
+        {{'E', 0, 'G'}, 'E'},
+        {{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}, 'H'},
+    };
+    for (const Case& c : cases) {
+        char list[kLetterListSize] = {};
+        std::memcpy(list, c.slots, 8);
+        list[8] = 'X';  // past the slots: never a letter
+        EXPECT_EQ(SelectTargetLetter(list), c.target) << std::string(c.slots, 8);
+    }
+}
+
+}  // namespace
+}  // namespace vardel
