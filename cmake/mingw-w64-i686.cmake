@@ -3,9 +3,10 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(VARDEL_MINGW_PREFIX i686-w64-mingw32)
-# The win32 thread model keeps the exe free of libwinpthread.
-find_program(CMAKE_CXX_COMPILER NAMES ${VARDEL_MINGW_PREFIX}-g++-win32 ${VARDEL_MINGW_PREFIX}-g++ REQUIRED)
-find_program(CMAKE_C_COMPILER NAMES ${VARDEL_MINGW_PREFIX}-gcc-win32 ${VARDEL_MINGW_PREFIX}-gcc REQUIRED)
+# The posix thread model: GoogleTest needs std::mutex, which this compiler's win32 model lacks.
+# Programs link statically (see the top CMakeLists), so winpthread ends up inside the exe.
+find_program(CMAKE_CXX_COMPILER NAMES ${VARDEL_MINGW_PREFIX}-g++-posix REQUIRED)
+find_program(CMAKE_C_COMPILER NAMES ${VARDEL_MINGW_PREFIX}-gcc-posix REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${VARDEL_MINGW_PREFIX}-windres REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${VARDEL_MINGW_PREFIX})
