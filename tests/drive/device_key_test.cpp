@@ -86,7 +86,7 @@ TEST(DeviceKey, TwentyFourCharacterSerialPutsHighBytesIntoTheSecondHalf) {
 
 DeviceKey KeyOf(const std::vector<std::uint8_t>& bytes) {
     DeviceKey key = {};
-    std::memcpy(key.bytes, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(key.bytes, bytes.data(), bytes.size());
     return key;
 }
 
