@@ -1,0 +1,96 @@
+#include "ui/lun_mode_dialog_model.h"
+
+#include "resource.h"
+#include "ui/lun_mode_commands.h"
+
+namespace vardel {
+namespace {
+
+struct ModeButton {
+    int controlId;
+    LunModeBinding binding;
+};
+
+// Button 1006 reads the identity block first, the other three the configuration block.
+constexpr ModeButton kModeButtons[] = {
+    {IDC_LUN0_REMOVABLE, {LunRow::Lun0, kLunTypeRemovable, false}},
+    {IDC_LUN1_REMOVABLE, {LunRow::Lun1, kLunTypeRemovable, true}},
+    {IDC_LUN0_FIXED, {LunRow::Lun0, kLunTypeFixedDisk, false}},
+    {IDC_LUN1_FIXED, {LunRow::Lun1, kLunTypeFixedDisk, false}},
+};
+
+constexpr int kWriteButtonId = 1;  // IDOK
+
+std::size_t CharacterCount(const std::string& utf8) {
+    std::size_t count = 0;
+    for (unsigned char c : utf8) count += (c & 0xC0u) != 0x80u ? 1 : 0;
+    return count;
+}
+
+std::string MaxCharsPrompt(int maxCharacters) {
+    std::string prompt = kMaxCharsPromptTemplate;
+    const std::size_t at = prompt.find("%1");
+    if (at != std::string::npos) prompt.replace(at, 2, std::to_string(maxCharacters));
+    return prompt;
+}
+
+}  // namespace
+
+LunModeDialogModel::LunModeDialogModel(Platform& platform, DialogControls& controls)
+    : platform_(platform), controls_(controls) {}
+
+bool LunModeDialogModel::OnCommand(int controlId) {
+    CommandContext context{platform_, state_, *this};
+    if (controlId == kWriteButtonId) {
+        WriteRaw(context);
+        return true;
+    }
+    if (controlId == IDC_STATUS_BUTTON) {
+        ReadStatus(context);
+        return true;
+    }
+    for (const ModeButton& button : kModeButtons) {
+        if (button.controlId == controlId) {
+            SetLunMode(context, button.binding);
+            return true;
+        }
+    }
+    return false;
+}
+
+void LunModeDialogModel::ShowMessage(const char* text) {
+    controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);
+}
+
+void LunModeDialogModel::EnableCommandButtons(bool enable) {
+    controls_.EnableControl(kWriteButtonId, enable);
+    controls_.EnableControl(IDC_STATUS_BUTTON, enable);
+}
+
+// Edit 1004 first, then 1002.
+void LunModeDialogModel::Refresh() {
+    controls_.SetEditText(IDC_LUN1_EDIT, state_.lun1Text);
+    controls_.LimitEditText(IDC_LUN1_EDIT, kStatusTextMaxCharacters);
+    controls_.SetEditText(IDC_LUN0_EDIT, state_.lun0Text);
+    controls_.LimitEditText(IDC_LUN0_EDIT, kStatusTextMaxCharacters);
+}
+
+bool LunModeDialogModel::Take() {
+    return TakeEdit(IDC_LUN1_EDIT, state_.lun1Text) && TakeEdit(IDC_LUN0_EDIT, state_.lun0Text);
+}
+
+// The text is taken before it is checked; a text that is too long stops the exchange with a
+// prompt and leaves that edit selected.
+bool LunModeDialogModel::TakeEdit(int editId, std::string& text) {
+    text = controls_.EditText(editId);
+    if (CharacterCount(text) > static_cast<std::size_t>(kStatusTextMaxCharacters)) {
+        controls_.ShowMessageBox(MaxCharsPrompt(kStatusTextMaxCharacters), kApplicationName,
+                                 MessageIcon::Exclamation);
+        controls_.FocusAndSelectEdit(editId);
+        return false;
+    }
+    controls_.LimitEditText(editId, kStatusTextMaxCharacters);
+    return true;
+}
+
+}  // namespace vardel

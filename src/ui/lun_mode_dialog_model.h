@@ -1,0 +1,42 @@
+#pragma once
+// The main dialog without a toolkit: the command state it owns, the routing of its buttons to the
+// commands, and the data exchange between the status texts and the two edits.
+
+#include "platform/platform.h"
+#include "ui/command_state.h"
+#include "ui/dialog_controls.h"
+#include "ui/window_operations.h"
+
+namespace vardel {
+
+constexpr char kApplicationName[] = "Vardel";
+constexpr char kMessageCaption[] = " ";
+// The prompt of the length check; %1 is the largest number of characters.
+constexpr char kMaxCharsPromptTemplate[] = "請輸入少於 %1個文字.";
+constexpr int kStatusTextMaxCharacters = 2;
+
+class LunModeDialogModel : public WindowOperations {
+public:
+    LunModeDialogModel(Platform& platform, DialogControls& controls);
+
+    // A click on a button of the dialog, or IDOK for Enter. Returns false for an id that is not
+    // a command of this dialog.
+    bool OnCommand(int controlId);
+
+    const CommandState& State() const { return state_; }
+
+    // WindowOperations, for the commands.
+    void ShowMessage(const char* text) override;
+    void EnableCommandButtons(bool enable) override;
+    void Refresh() override;
+    bool Take() override;
+
+private:
+    bool TakeEdit(int editId, std::string& text);
+
+    Platform& platform_;
+    DialogControls& controls_;
+    CommandState state_;
+};
+
+}  // namespace vardel

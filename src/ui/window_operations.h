@@ -1,0 +1,20 @@
+#pragma once
+// What the commands need of the window they run in.
+
+namespace vardel {
+
+class WindowOperations {
+public:
+    virtual ~WindowOperations() = default;
+    // Caption " ", an OK button only, no icon, owned by the window; returns when closed.
+    virtual void ShowMessage(const char* text) = 0;
+    // Enables or disables the Write button (IDOK) and the status button together.
+    virtual void EnableCommandButtons(bool enable) = 0;
+    // Puts the two status texts into their edits.
+    virtual void Refresh() = 0;
+    // Reads the edits into the two status texts with the 2-character check; false when the check
+    // stopped the exchange.
+    virtual bool Take() = 0;
+};
+
+}  // namespace vardel
