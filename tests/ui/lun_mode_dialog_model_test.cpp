@@ -1,1 +1,157 @@
+// The dialog model without a toolkit: button routing and the exchange between the status texts
+// and the edits.
+
+#include "ui/lun_mode_dialog_model.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/emulated/emulated_platform.h"
+#include "resource.h"
+
+namespace vardel {
+namespace {
+
+using Events = std::vector<std::string>;
+
+// Edits that hold text, and a log of everything else the model does to the controls.
+class FakeControls : public DialogControls {
+public:
+    std::string EditText(int editId) override {
+        events.push_back("get " + std::to_string(editId));
+        return edits[editId];
+    }
+    void SetEditText(int editId, const std::string& text) override {
+        events.push_back("set " + std::to_string(editId) + " " + text);
+        edits[editId] = text;
+    }
+    void LimitEditText(int editId, int maxCharacters) override {
+        events.push_back("limit " + std::to_string(editId) + " " + std::to_string(maxCharacters));
+    }
+    void FocusAndSelectEdit(int editId) override {
+        events.push_back("select " + std::to_string(editId));
+    }
+    void EnableControl(int controlId, bool enable) override {
+        events.push_back((enable ? "enable " : "disable ") + std::to_string(controlId));
+    }
+    void ShowMessageBox(const std::string& text, const std::string& caption,
+                        MessageIcon icon) override {
+        events.push_back("box [" + caption + "] " + text +
+                         (icon == MessageIcon::Exclamation ? " (!)" : ""));
+    }
+
+    Events Boxes() const {
+        Events boxes;
+        for (const std::string& event : events) {
+            if (event.rfind("box ", 0) == 0) boxes.push_back(event);
+        }
+        return boxes;
+    }
+
+    std::map<int, std::string> edits;
+    Events events;
+};
+
+class DialogModelTest : public ::testing::Test {
+protected:
+    DialogModelTest() {
+        platform_.AddOtherVolume('C');
+        drive_ = platform_.AddDrive(emulated::StandardDrive());
+        platform_.AttachVolume('E', drive_, 0);
+        platform_.AttachVolume('F', drive_, 1);
+    }
+
+    emulated::EmulatedPlatform platform_;
+    int drive_ = 0;
+    FakeControls controls_;
+    LunModeDialogModel model_{platform_, controls_};
+};
+
+TEST_F(DialogModelTest, RefreshFillsEdit1004Then1002AndLimitsTyping) {
+    ASSERT_TRUE(model_.OnCommand(IDC_STATUS_BUTTON));
+    EXPECT_EQ(controls_.events,
+              (Events{"disable 1", "disable 1003", "set 1004 Fixed Disk", "limit 1004 2",
+                      "set 1002 Removable", "limit 1002 2", "enable 1", "enable 1003"}));
+}
+
+TEST_F(DialogModelTest, TakeReadsBothEditsWhenTheyPassTheCheck) {
+    controls_.edits[IDC_LUN1_EDIT] = "A1";
+    controls_.edits[IDC_LUN0_EDIT] = "";
+    EXPECT_TRUE(model_.Take());
+    EXPECT_EQ(controls_.events,
+              (Events{"get 1004", "limit 1004 2", "get 1002", "limit 1002 2"}));
+    EXPECT_EQ(model_.State().lun1Text, "A1");
+    EXPECT_EQ(model_.State().lun0Text, "");
+}
+
+TEST_F(DialogModelTest, TakeStopsAtTheFirstTextTooLong) {
+    struct Case {
+        const char* lun1;
+        const char* lun0;
+        Events expected;
+    } const cases[] = {
+        {"Removable", "Fixed Disk",
+         {"get 1004", "box [Vardel] 請輸入少於 2個文字. (!)", "select 1004"}},
+        {"", "abc",
+         {"get 1004", "limit 1004 2", "get 1002", "box [Vardel] 請輸入少於 2個文字. (!)",
+          "select 1002"}},
+        // Two characters pass; the count is of characters, not bytes.
+        {"固定", "0F", {"get 1004", "limit 1004 2", "get 1002", "limit 1002 2"}},
+    };
+    for (const Case& c : cases) {
+        controls_.events.clear();
+        controls_.edits[IDC_LUN1_EDIT] = c.lun1;
+        controls_.edits[IDC_LUN0_EDIT] = c.lun0;
+        model_.Take();
+        EXPECT_EQ(controls_.events, c.expected) << c.lun1 << " / " << c.lun0;
+    }
+}
+
+TEST_F(DialogModelTest, EnterAfterStatusPromptsOnceForEdit1004ThenWrites) {
+    model_.OnCommand(IDC_STATUS_BUTTON);
+    const emulated::Block before = platform_.DriveAt(drive_).configBlock;
+    controls_.events.clear();
+
+    ASSERT_TRUE(model_.OnCommand(1));
+    EXPECT_EQ(controls_.Boxes(),
+              (Events{"box [Vardel] 請輸入少於 2個文字. (!)", "box [ ] Write Success"}));
+    EXPECT_EQ(platform_.DriveAt(drive_).configBlock, before);
+    EXPECT_EQ(controls_.events.back(), "enable 1003");
+}
+
+TEST_F(DialogModelTest, ModeButtonsRouteToTheirRowAndType) {
+    struct Case {
+        int button;
+        const char* edit1002;
+        const char* edit1004;
+    } const cases[] = {
+        {IDC_LUN0_FIXED, "Fixed Disk", ""},
+        {IDC_LUN1_REMOVABLE, "Fixed Disk", "Removable"},
+        {IDC_LUN1_FIXED, "Fixed Disk", "Fixed Disk"},
+        {IDC_LUN0_REMOVABLE, "Removable", "Fixed Disk"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(model_.OnCommand(c.button)) << c.button;
+        EXPECT_EQ(controls_.edits[IDC_LUN0_EDIT], c.edit1002) << c.button;
+        EXPECT_EQ(controls_.edits[IDC_LUN1_EDIT], c.edit1004) << c.button;
+    }
+    EXPECT_TRUE(controls_.Boxes().empty());
+}
+
+TEST_F(DialogModelTest, CommandMessagesHaveTheBlankCaptionAndNoIcon) {
+    platform_.SetLetterExists('E', false);
+    platform_.SetLetterExists('F', false);
+    model_.OnCommand(IDC_STATUS_BUTTON);
+    EXPECT_EQ(controls_.Boxes(), Events{"box [ ] No drive found"});
+}
+
+TEST_F(DialogModelTest, OtherIdsAreNotCommands) {
+    for (int id : {0, 2, 1002, 1004, 1009, 0x0010}) EXPECT_FALSE(model_.OnCommand(id)) << id;
+    EXPECT_TRUE(platform_.Log().empty());
+}
+
+}  // namespace
+}  // namespace vardel

@@ -387,6 +387,11 @@ Drive& EmulatedPlatform::DriveAt(int index) {
     return drives_[static_cast<std::size_t>(index)];
 }
 
+void EmulatedPlatform::Record(const CallRecord& call) {
+    log_.push_back(call);
+    if (afterCall_) afterCall_(call);
+}
+
 void EmulatedPlatform::AttachVolume(char letter, int driveIndex, std::uint8_t lunIndex) {
     letter = VolumeLetter(letter);
     if (letter == 0) return;
@@ -486,7 +491,7 @@ VolumeHandle EmulatedPlatform::Open(const char* path, std::uint32_t access, std:
     lastError_ = error;
     call.succeeded = error == kErrorSuccess;
     call.error = error;
-    log_.push_back(call);
+    Record(call);
     return handle;
 }
 
@@ -510,7 +515,7 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
         lastError_ = error;
         call.succeeded = error == kErrorSuccess;
         call.error = error;
-        log_.push_back(call);
+        Record(call);
         return call.succeeded;
     };
 
@@ -557,7 +562,7 @@ bool EmulatedPlatform::Close(VolumeHandle handle) {
         call.error = kErrorInvalidHandle;
     }
     lastError_ = call.error;
-    log_.push_back(call);
+    Record(call);
     return call.succeeded;
 }
 
@@ -565,7 +570,7 @@ std::uint32_t EmulatedPlatform::LogicalDriveMask() {
     CallRecord call;
     call.kind = CallRecord::Kind::LogicalDrives;
     call.succeeded = true;
-    log_.push_back(call);
+    Record(call);
     return letterMask_;
 }
 
@@ -589,7 +594,7 @@ std::int32_t EmulatedPlatform::OpenRegistryKey(RegistryKey root, const char* sub
     }
     call.succeeded = result == kErrorSuccess;
     call.error = result;
-    log_.push_back(call);
+    Record(call);
     return static_cast<std::int32_t>(result);
 }
 
@@ -621,7 +626,7 @@ std::int32_t EmulatedPlatform::QueryRegistryValue(RegistryKey key, const char* v
     }
     call.succeeded = result == kErrorSuccess;
     call.error = result;
-    log_.push_back(call);
+    Record(call);
     return static_cast<std::int32_t>(result);
 }
 
@@ -631,7 +636,7 @@ std::int32_t EmulatedPlatform::CloseRegistryKey(RegistryKey key) {
     const std::uint32_t result = registryKeys_.erase(key) > 0 ? kErrorSuccess : kErrorInvalidHandle;
     call.succeeded = result == kErrorSuccess;
     call.error = result;
-    log_.push_back(call);
+    Record(call);
     return static_cast<std::int32_t>(result);
 }
 
@@ -639,7 +644,7 @@ std::uint32_t EmulatedPlatform::VersionNumber() {
     CallRecord call;
     call.kind = CallRecord::Kind::Version;
     call.succeeded = true;
-    log_.push_back(call);
+    Record(call);
     return version_;
 }
 

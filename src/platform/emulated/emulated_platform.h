@@ -5,8 +5,10 @@
 // call is logged so that tests can assert on what reached the driver.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/emulated/emulated_drive.h"
@@ -81,6 +83,11 @@ public:
     void SetVersionNumber(std::uint32_t version);
     void InjectFault(const Fault& fault);
 
+    // Called after every logged call, so that a test can change the machine at an exact moment
+    // (a volume that answers with another LUN index the second time, say).
+    using CallHook = std::function<void(const CallRecord&)>;
+    void SetAfterCallHook(CallHook hook) { afterCall_ = std::move(hook); }
+
     const std::vector<CallRecord>& Log() const { return log_; }
     void ClearLog() { log_.clear(); }
     // The commands that reached the driver, one line each: "INQUIRY E", "READ INFO F",
@@ -117,6 +124,7 @@ private:
     };
 
     const Fault* StrikingFault(char letter, Operation operation);
+    void Record(const CallRecord& call);
 
     std::vector<Drive> drives_;
     std::map<char, Volume> volumes_;
@@ -130,6 +138,7 @@ private:
     RegistryKey nextKey_ = 0x200;
     std::uint32_t lastError_ = 0;
     std::vector<CallRecord> log_;
+    CallHook afterCall_;
 };
 
 }  // namespace vardel::emulated
