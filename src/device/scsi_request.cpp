@@ -31,8 +31,8 @@ int BuildBufferedRequest(ScsiRequestBuffered& request, std::size_t commandLength
                          std::uint32_t transferLength, std::uint32_t timeoutSeconds) {
     if (commandLength > kMaxCommandLength) return -1;
     std::memset(&request, 0, sizeof(request));
-    FillCommonHeader(request.header, commandLength, command, dataIn, transferLength,
-                     timeoutSeconds, kBufferedSenseOffset);
+    FillCommonHeader(request.header, commandLength, command, dataIn, transferLength, timeoutSeconds,
+                     kBufferedSenseOffset);
     request.header.DataBufferOffset = kBufferedDataOffset;
     return 0;
 }
@@ -42,8 +42,8 @@ int BuildDirectRequest(ScsiRequestDirect& request, std::size_t commandLength,
                        std::uint32_t transferLength, std::uint32_t timeoutSeconds, void* data) {
     if (commandLength > kMaxCommandLength) return -1;
     std::memset(&request, 0, sizeof(request));
-    FillCommonHeader(request.header, commandLength, command, dataIn, transferLength,
-                     timeoutSeconds, kDirectSenseOffset);
+    FillCommonHeader(request.header, commandLength, command, dataIn, transferLength, timeoutSeconds,
+                     kDirectSenseOffset);
     request.header.DataBuffer = data;
     return 0;
 }

@@ -24,7 +24,8 @@ constexpr std::size_t kShortSignatureOffset = 32;
 // entry do not matter, only that it is there.
 std::int32_t QueryMountedEntry(Platform& platform, char letter) {
     RegistryKey key = 0;
-    std::int32_t result = platform.OpenRegistryKey(kHkeyLocalMachine, kMountedDevicesKey, kKeyRead, &key);
+    std::int32_t result =
+        platform.OpenRegistryKey(kHkeyLocalMachine, kMountedDevicesKey, kKeyRead, &key);
     if (result != 0) return result;
 
     char valueName[kValueNameSize];

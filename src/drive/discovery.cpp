@@ -15,7 +15,9 @@ namespace {
 constexpr std::uint32_t kHighestMinorVersion = 2;
 constexpr int kMaxRecordedDevices = static_cast<int>(kMaxDevices);
 
-char LetterAt(int index) { return static_cast<char>('A' + index); }
+char LetterAt(int index) {
+    return static_cast<char>('A' + index);
+}
 
 std::uint32_t CandidateMask(Platform& platform) {
     const std::uint32_t present = platform.LogicalDriveMask();

@@ -18,6 +18,8 @@ std::size_t TypeByteOffset(LunRow row, bool swapped) {
     return slotA ? kTypeSlotAOffset : kTypeSlotBOffset;
 }
 
-std::uint8_t LunIndexOf(const VendorBlock& deviceBlock) { return deviceBlock[kLunIndexOffset]; }
+std::uint8_t LunIndexOf(const VendorBlock& deviceBlock) {
+    return deviceBlock[kLunIndexOffset];
+}
 
 }  // namespace vardel

@@ -19,7 +19,8 @@ constexpr std::size_t kSerialDescriptorLengthOffset = 96;  // counts the 2-byte 
 constexpr std::size_t kSerialCharactersOffset = 98;        // 2 bytes a character, low byte first
 constexpr std::size_t kSerialBytesRead = 24;               // bytes 98..121
 constexpr std::size_t kLayoutMarkerOffset = 382;
-constexpr std::size_t kLunIndexOffset = 385;  // the LUN behind the volume the block was read through
+constexpr std::size_t kLunIndexOffset =
+    385;  // the LUN behind the volume the block was read through
 constexpr std::uint8_t kSwappedLayoutMarker = 0x23;  // '#'
 
 }  // namespace vardel

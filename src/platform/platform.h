@@ -15,7 +15,7 @@ constexpr VolumeHandle kNullVolumeHandle = 0;
 using RegistryKey = std::uintptr_t;
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // Volume access: CreateFileA (no security attributes, no template), DeviceIoControl (no
@@ -31,8 +31,8 @@ public:
     // System information: GetLogicalDrives, RegOpenKeyExA, RegQueryValueExA, RegCloseKey,
     // GetVersion. Registry calls return the registry's own code, 0 on success.
     virtual std::uint32_t LogicalDriveMask() = 0;
-    virtual std::int32_t OpenRegistryKey(RegistryKey root, const char* subKey,
-                                         std::uint32_t access, RegistryKey* key) = 0;
+    virtual std::int32_t OpenRegistryKey(RegistryKey root, const char* subKey, std::uint32_t access,
+                                         RegistryKey* key) = 0;
     virtual std::int32_t QueryRegistryValue(RegistryKey key, const char* valueName,
                                             std::uint8_t* data, std::uint32_t* dataSize) = 0;
     virtual std::int32_t CloseRegistryKey(RegistryKey key) = 0;

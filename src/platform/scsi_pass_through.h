@@ -14,8 +14,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <ntddscsi.h>
+#include <windows.h>
 
 namespace vardel {
 using ScsiPassThrough = SCSI_PASS_THROUGH;

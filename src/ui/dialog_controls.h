@@ -9,7 +9,7 @@ namespace vardel {
 enum class MessageIcon { None, Exclamation };
 
 class DialogControls {
-public:
+  public:
     virtual ~DialogControls() = default;
     virtual std::string EditText(int editId) = 0;
     virtual void SetEditText(int editId, const std::string& text) = 0;

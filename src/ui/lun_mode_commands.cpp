@@ -38,7 +38,8 @@ bool FindTarget(CommandContext& context, bool disableButtons) {
     CommandState& state = context.state;
     std::memset(state.letterList, 0, sizeof(state.letterList));
     std::uint8_t count = 0;
-    const int found = FindDrives(context.platform, state.letterList, sizeof(state.letterList), count);
+    const int found =
+        FindDrives(context.platform, state.letterList, sizeof(state.letterList), count);
     const char* problem = nullptr;
     if (found != kFindDrivesOk) {
         problem = kUnknownErrorMessage;

@@ -16,7 +16,7 @@ constexpr char kMaxCharsPromptTemplate[] = "請輸入少於 %1個文字.";
 constexpr int kStatusTextMaxCharacters = 2;
 
 class LunModeDialogModel : public WindowOperations {
-public:
+  public:
     LunModeDialogModel(Platform& platform, DialogControls& controls);
 
     // A click on a button of the dialog, or IDOK for Enter. Returns false for an id that is not
@@ -31,7 +31,7 @@ public:
     void Refresh() override;
     bool Take() override;
 
-private:
+  private:
     bool TakeEdit(int editId, std::string& text);
 
     Platform& platform_;

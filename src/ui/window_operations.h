@@ -4,7 +4,7 @@
 namespace vardel {
 
 class WindowOperations {
-public:
+  public:
     virtual ~WindowOperations() = default;
     // Caption " ", an OK button only, no icon, owned by the window; returns when closed.
     virtual void ShowMessage(const char* text) = 0;

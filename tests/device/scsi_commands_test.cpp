@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/case_name.h"
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "device/scsi_request.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
+#include "support/case_name.h"
 
 namespace vardel {
 namespace {
@@ -25,7 +24,7 @@ using emulated::FaultEffect;
 using emulated::Operation;
 
 class DeviceCommandsTest : public ::testing::Test {
-protected:
+  protected:
     DeviceCommandsTest() {
         drive_ = platform_.AddDrive(emulated::StandardDrive());
         platform_.AttachVolume('E', drive_, 0);
@@ -76,13 +75,33 @@ const std::uint32_t kInquiryIoSize = static_cast<std::uint32_t>(kBufferedDataOff
 const std::uint32_t kDirectIoSize = sizeof(ScsiRequestDirect);
 
 const WireCase kWireCases[] = {
-    {"Inquiry", Command::Inquiry, kIoctlScsiPassThrough, kInquiryIoSize, 1, 44,
+    {"Inquiry",
+     Command::Inquiry,
+     kIoctlScsiPassThrough,
+     kInquiryIoSize,
+     1,
+     44,
      {0x12, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
-    {"ReadInfo", Command::ReadInfo, kIoctlScsiPassThroughDirect, kDirectIoSize, 1, 528,
+    {"ReadInfo",
+     Command::ReadInfo,
+     kIoctlScsiPassThroughDirect,
+     kDirectIoSize,
+     1,
+     528,
      {0x06, 0x05, 0x49, 0x4E, 0x46, 0x4F, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00}},
-    {"ReadIdentity", Command::ReadIdentity, kIoctlScsiPassThroughDirect, kDirectIoSize, 1, 528,
+    {"ReadIdentity",
+     Command::ReadIdentity,
+     kIoctlScsiPassThroughDirect,
+     kDirectIoSize,
+     1,
+     528,
      {0x06, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00}},
-    {"Write", Command::Write, kIoctlScsiPassThroughDirect, kDirectIoSize, 0, 512,
+    {"Write",
+     Command::Write,
+     kIoctlScsiPassThroughDirect,
+     kDirectIoSize,
+     0,
+     512,
      {0x06, 0x06, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
 };
 
@@ -177,8 +196,7 @@ const StatusCase kStatusCases[] = {
     {"BusyIsMinusEight", FaultEffect::ScsiStatus, 8, -8, 1},
 };
 
-std::string StatusCaseName(
-    const ::testing::TestParamInfo<std::tuple<StatusCase, Command>>& info) {
+std::string StatusCaseName(const ::testing::TestParamInfo<std::tuple<StatusCase, Command>>& info) {
     static const char* const kCommandNames[] = {"Inquiry", "ReadInfo", "ReadIdentity", "Write"};
     return std::string(std::get<0>(info.param).name) + "_" +
            kCommandNames[static_cast<int>(std::get<1>(info.param))];
@@ -193,10 +211,10 @@ TEST_P(StatusTest, ReportsTheFirstFailure) {
     Fault fault;
     fault.letter = 'E';
     fault.operation = c.effect == FaultEffect::FailOpen ? Operation::Open
-                      : command == Command::Inquiry    ? Operation::Inquiry
-                      : command == Command::ReadInfo   ? Operation::ReadConfig
-                      : command == Command::Write      ? Operation::Write
-                                                       : Operation::ReadIdentity;
+                      : command == Command::Inquiry     ? Operation::Inquiry
+                      : command == Command::ReadInfo    ? Operation::ReadConfig
+                      : command == Command::Write       ? Operation::Write
+                                                        : Operation::ReadIdentity;
     fault.effect = c.effect;
     fault.code = c.code;
     platform_.InjectFault(fault);
@@ -207,12 +225,12 @@ TEST_P(StatusTest, ReportsTheFirstFailure) {
     EXPECT_EQ(Calls(CallRecord::Kind::Close).size(), c.effect == FaultEffect::FailOpen ? 0u : 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, StatusTest,
-    ::testing::Combine(::testing::ValuesIn(kStatusCases),
-                       ::testing::Values(Command::Inquiry, Command::ReadInfo,
-                                         Command::ReadIdentity, Command::Write)),
-    StatusCaseName);
+INSTANTIATE_TEST_SUITE_P(Failures, StatusTest,
+                         ::testing::Combine(::testing::ValuesIn(kStatusCases),
+                                            ::testing::Values(Command::Inquiry, Command::ReadInfo,
+                                                              Command::ReadIdentity,
+                                                              Command::Write)),
+                         StatusCaseName);
 
 TEST_F(DeviceCommandsTest, ALetterWithNoVolumeFailsAtTheOpenWithoutAControlCall) {
     VendorBlock block;

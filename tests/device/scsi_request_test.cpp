@@ -10,7 +10,8 @@
 namespace vardel {
 namespace {
 
-const std::uint8_t kSeventeenBytes[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+const std::uint8_t kSeventeenBytes[17] = {1,  2,  3,  4,  5,  6,  7,  8, 9,
+                                          10, 11, 12, 13, 14, 15, 16, 17};
 
 TEST(RequestBuilder, RefusesMoreThan16CommandBytesWithoutTouchingTheRecord) {
     ScsiRequestDirect direct;

@@ -4,13 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/case_name.h"
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "drive/vendor_blocks.h"
+#include "support/case_name.h"
 
 namespace vardel {
 namespace {
@@ -56,18 +55,18 @@ TEST_P(DeviceKeyTest, TakesLowThenHighBytesOfTheFirstTwelveCharacters) {
     EXPECT_EQ(KeyBytes(ExtractDeviceKey(block)), ExpectedKey(GetParam().characters));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Serials, DeviceKeyTest,
-    ::testing::Values(KeyCase{"NoSerialFlag", 0, 26, 0}, KeyCase{"Length0", 1, 0, 0},
-                      KeyCase{"Length1", 1, 1, 0}, KeyCase{"Length2", 1, 2, 0},
-                      KeyCase{"Length3", 1, 3, 0}, KeyCase{"OneCharacter", 1, 4, 1},
-                      KeyCase{"OddLengthRoundsDown", 1, 7, 2},
-                      KeyCase{"TwelveCharacters", 1, 26, 12},
-                      KeyCase{"ThirteenCharacters", 1, 28, 13},
-                      KeyCase{"TwentyFourCharacters", 1, 50, 24},
-                      KeyCase{"LongerSerialReadsOnlyBytes98To121", 1, 200, 24},
-                      KeyCase{"LongestDescriptor", 1, 255, 24}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Serials, DeviceKeyTest,
+                         ::testing::Values(KeyCase{"NoSerialFlag", 0, 26, 0},
+                                           KeyCase{"Length0", 1, 0, 0}, KeyCase{"Length1", 1, 1, 0},
+                                           KeyCase{"Length2", 1, 2, 0}, KeyCase{"Length3", 1, 3, 0},
+                                           KeyCase{"OneCharacter", 1, 4, 1},
+                                           KeyCase{"OddLengthRoundsDown", 1, 7, 2},
+                                           KeyCase{"TwelveCharacters", 1, 26, 12},
+                                           KeyCase{"ThirteenCharacters", 1, 28, 13},
+                                           KeyCase{"TwentyFourCharacters", 1, 50, 24},
+                                           KeyCase{"LongerSerialReadsOnlyBytes98To121", 1, 200, 24},
+                                           KeyCase{"LongestDescriptor", 1, 255, 24}),
+                         testing_support::CaseName());
 
 TEST(DeviceKey, TwelveCharacterSerialUsesBytes98To120AndLeavesTheHighHalfZero) {
     VendorBlock block;
@@ -116,12 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"AtAndBacktickDiffer", {'@'}, {'`'}, false},
         MatchCase{"BracketAndBraceDiffer", {'['}, {'{'}, false},
         MatchCase{"AccentedLettersDoNotFold", {0xE9}, {0xC9}, false},
-        MatchCase{"ZeroByteDoesNotEndTheComparison",
-                  {'A', 0, 'B'},
-                  {'A', 0, 'C'},
-                  false},
-        MatchCase{"LastByteCounts",
-                  std::vector<std::uint8_t>(24, 'X'),
+        MatchCase{"ZeroByteDoesNotEndTheComparison", {'A', 0, 'B'}, {'A', 0, 'C'}, false},
+        MatchCase{"LastByteCounts", std::vector<std::uint8_t>(24, 'X'),
                   [] {
                       std::vector<std::uint8_t> v(24, 'X');
                       v[23] = 'Y';

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/case_name.h"
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "drive/candidate_drive.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
+#include "support/case_name.h"
 
 namespace vardel {
 namespace {
@@ -32,7 +31,7 @@ Drive DriveWithSerial(const char* serial) {
 }
 
 class DiscoveryTest : public ::testing::Test {
-protected:
+  protected:
     DiscoveryTest() {
         platform_.AddOtherVolume('C');  // the system disk
     }
@@ -136,11 +135,11 @@ TEST_P(VersionGateTest, RefusesMinorVersionsFromThreeOnWithoutTouchingAnyDrive) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionGateTest,
-                         ::testing::Values(VersionCase{0x0A280105, 0},   // 5.1
-                                           VersionCase{0x1DB10106, 0},   // 6.1
-                                           VersionCase{0x23F00206, 0},   // 6.2
-                                           VersionCase{0x25800306, 1},   // 6.3
-                                           VersionCase{0x4A61000A, 0},   // 10.0
+                         ::testing::Values(VersionCase{0x0A280105, 0},    // 5.1
+                                           VersionCase{0x1DB10106, 0},    // 6.1
+                                           VersionCase{0x23F00206, 0},    // 6.2
+                                           VersionCase{0x25800306, 1},    // 6.3
+                                           VersionCase{0x4A61000A, 0},    // 10.0
                                            VersionCase{0x0000FF05, 1}));  // minor 255
 
 TEST_F(DiscoveryTest, VolumesThatCannotBeOpenedAreNoCandidates) {
@@ -217,15 +216,25 @@ TEST_P(SignatureTest, MatchesExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Signatures, SignatureTest,
-    ::testing::Values(SignatureCase{"ShortInRevision", {'P', 'M', 'A', 'P'}, {}, 0},
-                      SignatureCase{"LongAt36", {'1', '.', '0', '0'}, {'P', 'M', 'A', 'P', '1', '2', '3', '4'}, 0},
-                      SignatureCase{"LowerCaseShort", {'p', 'm', 'a', 'p'}, {}, -2},
-                      SignatureCase{"LowerCaseLong", {'1', '.', '0', '0'}, {'p', 'm', 'a', 'p', '1', '2', '3', '4'}, -2},
-                      SignatureCase{"ZeroInsideShort", {'P', 'M', 0, 'P'}, {}, -2},
-                      SignatureCase{"ZeroInsideLong", {'1', '.', '0', '0'}, {'P', 'M', 'A', 'P', 0, '2', '3', '4'}, -2},
-                      SignatureCase{"Byte36ZeroFallsBackToRevision", {'P', 'M', 'A', 'P'}, {0, 'M', 'A', 'P', '1', '2', '3', '4'}, 0},
-                      SignatureCase{"LongSignatureInRevisionPlace", {'P', 'M', 'A', 'Q'}, {'P', 'M', 'A', 'P', '1', '2', '3', '5'}, -2},
-                      SignatureCase{"NoSignature", {'1', '.', '0', '0'}, {}, -2}),
+    ::testing::Values(
+        SignatureCase{"ShortInRevision", {'P', 'M', 'A', 'P'}, {}, 0},
+        SignatureCase{
+            "LongAt36", {'1', '.', '0', '0'}, {'P', 'M', 'A', 'P', '1', '2', '3', '4'}, 0},
+        SignatureCase{"LowerCaseShort", {'p', 'm', 'a', 'p'}, {}, -2},
+        SignatureCase{
+            "LowerCaseLong", {'1', '.', '0', '0'}, {'p', 'm', 'a', 'p', '1', '2', '3', '4'}, -2},
+        SignatureCase{"ZeroInsideShort", {'P', 'M', 0, 'P'}, {}, -2},
+        SignatureCase{
+            "ZeroInsideLong", {'1', '.', '0', '0'}, {'P', 'M', 'A', 'P', 0, '2', '3', '4'}, -2},
+        SignatureCase{"Byte36ZeroFallsBackToRevision",
+                      {'P', 'M', 'A', 'P'},
+                      {0, 'M', 'A', 'P', '1', '2', '3', '4'},
+                      0},
+        SignatureCase{"LongSignatureInRevisionPlace",
+                      {'P', 'M', 'A', 'Q'},
+                      {'P', 'M', 'A', 'P', '1', '2', '3', '5'},
+                      -2},
+        SignatureCase{"NoSignature", {'1', '.', '0', '0'}, {}, -2}),
     testing_support::CaseName());
 
 // Grouping letters into devices by their key.

@@ -18,12 +18,11 @@ namespace {
 
 // Forwards to the real backend and counts the pass-through calls.
 class CountingPlatform : public Win32Platform {
-public:
+  public:
     bool Control(VolumeHandle handle, std::uint32_t controlCode, void* in, std::uint32_t inSize,
                  void* out, std::uint32_t outSize, std::uint32_t* bytesReturned) override {
         ++controlCalls;
-        return Win32Platform::Control(handle, controlCode, in, inSize, out, outSize,
-                                      bytesReturned);
+        return Win32Platform::Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
     }
     int controlCalls = 0;
 };

@@ -40,7 +40,7 @@ const LunModeBinding kLun0Fixed = {LunRow::Lun0, kLunTypeFixedDisk, false};
 const LunModeBinding kLun1Fixed = {LunRow::Lun1, kLunTypeFixedDisk, false};
 
 class CommandsTest : public ::testing::Test {
-protected:
+  protected:
     CommandsTest() {
         platform_.AddOtherVolume('C');
         drive_ = platform_.AddDrive(emulated::StandardDrive());
@@ -121,12 +121,12 @@ TEST_P(ReadStatusTest, ShowsEachRowsTypeByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ReadStatusTest,
-    ::testing::Values(
-        StatusCase{"Plain", false, 0x00, 0xA1, "Removable", "Fixed Disk"},
-        StatusCase{"PlainOtherValues", false, 0xA1, 0x01, "Fixed Disk", "Removable"},
-        StatusCase{"Swapped", true, 0x00, 0xA1, "Fixed Disk", "Removable"},
-        StatusCase{"SwappedBothFixed", true, 0xA1, 0xA1, "Fixed Disk", "Fixed Disk"},
-        StatusCase{"UnknownValuesShowRemovable", false, 0xFF, 0x0F, "Removable", "Removable"}),
+    ::testing::Values(StatusCase{"Plain", false, 0x00, 0xA1, "Removable", "Fixed Disk"},
+                      StatusCase{"PlainOtherValues", false, 0xA1, 0x01, "Fixed Disk", "Removable"},
+                      StatusCase{"Swapped", true, 0x00, 0xA1, "Fixed Disk", "Removable"},
+                      StatusCase{"SwappedBothFixed", true, 0xA1, 0xA1, "Fixed Disk", "Fixed Disk"},
+                      StatusCase{"UnknownValuesShowRemovable", false, 0xFF, 0x0F, "Removable",
+                                 "Removable"}),
     testing_support::CaseName());
 
 TEST_F(CommandsTest, ReadStatusWithABlockThatCannotBeReadFailsAndKeepsTheTexts) {
@@ -181,15 +181,14 @@ TEST_P(SetLunModeTest, ChangesOneByteAndConfirmsByReadingBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Buttons, SetLunModeTest,
-    ::testing::Values(
-        ModeCase{"Lun0Removable", kLun0Removable, false, 304, "Removable", ""},
-        ModeCase{"Lun1Removable", kLun1Removable, false, 305, "", "Removable"},
-        ModeCase{"Lun0Fixed", kLun0Fixed, false, 304, "Fixed Disk", ""},
-        ModeCase{"Lun1Fixed", kLun1Fixed, false, 305, "", "Fixed Disk"},
-        ModeCase{"SwappedLun0Removable", kLun0Removable, true, 305, "Removable", ""},
-        ModeCase{"SwappedLun1Removable", kLun1Removable, true, 304, "", "Removable"},
-        ModeCase{"SwappedLun0Fixed", kLun0Fixed, true, 305, "Fixed Disk", ""},
-        ModeCase{"SwappedLun1Fixed", kLun1Fixed, true, 304, "", "Fixed Disk"}),
+    ::testing::Values(ModeCase{"Lun0Removable", kLun0Removable, false, 304, "Removable", ""},
+                      ModeCase{"Lun1Removable", kLun1Removable, false, 305, "", "Removable"},
+                      ModeCase{"Lun0Fixed", kLun0Fixed, false, 304, "Fixed Disk", ""},
+                      ModeCase{"Lun1Fixed", kLun1Fixed, false, 305, "", "Fixed Disk"},
+                      ModeCase{"SwappedLun0Removable", kLun0Removable, true, 305, "Removable", ""},
+                      ModeCase{"SwappedLun1Removable", kLun1Removable, true, 304, "", "Removable"},
+                      ModeCase{"SwappedLun0Fixed", kLun0Fixed, true, 305, "Fixed Disk", ""},
+                      ModeCase{"SwappedLun1Fixed", kLun1Fixed, true, 304, "", "Fixed Disk"}),
     testing_support::CaseName());
 
 struct ModeFailureCase {
@@ -197,8 +196,8 @@ struct ModeFailureCase {
     bool swapped;
     Operation operation;  // the call that fails; Write with keepsWrites = false: not kept
     FaultEffect effect;
-    int skip;        // matching calls of F that pass first
-    bool written;    // whether a write reached the drive
+    int skip;      // matching calls of F that pass first
+    bool written;  // whether a write reached the drive
     LunModeBinding binding;
 };
 
@@ -238,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Discovery reads F's identity block twice per command before the command does.
         ModeFailureCase{"IdentityReadFails", true, Operation::ReadIdentity,
                         FaultEffect::FailControl, 2, false, kLun0Fixed},
-        ModeFailureCase{"WriteFails", false, Operation::Write, FaultEffect::FailControl, 0, true, kLun1Fixed},
+        ModeFailureCase{"WriteFails", false, Operation::Write, FaultEffect::FailControl, 0, true,
+                        kLun1Fixed},
         ModeFailureCase{"WriteCheckCondition", true, Operation::Write, FaultEffect::ScsiStatus, 0,
                         true, kLun0Fixed},
         ModeFailureCase{"ReadBackFails", false, Operation::ReadConfig, FaultEffect::FailControl, 1,
@@ -339,14 +339,13 @@ TEST_P(DiscoveryMessageTest, EndsWithTheMessageAndEnabledButtons) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, DiscoveryMessageTest,
     ::testing::Combine(
-        ::testing::Values(DiscoveryCase{"NoDrive", Scenario::NoDrive, "No drive found"},
-                          DiscoveryCase{"TwoDrives", Scenario::TwoDrives,
-                                        "More drives found, please remove others"},
-                          DiscoveryCase{"OnlyLun1Letter", Scenario::OnlyLun1Letter,
-                                        "Unknown error"},
-                          DiscoveryCase{"VersionRefused", Scenario::VersionRefused,
-                                        "Unknown error"},
-                          DiscoveryCase{"TargetLost", Scenario::TargetLost, "Unknown error"}),
+        ::testing::Values(
+            DiscoveryCase{"NoDrive", Scenario::NoDrive, "No drive found"},
+            DiscoveryCase{"TwoDrives", Scenario::TwoDrives,
+                          "More drives found, please remove others"},
+            DiscoveryCase{"OnlyLun1Letter", Scenario::OnlyLun1Letter, "Unknown error"},
+            DiscoveryCase{"VersionRefused", Scenario::VersionRefused, "Unknown error"},
+            DiscoveryCase{"TargetLost", Scenario::TargetLost, "Unknown error"}),
         ::testing::Values(Which::Status, Which::Mode, Which::Write)),
     DiscoveryCaseName);
 
@@ -411,20 +410,17 @@ TEST_P(WriteRawTextTest, WritesWhatTheRowShows) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, WriteRawTextTest,
-                         ::testing::Values(TextCase{"Empty", "", -1},
-                                           TextCase{"Removable", "Removable", 0x00},
-                                           TextCase{"FixedDisk", "Fixed Disk", 0xA1},
-                                           TextCase{"FixedDiskPadded", "  Fixed Disk ", 0xA1},
-                                           TextCase{"Hex", "A1", 0xA1},
-                                           TextCase{"HexLowerCase", "a1", 0xA1},
-                                           TextCase{"HexUpToAnotherCharacter", "1fz", 0x1F},
-                                           TextCase{"HexPrefix", "0x7", 0x07},
-                                           TextCase{"LowByteOnly", "1FF", 0xFF},
-                                           TextCase{"Negative", "-1", 0xFF},
-                                           TextCase{"NoDigits", "zz", -1},
-                                           TextCase{"OnlySpaces", "   ", -1}),
-                         testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Texts, WriteRawTextTest,
+    ::testing::Values(TextCase{"Empty", "", -1}, TextCase{"Removable", "Removable", 0x00},
+                      TextCase{"FixedDisk", "Fixed Disk", 0xA1},
+                      TextCase{"FixedDiskPadded", "  Fixed Disk ", 0xA1},
+                      TextCase{"Hex", "A1", 0xA1}, TextCase{"HexLowerCase", "a1", 0xA1},
+                      TextCase{"HexUpToAnotherCharacter", "1fz", 0x1F},
+                      TextCase{"HexPrefix", "0x7", 0x07}, TextCase{"LowByteOnly", "1FF", 0xFF},
+                      TextCase{"Negative", "-1", 0xFF}, TextCase{"NoDigits", "zz", -1},
+                      TextCase{"OnlySpaces", "   ", -1}),
+    testing_support::CaseName());
 
 TEST_F(CommandsTest, WriteRawTrimsTheTextsThemselves) {
     window_.onTake = [this] {

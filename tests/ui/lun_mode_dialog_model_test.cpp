@@ -19,7 +19,7 @@ using Events = std::vector<std::string>;
 
 // Edits that hold text, and a log of everything else the model does to the controls.
 class FakeControls : public DialogControls {
-public:
+  public:
     std::string EditText(int editId) override {
         events.push_back("get " + std::to_string(editId));
         return edits[editId];
@@ -56,7 +56,7 @@ public:
 };
 
 class DialogModelTest : public ::testing::Test {
-protected:
+  protected:
     DialogModelTest() {
         platform_.AddOtherVolume('C');
         drive_ = platform_.AddDrive(emulated::StandardDrive());
@@ -81,8 +81,7 @@ TEST_F(DialogModelTest, TakeReadsBothEditsWhenTheyPassTheCheck) {
     controls_.edits[IDC_LUN1_EDIT] = "A1";
     controls_.edits[IDC_LUN0_EDIT] = "";
     EXPECT_TRUE(model_.Take());
-    EXPECT_EQ(controls_.events,
-              (Events{"get 1004", "limit 1004 2", "get 1002", "limit 1002 2"}));
+    EXPECT_EQ(controls_.events, (Events{"get 1004", "limit 1004 2", "get 1002", "limit 1002 2"}));
     EXPECT_EQ(model_.State().lun1Text, "A1");
     EXPECT_EQ(model_.State().lun0Text, "");
 }
@@ -93,9 +92,11 @@ TEST_F(DialogModelTest, TakeStopsAtTheFirstTextTooLong) {
         const char* lun0;
         Events expected;
     } const cases[] = {
-        {"Removable", "Fixed Disk",
+        {"Removable",
+         "Fixed Disk",
          {"get 1004", "box [Vardel] 請輸入少於 2個文字. (!)", "select 1004"}},
-        {"", "abc",
+        {"",
+         "abc",
          {"get 1004", "limit 1004 2", "get 1002", "box [Vardel] 請輸入少於 2個文字. (!)",
           "select 1002"}},
         // Two characters pass; the count is of characters, not bytes.

@@ -10,8 +10,10 @@
 namespace vardel::testing_support {
 
 class RecordingWindow : public WindowOperations {
-public:
-    void ShowMessage(const char* text) override { events.push_back(std::string("message ") + text); }
+  public:
+    void ShowMessage(const char* text) override {
+        events.push_back(std::string("message ") + text);
+    }
     void EnableCommandButtons(bool enable) override {
         events.push_back(enable ? "enable" : "disable");
     }

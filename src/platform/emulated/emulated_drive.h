@@ -18,7 +18,7 @@ using Block = std::array<std::uint8_t, kBlockSize>;
 struct Drive {
     std::array<std::uint8_t, kInquirySize> inquiry{};
     Block configBlock{};
-    Block identityBlock{};   // byte 385 is answered per volume: the LUN index behind it
+    Block identityBlock{};    // byte 385 is answered per volume: the LUN index behind it
     bool keepsWrites = true;  // false: acknowledges a write and keeps its old block
     // Bytes of the identity block the firmware sends; fewer than 528 is a short answer with
     // status GOOD, which leaves the rest of the caller's buffer as it was.

@@ -22,14 +22,15 @@ enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherComm
 enum class FaultEffect {
     FailOpen,     // Open returns the invalid handle; LastError() gives `code`
     FailControl,  // Control returns false; LastError() gives `code`; nothing reaches the drive
-    ScsiStatus,   // Control succeeds with the record's ScsiStatus = `code`; the firmware does nothing
+    ScsiStatus,   // Control succeeds with the record's ScsiStatus = `code`; the firmware does
+                  // nothing
 };
 
 struct Fault {
     char letter = 0;  // the volume; 0 matches every volume
     Operation operation = Operation::Open;
-    int skip = 0;    // matching calls let through before the fault strikes
-    int times = 1;   // matching calls it strikes after that; -1 strikes every one
+    int skip = 0;   // matching calls let through before the fault strikes
+    int times = 1;  // matching calls it strikes after that; -1 strikes every one
     FaultEffect effect = FaultEffect::FailOpen;
     std::uint32_t code = 0;
 };
@@ -67,7 +68,7 @@ struct CallRecord {
 };
 
 class EmulatedPlatform : public Platform {
-public:
+  public:
     EmulatedPlatform();
 
     // Adds a drive and returns its index for AttachVolume and DriveAt.
@@ -109,7 +110,7 @@ public:
     std::int32_t CloseRegistryKey(RegistryKey key) override;
     std::uint32_t VersionNumber() override;
 
-private:
+  private:
     struct Volume {
         int driveIndex = -1;  // -1: a volume with no drive of ours behind it
         std::uint8_t lunIndex = 0;

@@ -6,9 +6,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <ntddscsi.h>
 #include <windows.h>
 #include <winioctl.h>
-#include <ntddscsi.h>
 
 #include "platform/platform_constants.h"
 
@@ -30,7 +30,9 @@ static_assert(sizeof(VolumeHandle) == sizeof(HANDLE) && sizeof(RegistryKey) == s
 
 namespace {
 
-HANDLE ToHandle(VolumeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE ToHandle(VolumeHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 // HKEY_LOCAL_MACHINE is a sign-extended constant, not an address.
 HKEY ToKey(RegistryKey key) {
     return key == kHkeyLocalMachine ? HKEY_LOCAL_MACHINE : reinterpret_cast<HKEY>(key);
@@ -48,17 +50,23 @@ bool Win32Platform::Control(VolumeHandle handle, std::uint32_t controlCode, void
                             std::uint32_t inSize, void* out, std::uint32_t outSize,
                             std::uint32_t* bytesReturned) {
     DWORD returned = 0;
-    const BOOL ok =
-        DeviceIoControl(ToHandle(handle), controlCode, in, inSize, out, outSize, &returned, nullptr);
+    const BOOL ok = DeviceIoControl(ToHandle(handle), controlCode, in, inSize, out, outSize,
+                                    &returned, nullptr);
     if (bytesReturned != nullptr) *bytesReturned = returned;
     return ok != FALSE;
 }
 
-bool Win32Platform::Close(VolumeHandle handle) { return CloseHandle(ToHandle(handle)) != FALSE; }
+bool Win32Platform::Close(VolumeHandle handle) {
+    return CloseHandle(ToHandle(handle)) != FALSE;
+}
 
-std::uint32_t Win32Platform::LastError() { return GetLastError(); }
+std::uint32_t Win32Platform::LastError() {
+    return GetLastError();
+}
 
-std::uint32_t Win32Platform::LogicalDriveMask() { return GetLogicalDrives(); }
+std::uint32_t Win32Platform::LogicalDriveMask() {
+    return GetLogicalDrives();
+}
 
 std::int32_t Win32Platform::OpenRegistryKey(RegistryKey root, const char* subKey,
                                             std::uint32_t access, RegistryKey* key) {
@@ -76,7 +84,9 @@ std::int32_t Win32Platform::QueryRegistryValue(RegistryKey key, const char* valu
     return result;
 }
 
-std::int32_t Win32Platform::CloseRegistryKey(RegistryKey key) { return RegCloseKey(ToKey(key)); }
+std::int32_t Win32Platform::CloseRegistryKey(RegistryKey key) {
+    return RegCloseKey(ToKey(key));
+}
 
 std::uint32_t Win32Platform::VersionNumber() {
     // The gate reads the version as the system reports it to a program without a compatibility

@@ -6,7 +6,7 @@
 namespace vardel {
 
 class Win32Platform : public Platform {
-public:
+  public:
     VolumeHandle Open(const char* path, std::uint32_t access, std::uint32_t share,
                       std::uint32_t disposition, std::uint32_t flags) override;
     bool Control(VolumeHandle handle, std::uint32_t controlCode, void* in, std::uint32_t inSize,
