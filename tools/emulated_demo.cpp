@@ -13,10 +13,7 @@
 int main() {
     using namespace vardel;
     emulated::EmulatedPlatform platform;
-    platform.AddOtherVolume('C');
-    const int drive = platform.AddDrive(emulated::StandardDrive());
-    platform.AttachVolume('E', drive, 0);
-    platform.AttachVolume('F', drive, 1);
+    emulated::SetUpStandardMachine(platform);
 
     char list[kLetterListSize] = {};
     std::uint8_t count = 0;

@@ -14,8 +14,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <ntddscsi.h>
 #include <windows.h>
+// ntddscsi.h builds on the types of windows.h.
+#include <ntddscsi.h>
 
 namespace vardel {
 using ScsiPassThrough = SCSI_PASS_THROUGH;

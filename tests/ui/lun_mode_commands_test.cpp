@@ -42,10 +42,7 @@ const LunModeBinding kLun1Fixed = {LunRow::Lun1, kLunTypeFixedDisk, false};
 class CommandsTest : public ::testing::Test {
   protected:
     CommandsTest() {
-        platform_.AddOtherVolume('C');
-        drive_ = platform_.AddDrive(emulated::StandardDrive());
-        platform_.AttachVolume('E', drive_, 0);
-        platform_.AttachVolume('F', drive_, 1);
+        drive_ = emulated::SetUpStandardMachine(platform_);
     }
 
     emulated::Drive& Drive() { return platform_.DriveAt(drive_); }
@@ -441,10 +438,7 @@ TEST_F(CommandsTest, WriteRawWritesNothingWhenABlockCannotBeRead) {
     } const cases[] = {{Operation::ReadConfig, 0}, {Operation::ReadIdentity, 2}};
     for (const Case& c : cases) {
         EmulatedPlatform platform;
-        platform.AddOtherVolume('C');
-        const int drive = platform.AddDrive(emulated::StandardDrive());
-        platform.AttachVolume('E', drive, 0);
-        platform.AttachVolume('F', drive, 1);
+        emulated::SetUpStandardMachine(platform);
         Fault fault;
         fault.letter = 'F';
         fault.operation = c.operation;

@@ -58,10 +58,7 @@ class FakeControls : public DialogControls {
 class DialogModelTest : public ::testing::Test {
   protected:
     DialogModelTest() {
-        platform_.AddOtherVolume('C');
-        drive_ = platform_.AddDrive(emulated::StandardDrive());
-        platform_.AttachVolume('E', drive_, 0);
-        platform_.AttachVolume('F', drive_, 1);
+        drive_ = emulated::SetUpStandardMachine(platform_);
     }
 
     emulated::EmulatedPlatform platform_;

@@ -648,4 +648,12 @@ std::uint32_t EmulatedPlatform::VersionNumber() {
     return version_;
 }
 
+int SetUpStandardMachine(EmulatedPlatform& platform) {
+    platform.AddOtherVolume('C');
+    const int drive = platform.AddDrive(StandardDrive());
+    platform.AttachVolume('E', drive, 0);
+    platform.AttachVolume('F', drive, 1);
+    return drive;
+}
+
 }  // namespace vardel::emulated

@@ -142,4 +142,8 @@ class EmulatedPlatform : public Platform {
     CallHook afterCall_;
 };
 
+// The machine the demo and most tests want: a system disk C with no drive of ours behind it, and
+// one StandardDrive() seen as E (LUN 0) and F (LUN 1). Returns the drive's index.
+int SetUpStandardMachine(EmulatedPlatform& platform);
+
 }  // namespace vardel::emulated

@@ -1,16 +1,7 @@
 #include "platform/win32/win32_platform.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <ntddscsi.h>
-#include <windows.h>
-#include <winioctl.h>
-
 #include "platform/platform_constants.h"
+#include "platform/scsi_pass_through.h"  // windows.h and ntddscsi.h, in the order they need
 
 namespace vardel {
 
