@@ -1,8 +1,59 @@
 #!/usr/bin/env bash
-# Builds the tool and runs it on the emulated drive.
+# The tool's main job on an emulated machine: the Vardel window, run under Wine, over one drive
+# seen as E: (LUN 0) and F: (LUN 1). Without a display it falls back to the console demo, which
+# finds the same drive and prints the type of both LUNs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# Keeps a step quiet unless it fails, and then shows why.
+quietly() {
+  local log
+  log="$(mktemp)"
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  fi
+  rm -f "$log"
+}
+
+# Wine's own interface fonts carry no Chinese glyphs: link them to the CJK font that the
+# dependencies install, and stand it in for the about box's font. Once per prefix.
+link_cjk_fonts() {
+  local cjk="WenQuanYi Micro Hei"
+  grep -q "wqy-microhei.ttc,$cjk" "$WINEPREFIX/system.reg" 2>/dev/null && return 0
+  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  local face
+  for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    quietly timeout 60 wine reg add "$link" /v "$face" /t REG_MULTI_SZ \
+      /d "wqy-microhei.ttc,$cjk" /f
+  done
+  quietly timeout 60 wine reg add \
+    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v '新細明體' /t REG_SZ /d "$cjk" /f
+  timeout 60 wineserver -w || true
+}
+
 tools/install-deps.sh
-cmake --preset host >/dev/null
-cmake --build --preset host --target vardel_emulated_demo -j 2 >/dev/null
-build/host/tools/vardel_emulated_demo
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "No display (DISPLAY is not set): the Vardel window needs one. Showing the console demo"
+  echo "on the same emulated drive instead."
+  echo
+  quietly cmake --preset host
+  quietly cmake --build --preset host --target vardel_emulated_demo -j 2
+  exec build/host/tools/vardel_emulated_demo
+fi
+
+echo "Building VardelDemo.exe ..."
+quietly cmake --preset win32
+quietly cmake --build --preset win32 --target VardelDemo -j 2
+
+echo "Preparing Wine ..."
+source tools/wine-env.sh
+link_cjk_fonts
+
+echo "VardelDemo: an emulated drive on E: (LUN 0, removable) and F: (LUN 1, fixed)."
+echo "The status button (更改状态) shows both LUNs; the buttons on the right switch them."
+echo "Close the window to end."
+wine build/win32/VardelDemo.exe
