@@ -15,7 +15,11 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// ntddscsi.h builds on the types of windows.h.
+
+// ntddscsi.h builds on windows.h, and its control codes on winioctl.h, which the lean windows.h
+// leaves out.
+#include <winioctl.h>
+
 #include <ntddscsi.h>
 
 namespace vardel {
