@@ -3,8 +3,9 @@
 # everything is already there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 xvfb xauth)
+packages=(cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
+          g++-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 xvfb xauth
+          fonts-wqy-microhei)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -6,9 +6,6 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     vardel::emulated::EmulatedPlatform platform;
-    platform.AddOtherVolume('C');
-    const int drive = platform.AddDrive(vardel::emulated::StandardDrive());
-    platform.AttachVolume('E', drive, 0);
-    platform.AttachVolume('F', drive, 1);
+    vardel::emulated::SetUpStandardMachine(platform);
     return vardel::win32::RunApplication(instance, platform);
 }
