@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Runs a command on a virtual X display of its own, in a Wine prefix that only this kind of run
+# uses. Usage: run-on-virtual-display.sh WINEPREFIX COMMAND [ARGUMENT...]
+#
+# Why a prefix of its own: all programs of one prefix share one Wine server, and that server keeps
+# the display its first program found. A server still serving the other tests (started without a
+# display, as in CI) would leave the windows of this run without a screen, and ending this run's
+# display would pull it from under them. The windows never land on a developer's own desktop.
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: $0 WINEPREFIX COMMAND [ARGUMENT...]" >&2
+  exit 2
+fi
+prefix=$1
+shift
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+command -v Xvfb >/dev/null || { echo "$0: Xvfb is missing (Debian package xvfb)" >&2; exit 1; }
+
+# One run at a time per prefix: two would share a server and so a display.
+mkdir -p "$(dirname "$prefix")"
+exec 8>"$prefix.run.lock"
+flock -w 600 8 || { echo "$0: waited 600 s for another run on $prefix" >&2; exit 1; }
+
+export WINEPREFIX=$prefix
+unset DISPLAY
+# shellcheck source-path=SCRIPTDIR/../.. source=tools/wine-env.sh
+source "$root/tools/wine-env.sh"
+
+# Once per prefix, settings that only matter on a screen:
+# - Windows unmanaged by a window manager (there is none on Xvfb): Wine then draws their frames and
+#   captions itself, and no longer waits two seconds for a window manager's answer each time a
+#   window goes away.
+# - Marlett, which draws the caption buttons, comes with Wine (Debian package fonts-wine) but this
+#   Wine does not look in its Debian folder; it does in the prefix's Fonts folder. Only Marlett:
+#   Wine's own Tahoma there would take the place of the linked one and lose the Chinese glyphs in
+#   bold captions.
+# - The Chinese texts get glyphs: the interface fonts link to WenQuanYi Micro Hei, as a Chinese
+#   Windows links them to its own CJK fonts, and the about box's font face stands for it.
+prepare_screen_settings() {
+  local ready="$WINEPREFIX/.vardel-screen-ready"
+  [ -f "$ready" ] && return 0
+  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  local face
+  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || return 1
+  fi
+  timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null || return 1
+  for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    timeout 120 wine reg add "$link" /v "$face" /t REG_MULTI_SZ \
+      /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null || return 1
+  done
+  # Wine reads a Unix command line in the locale's character set.
+  LC_ALL=C.UTF-8 timeout 120 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+    /v "新細明體" /d "WenQuanYi Micro Hei" /f >/dev/null || return 1
+  timeout 120 wineserver -w || return 1
+  touch "$ready"
+}
+prepare_screen_settings || { echo "$0: could not set up $prefix for the screen" >&2; exit 1; }
+
+# A server left by an earlier run or by making the prefix would keep its old display.
+timeout 60 wineserver -w || { echo "$0: the Wine server of $prefix did not end within 60 s" >&2; exit 1; }
+
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+  # Wine's own processes of this prefix end before their display goes away; the server belongs
+  # to this run alone (see the lock), so ending it by force harms no one else.
+  timeout 30 wineserver -w || wineserver -k || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 300); do
+  [ -s "$work/display" ] && break
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "$0: Xvfb ended at start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "$0: waited 30 s for Xvfb to give its display number" >&2
+  exit 1
+fi
+display=$(head -n 1 "$work/display")
+export DISPLAY=":$display"
+
+status=0
+"$@" || status=$?
+exit "$status"
