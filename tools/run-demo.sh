@@ -17,23 +17,6 @@ quietly() {
   rm -f "$log"
 }
 
-# Wine's own interface fonts carry no Chinese glyphs: link them to the CJK font that the
-# dependencies install, and stand it in for the about box's font. Once per prefix.
-link_cjk_fonts() {
-  local cjk="WenQuanYi Micro Hei"
-  grep -q "wqy-microhei.ttc,$cjk" "$WINEPREFIX/system.reg" 2>/dev/null && return 0
-  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-  local face
-  for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
-    quietly timeout 60 wine reg add "$link" /v "$face" /t REG_MULTI_SZ \
-      /d "wqy-microhei.ttc,$cjk" /f
-  done
-  quietly timeout 60 wine reg add \
-    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-    /v '新細明體' /t REG_SZ /d "$cjk" /f
-  timeout 60 wineserver -w || true
-}
-
 tools/install-deps.sh
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -51,7 +34,6 @@ quietly cmake --build --preset win32 --target VardelDemo -j 2
 
 echo "Preparing Wine ..."
 source tools/wine-env.sh
-link_cjk_fonts
 
 echo "VardelDemo: an emulated drive on E: (LUN 0, removable) and F: (LUN 1, fixed)."
 echo "The status button (更改状态) shows both LUNs; the buttons on the right switch them."

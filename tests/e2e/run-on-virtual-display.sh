@@ -28,32 +28,13 @@ unset DISPLAY
 # shellcheck source-path=SCRIPTDIR/../.. source=tools/wine-env.sh
 source "$root/tools/wine-env.sh"
 
-# Once per prefix, settings that only matter on a screen:
-# - Windows unmanaged by a window manager (there is none on Xvfb): Wine then draws their frames and
-#   captions itself, and no longer waits two seconds for a window manager's answer each time a
-#   window goes away.
-# - Marlett, which draws the caption buttons, comes with Wine (Debian package fonts-wine) but this
-#   Wine does not look in its Debian folder; it does in the prefix's Fonts folder. Only Marlett:
-#   Wine's own Tahoma there would take the place of the linked one and lose the Chinese glyphs in
-#   bold captions.
-# - The Chinese texts get glyphs: the interface fonts link to WenQuanYi Micro Hei, as a Chinese
-#   Windows links them to its own CJK fonts, and the about box's font face stands for it.
+# Once per prefix: windows unmanaged by a window manager (there is none on Xvfb). Wine then draws
+# their frames and captions itself, and no longer waits two seconds for a window manager's answer
+# each time a window goes away.
 prepare_screen_settings() {
   local ready="$WINEPREFIX/.vardel-screen-ready"
   [ -f "$ready" ] && return 0
-  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-  local face
-  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
-    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || return 1
-  fi
   timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null || return 1
-  for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
-    timeout 120 wine reg add "$link" /v "$face" /t REG_MULTI_SZ \
-      /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null || return 1
-  done
-  # Wine reads a Unix command line in the locale's character set.
-  LC_ALL=C.UTF-8 timeout 120 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
-    /v "新細明體" /d "WenQuanYi Micro Hei" /f >/dev/null || return 1
   timeout 120 wineserver -w || return 1
   touch "$ready"
 }
