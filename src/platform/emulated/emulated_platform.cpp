@@ -1,11 +1,11 @@
 #include "platform/emulated/emulated_platform.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
+#include "platform/emulated/firmware.h"
+#include "platform/emulated/pass_through_record.h"
 #include "platform/platform_constants.h"
-#include "platform/scsi_pass_through.h"
 
 namespace vardel::emulated {
 namespace {
@@ -16,28 +16,6 @@ constexpr std::uint32_t kDefaultVersion = 0x23F00206u;  // 6.2, build 9200
 constexpr const char* kMountedDevicesKey = "System\\MountedDevices";
 constexpr const char* kDosDevicesPrefix = "\\DosDevices\\";
 constexpr std::size_t kTooLongValueSize = 2048;
-
-constexpr std::uint8_t kStatusGood = 0x00;
-constexpr std::uint8_t kStatusCheckCondition = 0x02;
-
-constexpr std::uint8_t kOpInquiry = 0x12;
-constexpr std::uint8_t kOpVendor = 0x06;
-constexpr std::uint8_t kVendorRead = 0x05;
-constexpr std::uint8_t kVendorWrite = 0x06;
-constexpr std::uint8_t kVendorWriteConfig = 0x01;
-constexpr std::uint8_t kVendorReadTrailer = 0x80;
-constexpr std::size_t kTagOffset = 2;
-constexpr std::size_t kTagSize = 6;
-constexpr std::uint8_t kInfoTag[kTagSize] = {'I', 'N', 'F', 'O', 0, 0};
-constexpr std::uint8_t kIdentityTag[kTagSize] = {0, 0, 0, 0, 0, 0};
-constexpr std::size_t kLunIndexOffset = 385;
-
-constexpr std::uint8_t kSenseKeyIllegalRequest = 0x05;
-constexpr std::uint8_t kAscInvalidOpcode = 0x20;
-constexpr std::uint8_t kAscInvalidField = 0x24;
-constexpr std::size_t kSenseSize = 18;
-
-using Cdb = std::array<std::uint8_t, kCdbCapacity>;
 
 // Upper-case drive letter, or 0 for anything that is not one.
 char VolumeLetter(char c) {
@@ -94,149 +72,6 @@ std::vector<std::uint8_t> MountedValue(char letter, MountedEntry entry) {
     return {'V', 'D', static_cast<std::uint8_t>(letter), 0, 0x00, 0x7E, 0, 0, 0, 0, 0, 0};
 }
 
-// Both header forms read into one shape, so that the checks and the firmware need not care
-// which one the caller sent.
-struct PassThroughRecord {
-    bool direct = false;
-    std::size_t headerSize = 0;
-    std::uint16_t length = 0;
-    std::uint8_t cdbLength = 0;
-    std::uint8_t senseInfoLength = 0;
-    std::uint8_t dataIn = 0;
-    std::uint32_t transferLength = 0;
-    std::uint32_t timeoutSeconds = 0;
-    std::uint64_t dataBufferOffset = 0;
-    void* dataBuffer = nullptr;
-    std::uint32_t senseInfoOffset = 0;
-    Cdb cdb{};
-};
-
-bool IsPassThroughCode(std::uint32_t controlCode) {
-    return controlCode == kIoctlScsiPassThrough || controlCode == kIoctlScsiPassThroughDirect;
-}
-
-std::size_t HeaderSize(std::uint32_t controlCode) {
-    return controlCode == kIoctlScsiPassThroughDirect ? sizeof(ScsiPassThroughDirect)
-                                                      : sizeof(ScsiPassThrough);
-}
-
-template <typename Header>
-void CopyCommonFields(const Header& header, PassThroughRecord& record) {
-    record.headerSize = sizeof(Header);
-    record.length = header.Length;
-    record.cdbLength = header.CdbLength;
-    record.senseInfoLength = header.SenseInfoLength;
-    record.dataIn = header.DataIn;
-    record.transferLength = static_cast<std::uint32_t>(header.DataTransferLength);
-    record.timeoutSeconds = static_cast<std::uint32_t>(header.TimeOutValue);
-    record.senseInfoOffset = static_cast<std::uint32_t>(header.SenseInfoOffset);
-    std::memcpy(record.cdb.data(), header.Cdb, kCdbCapacity);
-}
-
-// The record may sit anywhere in the caller's buffer, so it is copied out rather than cast.
-bool ReadRecord(std::uint32_t controlCode, const void* in, std::uint32_t inSize,
-                PassThroughRecord& record) {
-    if (in == nullptr || !IsPassThroughCode(controlCode) || inSize < HeaderSize(controlCode)) {
-        return false;
-    }
-    if (controlCode == kIoctlScsiPassThroughDirect) {
-        ScsiPassThroughDirect header;
-        std::memcpy(&header, in, sizeof header);
-        CopyCommonFields(header, record);
-        record.direct = true;
-        record.dataBuffer = header.DataBuffer;
-    } else {
-        ScsiPassThrough header;
-        std::memcpy(&header, in, sizeof header);
-        CopyCommonFields(header, record);
-        record.dataBufferOffset = header.DataBufferOffset;
-    }
-    return true;
-}
-
-// The driver echoes the caller's header with the status and the bytes actually moved.
-template <typename Header>
-void WriteHeader(const void* in, void* out, std::uint8_t scsiStatus, std::uint32_t moved) {
-    Header header;
-    std::memcpy(&header, in, sizeof header);
-    header.ScsiStatus = scsiStatus;
-    header.DataTransferLength = moved;
-    std::memcpy(out, &header, sizeof header);
-}
-
-void WriteHeaderResult(const PassThroughRecord& record, const void* in, void* out,
-                       std::uint8_t scsiStatus, std::uint32_t moved) {
-    if (record.direct) {
-        WriteHeader<ScsiPassThroughDirect>(in, out, scsiStatus, moved);
-    } else {
-        WriteHeader<ScsiPassThrough>(in, out, scsiStatus, moved);
-    }
-}
-
-// A range [offset, offset + length) inside a buffer of `size` bytes, without overflow.
-bool FitsIn(std::uint64_t offset, std::uint64_t length, std::uint64_t size) {
-    return offset <= size && length <= size - offset;
-}
-
-// The checks the storage driver makes before anything reaches the device; 0 when the record
-// passes.
-std::uint32_t RecordError(const PassThroughRecord& record, bool readable, std::uint32_t inSize,
-                          const void* out, std::uint32_t outSize) {
-    if (!readable || out == nullptr || outSize < record.headerSize) return kErrorInvalidParameter;
-    if (record.length != record.headerSize) return kErrorInvalidParameter;
-    if (record.cdbLength == 0 || record.cdbLength > kCdbCapacity) return kErrorInvalidParameter;
-    if (record.dataIn > kScsiDataUnspecified) return kErrorInvalidParameter;
-    if (record.senseInfoLength > 0 &&
-        (record.senseInfoOffset < record.headerSize ||
-         !FitsIn(record.senseInfoOffset, record.senseInfoLength, outSize))) {
-        return kErrorInvalidParameter;
-    }
-    if (record.transferLength > 0) {
-        if (record.direct) {
-            if (record.dataBuffer == nullptr) return kErrorInvalidParameter;
-        } else {
-            const std::uint32_t limit = record.dataIn == kScsiDataIn ? outSize : inSize;
-            if (record.dataBufferOffset < record.headerSize ||
-                !FitsIn(record.dataBufferOffset, record.transferLength, limit)) {
-                return kErrorInvalidParameter;
-            }
-        }
-    }
-    return kErrorSuccess;
-}
-
-// Where the data phase reads or writes: the caller's buffer for the direct form, the record's
-// data area (in the output for data-in, the input otherwise) for the buffered one.
-std::uint8_t* DataArea(const PassThroughRecord& record, void* in, void* out) {
-    if (record.transferLength == 0) return nullptr;
-    if (record.direct) return static_cast<std::uint8_t*>(record.dataBuffer);
-    void* base = record.dataIn == kScsiDataIn ? out : in;
-    return static_cast<std::uint8_t*>(base) + record.dataBufferOffset;
-}
-
-std::uint32_t BytesReturned(const PassThroughRecord& record, std::uint32_t moved) {
-    if (!record.direct && record.dataIn == kScsiDataIn && record.transferLength > 0) {
-        return static_cast<std::uint32_t>(record.dataBufferOffset + moved);
-    }
-    return static_cast<std::uint32_t>(record.headerSize);
-}
-
-bool HasTag(const Cdb& cdb, const std::uint8_t (&tag)[kTagSize]) {
-    return std::memcmp(cdb.data() + kTagOffset, tag, kTagSize) == 0;
-}
-
-Operation ClassifyCommand(const Cdb& cdb) {
-    if (cdb[0] == kOpInquiry) return Operation::Inquiry;
-    if (cdb[0] == kOpVendor && cdb[1] == kVendorRead) {
-        if (HasTag(cdb, kInfoTag)) return Operation::ReadConfig;
-        if (HasTag(cdb, kIdentityTag)) return Operation::ReadIdentity;
-    }
-    if (cdb[0] == kOpVendor && cdb[1] == kVendorWrite && cdb[2] == kVendorWriteConfig) {
-        return Operation::Write;
-    }
-    return Operation::OtherCommand;
-}
-
 const char* TraceName(Operation operation) {
     switch (operation) {
         case Operation::Inquiry:
@@ -252,116 +87,6 @@ const char* TraceName(Operation operation) {
             break;
     }
     return "OTHER";
-}
-
-// ---- The firmware model ----
-
-struct FirmwareAnswer {
-    std::uint8_t status = kStatusGood;
-    std::uint32_t moved = 0;
-    std::uint8_t asc = 0;   // with CHECK CONDITION
-    bool tookData = false;  // the firmware accepted `moved` data-out bytes
-};
-
-FirmwareAnswer CheckCondition(std::uint8_t asc) {
-    FirmwareAnswer answer;
-    answer.status = kStatusCheckCondition;
-    answer.asc = asc;
-    return answer;
-}
-
-// What the device receives: the announced CDB bytes, zeros after them.
-Cdb AnnouncedCdb(const PassThroughRecord& record) {
-    Cdb cdb{};
-    std::copy_n(record.cdb.begin(), std::min<std::size_t>(record.cdbLength, kCdbCapacity),
-                cdb.begin());
-    return cdb;
-}
-
-// A disk of some other maker: a plain identity with none of our drive's signature bytes.
-std::array<std::uint8_t, kInquirySize> OtherVolumeInquiry() {
-    Drive other;
-    other.inquiry[2] = 0x05;
-    other.inquiry[3] = 0x02;
-    other.inquiry[4] = 31;
-    SetInquiryText(other, 8, 8, "OTHER");
-    SetInquiryText(other, 16, 16, "GENERIC DISK");
-    SetInquiryText(other, 32, 4, "1.00");
-    return other.inquiry;
-}
-
-FirmwareAnswer AnswerInquiry(const std::array<std::uint8_t, kInquirySize>& inquiry, const Cdb& cdb,
-                             const PassThroughRecord& record, std::uint8_t* data) {
-    constexpr std::uint8_t kEvpd = 0x01;
-    if (record.dataIn != kScsiDataIn || (cdb[1] & kEvpd) != 0) {
-        return CheckCondition(kAscInvalidField);
-    }
-    const std::size_t allocation = static_cast<std::size_t>(cdb[3] << 8 | cdb[4]);
-    FirmwareAnswer answer;
-    answer.moved = static_cast<std::uint32_t>(
-        std::min({allocation, static_cast<std::size_t>(record.transferLength), kInquirySize}));
-    if (answer.moved > 0) std::memcpy(data, inquiry.data(), answer.moved);
-    return answer;
-}
-
-FirmwareAnswer AnswerVendorRead(const Drive& drive, std::uint8_t lunIndex, const Cdb& cdb,
-                                const PassThroughRecord& record, std::uint8_t* data) {
-    if (record.dataIn != kScsiDataIn || record.transferLength != kBlockSize ||
-        cdb[8] != kVendorReadTrailer) {
-        return CheckCondition(kAscInvalidField);
-    }
-    FirmwareAnswer answer;
-    if (HasTag(cdb, kInfoTag)) {
-        std::memcpy(data, drive.configBlock.data(), kBlockSize);
-        answer.moved = kBlockSize;
-    } else if (HasTag(cdb, kIdentityTag)) {
-        Block identity = drive.identityBlock;
-        identity[kLunIndexOffset] = lunIndex;
-        answer.moved = static_cast<std::uint32_t>(std::min(drive.identityReturned, kBlockSize));
-        std::memcpy(data, identity.data(), answer.moved);
-    } else {
-        return CheckCondition(kAscInvalidField);
-    }
-    return answer;
-}
-
-FirmwareAnswer AnswerVendorWrite(Drive& drive, const PassThroughRecord& record,
-                                 const std::uint8_t* data) {
-    if (record.dataIn != kScsiDataOut || record.transferLength != kWrittenSize) {
-        return CheckCondition(kAscInvalidField);
-    }
-    if (drive.keepsWrites) std::memcpy(drive.configBlock.data(), data, kWrittenSize);
-    FirmwareAnswer answer;
-    answer.moved = kWrittenSize;
-    answer.tookData = true;
-    return answer;
-}
-
-// `drive` is null for a volume with no drive of ours behind it.
-FirmwareAnswer RunFirmware(Drive* drive, std::uint8_t lunIndex, const PassThroughRecord& record,
-                           std::uint8_t* data) {
-    const Cdb cdb = AnnouncedCdb(record);
-    if (cdb[0] == kOpInquiry) {
-        return AnswerInquiry(drive != nullptr ? drive->inquiry : OtherVolumeInquiry(), cdb, record,
-                             data);
-    }
-    if (drive == nullptr || cdb[0] != kOpVendor) return CheckCondition(kAscInvalidOpcode);
-    if (cdb[1] == kVendorRead) return AnswerVendorRead(*drive, lunIndex, cdb, record, data);
-    if (cdb[1] == kVendorWrite && cdb[2] == kVendorWriteConfig) {
-        return AnswerVendorWrite(*drive, record, data);
-    }
-    return CheckCondition(kAscInvalidOpcode);
-}
-
-// Fixed-format sense, cut to the room the caller gave.
-void WriteSense(const PassThroughRecord& record, void* out, std::uint8_t asc) {
-    std::uint8_t sense[kSenseSize] = {};
-    sense[0] = 0x70;
-    sense[2] = kSenseKeyIllegalRequest;
-    sense[7] = static_cast<std::uint8_t>(kSenseSize - 8);
-    sense[12] = asc;
-    std::memcpy(static_cast<std::uint8_t*>(out) + record.senseInfoOffset, sense,
-                std::min<std::size_t>(record.senseInfoLength, kSenseSize));
 }
 
 void DescribeRecord(const PassThroughRecord& record, CallRecord& call) {
