@@ -28,14 +28,22 @@ if [ -z "${DISPLAY:-}" ]; then
   exec build/host/tools/vardel_emulated_demo
 fi
 
-echo "Building VardelDemo.exe ..."
-quietly cmake --preset win32
-quietly cmake --build --preset win32 --target VardelDemo -j 2
+# The 32-bit program where this machine starts 32-bit programs, else the 64-bit one.
+if ! reason=$(tools/wine32-runs.sh); then
+  preset=win64
+  echo "Showing the 64-bit program: this machine cannot start 32-bit programs ($reason)."
+else
+  preset=win32
+fi
+
+echo "Building VardelDemo.exe ($preset) ..."
+quietly cmake --preset "$preset"
+quietly cmake --build --preset "$preset" --target VardelDemo -j 2
 
 echo "Preparing Wine ..."
-source tools/wine-env.sh
+source tools/wine-env.sh "$preset"
 
 echo "VardelDemo: an emulated drive on E: (LUN 0, removable) and F: (LUN 1, fixed)."
 echo "The status button (更改状态) shows both LUNs; the buttons on the right switch them."
 echo "Close the window to end."
-wine build/win32/VardelDemo.exe
+"$VARDEL_WINE" "build/$preset/VardelDemo.exe"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command on a virtual X display of its own, in a Wine prefix that only this kind of run
-# uses. Usage: run-on-virtual-display.sh WINEPREFIX COMMAND [ARGUMENT...]
+# Runs a command on a virtual X display of its own, in the Wine prefix that the environment names
+# (WINEPREFIX, WINEARCH, WINELOADER, WINESERVER: see tools/wine-env.sh), which only this kind of
+# run uses. Usage: run-on-virtual-display.sh COMMAND [ARGUMENT...]
 #
 # Why a prefix of its own: all programs of one prefix share one Wine server, and that server keeps
 # the display its first program found. A server still serving the other tests (started without a
@@ -8,47 +9,32 @@
 # display would pull it from under them. The windows never land on a developer's own desktop.
 set -euo pipefail
 
-if [ $# -lt 2 ]; then
-  echo "usage: $0 WINEPREFIX COMMAND [ARGUMENT...]" >&2
+if [ $# -lt 1 ]; then
+  echo "usage: $0 COMMAND [ARGUMENT...]" >&2
   exit 2
 fi
-prefix=$1
-shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 command -v Xvfb >/dev/null || { echo "$0: Xvfb is missing (Debian package xvfb)" >&2; exit 1; }
 
+# Made beforehand by the test set-up; this only checks, unless the script runs by hand.
+"$root/tools/wine-prefix.sh" --screen
+
 # One run at a time per prefix: two would share a server and so a display.
-mkdir -p "$(dirname "$prefix")"
-exec 8>"$prefix.run.lock"
-flock -w 600 8 || { echo "$0: waited 600 s for another run on $prefix" >&2; exit 1; }
-
-export WINEPREFIX=$prefix
+exec 8>"$WINEPREFIX.run.lock"
+flock -w 240 8 || { echo "$0: waited 240 s for another run on $WINEPREFIX" >&2; exit 1; }
 unset DISPLAY
-# shellcheck source-path=SCRIPTDIR/../.. source=tools/wine-env.sh
-source "$root/tools/wine-env.sh"
-
-# Once per prefix: windows unmanaged by a window manager (there is none on Xvfb). Wine then draws
-# their frames and captions itself, and no longer waits two seconds for a window manager's answer
-# each time a window goes away.
-prepare_screen_settings() {
-  local ready="$WINEPREFIX/.vardel-screen-ready"
-  [ -f "$ready" ] && return 0
-  timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null || return 1
-  timeout 120 wineserver -w || return 1
-  touch "$ready"
-}
-prepare_screen_settings || { echo "$0: could not set up $prefix for the screen" >&2; exit 1; }
 
 # A server left by an earlier run or by making the prefix would keep its old display.
-timeout 60 wineserver -w || { echo "$0: the Wine server of $prefix did not end within 60 s" >&2; exit 1; }
+timeout 60 "$WINESERVER" -w \
+  || { echo "$0: the Wine server of $WINEPREFIX did not end within 60 s" >&2; exit 1; }
 
 work=$(mktemp -d)
 xvfb_pid=""
 cleanup() {
   # Wine's own processes of this prefix end before their display goes away; the server belongs
   # to this run alone (see the lock), so ending it by force harms no one else.
-  timeout 30 wineserver -w || wineserver -k || true
+  timeout 30 "$WINESERVER" -w || "$WINESERVER" -k || true
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
