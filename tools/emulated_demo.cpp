@@ -27,8 +27,8 @@ int main() {
     std::printf("Drive found: LUN 0 on %c:, LUN 1 on %c:, commands go to %c:\n", list[0],
                 list[1] != 0 ? list[1] : '-', target);
 
-    VendorBlock identity = {};
-    VendorBlock info = {};
+    alignas(kVendorBlockAlignment) VendorBlock identity = {};
+    alignas(kVendorBlockAlignment) VendorBlock info = {};
     if (VendorRead(platform, target, nullptr, identity) != kDriveOk ||
         VendorRead(platform, target, &kInfoTag, info) != kDriveOk) {
         std::printf("The vendor blocks could not be read\n");

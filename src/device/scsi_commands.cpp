@@ -17,13 +17,14 @@ constexpr std::uint8_t kVendorWriteMode = 0x01;
 constexpr std::uint8_t kVendorReadFlags = 0x80;  // CDB byte 8 of every vendor read
 constexpr std::size_t kInquiryCommandLength = 6;
 constexpr std::size_t kVendorCommandLength = 12;
-constexpr std::uint32_t kInquiryRequestSize =
-    static_cast<std::uint32_t>(kBufferedDataOffset + kInquiryLength);
-constexpr std::uint32_t kDirectRequestSize = sizeof(ScsiRequestDirect);
+constexpr auto kInquiryRequestSize =
+    static_cast<std::uint32_t>(BufferedRequestSize(kInquiryLength));
+constexpr auto kVendorRequestSize = static_cast<std::uint32_t>(kDirectRequestSize);
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(kInquiryRequestSize == 124, "");
-static_assert(kDirectRequestSize == 80, "");
+#elif defined(_WIN64) || defined(__x86_64__)
+static_assert(kInquiryRequestSize == 136, "");
 #endif
 
 // Sends one built request on a freshly opened volume: open, pass-through, close. The request is
@@ -49,7 +50,7 @@ DriveStatus SendDirect(Platform& platform, char letter, const std::uint8_t (&com
     ScsiRequestDirect request;
     BuildDirectRequest(request, kVendorCommandLength, command, dataIn, transferLength,
                        kCommandTimeoutSeconds, data);
-    return SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kDirectRequestSize);
+    return SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize);
 }
 
 }  // namespace

@@ -21,6 +21,11 @@ constexpr std::size_t kVendorWriteLength = 512;  // the firmware takes the first
 constexpr std::size_t kVendorTagLength = 6;
 constexpr std::uint32_t kCommandTimeoutSeconds = 10;
 
+// The direct form hands the driver the caller's block itself, and the port driver refuses a
+// buffer that breaks the adapter's alignment mask: every block sent or read is declared
+// `alignas(kVendorBlockAlignment) VendorBlock`.
+constexpr std::size_t kVendorBlockAlignment = 16;
+
 using InquiryData = std::uint8_t[kInquiryLength];
 using VendorBlock = std::uint8_t[kVendorBlockSize];
 using VendorTag = std::uint8_t[kVendorTagLength];

@@ -37,7 +37,7 @@ int ScanDevices(Platform& platform, DeviceTable& table) {
     const std::uint32_t candidates = CandidateMask(platform);
 
     DeviceKey keys[kMaxDevices];
-    VendorBlock block;
+    alignas(kVendorBlockAlignment) VendorBlock block;
     int count = 0;
     for (int i = 0; i < kDriveLetterCount; ++i) {
         if ((candidates & (1u << i)) == 0) continue;
@@ -94,7 +94,7 @@ void OrderByLun(Platform& platform, char* list) {
     char slots[kOrderedLunSlots] = {};
     // One buffer for all reads, and their results are not examined: a failed read leaves the
     // previous letter's block in place.
-    VendorBlock block = {};
+    alignas(kVendorBlockAlignment) VendorBlock block = {};
     for (std::size_t i = 0; i < kOrderedLunSlots; ++i) {
         if (list[i] == 0) continue;
         VendorRead(platform, list[i], nullptr, block);

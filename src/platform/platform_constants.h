@@ -28,8 +28,10 @@ constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorNotReady = 21;
+constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorMoreData = 234;
+constexpr std::uint32_t kErrorNoAccess = 998;  // invalid access to memory location
 constexpr std::uint32_t kErrorIoDevice = 1117;
 
 }  // namespace vardel

@@ -77,6 +77,8 @@ constexpr std::uint8_t kScsiDataUnspecified = 2;
 constexpr std::size_t kCdbCapacity = sizeof(ScsiPassThrough::Cdb);
 static_assert(kCdbCapacity == 16, "the pass-through header carries a 16-byte CDB");
 
+// The layouts a Windows driver of the same bitness expects; the 64-bit one is also the shape the
+// Linux backend reads on x86_64.
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(ScsiPassThrough) == 44, "32-bit SCSI_PASS_THROUGH is 44 bytes");
 static_assert(sizeof(ScsiPassThroughDirect) == 44, "32-bit SCSI_PASS_THROUGH_DIRECT is 44 bytes");
@@ -85,7 +87,19 @@ static_assert(offsetof(ScsiPassThrough, DataBufferOffset) == 20, "");
 static_assert(offsetof(ScsiPassThrough, SenseInfoOffset) == 24, "");
 static_assert(offsetof(ScsiPassThrough, Cdb) == 28, "");
 static_assert(offsetof(ScsiPassThroughDirect, DataBuffer) == 20, "");
+static_assert(offsetof(ScsiPassThroughDirect, SenseInfoOffset) == 24, "");
 static_assert(offsetof(ScsiPassThroughDirect, Cdb) == 28, "");
+#elif defined(_WIN64) || defined(__x86_64__)
+static_assert(sizeof(ScsiPassThrough) == 56, "64-bit SCSI_PASS_THROUGH is 56 bytes");
+static_assert(sizeof(ScsiPassThroughDirect) == 56, "64-bit SCSI_PASS_THROUGH_DIRECT is 56 bytes");
+static_assert(offsetof(ScsiPassThrough, DataTransferLength) == 12, "");
+static_assert(offsetof(ScsiPassThrough, TimeOutValue) == 16, "");
+static_assert(offsetof(ScsiPassThrough, DataBufferOffset) == 24, "ULONG_PTR on an 8-byte boundary");
+static_assert(offsetof(ScsiPassThrough, SenseInfoOffset) == 32, "");
+static_assert(offsetof(ScsiPassThrough, Cdb) == 36, "");
+static_assert(offsetof(ScsiPassThroughDirect, DataBuffer) == 24, "");
+static_assert(offsetof(ScsiPassThroughDirect, SenseInfoOffset) == 32, "");
+static_assert(offsetof(ScsiPassThroughDirect, Cdb) == 36, "");
 #endif
 
 }  // namespace vardel

@@ -11,8 +11,8 @@ namespace {
 
 // The blocks one command reads, each zero-filled before its read.
 struct Blocks {
-    VendorBlock info = {};
-    VendorBlock device = {};
+    alignas(kVendorBlockAlignment) VendorBlock info = {};
+    alignas(kVendorBlockAlignment) VendorBlock device = {};
 };
 
 bool ReadInfoBlock(Platform& platform, char target, VendorBlock& block) {

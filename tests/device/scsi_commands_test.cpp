@@ -57,7 +57,7 @@ struct WireCase {
 
 DriveStatus RunCommand(Platform& platform, Command command, char letter) {
     InquiryData inquiry = {};
-    VendorBlock block = {};
+    alignas(kVendorBlockAlignment) VendorBlock block = {};
     switch (command) {
         case Command::Inquiry:
             return ScsiInquiry(platform, letter, inquiry);
@@ -72,7 +72,7 @@ DriveStatus RunCommand(Platform& platform, Command command, char letter) {
 }
 
 const std::uint32_t kInquiryIoSize = static_cast<std::uint32_t>(kBufferedDataOffset + 44);
-const std::uint32_t kDirectIoSize = sizeof(ScsiRequestDirect);
+const std::uint32_t kDirectIoSize = static_cast<std::uint32_t>(kDirectSenseOffset + 32);
 
 const WireCase kWireCases[] = {
     {"Inquiry",
@@ -156,8 +156,8 @@ TEST_F(DeviceCommandsTest, InquiryReturnsTheFirst44BytesOfTheDrivesAnswer) {
 }
 
 TEST_F(DeviceCommandsTest, VendorReadReturnsTheTaggedBlock) {
-    VendorBlock info;
-    VendorBlock identity;
+    alignas(kVendorBlockAlignment) VendorBlock info;
+    alignas(kVendorBlockAlignment) VendorBlock identity;
     ASSERT_EQ(VendorRead(platform_, 'F', &kInfoTag, info), kDriveOk);
     ASSERT_EQ(VendorRead(platform_, 'F', nullptr, identity), kDriveOk);
     const emulated::Drive& drive = platform_.DriveAt(drive_);
@@ -168,7 +168,7 @@ TEST_F(DeviceCommandsTest, VendorReadReturnsTheTaggedBlock) {
 
 TEST_F(DeviceCommandsTest, WriteSendsExactly512BytesAndKeepsTheLast16ToItself) {
     const emulated::Block before = platform_.DriveAt(drive_).configBlock;
-    VendorBlock block;
+    alignas(kVendorBlockAlignment) VendorBlock block;
     for (std::size_t i = 0; i < sizeof(block); ++i) block[i] = static_cast<std::uint8_t>(~i);
     ASSERT_EQ(VendorWrite(platform_, 'F', block), kDriveOk);
 
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, StatusTest,
                          StatusCaseName);
 
 TEST_F(DeviceCommandsTest, ALetterWithNoVolumeFailsAtTheOpenWithoutAControlCall) {
-    VendorBlock block;
+    alignas(kVendorBlockAlignment) VendorBlock block;
     EXPECT_EQ(VendorRead(platform_, 'Q', nullptr, block),
               static_cast<DriveStatus>(kErrorFileNotFound));
     EXPECT_TRUE(Calls(CallRecord::Kind::Control).empty());

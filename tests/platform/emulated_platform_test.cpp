@@ -20,6 +20,7 @@ namespace {
 using ::testing::ElementsAre;
 
 constexpr std::uint32_t kReadWrite = kGenericRead | kGenericWrite;
+constexpr std::uint32_t kShareBoth = kFileShareRead | kFileShareWrite;
 constexpr std::uint8_t kUntouched = 0xEE;  // in every byte the driver has no business writing
 constexpr std::uint8_t kCheckCondition = 2;
 
@@ -108,8 +109,7 @@ class EmulatedPlatformTest : public ::testing::Test {
 
     VolumeHandle OpenVolume(char letter, std::uint32_t access = kReadWrite) {
         const std::string path = std::string("\\\\.\\") + letter + ":";
-        return platform_.Open(path.c_str(), access, kFileShareRead | kFileShareWrite, kOpenExisting,
-                              0);
+        return platform_.Open(path.c_str(), access, kShareBoth, kOpenExisting, 0);
     }
 
     bool Send(VolumeHandle handle, BufferedRecord& record, std::uint32_t* returned = nullptr) {
@@ -164,7 +164,7 @@ TEST_F(EmulatedPlatformTest, InquiryCopiesTheSmallestOfAllocationTransferAndInqu
 }
 
 TEST_F(EmulatedPlatformTest, DirectInquiryFillsTheCallersBuffer) {
-    std::array<std::uint8_t, kInquirySize> data{};
+    alignas(16) std::array<std::uint8_t, kInquirySize> data{};
     DirectRecord record = Direct(kInquiryCdb, kScsiDataIn, kInquirySize, data.data());
     std::uint32_t returned = 0;
 
@@ -204,7 +204,7 @@ TEST_F(EmulatedPlatformTest, VendorReadAnswersTheBlockOfItsTagWithTheLunOfTheVol
 
 TEST_F(EmulatedPlatformTest, VendorWriteTakesTheFirst512BytesAndKeepsTheTail) {
     const Block before = TheDrive().configBlock;
-    std::array<std::uint8_t, kBlockSize> data{};
+    alignas(16) std::array<std::uint8_t, kBlockSize> data{};
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 3);
     DirectRecord record = Direct(kWriteCdb, kScsiDataOut, kWrittenSize, data.data());
     std::uint32_t returned = 0;
@@ -396,6 +396,8 @@ TEST_F(EmulatedPlatformTest, MalformedBufferedRecordNeverReachesTheFirmware) {
          "failed WRITE E"},
         {"unknown direction", [](BufferedRecord& r, Sizes&) { r.header.DataIn = 3; },
          "failed WRITE E"},
+        {"time-out of 0", [](BufferedRecord& r, Sizes&) { r.header.TimeOutValue = 0; },
+         "failed WRITE E"},
         {"sense inside the header",
          [](BufferedRecord& r, Sizes&) { r.header.SenseInfoOffset = kHeaderSize - 8; },
          "failed WRITE E"},
@@ -445,6 +447,8 @@ TEST_F(EmulatedPlatformTest, MalformedBufferedRecordNeverReachesTheFirmware) {
 }
 
 TEST_F(EmulatedPlatformTest, MalformedDirectRecordNeverReachesTheFirmware) {
+    alignas(16) std::array<std::uint8_t, kBlockSize + 1> data{};
+    data.fill(1);
     struct Case {
         const char* what;
         std::function<void(DirectRecord&, std::uint32_t&)> spoil;
@@ -458,11 +462,14 @@ TEST_F(EmulatedPlatformTest, MalformedDirectRecordNeverReachesTheFirmware) {
          "failed WRITE E"},
         {"data without a buffer",
          [](DirectRecord& r, std::uint32_t&) { r.header.DataBuffer = nullptr; }, "failed WRITE E"},
+        {"buffer off the adapter's 16-byte alignment",
+         [&data](DirectRecord& r, std::uint32_t&) { r.header.DataBuffer = data.data() + 1; },
+         "failed WRITE E"},
+        {"time-out of 0", [](DirectRecord& r, std::uint32_t&) { r.header.TimeOutValue = 0; },
+         "failed WRITE E"},
     };
     const Block before = TheDrive().configBlock;
     const VolumeHandle handle = OpenVolume('E');
-    std::array<std::uint8_t, kBlockSize> data{};
-    data.fill(1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         platform_.ClearLog();
@@ -544,7 +551,7 @@ TEST_F(EmulatedPlatformTest, OpenAcceptsOnlyTheVolumePathOfAnExistingLetter) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         const VolumeHandle handle =
-            platform_.Open(c.path, kReadWrite, kFileShareRead, c.disposition, kFileFlagNoBuffering);
+            platform_.Open(c.path, kReadWrite, kShareBoth, c.disposition, kFileFlagNoBuffering);
 
         EXPECT_EQ(handle == kInvalidVolumeHandle, c.error != kErrorSuccess);
         EXPECT_EQ(platform_.LastError(), c.error);
@@ -553,12 +560,43 @@ TEST_F(EmulatedPlatformTest, OpenAcceptsOnlyTheVolumePathOfAnExistingLetter) {
         EXPECT_EQ(call.name, c.path);
         EXPECT_EQ(call.letter, c.letter);
         EXPECT_EQ(call.access, kReadWrite);
-        EXPECT_EQ(call.share, kFileShareRead);
+        EXPECT_EQ(call.share, kShareBoth);
         EXPECT_EQ(call.disposition, c.disposition);
         EXPECT_EQ(call.flags, kFileFlagNoBuffering);
         EXPECT_EQ(call.succeeded, c.error == kErrorSuccess);
         EXPECT_EQ(call.error, c.error);
     }
+}
+
+TEST_F(EmulatedPlatformTest, OpenForWritingNeedsWriteSharingOfTheMountedVolume) {
+    struct Case {
+        std::uint32_t access;
+        std::uint32_t share;
+        std::uint32_t error;
+    };
+    const Case cases[] = {
+        {kReadWrite, kShareBoth, kErrorSuccess},
+        {kReadWrite, kFileShareRead, kErrorSharingViolation},
+        {kGenericWrite, 0, kErrorSharingViolation},
+        {kGenericRead, kFileShareRead, kErrorSuccess},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "access " << c.access << ", share " << c.share);
+        const VolumeHandle handle =
+            platform_.Open("\\\\.\\E:", c.access, c.share, kOpenExisting, kFileFlagNoBuffering);
+        EXPECT_EQ(handle == kInvalidVolumeHandle, c.error != kErrorSuccess);
+        EXPECT_EQ(platform_.LastError(), c.error);
+    }
+}
+
+TEST_F(EmulatedPlatformTest, ControlWithoutAReturnedByteCountFailsBeforeTheFirmware) {
+    const Block before = TheDrive().configBlock;
+    BufferedRecord record = BufferedWrite(1);
+    EXPECT_FALSE(platform_.Control(OpenVolume('E'), kIoctlScsiPassThrough, &record, sizeof record,
+                                   &record, sizeof record, nullptr));
+    EXPECT_EQ(platform_.LastError(), kErrorNoAccess);
+    EXPECT_EQ(record.header.ScsiStatus, kUntouched);
+    EXPECT_EQ(TheDrive().configBlock, before);
 }
 
 TEST_F(EmulatedPlatformTest, EachOpenGivesItsOwnHandleUntilClosed) {
@@ -617,7 +655,7 @@ TEST_F(EmulatedPlatformTest, FaultLetsSkipCallsThroughThenStrikesTimesCalls) {
             {'E', Operation::Inquiry, c.skip, c.times, FaultEffect::FailControl, kErrorIoDevice});
         std::uint32_t returned = 0;
         const VolumeHandle handle =
-            platform.Open("\\\\.\\E:", kReadWrite, kFileShareRead, kOpenExisting, 0);
+            platform.Open("\\\\.\\E:", kReadWrite, kShareBoth, kOpenExisting, 0);
         std::string pattern;
         for (int i = 0; i < 5; ++i) {
             BufferedRecord record = Buffered(kInquiryCdb, kScsiDataIn, kInquirySize);

@@ -40,7 +40,7 @@ TEST(Win32Platform, ALetterWithNoVolumeReturnsTheSystemsErrorWithoutAControlCall
     const char letter = AbsentLetter(platform);
     ASSERT_NE(letter, 0) << "every letter is taken on this machine";
 
-    VendorBlock block;
+    alignas(kVendorBlockAlignment) VendorBlock block;
     const DriveStatus status = VendorRead(platform, letter, nullptr, block);
     EXPECT_GT(status, 0);
     EXPECT_EQ(platform.controlCalls, 0);

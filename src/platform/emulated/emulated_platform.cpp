@@ -205,6 +205,9 @@ VolumeHandle EmulatedPlatform::Open(const char* path, std::uint32_t access, std:
         error = kErrorFileNotFound;
     } else if (disposition != kOpenExisting) {
         error = kErrorInvalidParameter;
+    } else if ((access & kGenericWrite) != 0 && (share & kFileShareWrite) == 0) {
+        // The file system keeps a mounted volume open for writing.
+        error = kErrorSharingViolation;
     }
 
     VolumeHandle handle = kInvalidVolumeHandle;
@@ -245,6 +248,8 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
     };
 
     constexpr std::uint32_t kReadWrite = kGenericRead | kGenericWrite;
+    // The real call writes the returned byte count without looking and faults on a null pointer.
+    if (bytesReturned == nullptr) return finish(kErrorNoAccess);
     if (opened == handles_.end()) return finish(kErrorInvalidHandle);
     if (!IsPassThroughCode(controlCode)) return finish(kErrorInvalidFunction);
     if ((opened->second.access & kReadWrite) != kReadWrite) return finish(kErrorAccessDenied);
@@ -270,7 +275,7 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
     }
 
     WriteHeaderResult(record, in, out, answer.status, answer.moved);
-    if (bytesReturned != nullptr) *bytesReturned = BytesReturned(record, answer.moved);
+    *bytesReturned = BytesReturned(record, answer.moved);
     call.scsiStatus = answer.status;
     return finish(kErrorSuccess);
 }

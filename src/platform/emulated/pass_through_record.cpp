@@ -73,6 +73,7 @@ std::uint32_t RecordError(const PassThroughRecord& record, bool readable, std::u
     if (record.length != record.headerSize) return kErrorInvalidParameter;
     if (record.cdbLength == 0 || record.cdbLength > kCdbCapacity) return kErrorInvalidParameter;
     if (record.dataIn > kScsiDataUnspecified) return kErrorInvalidParameter;
+    if (record.timeoutSeconds == 0) return kErrorInvalidParameter;
     if (record.senseInfoLength > 0 &&
         (record.senseInfoOffset < record.headerSize ||
          !FitsIn(record.senseInfoOffset, record.senseInfoLength, outSize))) {
@@ -81,6 +82,10 @@ std::uint32_t RecordError(const PassThroughRecord& record, bool readable, std::u
     if (record.transferLength > 0) {
         if (record.direct) {
             if (record.dataBuffer == nullptr) return kErrorInvalidParameter;
+            if ((reinterpret_cast<std::uintptr_t>(record.dataBuffer) & kAdapterAlignmentMask) !=
+                0) {
+                return kErrorInvalidParameter;
+            }
         } else {
             const std::uint32_t limit = record.dataIn == kScsiDataIn ? outSize : inSize;
             if (record.dataBufferOffset < record.headerSize ||

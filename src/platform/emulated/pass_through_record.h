@@ -30,6 +30,10 @@ struct PassThroughRecord {
     Cdb cdb{};
 };
 
+// The adapter's alignment mask: the port driver refuses a direct-form buffer whose address has
+// any of these bits set. USB storage adapters ask for no more than 16-byte alignment.
+constexpr std::uintptr_t kAdapterAlignmentMask = 0xF;
+
 bool IsPassThroughCode(std::uint32_t controlCode);
 // The header size the control code asks for.
 std::size_t HeaderSize(std::uint32_t controlCode);

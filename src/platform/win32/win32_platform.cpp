@@ -17,6 +17,8 @@ static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER, "");
 static_assert(kErrorMoreData == ERROR_MORE_DATA, "");
 static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND, "");
 static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED, "");
+static_assert(kErrorSharingViolation == ERROR_SHARING_VIOLATION, "");
+static_assert(kErrorNoAccess == ERROR_NOACCESS, "");
 static_assert(sizeof(VolumeHandle) == sizeof(HANDLE) && sizeof(RegistryKey) == sizeof(HKEY), "");
 
 namespace {
