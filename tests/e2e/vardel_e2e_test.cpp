@@ -244,7 +244,8 @@ TEST_F(DemoWindowTest, EnterAfterStatusPromptsOnceThenWritesTheSameTypes) {
     ASSERT_TRUE(AnswerMessageBox(kPrompt));
     ASSERT_TRUE(AnswerMessageBox(kWriteSuccess));
     ASSERT_TRUE(CommandButtonsEnabled());
-    EXPECT_EQ(dialog_.FocusedWindow(), dialog_.Control(kLun1Edit))
+    EXPECT_TRUE(WaitUntil([&] { return dialog_.FocusedWindow() == dialog_.Control(kLun1Edit); },
+                          kStepTimeout))
         << "the prompt should leave the focus in the edit it complained about";
     EXPECT_TRUE(EditsShow(kRemovable, kFixed));
 
