@@ -276,6 +276,20 @@ TEST(LinuxPlatformLifetime, DescriptorsLeftOpenAreClosedWithThePlatform) {
     EXPECT_TRUE(system.openNodes.empty());
 }
 
+TEST(RealLinuxPlatform, ALetterWithNoDiskIsNoCandidateAndOpensNothing) {
+    LinuxPlatform platform;
+    const std::uint32_t mask = platform.LogicalDriveMask();
+    char absent = 0;
+    for (char letter = 'Z'; letter >= 'A' && absent == 0; --letter) {
+        if ((mask & (1u << (letter - 'A'))) == 0) absent = letter;
+    }
+    ASSERT_NE(absent, 0) << "every letter is taken on this machine";
+    EXPECT_EQ(IsCandidateDrive(platform, absent), static_cast<std::int32_t>(kErrorFileNotFound));
+    VendorBlock block;
+    EXPECT_EQ(VendorRead(platform, absent, nullptr, block), ENOENT);
+    EXPECT_FALSE(DescribeDisk(absent).present);
+}
+
 // A machine with a system disk sda (no generic node) and one drive of ours seen as sde (LUN 0)
 // and sdf (LUN 1); SG_IO reaches the drive model behind the node that was opened.
 class LinuxDriveTest : public LinuxPlatformTest {

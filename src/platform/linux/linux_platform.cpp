@@ -16,7 +16,7 @@ namespace vardel {
 namespace {
 
 // Read-write because the generic node takes vendor commands only from a writer; non-blocking so
-// that an open never waits for the medium.
+// that an open waits neither for another program's exclusive hold on the node nor for a medium.
 constexpr int kOpenFlags = O_RDWR | O_NONBLOCK;
 
 constexpr char kMountedDevicesKeyName[] = "System\\MountedDevices";
