@@ -1,0 +1,34 @@
+#pragma once
+// Where a drive letter's disk lives: letters A..Z stand for the whole disks sda..sdz, one disk
+// per LUN. The block node always exists for a present disk; the SCSI generic node exists when
+// the sg driver is loaded, and sysfs names it.
+
+#include <string>
+
+#include "platform/linux/linux_system.h"
+
+namespace vardel {
+
+// The roots of the device nodes and of sysfs; tests point them at a tree of their own.
+struct LinuxPaths {
+    std::string dev = "/dev";
+    std::string sys = "/sys";
+};
+
+struct DiskNodes {
+    std::string sysBlock;   // "/sys/block/sde"
+    std::string blockNode;  // "/dev/sde"
+    std::string sgNode;     // "/dev/sg2"; empty when sysfs names no generic node
+};
+
+// 'A'..'Z' (or 'a'..'z') gives "sda".."sdz"; anything else an empty name.
+std::string DiskName(char letter);
+
+// True when the kernel lists the letter's disk under /sys/block.
+bool DiskExists(LinuxSystem& system, const LinuxPaths& paths, char letter);
+
+// The nodes of the letter's disk; all empty for a character that is no drive letter. Nothing is
+// checked for existence but the sysfs directory that names the generic node.
+DiskNodes FindDiskNodes(LinuxSystem& system, const LinuxPaths& paths, char letter);
+
+}  // namespace vardel

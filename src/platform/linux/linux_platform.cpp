@@ -1,0 +1,188 @@
+#include "platform/linux/linux_platform.h"
+
+#include <fcntl.h>
+#include <strings.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "platform/linux/sg_io_translation.h"
+#include "platform/platform_constants.h"
+
+namespace vardel {
+namespace {
+
+// Read-write because the generic node takes vendor commands only from a writer; non-blocking so
+// that an open waits neither for another program's exclusive hold on the node nor for a medium.
+constexpr int kOpenFlags = O_RDWR | O_NONBLOCK;
+
+constexpr char kMountedDevicesKeyName[] = "System\\MountedDevices";
+constexpr char kDosDevicesPrefix[] = "\\DosDevices\\";
+// The only key there is to open; any non-zero value serves as its handle.
+constexpr RegistryKey kMountedDevicesKey = 0x4D44;
+
+// Linux has nothing the version gate was written for: report a version it lets through (5.1,
+// build 2600) rather than a kernel version whose minor number it would misread.
+constexpr std::uint32_t kReportedVersion = (2600u << 16) | (1u << 8) | 5u;
+static_assert(((kReportedVersion >> 8) & 0xFFu) <= 2, "the version gate accepts the number");
+
+constexpr int kDriveLetterCount = 26;
+
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The letter of "\\.\X:", or 0 for any other path.
+char LetterOfVolumePath(const char* path) {
+    if (path == nullptr || std::strlen(path) != 6) return 0;
+    if (std::strncmp(path, "\\\\.\\", 4) != 0 || path[5] != ':' || !IsLetter(path[4])) return 0;
+    return path[4];
+}
+
+// The letter of "\DosDevices\X:" (registry names ignore case), or 0 for any other name.
+char LetterOfMountedName(const char* name) {
+    const std::size_t prefixLength = sizeof(kDosDevicesPrefix) - 1;
+    if (name == nullptr || std::strlen(name) != prefixLength + 2) return 0;
+    if (::strncasecmp(name, kDosDevicesPrefix, prefixLength) != 0) return 0;
+    if (name[prefixLength + 1] != ':' || !IsLetter(name[prefixLength])) return 0;
+    return name[prefixLength];
+}
+
+// Descriptor 0 is a valid one; the null handle is not.
+VolumeHandle HandleOf(int descriptor) {
+    return static_cast<VolumeHandle>(descriptor) + 1;
+}
+
+int DescriptorOf(VolumeHandle handle) {
+    if (handle == kNullVolumeHandle || handle == kInvalidVolumeHandle) return -1;
+    if (handle - 1 > static_cast<VolumeHandle>(std::numeric_limits<int>::max())) return -1;
+    return static_cast<int>(handle - 1);
+}
+
+}  // namespace
+
+LinuxPlatform::LinuxPlatform()
+    : ownedSystem_(std::make_unique<RealLinuxSystem>()), system_(*ownedSystem_) {}
+
+LinuxPlatform::LinuxPlatform(LinuxSystem& system, LinuxPaths paths)
+    : system_(system), paths_(std::move(paths)) {}
+
+// Every command closes its volume; a descriptor left here means one did not.
+LinuxPlatform::~LinuxPlatform() {
+    for (const int descriptor : descriptors_) system_.Close(descriptor);
+}
+
+bool LinuxPlatform::Fail(int error) {
+    lastError_ = static_cast<std::uint32_t>(error);
+    return false;
+}
+
+// Sharing, disposition and buffering have no meaning for a disk node: it exists or not, and SG_IO
+// bypasses the page cache.
+VolumeHandle LinuxPlatform::Open(const char* path, std::uint32_t, std::uint32_t, std::uint32_t,
+                                 std::uint32_t) {
+    const char letter = LetterOfVolumePath(path);
+    if (letter == 0) {
+        Fail(EINVAL);
+        return kInvalidVolumeHandle;
+    }
+    // Only CAP_SYS_RAWIO may send vendor commands through the block node; the generic node takes
+    // them from anyone who may write to it. A generic node that sysfs names but /dev lacks (a
+    // system without udev) leaves the block node.
+    const DiskNodes nodes = FindDiskNodes(system_, paths_, letter);
+    int descriptor = -ENOENT;
+    if (!nodes.sgNode.empty()) descriptor = system_.Open(nodes.sgNode, kOpenFlags);
+    if (descriptor == -ENOENT) descriptor = system_.Open(nodes.blockNode, kOpenFlags);
+    if (descriptor < 0) {
+        Fail(-descriptor);
+        return kInvalidVolumeHandle;
+    }
+    descriptors_.insert(descriptor);
+    return HandleOf(descriptor);
+}
+
+bool LinuxPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, void* in,
+                            std::uint32_t inSize, void* out, std::uint32_t outSize,
+                            std::uint32_t* bytesReturned) {
+    if (bytesReturned != nullptr) *bytesReturned = 0;
+    const int descriptor = DescriptorOf(handle);
+    if (descriptors_.count(descriptor) == 0) return Fail(EBADF);
+
+    // 64 KiB of bounce buffer: on the heap, and fresh for every call.
+    const auto call = std::make_unique<SgIoCall>();
+    int error = PrepareSgIo(controlCode, in, inSize, out, outSize, *call);
+    if (error != 0) return Fail(error);
+
+    int result = 0;
+    do {
+        result = system_.SgIo(descriptor, call->header);
+    } while (result == -EINTR);
+    if (result < 0) return Fail(-result);
+
+    std::uint32_t returned = 0;
+    error = CompleteSgIo(*call, out, returned);
+    if (error != 0) return Fail(error);
+    if (bytesReturned != nullptr) *bytesReturned = returned;
+    return true;
+}
+
+bool LinuxPlatform::Close(VolumeHandle handle) {
+    const int descriptor = DescriptorOf(handle);
+    if (descriptors_.erase(descriptor) == 0) return Fail(EBADF);
+    const int result = system_.Close(descriptor);
+    return result == 0 || Fail(-result);
+}
+
+std::uint32_t LinuxPlatform::LogicalDriveMask() {
+    std::uint32_t mask = 0;
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if (DiskExists(system_, paths_, static_cast<char>('A' + i))) mask |= 1u << i;
+    }
+    return mask;
+}
+
+std::int32_t LinuxPlatform::OpenRegistryKey(RegistryKey root, const char* subKey, std::uint32_t,
+                                            RegistryKey* key) {
+    if (key == nullptr) return static_cast<std::int32_t>(kErrorInvalidParameter);
+    *key = 0;
+    if (root != kHkeyLocalMachine || subKey == nullptr ||
+        ::strcasecmp(subKey, kMountedDevicesKeyName) != 0) {
+        return static_cast<std::int32_t>(kErrorFileNotFound);
+    }
+    *key = kMountedDevicesKey;
+    return static_cast<std::int32_t>(kErrorSuccess);
+}
+
+// The entry of a present disk holds its block node's path; only its presence is ever examined.
+std::int32_t LinuxPlatform::QueryRegistryValue(RegistryKey key, const char* valueName,
+                                               std::uint8_t* data, std::uint32_t* dataSize) {
+    if (key != kMountedDevicesKey) return static_cast<std::int32_t>(kErrorInvalidHandle);
+    if (dataSize == nullptr) return static_cast<std::int32_t>(kErrorInvalidParameter);
+    const char letter = LetterOfMountedName(valueName);
+    if (letter == 0 || !DiskExists(system_, paths_, letter)) {
+        return static_cast<std::int32_t>(kErrorFileNotFound);
+    }
+    const std::string entry = FindDiskNodes(system_, paths_, letter).blockNode;
+    const auto size = static_cast<std::uint32_t>(entry.size());
+    if (data != nullptr && *dataSize < size) {
+        *dataSize = size;
+        return static_cast<std::int32_t>(kErrorMoreData);
+    }
+    if (data != nullptr) std::memcpy(data, entry.data(), size);
+    *dataSize = size;
+    return static_cast<std::int32_t>(kErrorSuccess);
+}
+
+std::int32_t LinuxPlatform::CloseRegistryKey(RegistryKey key) {
+    return static_cast<std::int32_t>(key == kMountedDevicesKey ? kErrorSuccess
+                                                               : kErrorInvalidHandle);
+}
+
+std::uint32_t LinuxPlatform::VersionNumber() {
+    return kReportedVersion;
+}
+
+}  // namespace vardel

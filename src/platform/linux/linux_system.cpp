@@ -1,0 +1,63 @@
+#include "platform/linux/linux_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace vardel {
+namespace {
+
+// Sysfs attributes are one short line; a page holds any of them.
+constexpr std::size_t kTextFileLimit = 4096;
+
+}  // namespace
+
+int RealLinuxSystem::Open(const std::string& path, int flags) {
+    const int descriptor = ::open(path.c_str(), flags);
+    return descriptor >= 0 ? descriptor : -errno;
+}
+
+int RealLinuxSystem::Close(int descriptor) {
+    return ::close(descriptor) == 0 ? 0 : -errno;
+}
+
+int RealLinuxSystem::SgIo(int descriptor, sg_io_hdr_t& header) {
+    return ::ioctl(descriptor, SG_IO, &header) == 0 ? 0 : -errno;
+}
+
+bool RealLinuxSystem::Exists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> RealLinuxSystem::ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* directory = ::opendir(path.c_str());
+    if (directory == nullptr) return names;
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(directory);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool RealLinuxSystem::ReadTextFile(const std::string& path, std::string& text) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    char buffer[kTextFileLimit];
+    ssize_t length = 0;
+    do {
+        length = ::read(descriptor, buffer, sizeof(buffer));
+    } while (length < 0 && errno == EINTR);
+    ::close(descriptor);
+    if (length < 0) return false;
+    text.assign(buffer, static_cast<std::size_t>(length));
+    return true;
+}
+
+}  // namespace vardel

@@ -1,0 +1,43 @@
+#pragma once
+// The system calls and file-system queries the Linux backend makes, behind one interface so that
+// tests can run the backend against a directory tree of their own and a drive of their own.
+// Every call answers with a value; errors come back as minus errno, never through errno itself.
+
+#include <scsi/sg.h>
+
+#include <string>
+#include <vector>
+
+namespace vardel {
+
+class LinuxSystem {
+  public:
+    virtual ~LinuxSystem() = default;
+
+    // A new descriptor, or minus errno.
+    virtual int Open(const std::string& path, int flags) = 0;
+    // 0, or minus errno.
+    virtual int Close(int descriptor) = 0;
+    // One SG_IO ioctl: 0 once the kernel has filled in the header's results, or minus errno.
+    virtual int SgIo(int descriptor, sg_io_hdr_t& header) = 0;
+
+    virtual bool Exists(const std::string& path) = 0;
+    // The entry names of a directory in name order, without "." and ".."; empty when the
+    // directory cannot be read.
+    virtual std::vector<std::string> ListDirectory(const std::string& path) = 0;
+    // The whole of a small text file such as a sysfs attribute; false when it cannot be read.
+    virtual bool ReadTextFile(const std::string& path, std::string& text) = 0;
+};
+
+// The running kernel and its file systems.
+class RealLinuxSystem : public LinuxSystem {
+  public:
+    int Open(const std::string& path, int flags) override;
+    int Close(int descriptor) override;
+    int SgIo(int descriptor, sg_io_hdr_t& header) override;
+    bool Exists(const std::string& path) override;
+    std::vector<std::string> ListDirectory(const std::string& path) override;
+    bool ReadTextFile(const std::string& path, std::string& text) override;
+};
+
+}  // namespace vardel

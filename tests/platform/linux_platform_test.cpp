@@ -1,0 +1,396 @@
+// The Linux backend over a /dev and /sys of the test's own, with SG_IO answered by the test: which
+// node a volume opens, what the system's errors become, and the device commands and discovery
+// running through it to a drive.
+
+#include "platform/linux/linux_platform.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "device/scsi_commands.h"
+#include "device/scsi_request.h"
+#include "device/volume.h"
+#include "drive/candidate_drive.h"
+#include "drive/discovery.h"
+#include "platform/emulated/firmware.h"
+#include "platform/linux/linux_disk_info.h"
+#include "platform/linux_test_tree.h"
+#include "platform/platform_constants.h"
+#include "support/case_name.h"
+
+namespace vardel {
+namespace {
+
+using testing_support::LinuxTestTree;
+using testing_support::OpenCall;
+using testing_support::TreeSystem;
+
+constexpr int kOpenFlags = O_RDWR | O_NONBLOCK;
+constexpr std::uint8_t kCallerPattern = 0xA5;
+
+class LinuxPlatformTest : public ::testing::Test {
+  protected:
+    std::vector<std::string> OpenedPaths() const {
+        std::vector<std::string> paths;
+        for (const OpenCall& open : system_.opens) paths.push_back(open.path);
+        return paths;
+    }
+
+    // Answers every SG_IO with `status` and nothing else.
+    void AnswerWithStatus(std::uint8_t status) {
+        system_.answer = [status](const std::string&, sg_io_hdr_t& header) {
+            header.status = status;
+            return 0;
+        };
+    }
+
+    LinuxTestTree tree_;
+    TreeSystem system_;
+    LinuxPlatform platform_{system_, tree_.Paths()};
+};
+
+TEST_F(LinuxPlatformTest, OpensTheGenericNodeThatSysfsNames) {
+    tree_.AddDisk('E', "sg2");
+    VolumeHandle handle = OpenVolume(platform_, 'E');
+    ASSERT_NE(handle, kInvalidVolumeHandle);
+    ASSERT_EQ(system_.opens.size(), 1u);
+    EXPECT_EQ(system_.opens[0].path, tree_.DevNode("sg2"));
+    EXPECT_EQ(system_.opens[0].flags, kOpenFlags);
+    CloseVolume(platform_, handle);
+    EXPECT_TRUE(system_.openNodes.empty());
+}
+
+TEST_F(LinuxPlatformTest, OpensTheBlockNodeOfADiskWithoutAGenericNode) {
+    tree_.AddDisk('E');
+    VolumeHandle handle = OpenVolume(platform_, 'E');
+    ASSERT_NE(handle, kInvalidVolumeHandle);
+    EXPECT_EQ(OpenedPaths(), std::vector<std::string>{tree_.DevNode("sde")});
+    EXPECT_EQ(system_.opens[0].flags, kOpenFlags);
+    CloseVolume(platform_, handle);
+}
+
+TEST_F(LinuxPlatformTest, FallsBackToTheBlockNodeWhenDevLacksTheGenericNode) {
+    tree_.AddDisk('E', "sg2");
+    tree_.RemoveDevNode("sg2");
+    VolumeHandle handle = OpenVolume(platform_, 'E');
+    ASSERT_NE(handle, kInvalidVolumeHandle);
+    EXPECT_EQ(OpenedPaths(),
+              (std::vector<std::string>{tree_.DevNode("sg2"), tree_.DevNode("sde")}));
+    CloseVolume(platform_, handle);
+}
+
+// Without the udev rule the generic node refuses the user; the block node would take INQUIRY
+// and then refuse the vendor commands, so the refusal is reported as it is.
+TEST_F(LinuxPlatformTest, ARightsProblemOnTheGenericNodeIsReportedAsItIs) {
+    tree_.AddDisk('E', "sg2");
+    system_.openErrors[tree_.DevNode("sg2")] = EACCES;
+    InquiryData inquiry;
+    EXPECT_EQ(ScsiInquiry(platform_, 'E', inquiry), EACCES);
+    EXPECT_EQ(OpenedPaths(), std::vector<std::string>{tree_.DevNode("sg2")});
+    EXPECT_EQ(system_.sgIoCalls, 0);
+}
+
+TEST_F(LinuxPlatformTest, AMissingDiskFailsWithEnoentAndNoIoctl) {
+    tree_.AddDisk('F');
+    tree_.RemoveDevNode("sdf");  // listed by the kernel, but no node
+    VendorBlock block;
+    EXPECT_EQ(VendorRead(platform_, 'E', nullptr, block), ENOENT);
+    EXPECT_EQ(VendorRead(platform_, 'F', nullptr, block), ENOENT);
+    EXPECT_EQ(system_.sgIoCalls, 0);
+}
+
+TEST_F(LinuxPlatformTest, APathThatNamesNoVolumeIsEinval) {
+    for (const char* path : {"\\\\.\\1:", "\\\\.\\E", "E:", "\\\\?\\E:", "\\\\.\\E:\\"}) {
+        EXPECT_EQ(platform_.Open(path, kGenericRead | kGenericWrite, 0, kOpenExisting, 0),
+                  kInvalidVolumeHandle)
+            << path;
+        EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(EINVAL)) << path;
+    }
+    EXPECT_TRUE(system_.opens.empty());
+}
+
+TEST_F(LinuxPlatformTest, HandlesItDidNotOpenAreEbadf) {
+    tree_.AddDisk('E', "sg2");
+    ScsiRequestDirect record{};
+    std::uint32_t returned = 7;
+    for (const VolumeHandle handle : {kNullVolumeHandle, kInvalidVolumeHandle, VolumeHandle{4}}) {
+        EXPECT_FALSE(platform_.Control(handle, kIoctlScsiPassThroughDirect, &record, sizeof(record),
+                                       &record, sizeof(record), &returned));
+        EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(EBADF));
+        EXPECT_EQ(returned, 0u);
+        EXPECT_FALSE(platform_.Close(handle));
+        EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(EBADF));
+    }
+    const VolumeHandle handle = OpenVolume(platform_, 'E');
+    EXPECT_TRUE(platform_.Close(handle));
+    EXPECT_FALSE(platform_.Close(handle)) << "closed twice";
+    EXPECT_EQ(system_.sgIoCalls, 0);
+}
+
+TEST_F(LinuxPlatformTest, ARecordItCannotTakeIsEinvalWithoutIoctl) {
+    tree_.AddDisk('E', "sg2");
+    VolumeHandle handle = OpenVolume(platform_, 'E');
+    ScsiRequestDirect record{};
+    EXPECT_FALSE(platform_.Control(handle, kIoctlScsiPassThroughDirect, &record, sizeof(record),
+                                   &record, sizeof(record), nullptr));
+    EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(EINVAL));
+    EXPECT_EQ(system_.sgIoCalls, 0);
+    CloseVolume(platform_, handle);
+}
+
+TEST_F(LinuxPlatformTest, AnInterruptedIoctlIsIssuedAgain) {
+    tree_.AddDisk('E', "sg2");
+    system_.answer = [calls = 0](const std::string&, sg_io_hdr_t& header) mutable {
+        if (++calls < 3) return -EINTR;
+        header.status = 0;
+        return 0;
+    };
+    VendorBlock block;
+    EXPECT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), kDriveOk);
+    EXPECT_EQ(system_.sgIoCalls, 3);
+}
+
+TEST_F(LinuxPlatformTest, AFailedIoctlGivesItsErrno) {
+    tree_.AddDisk('E');
+    system_.answer = [](const std::string&, sg_io_hdr_t&) { return -EPERM; };
+    VendorBlock block;
+    EXPECT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), EPERM);
+    EXPECT_TRUE(system_.openNodes.empty()) << "the volume is closed after a failed call";
+}
+
+// The kernel's answers as the device layer sees them. The caller's buffer holds a pattern, and
+// the kernel scribbles over the whole buffer it was given each time.
+struct KernelAnswerCase {
+    const char* name;
+    std::uint8_t status;
+    unsigned short hostStatus;
+    unsigned short driverStatus;
+    DriveStatus expected;
+    bool dataReachesCaller;
+};
+
+const KernelAnswerCase kKernelAnswerCases[] = {
+    {"Good", 0x00, 0, 0, kDriveOk, true},
+    {"CheckConditionWithSense", 0x02, 0, 0x08, -2, false},
+    {"HostErrorDespiteGoodStatus", 0x00, 0x07, 0, EIO, false},
+    {"DriverErrorDespiteGoodStatus", 0x00, 0, 0x04, EIO, false},
+};
+
+class KernelAnswerTest : public LinuxPlatformTest,
+                         public ::testing::WithParamInterface<KernelAnswerCase> {};
+
+TEST_P(KernelAnswerTest, BecomesTheDriveStatusAndKeepsStaleBytesFromTheCaller) {
+    const KernelAnswerCase& c = GetParam();
+    tree_.AddDisk('E', "sg2");
+    system_.answer = [&c](const std::string&, sg_io_hdr_t& header) {
+        std::memset(header.dxferp, 0x00, header.dxfer_len);
+        header.status = c.status;
+        header.host_status = c.hostStatus;
+        header.driver_status = c.driverStatus;
+        if (c.driverStatus == 0x08) {
+            std::memset(header.sbp, 0x70, 18);
+            header.sb_len_wr = 18;
+        }
+        return 0;
+    };
+    VendorBlock block;
+    std::memset(block, kCallerPattern, sizeof(block));
+    EXPECT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), c.expected);
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(block, block + sizeof(block)),
+        std::vector<std::uint8_t>(sizeof(block), c.dataReachesCaller ? 0x00 : kCallerPattern));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, KernelAnswerTest, ::testing::ValuesIn(kKernelAnswerCases),
+                         testing_support::CaseName());
+
+TEST_F(LinuxPlatformTest, LettersAreTheDisksTheKernelLists) {
+    tree_.AddDisk('A');
+    tree_.AddDisk('E', "sg1");
+    tree_.AddDisk('Z');
+    tree_.AddDisk('F');
+    tree_.RemoveDevNode("sdf");  // the kernel's list decides, not /dev
+    EXPECT_EQ(platform_.LogicalDriveMask(), (1u << 0) | (1u << 4) | (1u << 5) | (1u << 25));
+    tree_.RemoveSysBlock('E');
+    EXPECT_EQ(platform_.LogicalDriveMask(), (1u << 0) | (1u << 5) | (1u << 25));
+}
+
+TEST_F(LinuxPlatformTest, MountedEntriesFollowTheKernelsDisks) {
+    tree_.AddDisk('E', "sg1");
+    RegistryKey key = 0;
+    ASSERT_EQ(
+        platform_.OpenRegistryKey(kHkeyLocalMachine, "System\\MountedDevices", kKeyRead, &key), 0);
+    ASSERT_NE(key, 0u);
+
+    std::uint8_t data[1024];
+    std::uint32_t size = sizeof(data);
+    EXPECT_EQ(platform_.QueryRegistryValue(key, "\\DosDevices\\E:", data, &size), 0);
+    EXPECT_GT(size, 0u);
+    EXPECT_LE(size, sizeof(data));
+
+    for (const char* absent :
+         {"\\DosDevices\\D:", "\\DosDevices\\E", "\\DosDevices\\?:", "\\??\\Volume{0}", ""}) {
+        size = sizeof(data);
+        EXPECT_EQ(platform_.QueryRegistryValue(key, absent, data, &size),
+                  static_cast<std::int32_t>(kErrorFileNotFound))
+            << absent;
+    }
+
+    size = 1;  // an entry longer than the caller's room is a failed query
+    EXPECT_EQ(platform_.QueryRegistryValue(key, "\\DosDevices\\E:", data, &size),
+              static_cast<std::int32_t>(kErrorMoreData));
+    EXPECT_EQ(platform_.QueryRegistryValue(key + 1, "\\DosDevices\\E:", data, &size),
+              static_cast<std::int32_t>(kErrorInvalidHandle));
+    EXPECT_EQ(platform_.CloseRegistryKey(key), 0);
+
+    RegistryKey other = 0;
+    EXPECT_EQ(platform_.OpenRegistryKey(kHkeyLocalMachine, "System\\Elsewhere", kKeyRead, &other),
+              static_cast<std::int32_t>(kErrorFileNotFound));
+}
+
+TEST_F(LinuxPlatformTest, TheVersionGateLetsTheSystemThrough) {
+    EXPECT_LE((platform_.VersionNumber() >> 8) & 0xFFu, 2u);
+    char list[kLetterListSize] = {};
+    std::uint8_t count = 0xEE;
+    EXPECT_EQ(FindDrives(platform_, list, sizeof(list), count), kFindDrivesOk);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(LinuxPlatformLifetime, DescriptorsLeftOpenAreClosedWithThePlatform) {
+    LinuxTestTree tree;
+    TreeSystem system;
+    tree.AddDisk('E', "sg2");
+    {
+        LinuxPlatform platform(system, tree.Paths());
+        ASSERT_NE(OpenVolume(platform, 'E'), kInvalidVolumeHandle);
+        ASSERT_EQ(system.openNodes.size(), 1u);
+    }
+    EXPECT_TRUE(system.openNodes.empty());
+}
+
+TEST(RealLinuxPlatform, ALetterWithNoDiskIsNoCandidateAndOpensNothing) {
+    LinuxPlatform platform;
+    const std::uint32_t mask = platform.LogicalDriveMask();
+    char absent = 0;
+    for (char letter = 'Z'; letter >= 'A' && absent == 0; --letter) {
+        if ((mask & (1u << (letter - 'A'))) == 0) absent = letter;
+    }
+    ASSERT_NE(absent, 0) << "every letter is taken on this machine";
+    EXPECT_EQ(IsCandidateDrive(platform, absent), static_cast<std::int32_t>(kErrorFileNotFound));
+    VendorBlock block;
+    EXPECT_EQ(VendorRead(platform, absent, nullptr, block), ENOENT);
+    EXPECT_FALSE(DescribeDisk(absent).present);
+}
+
+// A machine with a system disk sda (no generic node) and one drive of ours seen as sde (LUN 0)
+// and sdf (LUN 1); SG_IO reaches the drive model behind the node that was opened.
+class LinuxDriveTest : public LinuxPlatformTest {
+  protected:
+    LinuxDriveTest() {
+        tree_.AddDisk('A');
+        tree_.AddDisk('E', "sg1");
+        tree_.AddDisk('F', "sg2");
+        drive_ = emulated::StandardDrive();
+        luns_[tree_.DevNode("sg1")] = 0;
+        luns_[tree_.DevNode("sg2")] = 1;
+        system_.answer = [this](const std::string& node, sg_io_hdr_t& header) {
+            return AnswerAsDrive(node, header);
+        };
+    }
+
+    int AnswerAsDrive(const std::string& node, sg_io_hdr_t& header) {
+        const auto lun = luns_.find(node);
+        emulated::PassThroughRecord record;
+        record.cdbLength = header.cmd_len;
+        std::copy_n(header.cmdp, header.cmd_len, record.cdb.begin());
+        record.dataIn = header.dxfer_direction == SG_DXFER_TO_DEV ? kScsiDataOut : kScsiDataIn;
+        record.transferLength = header.dxfer_len;
+        record.senseInfoLength = header.mx_sb_len;
+        const emulated::FirmwareAnswer answer = emulated::RunFirmware(
+            lun != luns_.end() ? &drive_ : nullptr, lun != luns_.end() ? lun->second : 0, record,
+            static_cast<std::uint8_t*>(header.dxferp));
+        header.status = answer.status;
+        header.resid = static_cast<int>(header.dxfer_len - answer.moved);
+        if (answer.status == emulated::kStatusCheckCondition) {
+            emulated::WriteSense(record, header.sbp, answer.asc);
+            header.sb_len_wr = std::min<unsigned char>(header.mx_sb_len, 18);
+            header.driver_status = 0x08;
+        }
+        return 0;
+    }
+
+    emulated::Drive drive_;
+    std::map<std::string, std::uint8_t> luns_;
+};
+
+TEST_F(LinuxDriveTest, DiscoveryFindsTheOneDriveThroughItsTwoDisks) {
+    EXPECT_EQ(IsCandidateDrive(platform_, 'A'), kNoSignature);
+    char list[kLetterListSize] = {};
+    std::uint8_t count = 0;
+    ASSERT_EQ(FindDrives(platform_, list, sizeof(list), count), kFindDrivesOk);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(std::string(list, 4), std::string("EF\0\0", 4));
+    OrderByLun(platform_, list);
+    EXPECT_EQ(SelectTargetLetter(list), 'F');
+    EXPECT_TRUE(system_.openNodes.empty());
+}
+
+TEST_F(LinuxDriveTest, TheThreeCommandsReachTheDrive) {
+    InquiryData inquiry;
+    ASSERT_EQ(ScsiInquiry(platform_, 'F', inquiry), kDriveOk);
+    EXPECT_EQ(0, std::memcmp(inquiry, drive_.inquiry.data(), sizeof(inquiry)));
+
+    VendorBlock block;
+    ASSERT_EQ(VendorRead(platform_, 'F', &kInfoTag, block), kDriveOk);
+    EXPECT_EQ(0, std::memcmp(block, drive_.configBlock.data(), sizeof(block)));
+
+    const emulated::Block before = drive_.configBlock;
+    block[305] = 0x00;
+    block[520] ^= 0xFF;  // past the 512 bytes a write sends
+    ASSERT_EQ(VendorWrite(platform_, 'F', block), kDriveOk);
+    EXPECT_EQ(0, std::memcmp(drive_.configBlock.data(), block, 512));
+    EXPECT_EQ(0, std::memcmp(drive_.configBlock.data() + 512, before.data() + 512, 16));
+
+    VendorBlock readBack;
+    ASSERT_EQ(VendorRead(platform_, 'F', &kInfoTag, readBack), kDriveOk);
+    EXPECT_EQ(readBack[305], 0x00);
+    EXPECT_TRUE(system_.openNodes.empty());
+}
+
+TEST_F(LinuxDriveTest, ACommandTheDriveRefusesIsMinusCheckCondition) {
+    VendorBlock block;
+    std::memset(block, kCallerPattern, sizeof(block));
+    EXPECT_EQ(VendorRead(platform_, 'A', &kInfoTag, block), -2);
+    EXPECT_EQ(block[0], kCallerPattern);
+}
+
+TEST_F(LinuxPlatformTest, DescribeDiskGivesTheNodesAndTheIdentityFromSysfs) {
+    tree_.AddDisk('E', "sg3");
+    tree_.WriteDeviceAttribute('E', "vendor", "VARDEL  \n");
+    tree_.WriteDeviceAttribute('E', "model", "USB FLASH DISK  \n");
+    tree_.WriteDeviceAttribute('E', "rev", "PMAP\n");
+    const LinuxDiskInfo info = DescribeDisk(system_, tree_.Paths(), 'E');
+    EXPECT_TRUE(info.present);
+    EXPECT_EQ(info.blockNode, tree_.DevNode("sde"));
+    EXPECT_EQ(info.sgNode, tree_.DevNode("sg3"));
+    EXPECT_EQ(info.vendor, "VARDEL");
+    EXPECT_EQ(info.product, "USB FLASH DISK");
+    EXPECT_EQ(info.revision, "PMAP");
+
+    const LinuxDiskInfo absent = DescribeDisk(system_, tree_.Paths(), 'G');
+    EXPECT_FALSE(absent.present);
+    EXPECT_TRUE(absent.sgNode.empty());
+    EXPECT_TRUE(absent.vendor.empty());
+    EXPECT_TRUE(DescribeDisk(system_, tree_.Paths(), '?').blockNode.empty());
+}
+
+}  // namespace
+}  // namespace vardel
