@@ -32,13 +32,16 @@ std::uint32_t CandidateMask(Platform& platform) {
 
 }  // namespace
 
-int ScanDevices(Platform& platform, DeviceTable& table) {
+void ScanDevices(Platform& platform, DeviceScan& scan, const DeviceKey* only) {
+    std::memset(&scan, 0, sizeof(scan));
+    DeviceTable& table = scan.table;
+    DeviceKey* keys = scan.keys;
+    int& count = scan.count;
+
     // All letters are filtered before any identity block is read.
     const std::uint32_t candidates = CandidateMask(platform);
 
-    DeviceKey keys[kMaxDevices];
-    VendorBlock block;
-    int count = 0;
+    alignas(16) VendorBlock block;
     for (int i = 0; i < kDriveLetterCount; ++i) {
         if ((candidates & (1u << i)) == 0) continue;
         // Cleared before each read, so that no letter is grouped by another letter's identity.
@@ -48,6 +51,7 @@ int ScanDevices(Platform& platform, DeviceTable& table) {
         if (lun >= kLunSlotsPerDevice) continue;
 
         const DeviceKey key = ExtractDeviceKey(block);
+        if (only != nullptr && !KeysMatch(key, *only)) continue;
         const int recorded = std::min(count, kMaxRecordedDevices);
         int device = 0;
         while (device < recorded && !KeysMatch(keys[device], key)) ++device;
@@ -61,17 +65,25 @@ int ScanDevices(Platform& platform, DeviceTable& table) {
         // The later letter of a device wins a slot.
         table.records[device].lunSlots[lun] = LetterAt(i);
     }
-    return count;
 }
 
-int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count) {
+int ScanDevices(Platform& platform, DeviceTable& table) {
+    DeviceScan scan;
+    ScanDevices(platform, scan, nullptr);
+    table = scan.table;
+    return scan.count;
+}
+
+int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
+               const DeviceKey* only) {
     count = 0;
     const std::uint32_t minorVersion = (platform.VersionNumber() >> 8) & 0xFFu;
     if (minorVersion > kHighestMinorVersion) return kFindDrivesVersionRefused;
 
-    DeviceTable table;
-    std::memset(&table, 0, sizeof(table));
-    const int devices = ScanDevices(platform, table);
+    DeviceScan scan;
+    ScanDevices(platform, scan, only);
+    const DeviceTable& table = scan.table;
+    const int devices = scan.count;
     const int recorded = std::min(devices, kMaxRecordedDevices);
 
     std::size_t i = 0;
@@ -94,7 +106,7 @@ void OrderByLun(Platform& platform, char* list) {
     char slots[kOrderedLunSlots] = {};
     // One buffer for all reads, and their results are not examined: a failed read leaves the
     // previous letter's block in place.
-    VendorBlock block = {};
+    alignas(16) VendorBlock block = {};
     for (std::size_t i = 0; i < kOrderedLunSlots; ++i) {
         if (list[i] == 0) continue;
         VendorRead(platform, list[i], nullptr, block);

@@ -1,7 +1,7 @@
 #include "ui/lun_mode_dialog_model.h"
 
+#include "commands/lun_mode_commands.h"
 #include "resource.h"
-#include "ui/lun_mode_commands.h"
 
 namespace vardel {
 namespace {
