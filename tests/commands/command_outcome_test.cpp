@@ -191,5 +191,80 @@ TEST(OutcomeTest, ANamedDeviceIsTheOnlyOneFound) {
     EXPECT_EQ(RunCommand(machine, Run::Status, &nobody).code, OutcomeCode::NoDrive);
 }
 
+// A block that arrives short counts as unread: no command writes after it, and none shows it.
+enum class Short { Config, IdentityAfterDiscovery, IdentityAlways };
+
+struct ShortReadCase {
+    const char* name;
+    Short which;
+    Run run;
+    OutcomeCode code;
+};
+
+void PrintTo(const ShortReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ShortReadTest : public ::testing::TestWithParam<ShortReadCase> {};
+
+TEST_P(ShortReadTest, EndsTheCommandWithNothingWritten) {
+    const ShortReadCase& c = GetParam();
+    Machine machine;
+    // The swapped layout, where a short identity block reads as the plain one and the wrong type
+    // byte would be changed.
+    Swap(machine);
+    const emulated::Block before = machine.Drive().configBlock;
+    int identityReads = 0;
+    switch (c.which) {
+        case Short::Config:
+            machine.Drive().configReturned = 300;
+            break;
+        case Short::IdentityAlways:
+            machine.Drive().identityReturned = 300;
+            break;
+        case Short::IdentityAfterDiscovery:
+            // Discovery reads each of E and F twice; the command's own read comes after.
+            machine.platform.SetAfterCallHook([&](const emulated::CallRecord& call) {
+                if (call.operation == Operation::ReadIdentity && ++identityReads == 4) {
+                    machine.Drive().identityReturned = 300;
+                }
+            });
+            break;
+    }
+
+    const CommandOutcome outcome = RunCommand(machine, c.run);
+    EXPECT_EQ(outcome.code, c.code);
+    if (c.code == OutcomeCode::ReadFailed) {
+        EXPECT_EQ(outcome.driveStatus, kDriveShortRead);
+    }
+    EXPECT_FALSE(outcome.typesKnown);
+    EXPECT_FALSE(outcome.changed);
+    for (const std::string& command : machine.platform.CommandTrace()) {
+        EXPECT_EQ(command.find("WRITE"), std::string::npos);
+    }
+    EXPECT_EQ(machine.Drive().configBlock, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, ShortReadTest,
+    ::testing::Values(
+        ShortReadCase{"ConfigStatus", Short::Config, Run::Status, OutcomeCode::ReadFailed},
+        ShortReadCase{"ConfigSet", Short::Config, Run::Lun0Fixed, OutcomeCode::ReadFailed},
+        ShortReadCase{"ConfigWrite", Short::Config, Run::WriteA1, OutcomeCode::ReadFailed},
+        ShortReadCase{"IdentityStatus", Short::IdentityAfterDiscovery, Run::Status,
+                      OutcomeCode::ReadFailed},
+        ShortReadCase{"IdentitySet", Short::IdentityAfterDiscovery, Run::Lun0Fixed,
+                      OutcomeCode::ReadFailed},
+        ShortReadCase{"IdentityWrite", Short::IdentityAfterDiscovery, Run::WriteA1,
+                      OutcomeCode::ReadFailed},
+        // Discovery leaves out a letter whose identity arrives short: no drive.
+        ShortReadCase{"IdentityInDiscoveryStatus", Short::IdentityAlways, Run::Status,
+                      OutcomeCode::NoDrive},
+        ShortReadCase{"IdentityInDiscoverySet", Short::IdentityAlways, Run::Lun0Fixed,
+                      OutcomeCode::NoDrive},
+        ShortReadCase{"IdentityInDiscoveryWrite", Short::IdentityAlways, Run::WriteA1,
+                      OutcomeCode::NoDrive}),
+    testing_support::CaseName());
+
 }  // namespace
 }  // namespace vardel

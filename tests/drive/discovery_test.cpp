@@ -334,16 +334,16 @@ TEST_F(DiscoveryTest, MoreDevicesThanTheTableHoldsAreCountedWithoutOverflow) {
     EXPECT_EQ(Groups(), "D.E.F.G.H.I.J.K.L.M.N.O.P.Q.R.S..");
 }
 
-// A short identity answer leaves the rest of the buffer as it was: it must not carry the previous
-// letter's serial and LUN index, which would merge two devices into one.
-TEST_F(DiscoveryTest, NoLetterIsGroupedByThePreviousLettersIdentity) {
+// A short identity answer is a failed read: the serial and LUN index past its end never arrived,
+// and reading them from what the buffer held before would group the letter with another device.
+TEST_F(DiscoveryTest, AShortIdentityAnswerLeavesTheLetterOut) {
     platform_.AttachVolume('E', platform_.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
     Drive second = DriveWithSerial("SECOND-DRIVE");
-    second.identityReturned = 64;  // up to the serial flag, short of the serial and LUN index
+    second.identityReturned = 527;
     platform_.AttachVolume('F', platform_.AddDrive(second), 1);
     ASSERT_EQ(FindInto(), kFindDrivesOk);
-    EXPECT_EQ(count_, 2);
-    EXPECT_EQ(Groups(), "E.F..");  // F's LUN index never arrived: it reads as 0
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(Groups(), "E..");
 }
 
 TEST(SelectTargetLetter, TakesTheLastSlotOfTheRunFromSlotZero) {

@@ -20,9 +20,10 @@ struct Drive {
     Block configBlock{};
     Block identityBlock{};    // byte 385 is answered per volume: the LUN index behind it
     bool keepsWrites = true;  // false: acknowledges a write and keeps its old block
-    // Bytes of the identity block the firmware sends; fewer than 528 is a short answer with
-    // status GOOD, which leaves the rest of the caller's buffer as it was.
+    // Bytes of each block the firmware sends; fewer than 528 is a short answer with status GOOD,
+    // which leaves the rest of the caller's buffer as it was.
     std::size_t identityReturned = kBlockSize;
+    std::size_t configReturned = kBlockSize;
 };
 
 // A drive as most tests want one: vendor "VARDEL", product "USB FLASH DISK", revision "PMAP",
