@@ -4,6 +4,13 @@
 
 namespace vardel {
 
+RowTypes RowTypesOf(const VendorBlock& info, bool swapped) {
+    RowTypes types;
+    types.lun0 = info[TypeByteOffset(LunRow::Lun0, swapped)];
+    types.lun1 = info[TypeByteOffset(LunRow::Lun1, swapped)];
+    return types;
+}
+
 const char* OutcomeMessage(const CommandOutcome& outcome) {
     const bool writeRaw = outcome.command == CommandKind::WriteRaw;
     switch (outcome.code) {

@@ -29,6 +29,9 @@ struct RowTypes {
     std::uint8_t lun1 = 0;
 };
 
+// The rows' type bytes in a configuration block, under the layout given.
+RowTypes RowTypesOf(const VendorBlock& info, bool swapped);
+
 struct CommandOutcome {
     CommandKind command = CommandKind::ReadStatus;
     OutcomeCode code = OutcomeCode::UnknownError;

@@ -34,13 +34,6 @@ DriveStatus ReadBothBlocks(Platform& platform, char target, Blocks& blocks, bool
                             : ReadDeviceBlock(platform, target, blocks.device);
 }
 
-RowTypes TypesOf(const VendorBlock& info, bool swapped) {
-    RowTypes types;
-    types.lun0 = info[TypeByteOffset(LunRow::Lun0, swapped)];
-    types.lun1 = info[TypeByteOffset(LunRow::Lun1, swapped)];
-    return types;
-}
-
 CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status) {
     outcome.code = code;
     outcome.driveStatus = status;
@@ -86,7 +79,7 @@ CommandOutcome ReadStatus(CommandContext& context) {
     }
 
     outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
-    outcome.types = TypesOf(blocks.info, outcome.swapped);
+    outcome.types = RowTypesOf(blocks.info, outcome.swapped);
     outcome.typesKnown = true;
     context.state.lun0Text = LunTypeText(outcome.types.lun0);
     context.state.lun1Text = LunTypeText(outcome.types.lun1);
@@ -130,7 +123,7 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
         if (readBack != kDriveOk) {
             outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack);
         } else {
-            outcome.types = TypesOf(blocks.info, outcome.swapped);
+            outcome.types = RowTypesOf(blocks.info, outcome.swapped);
             outcome.typesKnown = true;
             const std::uint8_t confirmed =
                 binding.row == LunRow::Lun0 ? outcome.types.lun0 : outcome.types.lun1;
@@ -169,7 +162,7 @@ CommandOutcome WriteRaw(CommandContext& context) {
     TrimSpaces(state.lun1Text);
     TrimSpaces(state.lun0Text);
     outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
-    const RowTypes before = TypesOf(blocks.info, outcome.swapped);
+    const RowTypes before = RowTypesOf(blocks.info, outcome.swapped);
     outcome.types.lun0 = TypeByteFromText(state.lun0Text, before.lun0);
     outcome.types.lun1 = TypeByteFromText(state.lun1Text, before.lun1);
     outcome.typesKnown = true;

@@ -74,11 +74,15 @@ int ScanDevices(Platform& platform, DeviceTable& table) {
     return scan.count;
 }
 
+bool VersionAccepted(Platform& platform) {
+    const std::uint32_t minorVersion = (platform.VersionNumber() >> 8) & 0xFFu;
+    return minorVersion <= kHighestMinorVersion;
+}
+
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
                const DeviceKey* only) {
     count = 0;
-    const std::uint32_t minorVersion = (platform.VersionNumber() >> 8) & 0xFFu;
-    if (minorVersion > kHighestMinorVersion) return kFindDrivesVersionRefused;
+    if (!VersionAccepted(platform)) return kFindDrivesVersionRefused;
 
     DeviceScan scan;
     ScanDevices(platform, scan, only);

@@ -49,6 +49,10 @@ int ScanDevices(Platform& platform, DeviceTable& table);
 // not match it is left out after its identity block was read, so the commands sent stay the same.
 void ScanDevices(Platform& platform, DeviceScan& scan, const DeviceKey* only);
 
+// The operating-system gate of FindDrives: systems whose minor version number is 3 or more are
+// refused.
+bool VersionAccepted(Platform& platform);
+
 // Fills `list` with one group per device (LUN 0 letter, LUN 1 letter if any, 0) and a closing 0.
 // `count` is 0 on entry and the number of devices on success. With `only`, the devices are those
 // whose key matches it: at most one.

@@ -26,6 +26,9 @@ struct Drive {
     std::size_t configReturned = kBlockSize;
 };
 
+// The pattern that fills every byte nobody interprets, in a block of the standard drive.
+Block PatternBlock();
+
 // A drive as most tests want one: vendor "VARDEL", product "USB FLASH DISK", revision "PMAP",
 // bytes 36..43 "PMAP1234", LUN 0 removable (304 = 0x00), LUN 1 fixed (305 = 0xA1), not swapped,
 // a 12-character serial "VD0000000001", and every byte nobody interprets filled with a
