@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 xvfb xauth
-          fonts-wqy-microhei fonts-wine)
+          fonts-wqy-microhei fonts-wine libcli11-dev nlohmann-json3-dev)
 
 missing=()
 for package in "${packages[@]}"; do
