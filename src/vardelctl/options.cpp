@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "drive/lun_type.h"
+#include "vardelctl/report.h"
 
 namespace vardel::cli {
 namespace {
@@ -58,8 +59,14 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error, out, err);
-        return code == 0 ? kExitSuccess : kExitUsage;
+        // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
+        bool json = false;
+        for (int i = 1; i < argc; ++i) json |= std::string(argv[i]) == "--json";
+        if (error.get_exit_code() != 0 && json) {
+            options.json = true;
+            return ReportProblem(options, kExitUsage, error.what(), out, err);
+        }
+        return app.exit(error, out, err) == 0 ? kExitSuccess : kExitUsage;
     }
 
     options.emulate = emulate->count() > 0;

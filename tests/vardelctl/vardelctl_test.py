@@ -321,8 +321,9 @@ class VardelctlTest(unittest.TestCase):
         self.assertEqual(none.code, 2)
         self.assertEqual((none.json()["outcome"], none.json()["message"]),
                          ("noDrive", "No drive found"))
-        usage = self.run_tool("--emulate", "--json", "write", "--lun0", "zz")
-        self.assertEqual((usage.code, usage.json()["exitCode"]), (64, 64))
+        for args in (["write", "--lun0", "zz"], ["set", "lun2", "fixed"]):
+            usage = self.run_tool("--emulate", "--json", *args)
+            self.assertEqual((usage.code, usage.json()["outcome"]), (64, "usage"))
 
     def test_help_and_version(self):
         run = self.run_tool("--version")
