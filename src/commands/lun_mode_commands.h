@@ -19,6 +19,13 @@ struct LunModeBinding {
     bool readsDeviceBlockFirst;
 };
 
+// The four mode buttons (1005 to 1008). Only the one that makes LUN 1 removable (1006) reads
+// the identity block first.
+constexpr LunModeBinding kLun0RemovableBinding = {LunRow::Lun0, kLunTypeRemovable, false};
+constexpr LunModeBinding kLun1RemovableBinding = {LunRow::Lun1, kLunTypeRemovable, true};
+constexpr LunModeBinding kLun0FixedBinding = {LunRow::Lun0, kLunTypeFixedDisk, false};
+constexpr LunModeBinding kLun1FixedBinding = {LunRow::Lun1, kLunTypeFixedDisk, false};
+
 // Shows the type of both LUNs in the status texts (button 1003).
 CommandOutcome ReadStatus(CommandContext& context);
 

@@ -401,12 +401,10 @@ void Scenario::SetUp(emulated::EmulatedPlatform& platform) const {
     for (const emulated::Fault& fault : faults_) platform.InjectFault(fault);
 }
 
-bool Scenario::SaveChanges(const emulated::EmulatedPlatform& platform) {
-    // The platform only gives its drives out for changing; reading them changes nothing.
-    auto& drives = const_cast<emulated::EmulatedPlatform&>(platform);
+bool Scenario::SaveChanges(emulated::EmulatedPlatform& platform) {
     bool changed = false;
     for (std::size_t i = 0; i < drives_.size(); ++i) {
-        const emulated::Block& now = drives.DriveAt(static_cast<int>(i)).configBlock;
+        const emulated::Block& now = platform.DriveAt(static_cast<int>(i)).configBlock;
         if (now == drives_[i].drive.configBlock) continue;
         UpdateDrive(i, now);
         drives_[i].drive.configBlock = now;

@@ -38,7 +38,7 @@ class Scenario {
     // Writes the configuration blocks that the platform's drives now hold back into the file,
     // when any of them changed: into a temporary file in the same folder, then renamed over the
     // file. Returns whether it wrote. Throws ScenarioError when the file cannot be written.
-    bool SaveChanges(const emulated::EmulatedPlatform& platform);
+    bool SaveChanges(emulated::EmulatedPlatform& platform);
 
   private:
     struct DriveEntry {

@@ -60,11 +60,12 @@ int RunCommand(const Options& options, AccessWatch& platform, const DeviceKey* d
             outcome = ReadStatus(context);
             break;
         case Verb::Set: {
-            // The binding of the matching button: only button 1006 reads the identity block
-            // first.
-            const bool deviceFirst =
-                options.row == LunRow::Lun1 && options.type == kLunTypeRemovable;
-            outcome = SetLunMode(context, {options.row, options.type, deviceFirst});
+            // The binding of the window's button for the same change.
+            const bool lun0 = options.row == LunRow::Lun0;
+            const bool fixed = options.type == kLunTypeFixedDisk;
+            outcome =
+                SetLunMode(context, fixed ? (lun0 ? kLun0FixedBinding : kLun1FixedBinding)
+                                          : (lun0 ? kLun0RemovableBinding : kLun1RemovableBinding));
             break;
         }
         case Verb::Write:
