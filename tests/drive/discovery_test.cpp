@@ -346,6 +346,25 @@ TEST_F(DiscoveryTest, AShortIdentityAnswerLeavesTheLetterOut) {
     EXPECT_EQ(Groups(), "E..");
 }
 
+// The scan that keeps the keys sends the same commands, narrowed to one device or not.
+TEST_F(DiscoveryTest, AScanKeepsEachDevicesKeyAndCanBeNarrowedToOne) {
+    platform_.AttachVolume('E', platform_.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
+    platform_.AttachVolume('F', platform_.AddDrive(DriveWithSerial("SECOND-DRIVE")), 1);
+    DeviceScan scan;
+    ScanDevices(platform_, scan, nullptr);
+    const std::vector<std::string> trace = platform_.CommandTrace();
+    ASSERT_EQ(scan.count, 2);
+    EXPECT_EQ(std::string(scan.keys[1].bytes, scan.keys[1].bytes + 12), "SECOND-DRIVE");
+    EXPECT_EQ(scan.table.records[1].lunSlots[1], 'F');
+
+    const DeviceKey second = scan.keys[1];
+    platform_.ClearLog();
+    ScanDevices(platform_, scan, &second);
+    EXPECT_EQ(platform_.CommandTrace(), trace);
+    EXPECT_EQ(scan.count, 1);
+    EXPECT_EQ(std::string(scan.table.records[0].lunSlots, 2), std::string("\0F", 2));
+}
+
 TEST(SelectTargetLetter, TakesTheLastSlotOfTheRunFromSlotZero) {
     struct Case {
         const char slots[8];
