@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The tool's main job on an emulated machine: the Vardel window, run under Wine, over one drive
-# seen as E: (LUN 0) and F: (LUN 1). Without a display it falls back to the console demo, which
-# finds the same drive and prints the type of both LUNs.
+# seen as E: (LUN 0) and F: (LUN 1). Without a display it runs `vardelctl --emulate status`
+# instead, which finds the same drive and prints the type of both LUNs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,12 +20,12 @@ quietly() {
 tools/install-deps.sh
 
 if [ -z "${DISPLAY:-}" ]; then
-  echo "No display (DISPLAY is not set): the Vardel window needs one. Showing the console demo"
-  echo "on the same emulated drive instead."
+  echo "No display (DISPLAY is not set): the Vardel window needs one. Running"
+  echo "vardelctl --emulate status on the same emulated drive instead."
   echo
   quietly cmake --preset host
-  quietly cmake --build --preset host --target vardel_emulated_demo -j 2
-  exec build/host/tools/vardel_emulated_demo
+  quietly cmake --build --preset host --target vardelctl -j 2
+  exec build/host/vardelctl --emulate status
 fi
 
 # The 32-bit program where this machine starts 32-bit programs, else the 64-bit one.

@@ -45,12 +45,17 @@ DriveStatus SendRequest(Platform& platform, char letter, std::uint32_t controlCo
     return -static_cast<DriveStatus>(request.header.ScsiStatus);
 }
 
+// The driver leaves the length that actually moved in the header's DataTransferLength.
 DriveStatus SendDirect(Platform& platform, char letter, const std::uint8_t (&command)[12],
-                       std::uint8_t dataIn, std::uint32_t transferLength, void* data) {
+                       std::uint8_t dataIn, std::uint32_t transferLength, void* data,
+                       std::uint32_t& transferred) {
     ScsiRequestDirect request;
     BuildDirectRequest(request, kVendorCommandLength, command, dataIn, transferLength,
                        kCommandTimeoutSeconds, data);
-    return SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize);
+    const DriveStatus status =
+        SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize);
+    transferred = static_cast<std::uint32_t>(request.header.DataTransferLength);
+    return status;
 }
 
 }  // namespace
@@ -71,15 +76,21 @@ DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, Ve
     std::uint8_t command[kVendorCommandLength] = {kVendorOpcode, kVendorReadAction};
     if (tag != nullptr) std::memcpy(&command[2], *tag, kVendorTagLength);
     command[8] = kVendorReadFlags;
-    return SendDirect(platform, letter, command, kScsiDataIn, kVendorBlockSize, out);
+    std::uint32_t transferred = 0;
+    const DriveStatus status =
+        SendDirect(platform, letter, command, kScsiDataIn, kVendorBlockSize, out, transferred);
+    // An underrun ends GOOD: only the length tells that the end of the buffer is not the drive's.
+    if (status == kDriveOk && transferred < kVendorBlockSize) return kDriveShortRead;
+    return status;
 }
 
 DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block) {
     const std::uint8_t command[kVendorCommandLength] = {kVendorOpcode, kVendorWriteAction,
                                                         kVendorWriteMode};
     // Data out: the driver only reads the buffer.
+    std::uint32_t transferred = 0;
     return SendDirect(platform, letter, command, kScsiDataOut, kVendorWriteLength,
-                      const_cast<std::uint8_t*>(block));
+                      const_cast<std::uint8_t*>(block), transferred);
 }
 
 }  // namespace vardel

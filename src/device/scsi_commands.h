@@ -14,6 +14,11 @@ namespace vardel {
 // pass-through call.
 using DriveStatus = std::int32_t;
 constexpr DriveStatus kDriveOk = 0;
+// A vendor read that ended GOOD but brought fewer than 528 bytes. Not a system error code: bit 29
+// marks the codes an application defines, which no system call returns.
+constexpr DriveStatus kDriveShortRead = 0x20000000 | 0x0528;
+static_assert(kDriveShortRead > 0 && (kDriveShortRead & 0x20000000) != 0,
+              "an application-defined code, positive like the platform's own");
 
 constexpr std::size_t kInquiryLength = 44;
 constexpr std::size_t kVendorBlockSize = 528;
@@ -36,7 +41,9 @@ constexpr VendorTag kInfoTag = {'I', 'N', 'F', 'O', 0, 0};
 // Standard INQUIRY for 44 bytes. `out` receives the request's data area even when the call fails.
 DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out);
 
-// Vendor read of the 528-byte block selected by `tag` (nullptr: six zero bytes).
+// Vendor read of the 528-byte block selected by `tag` (nullptr: six zero bytes). A read counts
+// only when the whole block arrived: fewer bytes with status GOOD give kDriveShortRead, and the
+// rest of `out` must not be taken for the drive's data.
 DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out);
 
 // Vendor write of the block's bytes 0..511; bytes 512..527 never leave the caller.

@@ -32,13 +32,16 @@ std::uint32_t CandidateMask(Platform& platform) {
 
 }  // namespace
 
-int ScanDevices(Platform& platform, DeviceTable& table) {
+void ScanDevices(Platform& platform, DeviceScan& scan, const DeviceKey* only) {
+    std::memset(&scan, 0, sizeof(scan));
+    DeviceTable& table = scan.table;
+    DeviceKey* keys = scan.keys;
+    int& count = scan.count;
+
     // All letters are filtered before any identity block is read.
     const std::uint32_t candidates = CandidateMask(platform);
 
-    DeviceKey keys[kMaxDevices];
     alignas(kVendorBlockAlignment) VendorBlock block;
-    int count = 0;
     for (int i = 0; i < kDriveLetterCount; ++i) {
         if ((candidates & (1u << i)) == 0) continue;
         // Cleared before each read, so that no letter is grouped by another letter's identity.
@@ -48,6 +51,7 @@ int ScanDevices(Platform& platform, DeviceTable& table) {
         if (lun >= kLunSlotsPerDevice) continue;
 
         const DeviceKey key = ExtractDeviceKey(block);
+        if (only != nullptr && !KeysMatch(key, *only)) continue;
         const int recorded = std::min(count, kMaxRecordedDevices);
         int device = 0;
         while (device < recorded && !KeysMatch(keys[device], key)) ++device;
@@ -61,17 +65,29 @@ int ScanDevices(Platform& platform, DeviceTable& table) {
         // The later letter of a device wins a slot.
         table.records[device].lunSlots[lun] = LetterAt(i);
     }
-    return count;
 }
 
-int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count) {
-    count = 0;
-    const std::uint32_t minorVersion = (platform.VersionNumber() >> 8) & 0xFFu;
-    if (minorVersion > kHighestMinorVersion) return kFindDrivesVersionRefused;
+int ScanDevices(Platform& platform, DeviceTable& table) {
+    DeviceScan scan;
+    ScanDevices(platform, scan, nullptr);
+    table = scan.table;
+    return scan.count;
+}
 
-    DeviceTable table;
-    std::memset(&table, 0, sizeof(table));
-    const int devices = ScanDevices(platform, table);
+bool VersionAccepted(Platform& platform) {
+    const std::uint32_t minorVersion = (platform.VersionNumber() >> 8) & 0xFFu;
+    return minorVersion <= kHighestMinorVersion;
+}
+
+int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
+               const DeviceKey* only) {
+    count = 0;
+    if (!VersionAccepted(platform)) return kFindDrivesVersionRefused;
+
+    DeviceScan scan;
+    ScanDevices(platform, scan, only);
+    const DeviceTable& table = scan.table;
+    const int devices = scan.count;
     const int recorded = std::min(devices, kMaxRecordedDevices);
 
     std::size_t i = 0;

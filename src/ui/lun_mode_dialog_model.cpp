@@ -1,7 +1,7 @@
 #include "ui/lun_mode_dialog_model.h"
 
+#include "commands/lun_mode_commands.h"
 #include "resource.h"
-#include "ui/lun_mode_commands.h"
 
 namespace vardel {
 namespace {
@@ -11,12 +11,11 @@ struct ModeButton {
     LunModeBinding binding;
 };
 
-// Button 1006 reads the identity block first, the other three the configuration block.
 constexpr ModeButton kModeButtons[] = {
-    {IDC_LUN0_REMOVABLE, {LunRow::Lun0, kLunTypeRemovable, false}},
-    {IDC_LUN1_REMOVABLE, {LunRow::Lun1, kLunTypeRemovable, true}},
-    {IDC_LUN0_FIXED, {LunRow::Lun0, kLunTypeFixedDisk, false}},
-    {IDC_LUN1_FIXED, {LunRow::Lun1, kLunTypeFixedDisk, false}},
+    {IDC_LUN0_REMOVABLE, kLun0RemovableBinding},
+    {IDC_LUN1_REMOVABLE, kLun1RemovableBinding},
+    {IDC_LUN0_FIXED, kLun0FixedBinding},
+    {IDC_LUN1_FIXED, kLun1FixedBinding},
 };
 
 constexpr int kWriteButtonId = 1;  // IDOK

@@ -2,10 +2,10 @@
 // The main dialog without a toolkit: the command state it owns, the routing of its buttons to the
 // commands, and the data exchange between the status texts and the two edits.
 
+#include "commands/command_state.h"
+#include "commands/window_operations.h"
 #include "platform/platform.h"
-#include "ui/command_state.h"
 #include "ui/dialog_controls.h"
-#include "ui/window_operations.h"
 
 namespace vardel {
 

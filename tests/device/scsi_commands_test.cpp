@@ -180,6 +180,26 @@ TEST_F(DeviceCommandsTest, WriteSendsExactly512BytesAndKeepsTheLast16ToItself) {
     EXPECT_EQ(0, std::memcmp(after.data() + 512, before.data() + 512, 16));
 }
 
+// A vendor read counts only when all 528 bytes arrived, whatever the status says.
+TEST_F(DeviceCommandsTest, AShortVendorReadIsAFailedRead) {
+    struct Case {
+        std::size_t returned;
+        DriveStatus expected;
+    } const cases[] = {
+        {0, kDriveShortRead}, {300, kDriveShortRead}, {527, kDriveShortRead}, {528, kDriveOk}};
+    for (const Case& c : cases) {
+        for (const VendorTag* tag : {&kInfoTag, static_cast<const VendorTag*>(nullptr)}) {
+            emulated::Drive& drive = platform_.DriveAt(drive_);
+            drive.configReturned = tag != nullptr ? c.returned : 528;
+            drive.identityReturned = tag != nullptr ? 528 : c.returned;
+            alignas(kVendorBlockAlignment) VendorBlock block = {};
+            EXPECT_EQ(VendorRead(platform_, 'E', tag, block), c.expected)
+                << c.returned << (tag != nullptr ? " INFO" : " ID");
+        }
+    }
+    static_assert(kDriveShortRead > 0, "counts as failure wherever a DriveStatus is examined");
+}
+
 // How the platform's and the drive's answers become a DriveStatus, for every command.
 struct StatusCase {
     const char* name;

@@ -334,16 +334,35 @@ TEST_F(DiscoveryTest, MoreDevicesThanTheTableHoldsAreCountedWithoutOverflow) {
     EXPECT_EQ(Groups(), "D.E.F.G.H.I.J.K.L.M.N.O.P.Q.R.S..");
 }
 
-// A short identity answer leaves the rest of the buffer as it was: it must not carry the previous
-// letter's serial and LUN index, which would merge two devices into one.
-TEST_F(DiscoveryTest, NoLetterIsGroupedByThePreviousLettersIdentity) {
+// A short identity answer is a failed read: the serial and LUN index past its end never arrived,
+// and reading them from what the buffer held before would group the letter with another device.
+TEST_F(DiscoveryTest, AShortIdentityAnswerLeavesTheLetterOut) {
     platform_.AttachVolume('E', platform_.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
     Drive second = DriveWithSerial("SECOND-DRIVE");
-    second.identityReturned = 64;  // up to the serial flag, short of the serial and LUN index
+    second.identityReturned = 527;
     platform_.AttachVolume('F', platform_.AddDrive(second), 1);
     ASSERT_EQ(FindInto(), kFindDrivesOk);
-    EXPECT_EQ(count_, 2);
-    EXPECT_EQ(Groups(), "E.F..");  // F's LUN index never arrived: it reads as 0
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(Groups(), "E..");
+}
+
+// The scan that keeps the keys sends the same commands, narrowed to one device or not.
+TEST_F(DiscoveryTest, AScanKeepsEachDevicesKeyAndCanBeNarrowedToOne) {
+    platform_.AttachVolume('E', platform_.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
+    platform_.AttachVolume('F', platform_.AddDrive(DriveWithSerial("SECOND-DRIVE")), 1);
+    DeviceScan scan;
+    ScanDevices(platform_, scan, nullptr);
+    const std::vector<std::string> trace = platform_.CommandTrace();
+    ASSERT_EQ(scan.count, 2);
+    EXPECT_EQ(std::string(scan.keys[1].bytes, scan.keys[1].bytes + 12), "SECOND-DRIVE");
+    EXPECT_EQ(scan.table.records[1].lunSlots[1], 'F');
+
+    const DeviceKey second = scan.keys[1];
+    platform_.ClearLog();
+    ScanDevices(platform_, scan, &second);
+    EXPECT_EQ(platform_.CommandTrace(), trace);
+    EXPECT_EQ(scan.count, 1);
+    EXPECT_EQ(std::string(scan.table.records[0].lunSlots, 2), std::string("\0F", 2));
 }
 
 TEST(SelectTargetLetter, TakesTheLastSlotOfTheRunFromSlotZero) {

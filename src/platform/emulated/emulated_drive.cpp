@@ -31,6 +31,12 @@ constexpr std::size_t kLunIndexOffset = 385;
 
 }  // namespace
 
+Block PatternBlock() {
+    Block block;
+    FillWithPattern(block);
+    return block;
+}
+
 Drive StandardDrive() {
     Drive drive;
     FillWithPattern(drive.inquiry);

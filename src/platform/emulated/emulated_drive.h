@@ -20,10 +20,14 @@ struct Drive {
     Block configBlock{};
     Block identityBlock{};    // byte 385 is answered per volume: the LUN index behind it
     bool keepsWrites = true;  // false: acknowledges a write and keeps its old block
-    // Bytes of the identity block the firmware sends; fewer than 528 is a short answer with
-    // status GOOD, which leaves the rest of the caller's buffer as it was.
+    // Bytes of each block the firmware sends; fewer than 528 is a short answer with status GOOD,
+    // which leaves the rest of the caller's buffer as it was.
     std::size_t identityReturned = kBlockSize;
+    std::size_t configReturned = kBlockSize;
 };
+
+// The pattern that fills every byte nobody interprets, in a block of the standard drive.
+Block PatternBlock();
 
 // A drive as most tests want one: vendor "VARDEL", product "USB FLASH DISK", revision "PMAP",
 // bytes 36..43 "PMAP1234", LUN 0 removable (304 = 0x00), LUN 1 fixed (305 = 0xA1), not swapped,

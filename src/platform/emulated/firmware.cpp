@@ -78,8 +78,8 @@ FirmwareAnswer AnswerVendorRead(const Drive& drive, std::uint8_t lunIndex, const
     }
     FirmwareAnswer answer;
     if (HasTag(cdb, kInfoTag)) {
-        std::memcpy(data, drive.configBlock.data(), kBlockSize);
-        answer.moved = kBlockSize;
+        answer.moved = static_cast<std::uint32_t>(std::min(drive.configReturned, kBlockSize));
+        std::memcpy(data, drive.configBlock.data(), answer.moved);
     } else if (HasTag(cdb, kIdentityTag)) {
         Block identity = drive.identityBlock;
         identity[kLunIndexOffset] = lunIndex;

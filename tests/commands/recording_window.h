@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/window_operations.h"
+#include "commands/window_operations.h"
 
 namespace vardel::testing_support {
 

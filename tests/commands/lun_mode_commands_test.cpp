@@ -1,17 +1,17 @@
 // The commands behind the buttons, on an emulated drive seen as E (LUN 0) and F (LUN 1).
 
-#include "ui/lun_mode_commands.h"
+#include "commands/lun_mode_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "commands/recording_window.h"
 #include "drive/vendor_blocks.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "support/case_name.h"
-#include "ui/recording_window.h"
 
 namespace vardel {
 namespace {
@@ -41,9 +41,7 @@ const LunModeBinding kLun1Fixed = {LunRow::Lun1, kLunTypeFixedDisk, false};
 
 class CommandsTest : public ::testing::Test {
   protected:
-    CommandsTest() {
-        drive_ = emulated::SetUpStandardMachine(platform_);
-    }
+    CommandsTest() { drive_ = emulated::SetUpStandardMachine(platform_); }
 
     emulated::Drive& Drive() { return platform_.DriveAt(drive_); }
     Block& Config() { return Drive().configBlock; }

@@ -1,4 +1,4 @@
-#include "ui/type_text.h"
+#include "commands/type_text.h"
 
 #include <cctype>
 

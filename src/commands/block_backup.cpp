@@ -1,0 +1,89 @@
+#include "commands/block_backup.h"
+
+#include <cstring>
+
+#include "commands/single_drive.h"
+#include "drive/lun_type.h"
+
+namespace vardel {
+namespace {
+
+CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status) {
+    outcome.code = code;
+    outcome.driveStatus = status;
+    return outcome;
+}
+
+bool SameWrittenBytes(const VendorBlock& a, const VendorBlock& b) {
+    return std::memcmp(a, b, kVendorWriteLength) == 0;
+}
+
+}  // namespace
+
+CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const DeviceKey* device,
+                            BlockBackup& backup) {
+    std::memset(&backup, 0, sizeof(backup));
+    CommandOutcome outcome;
+    outcome.command = CommandKind::Backup;
+    outcome.code = FindSingleDrive(platform, state, device);
+    if (outcome.code != OutcomeCode::Done) return outcome;
+    const char target = state.targetLetter;
+    outcome.target = target;
+    backup.target = target;
+    backup.lun0Letter = state.letterList[0];
+    backup.lun1Letter = state.letterList[1];
+
+    DriveStatus status = ScsiInquiry(platform, target, backup.inquiry);
+    if (status == kDriveOk) status = VendorRead(platform, target, nullptr, backup.identity);
+    if (status == kDriveOk) status = VendorRead(platform, target, &kInfoTag, backup.info);
+    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+
+    backup.key = ExtractDeviceKey(backup.identity);
+    outcome.swapped = IsSwappedLayout(backup.identity, backup.info);
+    outcome.types = RowTypesOf(backup.info, outcome.swapped);
+    outcome.typesKnown = true;
+    return outcome;
+}
+
+CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
+                                  const VendorBlock& info, const DeviceKey& key) {
+    CommandOutcome outcome;
+    outcome.command = CommandKind::Restore;
+    outcome.code = FindSingleDrive(platform, state, device);
+    if (outcome.code != OutcomeCode::Done) return outcome;
+    const char target = state.targetLetter;
+    outcome.target = target;
+
+    alignas(kVendorBlockAlignment) VendorBlock identity = {};
+    DriveStatus status = VendorRead(platform, target, nullptr, identity);
+    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+    if (!KeysMatch(ExtractDeviceKey(identity), key)) {
+        outcome.code = OutcomeCode::WrongDevice;
+        return outcome;
+    }
+
+    // The drive must answer with its whole block before anything is written to it.
+    alignas(kVendorBlockAlignment) VendorBlock block = {};
+    status = VendorRead(platform, target, &kInfoTag, block);
+    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+
+    if (!SameWrittenBytes(block, info)) {
+        // Only bytes 0..511 leave the buffer; the rest stays as the drive gave it.
+        std::memcpy(block, info, kVendorWriteLength);
+        status = VendorWrite(platform, target, block);
+        if (status != kDriveOk) return Failed(outcome, OutcomeCode::WriteFailed, status);
+        outcome.changed = true;
+
+        std::memset(block, 0, sizeof(block));
+        status = VendorRead(platform, target, &kInfoTag, block);
+        if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+    }
+
+    outcome.swapped = IsSwappedLayout(identity, block);
+    outcome.types = RowTypesOf(block, outcome.swapped);
+    outcome.typesKnown = true;
+    outcome.code = SameWrittenBytes(block, info) ? OutcomeCode::Done : OutcomeCode::NotConfirmed;
+    return outcome;
+}
+
+}  // namespace vardel

@@ -1,0 +1,20 @@
+#pragma once
+// What a command runs with: the platform it reaches the drives through, the state the front end
+// keeps between commands, the window it reports to, and which device it may work on.
+
+#include "commands/command_state.h"
+#include "commands/window_operations.h"
+#include "drive/device_key.h"
+#include "platform/platform.h"
+
+namespace vardel {
+
+struct CommandContext {
+    Platform& platform;
+    CommandState& state;
+    WindowOperations& window;
+    // Only the letters of this device take part in discovery; null: every device does.
+    const DeviceKey* device = nullptr;
+};
+
+}  // namespace vardel

@@ -1,0 +1,55 @@
+#pragma once
+// What a command did, as a value: how it ended, which letter the block commands went to, and the
+// type bytes of the two rows it saw or wrote. The window and the console tool both report from
+// this value.
+
+#include <cstdint>
+
+#include "device/scsi_commands.h"
+#include "drive/lun_type.h"
+
+namespace vardel {
+
+enum class CommandKind { ReadStatus, SetLunMode, WriteRaw, Backup, Restore };
+
+enum class OutcomeCode {
+    Done,
+    NoDrive,        // discovery found no drive of the served kind
+    SeveralDrives,  // discovery found two or more
+    UnknownError,   // discovery failed, or left no letter to send the block commands to
+    ReadFailed,     // a block could not be read whole; nothing was written
+    WriteFailed,    // the drive refused the write
+    NotConfirmed,   // the write went through but the read-back does not show it
+    WrongDevice,    // the drive is not the one a backup came from; nothing was written
+};
+
+// The type byte of each row, in row order (the layout rule already applied).
+struct RowTypes {
+    std::uint8_t lun0 = 0;
+    std::uint8_t lun1 = 0;
+};
+
+// The rows' type bytes in a configuration block, under the layout given.
+RowTypes RowTypesOf(const VendorBlock& info, bool swapped);
+
+struct CommandOutcome {
+    CommandKind command = CommandKind::ReadStatus;
+    OutcomeCode code = OutcomeCode::UnknownError;
+    char target = 0;              // 0 when discovery ended the command
+    DriveStatus driveStatus = 0;  // of the device command that failed, for read and write failures
+    bool swapped = false;
+    // ReadStatus: as read; SetLunMode: as read back; WriteRaw: as written; Restore: as read back.
+    bool typesKnown = false;
+    RowTypes types;
+    // The drive's configuration block differs from before the command (a replug makes it count).
+    bool changed = false;
+    // SetLunMode: the row it switched and the type asked for.
+    LunRow row = LunRow::Lun0;
+    std::uint8_t requestedType = 0;
+};
+
+// The message a front end shows for the outcome; nullptr when the command ends without one (a
+// status shown, a mode switched, a backup taken, a restore done).
+const char* OutcomeMessage(const CommandOutcome& outcome);
+
+}  // namespace vardel

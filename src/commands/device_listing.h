@@ -1,0 +1,34 @@
+#pragma once
+// What discovery sees, for a front end to show: every device of the served kind with its key, its
+// letters by LUN slot, the letter the commands would go to, and each letter's INQUIRY data. It
+// only reads.
+
+#include "commands/command_outcome.h"
+#include "device/scsi_commands.h"
+#include "drive/device_key.h"
+#include "drive/discovery.h"
+#include "platform/platform.h"
+
+namespace vardel {
+
+struct ListedDevice {
+    DeviceKey key;
+    char lunSlots[kLunSlotsPerDevice];  // drive letter by LUN index, 0 for none
+    // Where the commands would send their block commands (0: none, they would say "Unknown
+    // error"), as discovery's LUN ordering picks it.
+    char target;
+    InquiryData inquiry[kLunSlotsPerDevice];  // of the letter in the same slot
+    bool inquiryRead[kLunSlotsPerDevice];
+};
+
+struct DeviceListing {
+    ListedDevice devices[kMaxDevices];
+    int recorded;  // entries filled in `devices`
+    int count;     // devices found, which may exceed the room
+};
+
+// Done, or UnknownError when the system's version is refused. `only` narrows the scan to one
+// device as it does for the commands.
+OutcomeCode ListDevices(Platform& platform, const DeviceKey* only, DeviceListing& listing);
+
+}  // namespace vardel

@@ -1,0 +1,182 @@
+#include "commands/lun_mode_commands.h"
+
+#include <cstring>
+
+#include "commands/single_drive.h"
+#include "commands/type_text.h"
+#include "device/scsi_commands.h"
+
+namespace vardel {
+namespace {
+
+// The blocks one command reads, each zero-filled before its read.
+struct Blocks {
+    alignas(kVendorBlockAlignment) VendorBlock info = {};
+    alignas(kVendorBlockAlignment) VendorBlock device = {};
+};
+
+DriveStatus ReadInfoBlock(Platform& platform, char target, VendorBlock& block) {
+    std::memset(block, 0, sizeof(block));
+    return VendorRead(platform, target, &kInfoTag, block);
+}
+
+DriveStatus ReadDeviceBlock(Platform& platform, char target, VendorBlock& block) {
+    std::memset(block, 0, sizeof(block));
+    return VendorRead(platform, target, nullptr, block);
+}
+
+// Reads both blocks in the order given; the first failure ends the reading.
+DriveStatus ReadBothBlocks(Platform& platform, char target, Blocks& blocks, bool deviceBlockFirst) {
+    DriveStatus status = deviceBlockFirst ? ReadDeviceBlock(platform, target, blocks.device)
+                                          : ReadInfoBlock(platform, target, blocks.info);
+    if (status != kDriveOk) return status;
+    return deviceBlockFirst ? ReadInfoBlock(platform, target, blocks.info)
+                            : ReadDeviceBlock(platform, target, blocks.device);
+}
+
+CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status) {
+    outcome.code = code;
+    outcome.driveStatus = status;
+    return outcome;
+}
+
+// Tells the user how the command ended and gives the buttons back.
+CommandOutcome EndWithMessage(CommandContext& context, const CommandOutcome& outcome) {
+    context.window.ShowMessage(OutcomeMessage(outcome));
+    context.window.EnableCommandButtons(true);
+    return outcome;
+}
+
+// Finds the single drive. On any other outcome the user is told and the buttons are enabled.
+bool FindTarget(CommandContext& context, CommandOutcome& outcome) {
+    outcome.code = FindSingleDrive(context.platform, context.state, context.device);
+    if (outcome.code != OutcomeCode::Done) {
+        EndWithMessage(context, outcome);
+        return false;
+    }
+    outcome.target = context.state.targetLetter;
+    return true;
+}
+
+std::string& RowText(CommandState& state, LunRow row) {
+    return row == LunRow::Lun0 ? state.lun0Text : state.lun1Text;
+}
+
+}  // namespace
+
+CommandOutcome ReadStatus(CommandContext& context) {
+    CommandOutcome outcome;
+    outcome.command = CommandKind::ReadStatus;
+    context.window.EnableCommandButtons(false);
+    if (!FindTarget(context, outcome)) return outcome;
+    const char target = outcome.target;
+
+    Blocks blocks;
+    const DriveStatus read = ReadBothBlocks(context.platform, target, blocks, true);
+    if (read != kDriveOk) {
+        // Showing "Removable" for a block never read would be a guess.
+        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read));
+    }
+
+    outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
+    outcome.types = RowTypesOf(blocks.info, outcome.swapped);
+    outcome.typesKnown = true;
+    context.state.lun0Text = LunTypeText(outcome.types.lun0);
+    context.state.lun1Text = LunTypeText(outcome.types.lun1);
+    context.window.Refresh();
+    context.window.EnableCommandButtons(true);
+    outcome.code = OutcomeCode::Done;
+    return outcome;
+}
+
+CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding) {
+    CommandOutcome outcome;
+    outcome.command = CommandKind::SetLunMode;
+    outcome.row = binding.row;
+    outcome.requestedType = binding.type;
+    if (!FindTarget(context, outcome)) return outcome;
+    Platform& platform = context.platform;
+    const char target = outcome.target;
+
+    // Nothing is written unless both blocks came from the drive just now: without the identity
+    // block the layout, and so the byte to change, is unknown.
+    Blocks blocks;
+    const DriveStatus read =
+        ReadBothBlocks(platform, target, blocks, binding.readsDeviceBlockFirst);
+    if (read != kDriveOk) outcome = Failed(outcome, OutcomeCode::ReadFailed, read);
+
+    if (outcome.code == OutcomeCode::Done) {
+        const bool swapped = IsSwappedLayout(blocks.device, blocks.info);
+        std::uint8_t& typeByte = blocks.info[TypeByteOffset(binding.row, swapped)];
+        const bool differs = typeByte != binding.type;
+        typeByte = binding.type;
+        const DriveStatus written = VendorWrite(platform, target, blocks.info);
+        if (written != kDriveOk) outcome = Failed(outcome, OutcomeCode::WriteFailed, written);
+        outcome.changed = differs && written == kDriveOk;
+    }
+
+    if (outcome.code == OutcomeCode::Done) {
+        // The read-back decides the layout again from the new selector byte, and a read-back
+        // that failed confirms nothing.
+        const DriveStatus readBack = ReadInfoBlock(platform, target, blocks.info);
+        outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
+        if (readBack != kDriveOk) {
+            outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack);
+        } else {
+            outcome.types = RowTypesOf(blocks.info, outcome.swapped);
+            outcome.typesKnown = true;
+            const std::uint8_t confirmed =
+                binding.row == LunRow::Lun0 ? outcome.types.lun0 : outcome.types.lun1;
+            if (confirmed != binding.type) outcome.code = OutcomeCode::NotConfirmed;
+        }
+    }
+
+    // The buttons stay as they were: this command never disabled them.
+    if (outcome.code != OutcomeCode::Done) {
+        context.window.ShowMessage(OutcomeMessage(outcome));
+        return outcome;
+    }
+    RowText(context.state, binding.row) = LunTypeText(binding.type);
+    context.window.Refresh();
+    return outcome;
+}
+
+CommandOutcome WriteRaw(CommandContext& context) {
+    CommandOutcome outcome;
+    outcome.command = CommandKind::WriteRaw;
+    context.window.EnableCommandButtons(false);
+    if (!FindTarget(context, outcome)) return outcome;
+    Platform& platform = context.platform;
+    CommandState& state = context.state;
+    const char target = outcome.target;
+
+    // A prompt from the length check does not stop the command.
+    context.window.Take();
+
+    Blocks blocks;
+    const DriveStatus read = ReadBothBlocks(platform, target, blocks, false);
+    if (read != kDriveOk) {
+        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read));
+    }
+
+    TrimSpaces(state.lun1Text);
+    TrimSpaces(state.lun0Text);
+    outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
+    const RowTypes before = RowTypesOf(blocks.info, outcome.swapped);
+    outcome.types.lun0 = TypeByteFromText(state.lun0Text, before.lun0);
+    outcome.types.lun1 = TypeByteFromText(state.lun1Text, before.lun1);
+    outcome.typesKnown = true;
+    blocks.info[TypeByteOffset(LunRow::Lun0, outcome.swapped)] = outcome.types.lun0;
+    blocks.info[TypeByteOffset(LunRow::Lun1, outcome.swapped)] = outcome.types.lun1;
+
+    const DriveStatus written = VendorWrite(platform, target, blocks.info);
+    if (written != kDriveOk) {
+        outcome = Failed(outcome, OutcomeCode::WriteFailed, written);
+    } else {
+        outcome.code = OutcomeCode::Done;
+        outcome.changed = outcome.types.lun0 != before.lun0 || outcome.types.lun1 != before.lun1;
+    }
+    return EndWithMessage(context, outcome);
+}
+
+}  // namespace vardel

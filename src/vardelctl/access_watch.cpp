@@ -1,0 +1,14 @@
+#include "vardelctl/access_watch.h"
+
+namespace vardel::cli {
+
+// The error code is read once here; reading it again for the caller gives the same code, as no
+// other call comes in between.
+VolumeHandle AccessWatch::Open(const char* path, std::uint32_t access, std::uint32_t share,
+                               std::uint32_t disposition, std::uint32_t flags) {
+    const VolumeHandle handle = inner_.Open(path, access, share, disposition, flags);
+    if (handle == kInvalidVolumeHandle && isNoRights_(inner_.LastError())) sawNoRights_ = true;
+    return handle;
+}
+
+}  // namespace vardel::cli

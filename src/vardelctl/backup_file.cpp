@@ -1,0 +1,94 @@
+#include "vardelctl/backup_file.h"
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "vardelctl/hex_text.h"
+#include "vardelctl/json_bytes.h"
+#include "vardelctl/serial_text.h"
+
+namespace vardel::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr char kFormat[] = "vardel-backup";
+constexpr int kFormatVersion = 1;
+
+Json LetterValue(char letter) {
+    return letter != 0 ? Json(std::string(1, letter)) : Json(nullptr);
+}
+
+}  // namespace
+
+void WriteBackupFile(const std::string& path, const BlockBackup& backup) {
+    Json document;
+    document["format"] = kFormat;
+    document["formatVersion"] = kFormatVersion;
+    document["tool"] = "vardelctl " VARDEL_VERSION;
+    document["serial"] = SerialTextOf(backup.key);
+    document["deviceKey"] = HexOf(backup.key.bytes, kDeviceKeySize);
+    document["letters"] = {{"lun0", LetterValue(backup.lun0Letter)},
+                           {"lun1", LetterValue(backup.lun1Letter)},
+                           {"target", LetterValue(backup.target)}};
+    document["inquiry"] = HexOf(backup.inquiry, kInquiryLength);
+    document["identityBlock"] = HexLines(backup.identity, kVendorBlockSize);
+    document["configBlock"] = HexLines(backup.info, kVendorBlockSize);
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << document.dump(2) << '\n';
+    out.flush();
+    if (!out) throw BackupFileError(path + ": cannot be written");
+}
+
+RestoreSource ReadBackupFile(const std::string& path) {
+    auto fail = [&path](const std::string& place, const std::string& what) {
+        throw BackupFileError(path + ": " + (place.empty() ? "" : place + ": ") + what);
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in) fail("", "cannot be opened");
+    Json document;
+    try {
+        document = Json::parse(in);
+    } catch (const Json::parse_error& error) {
+        fail("", std::string("not valid JSON (") + error.what() + ")");
+    }
+    if (!document.is_object()) fail("", "expected an object");
+    if (!document.contains("format") || document["format"] != kFormat) {
+        fail("format", std::string("expected \"") + kFormat + "\"");
+    }
+    if (!document.contains("formatVersion") || document["formatVersion"] != kFormatVersion) {
+        fail("formatVersion", "expected " + std::to_string(kFormatVersion));
+    }
+
+    RestoreSource source;
+    std::vector<std::uint8_t> bytes;
+    std::string problem;
+    for (const char* name : {"identityBlock", "configBlock"}) {
+        if (!document.contains(name)) fail(name, "missing");
+        if (!BytesFromJson(document[name], kVendorBlockSize, bytes, problem)) fail(name, problem);
+        if (std::strcmp(name, "configBlock") == 0) {
+            std::memcpy(source.info, bytes.data(), kVendorBlockSize);
+        } else {
+            alignas(kVendorBlockAlignment) VendorBlock identity;
+            std::memcpy(identity, bytes.data(), kVendorBlockSize);
+            source.key = ExtractDeviceKey(identity);
+        }
+    }
+    // The key is written beside the block for people; the two must agree.
+    if (document.contains("deviceKey")) {
+        if (!BytesFromJson(document["deviceKey"], kDeviceKeySize, bytes, problem)) {
+            fail("deviceKey", problem);
+        }
+        if (std::memcmp(bytes.data(), source.key.bytes, kDeviceKeySize) != 0) {
+            fail("deviceKey", "does not match the identity block");
+        }
+    }
+    source.serial = SerialTextOf(source.key);
+    return source;
+}
+
+}  // namespace vardel::cli

@@ -1,0 +1,34 @@
+#pragma once
+// The machine's own drives, one small file per system: the backend that reaches them, which of its
+// error codes mean a lack of rights and what to do about it, and what the system knows of a
+// letter's disk beyond its INQUIRY data.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vardel::cli {
+
+// Null when this build has no backend for the machine's drives.
+std::unique_ptr<Platform> MakeMachinePlatform();
+
+// Whether an open that failed with `error` failed for lack of rights.
+bool IsNoRightsError(std::uint32_t error);
+
+// How the user gets the rights; one or more lines.
+const char* NoRightsAdvice();
+
+struct DiskDescription {
+    std::vector<std::string> paths;  // the system's device nodes behind the letter
+    std::string vendor;
+    std::string product;
+    std::string revision;
+};
+
+// False when the system says nothing about the letter's disk.
+bool DescribeMachineDisk(char letter, DiskDescription& description);
+
+}  // namespace vardel::cli

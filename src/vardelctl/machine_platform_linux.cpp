@@ -1,0 +1,51 @@
+// The machine's drives on Linux: letters A..Z are the disks sda..sdz, reached through their SCSI
+// generic nodes. The backend reports errno values.
+
+#include <cerrno>
+
+#include "vardelctl/machine_platform.h"
+
+#ifdef VARDEL_HAS_LINUX_PLATFORM
+#include "platform/linux/linux_disk_info.h"
+#include "platform/linux/linux_platform.h"
+#endif
+
+namespace vardel::cli {
+
+std::unique_ptr<Platform> MakeMachinePlatform() {
+#ifdef VARDEL_HAS_LINUX_PLATFORM
+    return std::make_unique<LinuxPlatform>();
+#else
+    return nullptr;
+#endif
+}
+
+bool IsNoRightsError(std::uint32_t error) {
+    return error == EACCES || error == EPERM;
+}
+
+const char* NoRightsAdvice() {
+    return "The drives could not be opened: no rights to their device nodes.\n"
+           "Run vardelctl as root (sudo vardelctl ...), or install the udev rule\n"
+           "res/linux/70-vardel.rules into /etc/udev/rules.d, which grants the logged-in user\n"
+           "the drive's sg node, and replug the drive.";
+}
+
+bool DescribeMachineDisk(char letter, DiskDescription& description) {
+#ifdef VARDEL_HAS_LINUX_PLATFORM
+    const LinuxDiskInfo info = DescribeDisk(letter);
+    if (!info.present) return false;
+    if (!info.blockNode.empty()) description.paths.push_back(info.blockNode);
+    if (!info.sgNode.empty()) description.paths.push_back(info.sgNode);
+    description.vendor = info.vendor;
+    description.product = info.product;
+    description.revision = info.revision;
+    return true;
+#else
+    (void)letter;
+    (void)description;
+    return false;
+#endif
+}
+
+}  // namespace vardel::cli

@@ -1,0 +1,26 @@
+// The machine's drives on Windows, through their volumes.
+
+#include "platform/platform_constants.h"
+#include "platform/win32/win32_platform.h"
+#include "vardelctl/machine_platform.h"
+
+namespace vardel::cli {
+
+std::unique_ptr<Platform> MakeMachinePlatform() {
+    return std::make_unique<Win32Platform>();
+}
+
+bool IsNoRightsError(std::uint32_t error) {
+    return error == kErrorAccessDenied;
+}
+
+const char* NoRightsAdvice() {
+    return "The drives could not be opened: access denied.\n"
+           "Run vardelctl from a command prompt started as administrator.";
+}
+
+bool DescribeMachineDisk(char, DiskDescription&) {
+    return false;
+}
+
+}  // namespace vardel::cli

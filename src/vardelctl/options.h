@@ -1,0 +1,41 @@
+#pragma once
+// What the command line asks for.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "drive/lun_type.h"
+
+namespace vardel::cli {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitDriveRefused = 1;   // the drive refused, or did not confirm
+constexpr int kExitNoSingleDrive = 2;  // no drive, several drives, or unknown error
+constexpr int kExitUsage = 64;
+
+enum class Verb { Status, Set, Write, List, Backup, Restore };
+
+struct Options {
+    Verb verb = Verb::Status;
+    bool json = false;
+    bool yes = false;
+    bool emulate = false;
+    std::string scenarioFile;  // with --emulate; empty: the built-in machine
+    bool deviceGiven = false;
+    std::string device;  // --device SERIAL
+    // set
+    LunRow row = LunRow::Lun0;
+    std::uint8_t type = 0;
+    // write: the rows' texts as the window would hold them; empty when not given
+    std::string lun0Text;
+    std::string lun1Text;
+    // backup, restore
+    std::string file;
+};
+
+// Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with
+// after --help or --version (0) or a usage error (64), whose text has gone to `err`.
+int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std::ostream& err);
+
+}  // namespace vardel::cli

@@ -1,0 +1,471 @@
+#include "vardelctl/scenario.h"
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <set>
+#include <sstream>
+
+#include "drive/lun_type.h"
+#include "drive/vendor_blocks.h"
+#include "vardelctl/hex_text.h"
+#include "vardelctl/json_bytes.h"
+
+namespace vardel::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+namespace fs = std::filesystem;
+
+// Inquiry fields: offset and room, as the INQUIRY data lays them out.
+struct InquiryField {
+    const char* name;
+    std::size_t offset;
+    std::size_t length;
+};
+constexpr InquiryField kInquiryFields[] = {
+    {"vendor", 8, 8}, {"product", 16, 16}, {"revision", 32, 4}, {"signature", 36, 8}};
+
+struct NamedOperation {
+    const char* name;
+    emulated::Operation operation;
+};
+constexpr NamedOperation kOperations[] = {{"open", emulated::Operation::Open},
+                                          {"inquiry", emulated::Operation::Inquiry},
+                                          {"readConfig", emulated::Operation::ReadConfig},
+                                          {"readIdentity", emulated::Operation::ReadIdentity},
+                                          {"write", emulated::Operation::Write},
+                                          {"other", emulated::Operation::OtherCommand}};
+
+struct NamedEffect {
+    const char* name;
+    emulated::FaultEffect effect;
+};
+constexpr NamedEffect kEffects[] = {{"failOpen", emulated::FaultEffect::FailOpen},
+                                    {"failControl", emulated::FaultEffect::FailControl},
+                                    {"scsiStatus", emulated::FaultEffect::ScsiStatus}};
+
+// Reads values out of the document, naming the place of anything wrong.
+class Reader {
+  public:
+    explicit Reader(std::string file) : file_(std::move(file)) {}
+
+    [[noreturn]] void Fail(const std::string& place, const std::string& what) const {
+        throw ScenarioError(file_ + ": " + (place.empty() ? "" : place + ": ") + what);
+    }
+
+    void Object(const Json& value, const std::string& place,
+                std::initializer_list<const char*> allowed) const {
+        if (!value.is_object()) Fail(place, "expected an object");
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            bool known = false;
+            for (const char* name : allowed) known |= it.key() == name;
+            if (!known) Fail(Join(place, it.key()), "unknown field");
+        }
+    }
+
+    const Json& Array(const Json& value, const std::string& place) const {
+        if (!value.is_array()) Fail(place, "expected an array");
+        return value;
+    }
+
+    std::string Text(const Json& value, const std::string& place) const {
+        if (!value.is_string()) Fail(place, "expected a string");
+        return value.get<std::string>();
+    }
+
+    long long Integer(const Json& value, const std::string& place, long long low,
+                      long long high) const {
+        if (!value.is_number_integer()) Fail(place, "expected a whole number");
+        if (value.is_number_unsigned() && value.get<unsigned long long>() > 0x7FFFFFFFull) {
+            Fail(place,
+                 "expected a number from " + std::to_string(low) + " to " + std::to_string(high));
+        }
+        const long long number = value.get<long long>();
+        if (number < low || number > high) {
+            Fail(place,
+                 "expected a number from " + std::to_string(low) + " to " + std::to_string(high));
+        }
+        return number;
+    }
+
+    // A number, or "0x" and hexadecimal digits.
+    std::uint32_t Hex32(const Json& value, const std::string& place, std::uint32_t high) const {
+        if (value.is_string()) {
+            const std::string text = value.get<std::string>();
+            std::uint64_t number = 0;
+            bool ok = text.size() > 2 && text.size() <= 10 && text[0] == '0' &&
+                      (text[1] == 'x' || text[1] == 'X');
+            for (std::size_t i = 2; ok && i < text.size(); ++i) {
+                const char c = text[i];
+                const int digit = c >= '0' && c <= '9'   ? c - '0'
+                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                         : -1;
+                ok = digit >= 0;
+                number = number * 16 + static_cast<std::uint64_t>(digit < 0 ? 0 : digit);
+            }
+            if (ok && number <= high) return static_cast<std::uint32_t>(number);
+        } else if (value.is_number_unsigned() && value.get<std::uint64_t>() <= high) {
+            return static_cast<std::uint32_t>(value.get<std::uint64_t>());
+        }
+        std::ostringstream range;
+        range << "expected a number from 0 to " << high << ", or \"0x\" and hexadecimal digits";
+        Fail(place, range.str());
+    }
+
+    std::uint8_t Byte(const Json& value, const std::string& place) const {
+        return static_cast<std::uint8_t>(Hex32(value, place, 0xFF));
+    }
+
+    bool Flag(const Json& value, const std::string& place) const {
+        if (!value.is_boolean()) Fail(place, "expected true or false");
+        return value.get<bool>();
+    }
+
+    char Letter(const Json& value, const std::string& place) const {
+        const std::string text = Text(value, place);
+        const char c = text.size() == 1 ? text[0] : 0;
+        if (c >= 'A' && c <= 'Z') return c;
+        if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
+        Fail(place, "expected a drive letter A..Z");
+    }
+
+    BlockFill Fill(const Json& value, const std::string& place) const {
+        BlockFill fill;
+        if (value.is_string() && value.get<std::string>() == "pattern") return fill;
+        if (value.is_string() && value.get<std::string>().rfind("0x", 0) != 0) {
+            Fail(place, "expected \"pattern\" or a byte");
+        }
+        fill.pattern = false;
+        fill.value = Byte(value, place);
+        return fill;
+    }
+
+    emulated::Block WholeBlock(const Json& value, const std::string& place) const {
+        std::vector<std::uint8_t> bytes;
+        std::string problem;
+        if (!BytesFromJson(value, emulated::kBlockSize, bytes, problem)) Fail(place, problem);
+        emulated::Block block;
+        std::copy(bytes.begin(), bytes.end(), block.begin());
+        return block;
+    }
+
+    static std::string Join(const std::string& place, const std::string& key) {
+        return place.empty() ? key : place + "." + key;
+    }
+    static std::string Index(const std::string& place, std::size_t i) {
+        return place + "[" + std::to_string(i) + "]";
+    }
+
+  private:
+    std::string file_;
+};
+
+emulated::Block Filled(const BlockFill& fill) {
+    if (fill.pattern) return emulated::PatternBlock();
+    emulated::Block block;
+    block.fill(fill.value);
+    return block;
+}
+
+// The configuration block the "config" fields describe.
+emulated::Block ConfigBlockOf(const BlockFill& fill, std::uint8_t selector, std::uint8_t slotA,
+                              std::uint8_t slotB) {
+    emulated::Block block = Filled(fill);
+    block[kLayoutSelectorOffset] = selector;
+    block[kTypeSlotAOffset] = slotA;
+    block[kTypeSlotBOffset] = slotB;
+    return block;
+}
+
+void ReadInquiry(const Reader& reader, const Json& value, const std::string& place,
+                 emulated::Drive& drive) {
+    reader.Object(value, place, {"vendor", "product", "revision", "signature"});
+    for (const InquiryField& field : kInquiryFields) {
+        if (!value.contains(field.name)) continue;
+        const std::string where = Reader::Join(place, field.name);
+        const std::string text = reader.Text(value[field.name], where);
+        if (text.size() > field.length) {
+            reader.Fail(where, "longer than " + std::to_string(field.length) + " characters");
+        }
+        emulated::SetInquiryText(drive, field.offset, field.length, text.c_str());
+    }
+}
+
+void ReadIdentity(const Reader& reader, const Json& value, const std::string& place,
+                  emulated::Drive& drive) {
+    reader.Object(value, place, {"serial", "layoutMarker", "fill"});
+    BlockFill fill;
+    if (value.contains("fill")) fill = reader.Fill(value["fill"], Reader::Join(place, "fill"));
+    drive.identityBlock = Filled(fill);
+    drive.identityBlock[kLayoutMarkerOffset] = 0;
+    drive.identityBlock[kLunIndexOffset] = 0;
+    const std::string serialPlace = Reader::Join(place, "serial");
+    if (!value.contains("serial")) {
+        emulated::SetSerial(drive, "VD0000000001");
+    } else if (value["serial"].is_null()) {
+        drive.identityBlock[kSerialPresentOffset] = 0;
+    } else {
+        const std::string serial = reader.Text(value["serial"], serialPlace);
+        if (serial.size() > 126) reader.Fail(serialPlace, "longer than 126 characters");
+        emulated::SetSerial(drive, serial.c_str());
+    }
+    if (value.contains("layoutMarker")) {
+        drive.identityBlock[kLayoutMarkerOffset] =
+            reader.Byte(value["layoutMarker"], Reader::Join(place, "layoutMarker"));
+    }
+}
+
+void ReadConfig(const Reader& reader, const Json& value, const std::string& place, BlockFill& fill,
+                emulated::Drive& drive) {
+    reader.Object(value, place, {"layoutSelector", "typeSlotA", "typeSlotB", "fill"});
+    if (value.contains("fill")) fill = reader.Fill(value["fill"], Reader::Join(place, "fill"));
+    auto byteOr = [&](const char* name, std::uint8_t otherwise) {
+        return value.contains(name) ? reader.Byte(value[name], Reader::Join(place, name))
+                                    : otherwise;
+    };
+    drive.configBlock =
+        ConfigBlockOf(fill, byteOr("layoutSelector", 0), byteOr("typeSlotA", kLunTypeRemovable),
+                      byteOr("typeSlotB", kLunTypeFixedDisk));
+}
+
+void ReadFirmware(const Reader& reader, const Json& value, const std::string& place,
+                  emulated::Drive& drive) {
+    reader.Object(value, place, {"identityBytes", "configBytes", "keepsWrites"});
+    const auto size = static_cast<long long>(emulated::kBlockSize);
+    if (value.contains("identityBytes")) {
+        drive.identityReturned = static_cast<std::size_t>(
+            reader.Integer(value["identityBytes"], Reader::Join(place, "identityBytes"), 0, size));
+    }
+    if (value.contains("configBytes")) {
+        drive.configReturned = static_cast<std::size_t>(
+            reader.Integer(value["configBytes"], Reader::Join(place, "configBytes"), 0, size));
+    }
+    if (value.contains("keepsWrites")) {
+        drive.keepsWrites = reader.Flag(value["keepsWrites"], Reader::Join(place, "keepsWrites"));
+    }
+}
+
+emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::string& place) {
+    reader.Object(value, place, {"letter", "operation", "effect", "code", "skip", "times"});
+    emulated::Fault fault;
+    if (value.contains("letter")) {
+        fault.letter = reader.Letter(value["letter"], Reader::Join(place, "letter"));
+    }
+    for (const char* required : {"operation", "effect", "code"}) {
+        if (!value.contains(required)) reader.Fail(Reader::Join(place, required), "missing");
+    }
+    const std::string operation = reader.Text(value["operation"], Reader::Join(place, "operation"));
+    bool known = false;
+    for (const NamedOperation& named : kOperations) {
+        if (operation == named.name) {
+            fault.operation = named.operation;
+            known = true;
+        }
+    }
+    if (!known) {
+        reader.Fail(Reader::Join(place, "operation"),
+                    "expected open, inquiry, readConfig, readIdentity, write or other");
+    }
+    const std::string effect = reader.Text(value["effect"], Reader::Join(place, "effect"));
+    known = false;
+    for (const NamedEffect& named : kEffects) {
+        if (effect == named.name) {
+            fault.effect = named.effect;
+            known = true;
+        }
+    }
+    if (!known) {
+        reader.Fail(Reader::Join(place, "effect"), "expected failOpen, failControl or scsiStatus");
+    }
+    if ((fault.effect == emulated::FaultEffect::FailOpen) !=
+        (fault.operation == emulated::Operation::Open)) {
+        reader.Fail(place, "failOpen goes with the operation open, and only with it");
+    }
+    fault.code = reader.Hex32(value["code"], Reader::Join(place, "code"), 0xFFFFFFFFu);
+    if (value.contains("skip")) {
+        fault.skip = static_cast<int>(
+            reader.Integer(value["skip"], Reader::Join(place, "skip"), 0, 1000000));
+    }
+    if (value.contains("times")) {
+        fault.times = static_cast<int>(
+            reader.Integer(value["times"], Reader::Join(place, "times"), -1, 1000000));
+    }
+    return fault;
+}
+
+}  // namespace
+
+Scenario Scenario::Load(const std::string& path) {
+    Scenario scenario;
+    scenario.path_ = path;
+    const Reader reader(path);
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) reader.Fail("", "cannot be opened");
+    try {
+        scenario.document_ = Json::parse(in);
+    } catch (const Json::parse_error& error) {
+        reader.Fail("", std::string("not valid JSON (") + error.what() + ")");
+    }
+    const Json& root = scenario.document_;
+    reader.Object(root, "", {"version", "otherVolumes", "drives", "faults"});
+
+    std::set<char> letters;
+    auto claim = [&](char letter, const std::string& place) {
+        if (!letters.insert(letter).second) {
+            reader.Fail(place, std::string("the letter ") + letter + " is used twice");
+        }
+    };
+    if (root.contains("version")) {
+        scenario.hasVersion_ = true;
+        scenario.version_ = reader.Hex32(root["version"], "version", 0xFFFFFFFFu);
+    }
+    if (root.contains("otherVolumes")) {
+        const Json& others = reader.Array(root["otherVolumes"], "otherVolumes");
+        for (std::size_t i = 0; i < others.size(); ++i) {
+            const std::string place = Reader::Index("otherVolumes", i);
+            const char letter = reader.Letter(others[i], place);
+            claim(letter, place);
+            scenario.otherVolumes_.push_back(letter);
+        }
+    }
+    if (!root.contains("drives")) reader.Fail("drives", "missing");
+    const Json& drives = reader.Array(root["drives"], "drives");
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        const std::string place = Reader::Index("drives", i);
+        const Json& value = drives[i];
+        reader.Object(value, place,
+                      {"volumes", "inquiry", "identity", "config", "configBlock", "firmware"});
+        DriveEntry entry;
+        entry.drive = emulated::StandardDrive();
+        if (value.contains("volumes")) {
+            const std::string volumesPlace = Reader::Join(place, "volumes");
+            const Json& volumes = reader.Array(value["volumes"], volumesPlace);
+            for (std::size_t v = 0; v < volumes.size(); ++v) {
+                const std::string volumePlace = Reader::Index(volumesPlace, v);
+                reader.Object(volumes[v], volumePlace, {"letter", "lun"});
+                for (const char* required : {"letter", "lun"}) {
+                    if (!volumes[v].contains(required)) {
+                        reader.Fail(Reader::Join(volumePlace, required), "missing");
+                    }
+                }
+                const std::string letterPlace = Reader::Join(volumePlace, "letter");
+                const char letter = reader.Letter(volumes[v]["letter"], letterPlace);
+                claim(letter, letterPlace);
+                const auto lun = static_cast<std::uint8_t>(
+                    reader.Integer(volumes[v]["lun"], Reader::Join(volumePlace, "lun"), 0, 255));
+                entry.volumes.emplace_back(letter, lun);
+            }
+        }
+        if (value.contains("inquiry")) {
+            ReadInquiry(reader, value["inquiry"], Reader::Join(place, "inquiry"), entry.drive);
+        }
+        if (value.contains("identity")) {
+            ReadIdentity(reader, value["identity"], Reader::Join(place, "identity"), entry.drive);
+        }
+        if (value.contains("config") && value.contains("configBlock")) {
+            reader.Fail(place, "give either config or configBlock, not both");
+        }
+        if (value.contains("config")) {
+            ReadConfig(reader, value["config"], Reader::Join(place, "config"), entry.configFill,
+                       entry.drive);
+        }
+        if (value.contains("configBlock")) {
+            entry.drive.configBlock =
+                reader.WholeBlock(value["configBlock"], Reader::Join(place, "configBlock"));
+            entry.wholeConfigBlock = true;
+        }
+        if (value.contains("firmware")) {
+            ReadFirmware(reader, value["firmware"], Reader::Join(place, "firmware"), entry.drive);
+        }
+        scenario.drives_.push_back(entry);
+    }
+    if (root.contains("faults")) {
+        const Json& faults = reader.Array(root["faults"], "faults");
+        for (std::size_t i = 0; i < faults.size(); ++i) {
+            scenario.faults_.push_back(ReadFault(reader, faults[i], Reader::Index("faults", i)));
+        }
+    }
+    return scenario;
+}
+
+void Scenario::SetUp(emulated::EmulatedPlatform& platform) const {
+    if (hasVersion_) platform.SetVersionNumber(version_);
+    for (char letter : otherVolumes_) platform.AddOtherVolume(letter);
+    for (const DriveEntry& entry : drives_) {
+        const int index = platform.AddDrive(entry.drive);
+        for (const auto& [letter, lun] : entry.volumes) platform.AttachVolume(letter, index, lun);
+    }
+    for (const emulated::Fault& fault : faults_) platform.InjectFault(fault);
+}
+
+bool Scenario::SaveChanges(emulated::EmulatedPlatform& platform) {
+    bool changed = false;
+    for (std::size_t i = 0; i < drives_.size(); ++i) {
+        const emulated::Block& now = platform.DriveAt(static_cast<int>(i)).configBlock;
+        if (now == drives_[i].drive.configBlock) continue;
+        UpdateDrive(i, now);
+        drives_[i].drive.configBlock = now;
+        changed = true;
+    }
+    if (changed) WriteFile();
+    return changed;
+}
+
+// Keeps the drive's entry in the form the user wrote it while that form can say what the block
+// holds; otherwise the whole block is stored, so that no byte is lost.
+void Scenario::UpdateDrive(std::size_t index, const emulated::Block& now) {
+    DriveEntry& entry = drives_[index];
+    Json& drive = document_["drives"][index];
+    const emulated::Block described = ConfigBlockOf(entry.configFill, now[kLayoutSelectorOffset],
+                                                    now[kTypeSlotAOffset], now[kTypeSlotBOffset]);
+    if (!entry.wholeConfigBlock && described == now) {
+        Json& config = drive["config"];
+        if (config.is_null()) config = Json::object();
+        const emulated::Block& before = entry.drive.configBlock;
+        const struct {
+            const char* name;
+            std::size_t offset;
+        } fields[] = {{"layoutSelector", kLayoutSelectorOffset},
+                      {"typeSlotA", kTypeSlotAOffset},
+                      {"typeSlotB", kTypeSlotBOffset}};
+        for (const auto& field : fields) {
+            if (now[field.offset] != before[field.offset]) {
+                config[field.name] = ByteText(now[field.offset]);
+            }
+        }
+        return;
+    }
+    drive.erase("config");
+    drive["configBlock"] = HexLines(now.data(), now.size());
+    entry.wholeConfigBlock = true;
+}
+
+void Scenario::WriteFile() const {
+    const fs::path target(path_);
+    fs::path temporary = target;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << document_.dump(2) << '\n';
+        out.flush();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw ScenarioError(path_ + ": the new state could not be written to " +
+                                temporary.string());
+        }
+    }
+    std::error_code error;
+    fs::rename(temporary, target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw ScenarioError(path_ + ": the new state could not replace the file (" +
+                            error.message() + ")");
+    }
+}
+
+}  // namespace vardel::cli

@@ -1,0 +1,170 @@
+// Backup and restore of the configuration block on the emulated drive seen as E (LUN 0) and
+// F (LUN 1): what each reads, and that a restore writes only onto the drive it came from, after
+// reading its block whole.
+
+#include "commands/block_backup.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "drive/vendor_blocks.h"
+#include "platform/emulated/emulated_platform.h"
+#include "platform/platform_constants.h"
+#include "support/case_name.h"
+
+namespace vardel {
+namespace {
+
+using emulated::EmulatedPlatform;
+using emulated::Fault;
+using emulated::FaultEffect;
+using emulated::Operation;
+using Trace = std::vector<std::string>;
+
+// Discovery for one drive over E and F: the scan, then the LUN ordering.
+const Trace kDiscovery = {"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
+                          "READ ID F", "READ ID E", "READ ID F"};
+
+Trace After(const Trace& discovery, const Trace& trace) {
+    if (trace.size() < discovery.size()) return trace;
+    return Trace(trace.begin() + static_cast<long>(discovery.size()), trace.end());
+}
+
+class BlockBackupTest : public ::testing::Test {
+  public:
+    BlockBackupTest() { drive_ = emulated::SetUpStandardMachine(platform_); }
+
+    emulated::Drive& Drive() { return platform_.DriveAt(drive_); }
+
+    void Fail(Operation operation, FaultEffect effect, std::uint32_t code, int skip = 0) {
+        Fault fault;
+        fault.letter = 'F';
+        fault.operation = operation;
+        fault.effect = effect;
+        fault.code = code;
+        fault.skip = skip;
+        platform_.InjectFault(fault);
+    }
+
+  protected:
+    BlockBackup TakeBackup() {
+        BlockBackup backup;
+        CommandState state;
+        EXPECT_EQ(BackupBlocks(platform_, state, nullptr, backup).code, OutcomeCode::Done);
+        return backup;
+    }
+
+    CommandOutcome Restore(const VendorBlock& info, const DeviceKey& key) {
+        CommandState state;
+        platform_.ClearLog();
+        return RestoreConfigBlock(platform_, state, nullptr, info, key);
+    }
+
+    bool Wrote() const {
+        for (const std::string& command : platform_.CommandTrace()) {
+            if (command.find("WRITE") != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    EmulatedPlatform platform_;
+    int drive_ = 0;
+};
+
+TEST_F(BlockBackupTest, BackupReadsBothBlocksAndTheInquiryThroughTheTarget) {
+    const BlockBackup backup = TakeBackup();
+    EXPECT_EQ(After(kDiscovery, platform_.CommandTrace()),
+              (Trace{"INQUIRY F", "READ ID F", "READ INFO F"}));
+    EXPECT_EQ(0, std::memcmp(backup.info, Drive().configBlock.data(), kVendorBlockSize));
+    EXPECT_EQ(0, std::memcmp(backup.inquiry, Drive().inquiry.data(), kInquiryLength));
+    EXPECT_EQ(backup.identity[kLunIndexOffset], 1);  // read through F
+    EXPECT_EQ(std::string(backup.key.bytes, backup.key.bytes + 12), "VD0000000001");
+    EXPECT_EQ(std::string({backup.lun0Letter, backup.lun1Letter, backup.target}), "EFF");
+}
+
+TEST_F(BlockBackupTest, BackupOfABlockThatArrivesShortFails) {
+    Drive().configReturned = 527;
+    BlockBackup backup;
+    CommandState state;
+    const CommandOutcome outcome = BackupBlocks(platform_, state, nullptr, backup);
+    EXPECT_EQ(outcome.code, OutcomeCode::ReadFailed);
+    EXPECT_EQ(outcome.driveStatus, kDriveShortRead);
+}
+
+TEST_F(BlockBackupTest, RestoreWritesTheBackupAndConfirmsIt) {
+    const BlockBackup backup = TakeBackup();
+    const emulated::Block original = Drive().configBlock;
+    Drive().configBlock[kTypeSlotAOffset] = kLunTypeFixedDisk;
+    Drive().configBlock[7] ^= 0xFF;
+    Drive().configBlock[520] ^= 0xFF;  // the drive's own: never sent
+
+    const CommandOutcome outcome = Restore(backup.info, backup.key);
+    EXPECT_EQ(outcome.code, OutcomeCode::Done);
+    EXPECT_TRUE(outcome.changed);
+    EXPECT_EQ(After(kDiscovery, platform_.CommandTrace()),
+              (Trace{"READ ID F", "READ INFO F", "WRITE F", "READ INFO F"}));
+    EXPECT_EQ(0, std::memcmp(Drive().configBlock.data(), original.data(), kVendorWriteLength));
+    EXPECT_NE(Drive().configBlock[520], original[520]);
+    EXPECT_EQ(outcome.types.lun0, kLunTypeRemovable);
+
+    // Once the drive holds it, nothing more is written.
+    const CommandOutcome again = Restore(backup.info, backup.key);
+    EXPECT_EQ(again.code, OutcomeCode::Done);
+    EXPECT_FALSE(again.changed);
+    EXPECT_FALSE(Wrote());
+}
+
+struct RestoreCase {
+    const char* name;
+    std::function<void(BlockBackupTest&)> setUp;
+    OutcomeCode code;
+    bool written;
+};
+
+class RestoreFailureTest : public BlockBackupTest,
+                           public ::testing::WithParamInterface<RestoreCase> {};
+
+TEST_P(RestoreFailureTest, EndsWithTheOutcomeAndWritesOnlyWhenDue) {
+    const BlockBackup backup = TakeBackup();
+    Drive().configBlock[kTypeSlotBOffset] = kLunTypeRemovable;  // something to restore
+    GetParam().setUp(*this);
+    const CommandOutcome outcome = Restore(backup.info, backup.key);
+    EXPECT_EQ(outcome.code, GetParam().code);
+    EXPECT_EQ(Wrote(), GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, RestoreFailureTest,
+    ::testing::Values(
+        RestoreCase{
+            "AnotherSerial",
+            [](BlockBackupTest& test) { emulated::SetSerial(test.Drive(), "VD0000000002"); },
+            OutcomeCode::WrongDevice, false},
+        RestoreCase{"ShortIdentityBeforeTheCheck",
+                    [](BlockBackupTest& test) {
+                        test.Fail(Operation::ReadIdentity, FaultEffect::ScsiStatus, 2, 2);
+                    },
+                    OutcomeCode::ReadFailed, false},
+        RestoreCase{"ConfigArrivesShort",
+                    [](BlockBackupTest& test) { test.Drive().configReturned = 300; },
+                    OutcomeCode::ReadFailed, false},
+        RestoreCase{
+            "WriteRefused",
+            [](BlockBackupTest& test) { test.Fail(Operation::Write, FaultEffect::ScsiStatus, 2); },
+            OutcomeCode::WriteFailed, true},
+        RestoreCase{"WriteNotKept", [](BlockBackupTest& test) { test.Drive().keepsWrites = false; },
+                    OutcomeCode::NotConfirmed, true},
+        RestoreCase{"ReadBackFails",
+                    [](BlockBackupTest& test) {
+                        test.Fail(Operation::ReadConfig, FaultEffect::FailControl, kErrorIoDevice,
+                                  1);
+                    },
+                    OutcomeCode::ReadFailed, true}),
+    testing_support::CaseName());
+
+}  // namespace
+}  // namespace vardel

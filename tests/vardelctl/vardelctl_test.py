@@ -1,0 +1,410 @@
+#!/usr/bin/env python3
+"""vardelctl as a process, on the scenario files beside this script.
+
+Usage: vardelctl_test.py PROGRAM [ARGS...]
+The program's command comes whole from the arguments (for example `wine64 vardelctl.exe`), so the
+same tests run the Linux and the Windows builds. Every test works on copies of the scenarios in a
+folder of its own and passes them by relative name, the program running in that folder.
+"""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SCENARIOS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenarios")
+PROGRAM = []
+
+BLOCK_SIZE = 528
+LAYOUT_SELECTOR, SLOT_A, SLOT_B = 172, 304, 305
+
+
+def pattern_block():
+    return [(i * 7 + 3) & 0xFF for i in range(BLOCK_SIZE)]
+
+
+def parse_byte(value):
+    return value if isinstance(value, int) else int(value, 16)
+
+
+def config_block(drive):
+    """The configuration block a scenario's drive entry describes, as the format says."""
+    if "configBlock" in drive:
+        text = drive["configBlock"]
+        text = "".join(text) if isinstance(text, list) else text
+        return list(bytes.fromhex(text))
+    config = drive.get("config", {})
+    fill = config.get("fill", "pattern")
+    block = pattern_block() if fill == "pattern" else [parse_byte(fill)] * BLOCK_SIZE
+    block[LAYOUT_SELECTOR] = parse_byte(config.get("layoutSelector", 0))
+    block[SLOT_A] = parse_byte(config.get("typeSlotA", 0))
+    block[SLOT_B] = parse_byte(config.get("typeSlotB", 0xA1))
+    return block
+
+
+class Run:
+    def __init__(self, completed):
+        self.code = completed.returncode
+        self.out = completed.stdout.replace("\r\n", "\n")
+        self.err = completed.stderr.replace("\r\n", "\n")
+
+    def json(self):
+        return json.loads(self.out)
+
+
+class VardelctlTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="vardelctl-test-")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def scenario(self, name, change=None):
+        """Copies a scenario into the test's folder, changed by `change(document)` if given."""
+        path = os.path.join(self.folder, name)
+        shutil.copy(os.path.join(SCENARIOS, name), path)
+        if change is not None:
+            with open(path) as f:
+                document = json.load(f)
+            change(document)
+            with open(path, "w") as f:
+                json.dump(document, f, indent=2)
+        return name
+
+    def read_bytes(self, name):
+        with open(os.path.join(self.folder, name), "rb") as f:
+            return f.read()
+
+    def read_json(self, name):
+        return json.loads(self.read_bytes(name))
+
+    def run_tool(self, *args):
+        completed = subprocess.run(PROGRAM + list(args), cwd=self.folder, stdin=subprocess.DEVNULL,
+                                   capture_output=True, text=True, timeout=120)
+        return Run(completed)
+
+    def assertRows(self, run, lun0, lun1):
+        self.assertEqual(run.code, 0, run.err)
+        self.assertIn("Lun0: %s\nLun1: %s\n" % (lun0, lun1), run.out)
+
+    # status, set and write
+
+    def test_status_on_both_layouts(self):
+        self.assertRows(self.run_tool("--emulate", "status"), "Removable", "Fixed Disk")
+        plain = self.scenario("plain.json")
+        self.assertRows(self.run_tool("--emulate=" + plain, "status"), "Removable", "Fixed Disk")
+        swapped = self.scenario("swapped.json")
+        self.assertRows(self.run_tool("--emulate=" + swapped, "status"), "Fixed Disk", "Removable")
+
+    def test_set_then_status_sees_the_change(self):
+        for name, row, slot in (("plain.json", "lun0", SLOT_A), ("swapped.json", "lun1", SLOT_A)):
+            with self.subTest(name):
+                scenario = self.scenario(name)
+                before = config_block(self.read_json(scenario)["drives"][0])
+                run = self.run_tool("--emulate=" + scenario, "set", row, "fixed")
+                self.assertRows(run, "Fixed Disk", "Fixed Disk")
+                self.assertIn("Replug the drive", run.out)
+                self.assertRows(self.run_tool("--emulate=" + scenario, "status"),
+                                "Fixed Disk", "Fixed Disk")
+                after = config_block(self.read_json(scenario)["drives"][0])
+                expected = list(before)
+                expected[slot] = 0xA1
+                self.assertEqual(after, expected)
+
+    def test_set_to_the_type_a_lun_has_leaves_the_file_alone(self):
+        scenario = self.scenario("plain.json")
+        before = self.read_bytes(scenario)
+        run = self.run_tool("--emulate=" + scenario, "set", "lun1", "fixed")
+        self.assertRows(run, "Removable", "Fixed Disk")
+        self.assertNotIn("Replug", run.out)
+        self.assertEqual(self.read_bytes(scenario), before)
+
+    def test_write_after_status_leaves_the_bytes_as_they_were(self):
+        for name in ("plain.json", "swapped.json", "whole-block.json"):
+            with self.subTest(name):
+                scenario = self.scenario(name)
+                before = self.read_bytes(scenario)
+                status = self.run_tool("--emulate=" + scenario, "--json", "status").json()
+                rows = status["rows"]
+                run = self.run_tool("--emulate=" + scenario, "write",
+                                    "--lun0", rows["lun0"]["text"], "--lun1", rows["lun1"]["text"])
+                self.assertEqual(run.code, 0, run.err)
+                self.assertEqual(run.out, "Write Success\n")
+                # Right after start both rows are empty: each byte stays as read.
+                self.assertEqual(self.run_tool("--emulate=" + scenario, "write").code, 0)
+                self.assertEqual(self.read_bytes(scenario), before)
+
+    def test_write_takes_hexadecimal_texts_per_row(self):
+        scenario = self.scenario("swapped.json")
+        run = self.run_tool("--emulate=" + scenario, "--json", "write", "--lun1", "A1")
+        self.assertEqual(run.code, 0, run.err)
+        self.assertEqual(run.json()["message"], "Write Success")
+        self.assertTrue(run.json()["changed"])
+        # Row Lun1 is slot A on this layout.
+        self.assertEqual(config_block(self.read_json(scenario)["drives"][0])[SLOT_A], 0xA1)
+
+    # Several drives
+
+    def test_two_drives_give_the_message_and_device_picks_one(self):
+        scenario = self.scenario("two-drives.json")
+        for command in (["status"], ["set", "lun0", "fixed"], ["write"], ["backup", "b.json"]):
+            with self.subTest(command[0]):
+                run = self.run_tool("--emulate=" + scenario, *command)
+                self.assertEqual(run.code, 2)
+                self.assertIn("More drives found, please remove others", run.err)
+        run = self.run_tool("--emulate=" + scenario, "--device", "VD0000000002", "--json", "status")
+        self.assertEqual(run.code, 0, run.err)
+        self.assertEqual(run.json()["target"], "H")
+        self.assertEqual(run.json()["rows"]["lun0"]["text"], "Fixed Disk")
+        self.assertRows(self.run_tool("--emulate=" + scenario, "status", "--device", "vd0000000001"),
+                        "Removable", "Fixed Disk")
+        run = self.run_tool("--emulate=" + scenario, "--device", "NOSUCHSERIAL", "status")
+        self.assertEqual(run.code, 2)
+        self.assertIn("No drive found", run.err)
+
+    def test_list_shows_every_drive_with_its_serial(self):
+        scenario = self.scenario("two-drives.json")
+        run = self.run_tool("--emulate=" + scenario, "list")
+        self.assertEqual(run.code, 0, run.err)
+        self.assertIn("serial VD0000000001", run.out)
+        self.assertIn("serial VD0000000002", run.out)
+        listing = self.run_tool("--emulate=" + scenario, "--json", "list").json()
+        self.assertEqual(listing["deviceCount"], 2)
+        second = listing["devices"][1]
+        self.assertEqual(second["serial"], "VD0000000002")
+        self.assertEqual(second["target"], "H")
+        self.assertEqual([(v["letter"], v["lun"]) for v in second["volumes"]], [("G", 0), ("H", 1)])
+        self.assertEqual(second["volumes"][0]["revision"], "PMAP")
+        narrowed = self.run_tool("--emulate=" + scenario, "--json", "--device", "VD0000000001",
+                                 "list").json()
+        self.assertEqual([d["serial"] for d in narrowed["devices"]], ["VD0000000001"])
+
+    # Failures
+
+    def test_a_failing_write_exits_1_and_changes_nothing(self):
+        scenario = self.scenario("failing-write.json")
+        before = self.read_bytes(scenario)
+        run = self.run_tool("--emulate=" + scenario, "set", "lun0", "fixed")
+        self.assertEqual((run.code, run.err, run.out), (1, "Fail\n", ""))
+        run = self.run_tool("--emulate=" + scenario, "write", "--lun0", "A1")
+        self.assertEqual((run.code, run.err), (1, "Write Fail\n"))
+        self.assertEqual(self.read_bytes(scenario), before)
+
+    def test_a_drive_that_keeps_no_writes_is_not_confirmed(self):
+        scenario = self.scenario(
+            "plain.json", lambda d: d["drives"][0].update(firmware={"keepsWrites": False}))
+        run = self.run_tool("--emulate=" + scenario, "--json", "set", "lun0", "fixed")
+        self.assertEqual(run.code, 1)
+        self.assertEqual((run.json()["outcome"], run.json()["message"]), ("notConfirmed", "Fail"))
+
+    def test_a_short_read_writes_nothing(self):
+        scenario = self.scenario("short-read.json")
+        before = self.read_bytes(scenario)
+        for command, message in ((["status"], "Fail"), (["set", "lun0", "fixed"], "Fail"),
+                                 (["write", "--lun0", "A1"], "Write Fail")):
+            with self.subTest(command[0]):
+                run = self.run_tool("--emulate=" + scenario, *command)
+                self.assertEqual((run.code, run.err), (1, message + "\n"))
+        self.assertEqual(self.read_bytes(scenario), before)
+        # A short identity block leaves the drive out of discovery.
+        short_identity = self.scenario(
+            "swapped.json", lambda d: d["drives"][0].update(firmware={"identityBytes": 300}))
+        before = self.read_bytes(short_identity)
+        run = self.run_tool("--emulate=" + short_identity, "set", "lun0", "fixed")
+        self.assertEqual((run.code, run.err), (2, "No drive found\n"))
+        self.assertEqual(self.read_bytes(short_identity), before)
+
+    def test_no_rights_says_how_to_get_them(self):
+        run = self.run_tool("--emulate=" + self.scenario("no-rights.json"), "status")
+        self.assertEqual(run.code, 2)
+        self.assertTrue(run.err.startswith("No drive found\n"), run.err)
+        self.assertTrue("root" in run.err or "administrator" in run.err, run.err)
+        run = self.run_tool("--emulate=" + self.scenario("no-rights.json"), "--json", "status")
+        self.assertTrue(run.json()["noRights"])
+
+    # backup and restore
+
+    def test_backup_then_restore_gives_back_the_exact_block(self):
+        scenario = self.scenario("whole-block.json")
+        original = config_block(self.read_json(scenario)["drives"][0])
+        run = self.run_tool("--emulate=" + scenario, "backup", "backup.json")
+        self.assertEqual(run.code, 0, run.err)
+        backup = self.read_json("backup.json")
+        self.assertEqual(backup["serial"], "VD0000000009")
+        self.assertEqual(backup["letters"], {"lun0": "E", "lun1": "F", "target": "F"})
+        self.assertEqual(list(bytes.fromhex("".join(backup["configBlock"]))), original)
+
+        self.assertEqual(self.run_tool("--emulate=" + scenario, "set", "lun0", "fixed").code, 0)
+        self.assertEqual(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable").code, 0)
+        self.assertNotEqual(config_block(self.read_json(scenario)["drives"][0]), original)
+
+        run = self.run_tool("--emulate=" + scenario, "restore", "backup.json", "--yes")
+        self.assertEqual(run.code, 0, run.err)
+        self.assertIn("Replug the drive", run.out)
+        self.assertEqual(config_block(self.read_json(scenario)["drives"][0]), original)
+        # Once more: the drive holds the block already, and nothing is written.
+        before = self.read_bytes(scenario)
+        run = self.run_tool("--emulate=" + scenario, "--json", "restore", "--yes", "backup.json")
+        self.assertEqual((run.code, run.json()["changed"]), (0, False))
+        self.assertEqual(self.read_bytes(scenario), before)
+
+    def test_a_restore_that_changes_other_bytes_keeps_them_all_in_the_scenario(self):
+        scenario = self.scenario("plain.json")
+        self.assertEqual(self.run_tool("--emulate=" + scenario, "backup", "backup.json").code, 0)
+        backup = self.read_json("backup.json")
+        block = bytearray.fromhex("".join(backup["configBlock"]))
+        block[10] ^= 0xFF
+        block[520] ^= 0xFF  # never sent: the drive keeps its own bytes 512..527
+        backup["configBlock"] = block.hex()
+        with open(os.path.join(self.folder, "backup.json"), "w") as f:
+            json.dump(backup, f)
+        original = config_block(self.read_json(scenario)["drives"][0])
+
+        run = self.run_tool("--emulate=" + scenario, "restore", "backup.json", "--yes")
+        self.assertEqual(run.code, 0, run.err)
+        drive = self.read_json(scenario)["drives"][0]
+        self.assertNotIn("config", drive)
+        self.assertEqual(config_block(drive), list(block[:512]) + original[512:])
+        self.assertEqual(drive["identity"], {"serial": "VD0000000001", "layoutMarker": "0x00"})
+
+    def test_restore_onto_another_serial_is_refused(self):
+        self.assertEqual(
+            self.run_tool("--emulate=" + self.scenario("plain.json"), "backup", "backup.json").code,
+            0)
+        other = self.scenario("swapped.json")
+        before = self.read_bytes(other)
+        run = self.run_tool("--emulate=" + other, "restore", "backup.json", "--yes")
+        self.assertEqual(run.code, 2)
+        self.assertIn("VD0000000001", run.err)
+        self.assertEqual(self.read_bytes(other), before)
+
+    def test_restore_refuses_a_broken_backup_and_asks_first(self):
+        scenario = self.scenario("plain.json")
+        self.assertEqual(self.run_tool("--emulate=" + scenario, "backup", "backup.json").code, 0)
+        good = self.read_json("backup.json")
+        short = dict(good, configBlock="".join(good["configBlock"])[:-2])
+        broken = {"short.json": json.dumps(short), "malformed.json": "{\"format\": ",
+                  "other.json": json.dumps(dict(good, format="something else"))}
+        before = self.read_bytes(scenario)
+        for name, text in broken.items():
+            with self.subTest(name):
+                with open(os.path.join(self.folder, name), "w") as f:
+                    f.write(text)
+                run = self.run_tool("--emulate=" + scenario, "restore", name, "--yes")
+                self.assertEqual(run.code, 64, run.err)
+                self.assertIn(name, run.err)
+        # No terminal to ask on, and no --yes.
+        run = self.run_tool("--emulate=" + scenario, "restore", "backup.json")
+        self.assertEqual(run.code, 64)
+        self.assertIn("--yes", run.err)
+        self.assertEqual(self.read_bytes(scenario), before)
+
+    # Output
+
+    def test_json_output_has_its_fields(self):
+        scenario = self.scenario("plain.json")
+        status = self.run_tool("--emulate=" + scenario, "--json", "status").json()
+        self.assertEqual(
+            {k: status[k] for k in ("command", "outcome", "exitCode", "message", "target")},
+            {"command": "status", "outcome": "done", "exitCode": 0, "message": None,
+             "target": "F"})
+        self.assertEqual(status["rows"], {"lun0": {"type": "0x00", "text": "Removable"},
+                                          "lun1": {"type": "0xA1", "text": "Fixed Disk"}})
+        changed = self.run_tool("--emulate=" + scenario, "set", "lun0", "fixed", "--json").json()
+        self.assertEqual((changed["command"], changed["row"], changed["changed"]),
+                         ("set", "lun0", True))
+        self.assertEqual(changed["requestedType"]["type"], "0xA1")
+        none = self.run_tool("--emulate=" + self.scenario("no-rights.json"), "--json", "write")
+        self.assertEqual(none.code, 2)
+        self.assertEqual((none.json()["outcome"], none.json()["message"]),
+                         ("noDrive", "No drive found"))
+        for args in (["write", "--lun0", "zz"], ["set", "lun2", "fixed"]):
+            usage = self.run_tool("--emulate", "--json", *args)
+            self.assertEqual((usage.code, usage.json()["outcome"]), (64, "usage"))
+
+    def test_help_and_version(self):
+        run = self.run_tool("--version")
+        self.assertEqual((run.code, run.out.strip()), (0, "vardelctl 1.0.0.3"))
+        run = self.run_tool("--help")
+        self.assertEqual(run.code, 0)
+        for command in ("status", "set", "write", "list", "backup", "restore"):
+            self.assertIn(command, run.out)
+
+    # Usage errors and malformed scenarios
+
+    def test_usage_errors_exit_64_and_leave_the_scenario_untouched(self):
+        scenario = self.scenario("plain.json")
+        before = self.read_bytes(scenario)
+        for args in ([], ["frobnicate"], ["set", "lun2", "fixed"], ["set", "lun0"],
+                     ["set", "lun0", "sideways"], ["write", "--lun0", "zz"],
+                     ["write", "--lun1", "   "], ["write", "--lun0", "Unknown"],
+                     ["--device", "hex:12", "status"], ["backup"]):
+            with self.subTest(" ".join(args)):
+                run = self.run_tool("--emulate=" + scenario, *args)
+                self.assertEqual(run.code, 64, run.out + run.err)
+        self.assertEqual(self.read_bytes(scenario), before)
+
+    def test_malformed_scenarios_name_the_place_and_stay_untouched(self):
+        cases = {
+            "serial": (lambda d: d["drives"][0]["identity"].update(serial=7),
+                       "drives[0].identity.serial: expected a string"),
+            "unknown": (lambda d: d["drives"][0].update(serail="x"),
+                        "drives[0].serail: unknown field"),
+            "byte": (lambda d: d["drives"][0]["config"].update(typeSlotA=256),
+                     "drives[0].config.typeSlotA: expected a number from 0 to 255, or \"0x\" and "
+                     "hexadecimal digits"),
+            "letter": (lambda d: d["drives"][0]["volumes"][1].update(letter="E"),
+                       "drives[0].volumes[1].letter: the letter E is used twice"),
+            "block": (lambda d: d["drives"][0].pop("config") and
+                      d["drives"][0].update(configBlock="00" * 527),
+                      "drives[0].configBlock: expected 528 bytes, found 527"),
+            "fault": (lambda d: d.update(faults=[{"operation": "write", "effect": "melt",
+                                                  "code": 1}]),
+                      "faults[0].effect: expected failOpen, failControl or scsiStatus"),
+        }
+        for name, (change, message) in cases.items():
+            with self.subTest(name):
+                scenario = self.scenario("plain.json", change)
+                before = self.read_bytes(scenario)
+                run = self.run_tool("--emulate=" + scenario, "set", "lun0", "fixed")
+                self.assertEqual(run.code, 64, run.err)
+                self.assertEqual(run.err.strip(), "plain.json: " + message)
+                self.assertEqual(self.read_bytes(scenario), before)
+        with open(os.path.join(self.folder, "broken.json"), "w") as f:
+            f.write("{\"drives\": [")
+        run = self.run_tool("--emulate=broken.json", "status")
+        self.assertEqual(run.code, 64)
+        self.assertTrue(run.err.startswith("broken.json: not valid JSON"), run.err)
+        self.assertEqual(self.read_bytes("broken.json"), b"{\"drives\": [")
+
+    def test_the_scenario_keeps_every_byte_the_tool_did_not_mean_to_change(self):
+        scenario = self.scenario("whole-block.json")
+        document = self.read_json(scenario)
+        before = config_block(document["drives"][0])
+        self.assertEqual(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable").code, 0)
+        after_document = self.read_json(scenario)
+        after = config_block(after_document["drives"][0])
+        self.assertEqual([i for i in range(BLOCK_SIZE) if after[i] != before[i]], [SLOT_B])
+        self.assertEqual(after[SLOT_B], 0x00)
+        # Everything but the block reads as the user wrote it.
+        del document["drives"][0]["configBlock"], after_document["drives"][0]["configBlock"]
+        self.assertEqual(after_document, document)
+
+        scenario = self.scenario("swapped.json")
+        document = self.read_json(scenario)
+        self.assertEqual(self.run_tool("--emulate=" + scenario, "set", "lun0", "removable").code, 0)
+        changed = self.read_json(scenario)
+        self.assertEqual(changed["drives"][0]["config"]["typeSlotB"], "0x00")
+        changed["drives"][0]["config"]["typeSlotB"] = document["drives"][0]["config"]["typeSlotB"]
+        self.assertEqual(changed, document)
+        self.assertFalse([f for f in os.listdir(self.folder) if f.endswith(".tmp")])
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    PROGRAM = sys.argv[1:]
+    unittest.main(argv=[sys.argv[0]], verbosity=2)
