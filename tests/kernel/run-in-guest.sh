@@ -98,15 +98,13 @@ trap 'rm -rf "$work"' EXIT
 image="$work/root"
 mkdir -p "$image"/{bin,dev,proc,sys,tmp,etc,vardel,lib/modules}
 cp /bin/busybox "$image/bin/busybox"
-for applet in $(/bin/busybox --list); do
-    [ "$applet" = busybox ] || ln -s busybox "$image/bin/$applet"
-done
 
 # The modules the guest needs and, from each module's own "depends=", everything they need,
 # listed so that every module comes after its dependencies.
 declare -A module_path=() loaded=()
 while IFS= read -r file; do
-    name="$(basename "$file" .ko)"
+    name="${file##*/}"
+    name="${name%.ko}"
     module_path["${name//-/_}"]="$file"
 done < <(find "$modules/kernel" -name '*.ko')
 order=()

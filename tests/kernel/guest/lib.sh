@@ -4,6 +4,7 @@
 #   add_drive NAME [HANDLER OPTIONS...]   two `user` backstores (LUN 0, LUN 1), one handler
 #                                         serving both, one loopback target; sets NAME_disks and
 #                                         NAME_sg to the drive's /dev/sdX and /dev/sgN, LUN 0 first
+#   remove_drive NAME                     unlinks the drive's LUNs: its disks go away
 #   clear_attention NAME                  TEST UNIT READY on the drive's sg nodes
 #   run ARGS...                           runs /vardel/program (run_as_tester: as user 1000);
 #                                         sets RUN_STATUS, RUN_OUT, RUN_ERR and marks the handler
@@ -74,7 +75,23 @@ add_drive() {
     done
     eval "${name}_disks=\"${disks# }\""
     eval "${name}_sg=\"${sgs# }\""
+    eval "${name}_tpg=\"$tpg\""
+    eval "${name}_address=\"$address\""
     echo "lib: $name is${disks} (${sgs# })"
+}
+
+remove_drive() {
+    eval "tpg=\$${1}_tpg address=\$${1}_address"
+    for lun in 1 0; do
+        rm "$tpg/lun/lun_$lun/${1}_lun$lun"
+        rmdir "$tpg/lun/lun_$lun"
+        tries=0
+        while [ -e "/sys/class/scsi_device/$address:$lun" ]; do
+            tries=$((tries + 1))
+            [ $tries -le 100 ] || { echo "lib: $1's LUN $lun did not go away"; return 1; }
+            sleep 0.1
+        done
+    done
 }
 
 clear_attention() {

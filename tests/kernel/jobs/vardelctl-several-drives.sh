@@ -1,6 +1,44 @@
-# vardelctl through the real kernel with drives it must not change: one that refuses the vendor
-# commands, then a good one beside it, then a second good one. Disks in order: refusing (sda, sdb),
-# one (sdc, sdd), two (sde, sdf).
+# vardelctl through the real kernel with drives it must not change: one that keeps its old block,
+# one whose identity block comes back short (each alone, then removed), then one that refuses the
+# vendor commands, a good one beside it, and a second good one.
+
+discovery() {
+    inquiry $1 0; inquiry $1 1
+    read_id $1 0; read_id $1 1
+    read_id $1 0; read_id $1 1
+}
+
+add_drive stubborn --ignore-writes
+clear_attention stubborn
+
+begin "a drive that acknowledges a write and keeps its old block"
+run set lun0 fixed
+expect_status 1
+expect_said "Fail"
+{
+    discovery stubborn
+    read_info stubborn 1; read_id stubborn 1; write_block stubborn 1; read_info stubborn 1
+} > /tmp/expected
+expect_commands /tmp/expected
+run status
+expect_rows "Removable" "Fixed Disk"
+remove_drive stubborn
+
+add_drive short --identity-bytes 300
+clear_attention short
+
+begin "a drive whose identity block comes back short with status GOOD"
+# The kernel passes the handler's shorter length on as the residue; a block that did not arrive
+# whole is no read, so discovery finds no drive and nothing is written.
+run set lun0 fixed
+expect_status 2
+expect_said "No drive found"
+{
+    inquiry short 0; inquiry short 1
+    read_id short 0 "GOOD returned=300"; read_id short 1 "GOOD returned=300"
+} > /tmp/expected
+expect_commands /tmp/expected
+remove_drive short
 
 add_drive refusing --refuse-vendor
 clear_attention refusing
