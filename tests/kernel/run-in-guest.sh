@@ -126,19 +126,18 @@ for wanted in configfs uio target_core_mod target_core_user tcm_loop scsi_mod sd
 done
 printf '%s\n' "${order[@]}" > "$image/lib/modules/load-order"
 
-for helper in vardel_tcmu_handler sg_tur sg_floor; do
-    cp "$tools/$helper" "$image/vardel/"
-done
-if [ -n "$program" ]; then
-    cp "$program" "$image/vardel/program"
-    # A dynamically linked program brings its libraries and loader along.
-    if ldd "$program" >/dev/null 2>&1; then
-        for library in $(ldd "$program" | grep -o '/[^ ]*'); do
+# A dynamically linked program (a sanitizer build, say) brings its libraries and loader along.
+add_program() {  # add_program FILE NAME-IN-THE-GUEST
+    cp "$1" "$image/vardel/$2"
+    if ldd "$1" >/dev/null 2>&1; then
+        for library in $(ldd "$1" | grep -o '/[^ ]*'); do
             mkdir -p "$image$(dirname "$library")"
             cp -L "$library" "$image$library"
         done
     fi
-fi
+}
+for helper in vardel_tcmu_handler sg_tur sg_floor; do add_program "$tools/$helper" "$helper"; done
+[ -z "$program" ] || add_program "$program" program
 cp "$here/guest/init" "$image/init"
 cp "$here/guest/lib.sh" "$image/vardel/lib.sh"
 chmod +x "$image/init"

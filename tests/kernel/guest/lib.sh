@@ -6,7 +6,7 @@
 #                                         NAME_sg to the drive's /dev/sdX and /dev/sgN, LUN 0 first
 #   remove_drive NAME                     unlinks the drive's LUNs: its disks go away
 #   clear_attention NAME                  TEST UNIT READY on the drive's sg nodes
-#   run ARGS...                           runs /vardel/program (run_as_tester: as user 1000);
+#   run ARGS...                           runs /vardel/program (run_as_tester: as user tester);
 #                                         sets RUN_STATUS, RUN_OUT, RUN_ERR and marks the handler
 #                                         log
 #   log_since_mark                        the handler log's lines since the mark, without the
@@ -105,7 +105,7 @@ run_program() {
     echo "+ vardelctl $*${run_as:+ (as $run_as)}"
     log_mark
     if [ -n "$run_as" ]; then
-        setpriv --reuid="$run_as" --regid="$run_as" --clear-groups /vardel/program "$@" \
+        su -s /bin/sh "$run_as" -c '/vardel/program "$@"' vardelctl "$@" \
             > /tmp/run.out 2> /tmp/run.err
     else
         /vardel/program "$@" > /tmp/run.out 2> /tmp/run.err
@@ -118,7 +118,7 @@ run_program() {
 }
 
 run() { run_program "" "$@"; }
-run_as_tester() { run_program 1000 "$@"; }
+run_as_tester() { run_program tester "$@"; }
 
 log_mark() {
     log_mark_line=$(wc -l < "$VARDEL_COMMAND_LOG")

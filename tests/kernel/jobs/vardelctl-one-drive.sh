@@ -60,20 +60,31 @@ set_and_check lun0 removable "304:a1>00" "Removable" "Removable"
 set_and_check lun1 fixed "305:00>a1" "Removable" "Fixed Disk"
 
 begin "the default write"
-# With no row texts, as in the window right after start, both type bytes are written as 0.
+# With no row texts, as in the window right after start, the block goes back as it was read.
 run write
 expect_status 0
 expect_said "Write Success"
-{ discovery; read_info one 1; write_block one 1 "305:a1>00"; } > /tmp/expected
+{ discovery; read_info one 1; read_id one 1; write_block one 1; } > /tmp/expected
 expect_commands /tmp/expected
 run status
-expect_rows "Removable" "Removable"
+expect_rows "Removable" "Fixed Disk"
+
+begin "a write with both row texts"
+run write --lun0 "Fixed Disk" --lun1 "Removable"
+expect_status 0
+expect_said "Write Success"
+{ discovery; read_info one 1; read_id one 1; write_block one 1 "304:00>a1,305:a1>00"; } \
+    > /tmp/expected
+expect_commands /tmp/expected
+run status
+expect_rows "Fixed Disk" "Removable"
 
 begin "restore puts the backed-up block back"
 run restore /tmp/backup.json --yes
 expect_status 0
-log_since_mark | grep -qxF "$(write_block one 1 "305:00>a1")" ||
-    fail "restore did not write exactly byte 305 back (received: $(log_since_mark | tr '\n' ';'))"
+restored="$(write_block one 1 "304:a1>00,305:00>a1")"
+log_since_mark | grep -qxF "$restored" ||
+    fail "no \"$restored\" among the commands received: $(log_since_mark | tr '\n' ';')"
 run status
 expect_rows "Removable" "Fixed Disk"
 

@@ -1,6 +1,7 @@
 # vardelctl through the real kernel with drives it must not change: one that keeps its old block,
 # one whose identity block comes back short (each alone, then removed), then one that refuses the
-# vendor commands, a good one beside it, and a second good one.
+# vendor commands, a good one beside it, and a second good one (serial VD0000000002, both LUNs
+# fixed).
 
 discovery() {
     inquiry $1 0; inquiry $1 1
@@ -81,5 +82,18 @@ run set lun1 removable
 expect_status 2
 expect_said "More drives found, please remove others"
 log_since_mark | grep -q ' 06 [02]6 ' && fail "a vendor write was sent"
+
+begin "--device chooses one of two drives"
+run --device VD0000000002 set lun1 removable
+expect_status 0
+log_since_mark | grep ' 06 [02]6 ' > /tmp/writes
+[ "$(cat /tmp/writes)" = "$(write_block two 1 "305:a1>00")" ] ||
+    fail "the writes sent were \"$(tr '\n' ';' < /tmp/writes)\", expected one to drive two"
+log_since_mark | grep -v -e '^two ' -e ' 12 [02]0 00 00 2c 00 ' -e ' 06 [02]5 00 00 00 00 ' |
+    grep -q . && fail "drive one or the refusing drive got more than discovery's commands"
+run --device VD0000000002 status
+expect_rows "Fixed Disk" "Removable"
+run --device VD0000000001 status
+expect_rows "Removable" "Fixed Disk"
 
 finish
