@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -40,9 +41,18 @@ struct Handler {
     int logFd = -1;
 };
 
+// Reports a failed system call with errno; false, for the callers that stop there.
 bool Fail(const std::string& what) {
     std::fprintf(stderr, "vardel_tcmu_handler: %s: %s\n", what.c_str(), std::strerror(errno));
     return false;
+}
+
+constexpr int kExitFailure = 1;
+
+int BadRing(const UioDevice& device, int error) {
+    std::fprintf(stderr, "vardel_tcmu_handler: %s: bad ring (code %d)\n", device.name.c_str(),
+                 error);
+    return kExitFailure;
 }
 
 // The kernel publishes the size of the region to map (mailbox, ring and data area) in sysfs.
@@ -50,8 +60,9 @@ bool MapSize(const std::string& name, std::size_t& size) {
     std::ifstream file("/sys/class/uio/" + name + "/maps/map0/size");
     std::string text;
     if (!(file >> text)) return false;
-    size = std::stoull(text, nullptr, 0);
-    return size > 0;
+    char* end = nullptr;
+    size = static_cast<std::size_t>(std::strtoull(text.c_str(), &end, 0));
+    return *end == '\0' && size > 0;
 }
 
 bool OpenDevice(UioDevice& device) {
@@ -135,35 +146,34 @@ int Run(Handler& handler) {
     sigaddset(&stopSignals, SIGINT);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
-    if (signalFd < 0) return Fail("signalfd"), 1;
+    if (signalFd < 0) {
+        Fail("signalfd");
+        return kExitFailure;
+    }
 
     std::vector<pollfd> polls;
     for (UioDevice& device : handler.devices) {
         // Commands may be waiting from before the handler started.
-        if (const int error = ServeRing(handler, device)) {
-            std::fprintf(stderr, "vardel_tcmu_handler: %s: bad ring (%d)\n", device.name.c_str(),
-                         error);
-            return 1;
-        }
+        if (const int error = ServeRing(handler, device)) return BadRing(device, error);
         polls.push_back({device.fd, POLLIN, 0});
     }
     polls.push_back({signalFd, POLLIN, 0});
     for (;;) {
         if (poll(polls.data(), polls.size(), -1) < 0) {
             if (errno == EINTR) continue;
-            return Fail("poll"), 1;
+            Fail("poll");
+            return kExitFailure;
         }
         if (polls.back().revents != 0) return 0;
         for (std::size_t i = 0; i < handler.devices.size(); ++i) {
             if (polls[i].revents == 0) continue;
             std::uint32_t events = 0;
             if (read(polls[i].fd, &events, sizeof events) != sizeof events) {
-                return Fail(handler.devices[i].name + ": read"), 1;
+                Fail(handler.devices[i].name + ": read");
+                return kExitFailure;
             }
             if (const int error = ServeRing(handler, handler.devices[i])) {
-                std::fprintf(stderr, "vardel_tcmu_handler: %s: bad ring (%d)\n",
-                             handler.devices[i].name.c_str(), error);
-                return 1;
+                return BadRing(handler.devices[i], error);
             }
         }
     }
@@ -183,13 +193,16 @@ int main(int argc, char** argv) {
     if (!handler.options.logPath.empty()) {
         handler.logFd =
             open(handler.options.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (handler.logFd < 0) return Fail(handler.options.logPath), 1;
+        if (handler.logFd < 0) {
+            Fail(handler.options.logPath);
+            return kExitFailure;
+        }
     }
     for (std::size_t i = 0; i < handler.options.uioNames.size(); ++i) {
         UioDevice device;
         device.name = handler.options.uioNames[i];
         device.lunIndex = static_cast<std::uint8_t>(i);
-        if (!OpenDevice(device)) return 1;
+        if (!OpenDevice(device)) return kExitFailure;
         handler.devices.push_back(device);
     }
     return Run(handler);
