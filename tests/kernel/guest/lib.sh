@@ -19,13 +19,19 @@ HANDLER=/vardel/vardel_tcmu_handler
 : > "$VARDEL_COMMAND_LOG"
 drive_count=0
 failures=0
-scenario="(none)"
+scenario="setup"
+
+# A drive that cannot be set up ends the job: nothing after it would mean anything.
+die() {
+    echo "FAIL [$scenario] setting up the drives: $*"
+    exit 1
+}
 
 wait_for() {  # wait_for PATH: up to 10 s
     tries=0
     while [ ! -e "$1" ]; do
         tries=$((tries + 1))
-        [ $tries -le 100 ] || { echo "lib: $1 did not appear"; return 1; }
+        [ $tries -le 100 ] || die "$1 did not appear"
         sleep 0.1
     done
 }
@@ -36,7 +42,6 @@ uio_of() {  # uio_of BACKSTORE-NAME: the uio device target_core_user made for it
             tcm-user/1/$1/*) basename "$entry"; return 0 ;;
         esac
     done
-    echo "lib: no uio device for backstore $1" >&2
     return 1
 }
 
@@ -46,33 +51,39 @@ add_drive() {
     drive_count=$((drive_count + 1))
     core="$CONFIGFS/core/user_1"
     for lun in 0 1; do
-        mkdir -p "$core/${name}_lun$lun"
-        echo "dev_config=vardel/$name/$lun,dev_size=1048576" > "$core/${name}_lun$lun/control"
-        echo 1 > "$core/${name}_lun$lun/enable"
+        mkdir -p "$core/${name}_lun$lun" &&
+            echo "dev_config=vardel/$name/$lun,dev_size=1048576" > "$core/${name}_lun$lun/control" &&
+            echo 1 > "$core/${name}_lun$lun/enable" || die "backstore ${name}_lun$lun"
     done
-    uio0=$(uio_of "${name}_lun0") && uio1=$(uio_of "${name}_lun1") || return 1
+    uio0=$(uio_of "${name}_lun0") && uio1=$(uio_of "${name}_lun1") ||
+        die "no uio device for the backstores of $name"
     # The handler must run before a LUN is linked: the kernel scans the LUN at once and waits
     # for the answers.
     "$HANDLER" --uio "$uio0" --uio "$uio1" --name "$name" --log "$VARDEL_COMMAND_LOG" "$@" &
-    echo $! >> /tmp/handlers.pids
+    handler=$!
+    sleep 0.2
+    kill -0 $handler 2>/dev/null || die "the handler of $name did not start"
 
     # The nexus comes first: a LUN added after it is scanned at once, while one added before it
     # fails the scan with "I_T Nexus does not exist".
     wwn=$(printf 'naa.50014050000000%02x' $drive_count)
     tpg="$CONFIGFS/loopback/$wwn/tpgt_1"
-    mkdir -p "$tpg"
-    printf 'naa.5001405f000000%02x\n' $drive_count > "$tpg/nexus"
+    mkdir -p "$tpg" && printf 'naa.5001405f000000%02x\n' $drive_count > "$tpg/nexus" ||
+        die "loopback target $wwn"
     address=$(cat "$tpg/address")  # host:channel:target of the loopback target
     disks=""
     sgs=""
     for lun in 0 1; do
-        mkdir "$tpg/lun/lun_$lun"
-        ln -s "$core/${name}_lun$lun" "$tpg/lun/lun_$lun/${name}_lun$lun"
+        mkdir "$tpg/lun/lun_$lun" &&
+            ln -s "$core/${name}_lun$lun" "$tpg/lun/lun_$lun/${name}_lun$lun" ||
+            die "LUN $lun of $name"
         device=/sys/class/scsi_device/$address:$lun/device
-        wait_for "$device/block" && wait_for "$device/scsi_generic" || return 1
+        wait_for "$device/block"
+        wait_for "$device/scsi_generic"
         disks="$disks /dev/$(ls "$device/block")"
         sgs="$sgs /dev/$(ls "$device/scsi_generic")"
     done
+    kill -0 $handler 2>/dev/null || die "the handler of $name has ended"
     eval "${name}_disks=\"${disks# }\""
     eval "${name}_sg=\"${sgs# }\""
     eval "${name}_tpg=\"$tpg\""
@@ -88,7 +99,7 @@ remove_drive() {
         tries=0
         while [ -e "/sys/class/scsi_device/$address:$lun" ]; do
             tries=$((tries + 1))
-            [ $tries -le 100 ] || { echo "lib: $1's LUN $lun did not go away"; return 1; }
+            [ $tries -le 100 ] || die "$1's LUN $lun did not go away"
             sleep 0.1
         done
     done
@@ -96,7 +107,7 @@ remove_drive() {
 
 clear_attention() {
     eval "nodes=\$${1}_sg"
-    /vardel/sg_tur $nodes > /tmp/sg_tur.out || { cat /tmp/sg_tur.out; return 1; }
+    /vardel/sg_tur $nodes > /tmp/sg_tur.out || { cat /tmp/sg_tur.out; die "$1 stays not ready"; }
 }
 
 run_program() {
