@@ -1,0 +1,213 @@
+# Functions for the guest's jobs: drives played by the TCMU handler behind the loopback fabric,
+# and the checks a scenario makes. Sourced by the guest's init before the job runs.
+#
+#   add_drive NAME [HANDLER OPTIONS...]   two `user` backstores (LUN 0, LUN 1), one handler
+#                                         serving both, one loopback target; sets NAME_disks and
+#                                         NAME_sg to the drive's /dev/sdX and /dev/sgN, LUN 0 first
+#   remove_drive NAME                     unlinks the drive's LUNs: its disks go away
+#   clear_attention NAME                  TEST UNIT READY on the drive's sg nodes
+#   run ARGS...                           runs /vardel/program (run_as_tester: as user tester);
+#                                         sets RUN_STATUS, RUN_OUT, RUN_ERR and marks the handler
+#                                         log
+#   log_since_mark                        the handler log's lines since the mark, without the
+#                                         commands the kernel sends on its own
+#   begin TEXT, expect_* ..., finish      checks that name the scenario and what differed
+
+VARDEL_COMMAND_LOG=/tmp/commands.log
+CONFIGFS=/sys/kernel/config/target
+HANDLER=/vardel/vardel_tcmu_handler
+: > "$VARDEL_COMMAND_LOG"
+drive_count=0
+failures=0
+scenario="setup"
+
+# A drive that cannot be set up ends the job: nothing after it would mean anything.
+die() {
+    echo "FAIL [$scenario] setting up the drives: $*"
+    exit 1
+}
+
+wait_for() {  # wait_for PATH: up to 10 s
+    tries=0
+    while [ ! -e "$1" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || die "$1 did not appear"
+        sleep 0.1
+    done
+}
+
+uio_of() {  # uio_of BACKSTORE-NAME: the uio device target_core_user made for it
+    for entry in /sys/class/uio/uio*; do
+        case "$(cat "$entry/name")" in
+            tcm-user/1/$1/*) basename "$entry"; return 0 ;;
+        esac
+    done
+    return 1
+}
+
+add_drive() {
+    name="$1"
+    shift
+    drive_count=$((drive_count + 1))
+    core="$CONFIGFS/core/user_1"
+    for lun in 0 1; do
+        mkdir -p "$core/${name}_lun$lun" &&
+            echo "dev_config=vardel/$name/$lun,dev_size=1048576" > "$core/${name}_lun$lun/control" &&
+            echo 1 > "$core/${name}_lun$lun/enable" || die "backstore ${name}_lun$lun"
+    done
+    uio0=$(uio_of "${name}_lun0") && uio1=$(uio_of "${name}_lun1") ||
+        die "no uio device for the backstores of $name"
+    # The handler must run before a LUN is linked: the kernel scans the LUN at once and waits
+    # for the answers.
+    "$HANDLER" --uio "$uio0" --uio "$uio1" --name "$name" --log "$VARDEL_COMMAND_LOG" "$@" &
+    handler=$!
+    sleep 0.2
+    kill -0 $handler 2>/dev/null || die "the handler of $name did not start"
+
+    # The nexus comes first: a LUN added after it is scanned at once, while one added before it
+    # fails the scan with "I_T Nexus does not exist".
+    wwn=$(printf 'naa.50014050000000%02x' $drive_count)
+    tpg="$CONFIGFS/loopback/$wwn/tpgt_1"
+    mkdir -p "$tpg" && printf 'naa.5001405f000000%02x\n' $drive_count > "$tpg/nexus" ||
+        die "loopback target $wwn"
+    address=$(cat "$tpg/address")  # host:channel:target of the loopback target
+    disks=""
+    sgs=""
+    for lun in 0 1; do
+        mkdir "$tpg/lun/lun_$lun" &&
+            ln -s "$core/${name}_lun$lun" "$tpg/lun/lun_$lun/${name}_lun$lun" ||
+            die "LUN $lun of $name"
+        device=/sys/class/scsi_device/$address:$lun/device
+        wait_for "$device/block"
+        wait_for "$device/scsi_generic"
+        disks="$disks /dev/$(ls "$device/block")"
+        sgs="$sgs /dev/$(ls "$device/scsi_generic")"
+    done
+    kill -0 $handler 2>/dev/null || die "the handler of $name has ended"
+    eval "${name}_disks=\"${disks# }\""
+    eval "${name}_sg=\"${sgs# }\""
+    eval "${name}_tpg=\"$tpg\""
+    eval "${name}_address=\"$address\""
+    echo "lib: $name is${disks} (${sgs# })"
+}
+
+remove_drive() {
+    eval "tpg=\$${1}_tpg address=\$${1}_address"
+    for lun in 1 0; do
+        rm "$tpg/lun/lun_$lun/${1}_lun$lun"
+        rmdir "$tpg/lun/lun_$lun"
+        tries=0
+        while [ -e "/sys/class/scsi_device/$address:$lun" ]; do
+            tries=$((tries + 1))
+            [ $tries -le 100 ] || die "$1's LUN $lun did not go away"
+            sleep 0.1
+        done
+    done
+}
+
+clear_attention() {
+    eval "nodes=\$${1}_sg"
+    /vardel/sg_tur $nodes > /tmp/sg_tur.out || { cat /tmp/sg_tur.out; die "$1 stays not ready"; }
+}
+
+run_program() {
+    run_as="$1"
+    shift
+    echo "+ vardelctl $*${run_as:+ (as $run_as)}"
+    log_mark
+    if [ -n "$run_as" ]; then
+        su -s /bin/sh "$run_as" -c '/vardel/program "$@"' vardelctl "$@" \
+            > /tmp/run.out 2> /tmp/run.err
+    else
+        /vardel/program "$@" > /tmp/run.out 2> /tmp/run.err
+    fi
+    RUN_STATUS=$?
+    RUN_OUT=$(cat /tmp/run.out)
+    RUN_ERR=$(cat /tmp/run.err)
+    sed 's/^/  | /' /tmp/run.out /tmp/run.err
+    echo "  exit status $RUN_STATUS"
+}
+
+run() { run_program "" "$@"; }
+run_as_tester() { run_program tester "$@"; }
+
+log_mark() {
+    log_mark_line=$(wc -l < "$VARDEL_COMMAND_LOG")
+}
+
+# The kernel's own commands: TEST UNIT READY, READ(6/10/16), READ CAPACITY(10/16), MODE SENSE(6),
+# PREVENT ALLOW MEDIUM REMOVAL, REPORT SUPPORTED OPERATION CODES, SYNCHRONIZE CACHE. The tool
+# sends none of them.
+log_since_mark() {
+    tail -n +$((log_mark_line + 1)) "$VARDEL_COMMAND_LOG" |
+        grep -v -E '^[^ ]+ lun[0-9] (00|08|28|88|25|9e|1a|1e|a3|35) '
+}
+
+begin() {
+    scenario="$1"
+    echo "=== $scenario"
+}
+
+fail() {
+    failures=$((failures + 1))
+    echo "FAIL [$scenario] $*"
+}
+
+expect_status() {  # expect_status N
+    [ "$RUN_STATUS" = "$1" ] ||
+        fail "exit status $RUN_STATUS, expected $1 (stdout: $RUN_OUT | stderr: $RUN_ERR)"
+}
+
+expect_out() {  # expect_out TEXT: stdout is exactly TEXT
+    [ "$RUN_OUT" = "$1" ] || fail "stdout \"$RUN_OUT\", expected \"$1\""
+}
+
+expect_err_has() {  # expect_err_has TEXT: stderr holds the line TEXT
+    printf '%s\n' "$RUN_ERR" | grep -qxF "$1" ||
+        fail "stderr \"$RUN_ERR\" lacks the line \"$1\""
+}
+
+expect_out_has() {  # expect_out_has TEXT: stdout holds the line TEXT
+    printf '%s\n' "$RUN_OUT" | grep -qxF "$1" ||
+        fail "stdout \"$RUN_OUT\" lacks the line \"$1\""
+}
+
+expect_said() {  # expect_said TEXT: stdout or stderr holds the line TEXT
+    printf '%s\n%s\n' "$RUN_OUT" "$RUN_ERR" | grep -qxF "$1" ||
+        fail "neither stdout \"$RUN_OUT\" nor stderr \"$RUN_ERR\" holds the line \"$1\""
+}
+
+expect_rows() {  # expect_rows LUN0-TEXT LUN1-TEXT: what status shows
+    expect_status 0
+    expect_out_has "Lun0: $1"
+    expect_out_has "Lun1: $2"
+}
+
+# The commands as the handler logs them. The kernel puts the LUN into bits 5..7 of CDB byte 1 for
+# a SCSI-2 device (the drive's INQUIRY says version 2), so LUN 1's byte 1 reads 20, 25 and 26.
+inquiry() { printf '%s lun%d 12 %02x 00 00 2c 00 len=44 GOOD\n' "$1" "$2" $(($2 << 5)); }
+read_id() {
+    printf '%s lun%d 06 %02x 00 00 00 00 len=528 %s\n' "$1" "$2" $((5 | $2 << 5)) "${3:-GOOD}"
+}
+read_info() { printf '%s lun%d 06 %02x 49 4e 46 4f len=528 GOOD\n' "$1" "$2" $((5 | $2 << 5)); }
+write_block() {  # write_block DRIVE LUN CHANGES (offset:old>new,...)
+    printf '%s lun%d 06 %02x 01 00 00 00 len=512 GOOD%s\n' "$1" "$2" $((6 | $2 << 5)) \
+        "${3:+ changed=$3}"
+}
+
+expect_commands() {  # expect_commands FILE: the drives received FILE's lines since the run began
+    log_since_mark > /tmp/commands.actual
+    if ! cmp -s "$1" /tmp/commands.actual; then
+        fail "the drive received other commands than expected (- expected, + received):"
+        diff -u "$1" /tmp/commands.actual | tail -n +3
+    fi
+}
+
+finish() {
+    if [ "$failures" -eq 0 ]; then
+        echo "all scenarios passed"
+        exit 0
+    fi
+    echo "$failures check(s) failed"
+    exit 1
+}

@@ -1,0 +1,43 @@
+# The tool's CDB sequence from a minimal SG_IO program (tools/kernel/sg_floor.cpp), before any
+# of the tool's own code is involved: the path from SG_IO through the loopback fabric and the
+# target core to the handler, and what the kernel does to the CDBs on the way.
+
+begin "a drive over two LUNs appears as two disks"
+add_drive one
+[ "$one_disks" = "/dev/sda /dev/sdb" ] || fail "disks \"$one_disks\", expected /dev/sda /dev/sdb"
+
+begin "adding LUN 1 leaves a unit attention on LUN 0"
+/vardel/sg_floor $one_sg > /tmp/floor.out
+cat /tmp/floor.out
+grep -q '^/dev/sg0 READ ID status=2 host=0 driver=0x08 resid=[0-9]* sense=6/3f/0e .* untouched=0$' \
+    /tmp/floor.out || fail "LUN 0's first vendor read did not meet the unit attention 6/3F/0E"
+
+begin "the tool's sequence, with a write and its read-back"
+clear_attention one
+log_mark
+/vardel/sg_floor --write $one_sg > /tmp/floor.out
+status=$?
+cat /tmp/floor.out
+[ $status -eq 0 ] || fail "sg_floor --write exited with $status"
+cat > /tmp/expected <<'LINES'
+one lun0 12 00 00 00 2c 00 len=44 GOOD
+one lun1 12 20 00 00 2c 00 len=44 GOOD
+one lun0 06 05 00 00 00 00 len=528 GOOD
+one lun1 06 25 00 00 00 00 len=528 GOOD
+one lun1 06 25 49 4e 46 4f len=528 GOOD
+one lun1 06 26 01 00 00 00 len=512 GOOD
+one lun1 06 25 49 4e 46 4f len=528 GOOD
+LINES
+expect_commands /tmp/expected
+grep -q '^/dev/sg1 READ INFO status=0 .* same-as-written$' /tmp/floor.out ||
+    fail "the read-back differs from the block written"
+
+begin "a vendor read meets CHECK CONDITION: sense key 5, and the data-in buffer"
+add_drive refusing --refuse-vendor
+clear_attention refusing
+/vardel/sg_floor $refusing_sg > /tmp/floor.out
+cat /tmp/floor.out
+grep -q '^/dev/sg2 READ ID status=2 host=0 driver=0x08 resid=[0-9]* sense=5/20/00' /tmp/floor.out ||
+    fail "the refused vendor read did not come back as status 2, driver 0x08, sense 5/20"
+
+finish

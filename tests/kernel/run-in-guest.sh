@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Runs a job inside a fresh Linux guest whose SCSI disks are drives played by the project's TCMU
+# handler (tools/tcmu): Debian's own kernel in QEMU (software emulation), a small busybox initramfs
+# with the kernel's target modules, the handler, the sg helpers and the program under test.
+#
+#   run-in-guest.sh [options] [-- PROGRAM-ARGUMENTS...]
+#
+#   --program FILE   the program under test; it is /vardel/program in the guest (static, or its
+#                    shared libraries are copied along)
+#   --tools DIR      where vardel_tcmu_handler, sg_tur and sg_floor are (default build/host/tools)
+#   --job FILE       a job script to run (tests/kernel/jobs/*.sh); it may use the functions of
+#                    tests/kernel/guest/lib.sh. Without --job the guest adds the drives given by
+#                    --drive, clears their unit attentions, runs the program with the arguments
+#                    after "--" and prints the handler's log.
+#   --drive 'OPTS'   one drive of two LUNs, played by a handler with these options (see
+#                    tools/tcmu/handler_options.h); repeat for more drives. Default: one standard
+#                    drive.
+#   --keep-attention do not clear the unit attentions that adding LUN 1 leaves on LUN 0
+#   --timeout SECS   bound on the whole boot (default 180)
+#   --cache DIR      where the kernel package is kept (default build/kernel)
+#
+# Exit status: the job's own, or 125 when the guest could not be built or booted (the reason is
+# printed). The kernel package is the one Debian 12's linux-image-amd64 depends on; it is
+# downloaded once with `apt-get download` and unpacked under the cache folder, never installed.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+program=""
+tools="$root/build/host/tools"
+job=""
+drives=()
+keep_attention=0
+timeout_seconds=180
+cache="$root/build/kernel"
+program_args=()
+
+fail() {
+    echo "run-in-guest: $*" >&2
+    exit 125
+}
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --program) program="$2"; shift 2 ;;
+        --tools) tools="$2"; shift 2 ;;
+        --job) job="$2"; shift 2 ;;
+        --drive) drives+=("$2"); shift 2 ;;
+        --keep-attention) keep_attention=1; shift ;;
+        --timeout) timeout_seconds="$2"; shift 2 ;;
+        --cache) cache="$2"; shift 2 ;;
+        --) shift; program_args=("$@"); break ;;
+        *) fail "unknown option $1 (see the comment at the top of $0)" ;;
+    esac
+done
+
+command -v qemu-system-x86_64 >/dev/null ||
+    fail "qemu-system-x86_64 is missing: run tools/install-kernel-deps.sh"
+[ -x /bin/busybox ] || fail "/bin/busybox is missing: run tools/install-kernel-deps.sh"
+command -v cpio >/dev/null || fail "cpio is missing: run tools/install-kernel-deps.sh"
+for helper in vardel_tcmu_handler sg_tur sg_floor; do
+    [ -x "$tools/$helper" ] || fail "$tools/$helper is missing: build the host preset first"
+done
+[ -z "$program" ] || [ -x "$program" ] || fail "program $program is missing or not executable"
+[ -z "$job" ] || [ -f "$job" ] || fail "job $job is missing"
+
+# --- the kernel -------------------------------------------------------------------------------
+mkdir -p "$cache"
+package="${VARDEL_KERNEL_PACKAGE:-}"
+if [ -z "$package" ]; then
+    package="$(apt-cache depends linux-image-amd64 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-image-[0-9.]*-[0-9]*-amd64\)\(-unsigned\)\?$/\1/p' | head -n1)"
+fi
+if [ -z "$package" ]; then
+    # No package lists (apt-get update never ran, or no network): take what the cache holds.
+    package="$(ls -1 "$cache" 2>/dev/null | grep '^linux-image-.*-amd64$' | sort -V | tail -n1 || true)"
+fi
+[ -n "$package" ] || fail "cannot tell which kernel to use: run apt-get update, or set VARDEL_KERNEL_PACKAGE"
+unpacked="$cache/$package"
+if [ ! -f "$unpacked/.unpacked" ]; then
+    echo "run-in-guest: downloading $package into $cache"
+    rm -rf "$unpacked" && mkdir -p "$unpacked"
+    (cd "$cache" && rm -f "${package}"_*.deb &&
+        apt-get download -o APT::Sandbox::User=root "$package" >/dev/null) ||
+        fail "apt-get download $package failed"
+    dpkg-deb -x "$cache/${package}"_*.deb "$unpacked" || fail "cannot unpack $package"
+    rm -f "$cache/${package}"_*.deb
+    touch "$unpacked/.unpacked"
+fi
+kernel="$(ls "$unpacked"/boot/vmlinuz-* 2>/dev/null | head -n1)"
+[ -n "$kernel" ] || fail "$package holds no kernel image"
+release="${kernel##*/vmlinuz-}"
+modules="$unpacked/lib/modules/$release"
+
+# --- the initramfs ----------------------------------------------------------------------------
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+image="$work/root"
+mkdir -p "$image"/{bin,dev,proc,sys,tmp,etc,vardel,lib/modules}
+cp /bin/busybox "$image/bin/busybox"
+
+# The modules the guest needs and, from each module's own "depends=", everything they need,
+# listed so that every module comes after its dependencies.
+declare -A module_path=() loaded=()
+while IFS= read -r file; do
+    name="${file##*/}"
+    name="${name%.ko}"
+    module_path["${name//-/_}"]="$file"
+done < <(find "$modules/kernel" -name '*.ko')
+order=()
+add_module() {
+    local name="${1//-/_}" file dependency
+    [ -z "${loaded[$name]:-}" ] || return 0
+    loaded["$name"]=1
+    file="${module_path[$name]:-}"
+    [ -n "$file" ] || fail "module $name is not in $package"
+    for dependency in $(objcopy -O binary --only-section=.modinfo "$file" /dev/stdout |
+        tr '\0' '\n' | sed -n 's/^depends=//p' | tr ',' ' '); do
+        add_module "$dependency"
+    done
+    cp "$file" "$image/lib/modules/$name.ko"
+    order+=("$name")
+}
+for wanted in configfs uio target_core_mod target_core_user tcm_loop scsi_mod sd_mod sg; do
+    add_module "$wanted"
+done
+printf '%s\n' "${order[@]}" > "$image/lib/modules/load-order"
+
+# A dynamically linked program (a sanitizer build, say) brings its libraries and loader along.
+add_program() {  # add_program FILE NAME-IN-THE-GUEST
+    cp "$1" "$image/vardel/$2"
+    if ldd "$1" >/dev/null 2>&1; then
+        for library in $(ldd "$1" | grep -o '/[^ ]*'); do
+            mkdir -p "$image$(dirname "$library")"
+            cp -L "$library" "$image$library"
+        done
+    fi
+}
+for helper in vardel_tcmu_handler sg_tur sg_floor; do add_program "$tools/$helper" "$helper"; done
+[ -z "$program" ] || add_program "$program" program
+cp "$here/guest/init" "$image/init"
+cp "$here/guest/lib.sh" "$image/vardel/lib.sh"
+chmod +x "$image/init"
+printf 'root:x:0:0:root:/:/bin/sh\ntester:x:1000:1000:tester:/tmp:/bin/sh\n' > "$image/etc/passwd"
+printf 'root:x:0:\ntester:x:1000:\n' > "$image/etc/group"
+
+if [ -n "$job" ]; then
+    cp "$job" "$image/vardel/job.sh"
+else
+    {
+        echo '# Generated by run-in-guest.sh: add the drives, run the program once.'
+        if [ ${#drives[@]} -eq 0 ]; then drives=(""); fi
+        index=0
+        for options in "${drives[@]}"; do
+            echo "add_drive drive$index $options"
+            [ "$keep_attention" -eq 1 ] || echo "clear_attention drive$index"
+            index=$((index + 1))
+        done
+        if [ -n "$program" ]; then
+            printf 'echo "+ vardel/program'; printf ' %q' "${program_args[@]}"; echo '"'
+            printf '/vardel/program'; printf ' %q' "${program_args[@]}"; echo
+            echo 'status=$?'
+            echo 'echo "exit status $status"'
+        else
+            echo 'status=0'
+        fi
+        echo 'echo "--- commands the drives received"'
+        echo 'cat "$VARDEL_COMMAND_LOG"'
+        echo 'exit $status'
+    } > "$image/vardel/job.sh"
+fi
+
+(cd "$image" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/initramfs.gz"
+
+# --- the boot ---------------------------------------------------------------------------------
+console="$work/console.log"
+started=$EPOCHREALTIME
+set +e
+timeout "$timeout_seconds" qemu-system-x86_64 -accel tcg -machine q35 -cpu max -smp 1 -m 512 \
+    -nographic -no-reboot -nodefaults -serial "file:$console" \
+    -kernel "$kernel" -initrd "$work/initramfs.gz" \
+    -append "console=ttyS0 panic=-1 quiet loglevel=4" </dev/null
+qemu_status=$?
+set -e
+elapsed=$(awk -v from="$started" -v to="$EPOCHREALTIME" 'BEGIN { printf "%.1f", to - from }')
+
+# The console carries the job's output between two marker lines, and the job's exit status.
+if [ -f "$console" ]; then
+    sed -e 's/\r$//' "$console" | sed -n '/^VARDEL-GUEST-BEGIN$/,/^VARDEL-GUEST-EXIT /p' |
+        sed -e '1d' -e '/^VARDEL-GUEST-EXIT /d'
+fi
+status="$(sed -e 's/\r$//' "$console" 2>/dev/null | sed -n 's/^VARDEL-GUEST-EXIT \([0-9]*\)$/\1/p' | tail -n1)"
+echo "run-in-guest: the boot took $elapsed s (kernel $release)" >&2
+if [ -z "$status" ]; then
+    reason="qemu exited with $qemu_status"
+    [ "$qemu_status" -ne 124 ] || reason="no end after $timeout_seconds s"
+    echo "run-in-guest: the guest ended without an exit status ($reason); its console:" >&2
+    sed -e 's/\r$//' "$console" 2>/dev/null | tail -n 60 >&2
+    exit 125
+fi
+exit "$status"

@@ -1,0 +1,135 @@
+// A minimal SG_IO loop that sends the tool's CDB sequence to the drive's sg nodes and prints what
+// came back: INQUIRY (6 bytes announced as 12, 44 bytes in) to every node, the identity read
+// (06 05, six zero tag bytes, 0x80 at byte 8, 528 bytes in) to every node, then the configuration
+// read ("INFO" tag) and, with --write, the vendor write (06 06 01, 512 bytes out) of the block as
+// read, and a read-back, on the last node. With --repeat N the sequence runs N times, printing
+// only the last round: the floor of what any program needs to talk to the same disks.
+//
+//   sg_floor [--write] [--repeat N] /dev/sgX [/dev/sgY ...]
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kernel/sg_command.h"
+
+namespace vardel::kernel {
+namespace {
+
+constexpr std::size_t kInquiryLength = 44;
+constexpr std::size_t kBlockSize = 528;
+constexpr std::size_t kWriteLength = 512;
+constexpr std::uint8_t kAnnouncedLength = 12;
+constexpr std::uint8_t kUntouched = 0xEE;  // fills data-in buffers, to see what the call wrote
+
+struct Round {
+    bool print = false;
+    int failures = 0;
+};
+
+void Report(Round& round, const std::string& path, const char* what, const SgResult& result,
+            const std::string& detail) {
+    if (result.error != 0 || result.status != 0) ++round.failures;
+    if (!round.print) return;
+    std::printf("%s %s %s%s\n", path.c_str(), what, Describe(result).c_str(), detail.c_str());
+}
+
+std::size_t CountUntouched(const std::uint8_t* data, std::size_t size) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < size; ++i) count += data[i] == kUntouched ? 1 : 0;
+    return count;
+}
+
+std::string Text(const std::uint8_t* bytes, std::size_t size) {
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '.';
+    }
+    return text;
+}
+
+void Inquiry(Round& round, const std::string& path) {
+    std::uint8_t cdb[kAnnouncedLength] = {0x12, 0, 0, 0, kInquiryLength, 0};
+    std::uint8_t data[kInquiryLength];
+    std::memset(data, kUntouched, sizeof data);
+    const SgResult result = SendCommand(path, cdb, sizeof cdb, Direction::In, data, sizeof data);
+    Report(round, path, "INQUIRY", result,
+           " revision=\"" + Text(data + 32, 4) + "\" signature=\"" + Text(data + 36, 8) + "\"");
+}
+
+SgResult VendorRead(const std::string& path, const std::uint8_t (&tag)[6],
+                    std::uint8_t (&block)[kBlockSize]) {
+    std::uint8_t cdb[kAnnouncedLength] = {0x06, 0x05};
+    std::memcpy(cdb + 2, tag, sizeof tag);
+    cdb[8] = 0x80;
+    std::memset(block, kUntouched, sizeof block);
+    return SendCommand(path, cdb, sizeof cdb, Direction::In, block, sizeof block);
+}
+
+std::string BlockDetail(const std::uint8_t (&block)[kBlockSize], const char* format,
+                        std::size_t first, std::size_t second) {
+    char text[120];
+    std::snprintf(text, sizeof text, format, block[first], block[second],
+                  CountUntouched(block, sizeof block));
+    return text;
+}
+
+void RunRound(Round& round, const std::vector<std::string>& nodes, bool write) {
+    constexpr std::uint8_t kIdentityTag[6] = {0, 0, 0, 0, 0, 0};
+    constexpr std::uint8_t kInfoTag[6] = {'I', 'N', 'F', 'O', 0, 0};
+    for (const std::string& node : nodes) Inquiry(round, node);
+    std::uint8_t block[kBlockSize];
+    for (const std::string& node : nodes) {
+        const SgResult result = VendorRead(node, kIdentityTag, block);
+        Report(round, node, "READ ID", result,
+               BlockDetail(block, " lun=%u flag382=%02x untouched=%zu", 385, 382));
+    }
+    const std::string& target = nodes.back();
+    SgResult result = VendorRead(target, kInfoTag, block);
+    Report(round, target, "READ INFO", result,
+           BlockDetail(block, " byte304=%02x byte305=%02x untouched=%zu", 304, 305));
+    if (!write || result.error != 0 || result.status != 0) return;
+
+    const std::uint8_t cdb[kAnnouncedLength] = {0x06, 0x06, 0x01};
+    std::uint8_t written[kBlockSize];
+    std::memcpy(written, block, sizeof block);
+    result = SendCommand(target, cdb, sizeof cdb, Direction::Out, written, kWriteLength);
+    Report(round, target, "WRITE", result, "");
+    result = VendorRead(target, kInfoTag, block);
+    const bool same = std::memcmp(block, written, kWriteLength) == 0;
+    Report(round, target, "READ INFO", result, same ? " same-as-written" : " DIFFERS");
+    if (!same) ++round.failures;
+}
+
+}  // namespace
+}  // namespace vardel::kernel
+
+int main(int argc, char** argv) {
+    using namespace vardel::kernel;
+    bool write = false;
+    long repeat = 1;
+    std::vector<std::string> nodes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--write") {
+            write = true;
+        } else if (argument == "--repeat" && i + 1 < argc) {
+            repeat = std::strtol(argv[++i], nullptr, 10);
+        } else {
+            nodes.push_back(argument);
+        }
+    }
+    if (nodes.empty() || repeat < 1) {
+        std::fprintf(stderr, "usage: sg_floor [--write] [--repeat N] /dev/sgX [/dev/sgY ...]\n");
+        return 64;
+    }
+    Round round;
+    for (long i = 0; i < repeat; ++i) {
+        round = Round{};
+        round.print = i == repeat - 1;
+        RunRound(round, nodes, write);
+    }
+    return round.failures == 0 ? 0 : 1;
+}
