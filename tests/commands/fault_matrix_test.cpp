@@ -76,14 +76,16 @@ constexpr Expected kGoneAfterE{OutcomeCode::ReadFailed, 'E', false};
 constexpr Expected kGoneAfterF{OutcomeCode::ReadFailed, 'F', false};
 
 // By discovery command, for a call that fails, the drive gone from there on, another serial and
-// another LUN index (the last two at identity reads only).
+// another LUN index. The last two strike identity reads only: their INQUIRY entries are never
+// taken. Another serial in the scan makes two devices of one; in the ordering it does not matter.
 constexpr Expected kFailsInDiscovery[kDiscoveryCommands] = {
     kDone, kUnknown, kDoneThroughE, kUnknown, kDoneThroughE, kDone, kDone};
 constexpr Expected kGoneInDiscovery[kDiscoveryCommands] = {
     kNoDrive, kNoDrive, kNoDrive, kNoDrive, kGoneAfterE, kGoneAfterF, kGoneAfterF};
 constexpr Expected kOtherSerialInDiscovery[kDiscoveryCommands] = {
     kUnknown, kUnknown, kUnknown, kSeveral, kSeveral, kDone, kDone};
-// E answering LUN 1 in the scan leaves LUN 0 without a letter; the rest still end at F.
+// E answering LUN 1 in the scan leaves LUN 0 without a letter; F answering LUN 0 there takes E's
+// slot, and the ordering, which reads F again, still sends to F.
 constexpr Expected kOtherLunInDiscovery[kDiscoveryCommands] = {
     kUnknown, kUnknown, kUnknown, kUnknown, kDone, kDone, kDone};
 
