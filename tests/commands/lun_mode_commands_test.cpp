@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/recording_window.h"
@@ -244,6 +245,51 @@ INSTANTIATE_TEST_SUITE_P(
                         FaultEffect::FailControl, 0, true, kLun1Fixed}),
     testing_support::CaseName());
 
+// A firmware that changes the layout selector (byte 172) on the write: the read-back takes the
+// row's byte under the layout the new selector gives, not the one the write was made under.
+TEST_F(CommandsTest, ReadBackFollowsALayoutSelectorTheWriteChanged) {
+    struct Case {
+        bool swappedBefore;
+        std::uint8_t lun1Slot;  // of the row Lun1 before the button, not swapped
+        bool movesTypeBytes;    // the firmware also moves the two type bytes to the new layout
+        const char* message;    // nullptr: confirmed
+    } const cases[] = {
+        // Swapped to plain: Lun0's byte is 304 now, still removable.
+        {true, 0x00, false, "Fail"},
+        // Plain to swapped, the types moved along: Lun0's byte is 305 now and fixed.
+        {false, 0x00, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        EmulatedPlatform platform;
+        const int drive = emulated::SetUpStandardMachine(platform);
+        Block& config = platform.DriveAt(drive).configBlock;
+        platform.DriveAt(drive).identityBlock[kLayoutMarkerOffset] = kSwappedLayoutMarker;
+        config[kLayoutSelectorOffset] = c.swappedBefore ? kSwappedLayoutSelector : 0;
+        config[c.swappedBefore ? 304 : 305] = c.lun1Slot;
+        platform.SetAfterCallHook([&](const emulated::CallRecord& call) {
+            if (call.operation != Operation::Write ||
+                call.kind != emulated::CallRecord::Kind::Control) {
+                return;
+            }
+            config[kLayoutSelectorOffset] = c.swappedBefore ? 0 : kSwappedLayoutSelector;
+            if (c.movesTypeBytes) std::swap(config[304], config[305]);
+        });
+        CommandState state;
+        RecordingWindow window;
+        CommandContext context{platform, state, window};
+
+        const CommandOutcome outcome = SetLunMode(context, kLun0Fixed);
+        EXPECT_EQ(outcome.swapped, !c.swappedBefore);
+        if (c.message != nullptr) {
+            EXPECT_EQ(window.Messages(), Trace{c.message});
+            EXPECT_EQ(state.lun0Text, "");
+        } else {
+            EXPECT_EQ(window.events, Trace{"refresh"});
+            EXPECT_EQ(state.lun0Text, "Fixed Disk");
+        }
+    }
+}
+
 TEST_F(CommandsTest, ReadBackThatFailsAtTheOpenConfirmsNothing) {
     // The fourth open of F in a mode command is its read-back: inquiry, two identity reads in
     // discovery, then configuration read, identity read, write.
@@ -388,20 +434,23 @@ class WriteRawTextTest : public CommandsTest, public ::testing::WithParamInterfa
 TEST_P(WriteRawTextTest, WritesWhatTheRowShows) {
     for (bool swapped : {false, true}) {
         if (swapped) MakeSwapped();
-        Config()[304] = 0x5C;
-        Config()[305] = 0x3D;
-        const Block before = Config();
-        // Row Lun0 shows the text, row Lun1 keeps its byte.
-        window_.onTake = [this] {
-            state_.lun0Text = GetParam().text;
-            state_.lun1Text = "";
-            return true;
-        };
-        WriteRaw(context_);
-        const std::size_t lun0 = swapped ? 305 : 304;
-        const int expected = GetParam().expected < 0 ? before[lun0] : GetParam().expected;
-        EXPECT_EQ(Config()[lun0], expected) << "swapped " << swapped;
-        ExpectOnlyChanged(before, {lun0});
+        for (LunRow row : {LunRow::Lun0, LunRow::Lun1}) {
+            Config()[304] = 0x5C;
+            Config()[305] = 0x3D;
+            const Block before = Config();
+            // One row shows the text, the other is empty and keeps its byte.
+            window_.onTake = [this, row] {
+                state_.lun0Text = row == LunRow::Lun0 ? GetParam().text : "";
+                state_.lun1Text = row == LunRow::Lun1 ? GetParam().text : "";
+                return true;
+            };
+            WriteRaw(context_);
+            const std::size_t offset = TypeByteOffset(row, swapped);
+            const int expected = GetParam().expected < 0 ? before[offset] : GetParam().expected;
+            EXPECT_EQ(Config()[offset], expected)
+                << "row Lun" << (row == LunRow::Lun0 ? 0 : 1) << ", swapped " << swapped;
+            ExpectOnlyChanged(before, {offset});
+        }
     }
 }
 

@@ -172,18 +172,51 @@ TEST_F(DiscoveryTest, MountedEntryDecidesBeforeAnyInquiry) {
     EXPECT_EQ(platform_.CommandTrace(), std::vector<std::string>{"INQUIRY G"});
 }
 
-TEST_F(DiscoveryTest, FailedInquiryOrIdentityReadLeavesTheLetterOut) {
+// An INQUIRY that fails gives its own code, and discovery leaves the letter out: with E gone, the
+// drive's only letter is F in LUN slot 1. CHECK CONDITION (status 2) gives -2 like a missing
+// signature, so the other failures are what tell a failed INQUIRY from a drive of another kind.
+struct InquiryFaultCase {
+    const char* name;
+    FaultEffect effect;
+    std::uint32_t code;
+    std::int32_t result;
+};
+
+class FailedInquiryTest : public DiscoveryTest,
+                          public ::testing::WithParamInterface<InquiryFaultCase> {};
+
+TEST_P(FailedInquiryTest, LeavesTheLetterOut) {
     const int drive = platform_.AddDrive(emulated::StandardDrive());
     platform_.AttachVolume('E', drive, 0);
     platform_.AttachVolume('F', drive, 1);
     Fault inquiry;
     inquiry.letter = 'E';
-    inquiry.operation = Operation::Inquiry;
-    inquiry.effect = FaultEffect::ScsiStatus;
-    inquiry.code = 2;
+    inquiry.operation =
+        GetParam().effect == FaultEffect::FailOpen ? Operation::Open : Operation::Inquiry;
+    inquiry.effect = GetParam().effect;
+    inquiry.code = GetParam().code;
+    inquiry.times = 2;  // the check of the letter alone, then the one inside FindDrives
     platform_.InjectFault(inquiry);
-    EXPECT_EQ(IsCandidateDrive(platform_, 'E'), -2);
 
+    EXPECT_EQ(IsCandidateDrive(platform_, 'E'), GetParam().result);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 1);
+    EXPECT_EQ(std::string(list_.data(), 4), std::string("\0F\0\0", 4));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailedInquiryTest,
+    ::testing::Values(
+        InquiryFaultCase{"OpenFails", FaultEffect::FailOpen, kErrorNotReady, kErrorNotReady},
+        InquiryFaultCase{"ControlFails", FaultEffect::FailControl, kErrorIoDevice, kErrorIoDevice},
+        InquiryFaultCase{"Busy", FaultEffect::ScsiStatus, 0x08, -0x08},
+        InquiryFaultCase{"CheckCondition", FaultEffect::ScsiStatus, 0x02, -2}),
+    testing_support::CaseName());
+
+TEST_F(DiscoveryTest, FailedIdentityReadLeavesTheLetterOut) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
     Fault identity;
     identity.letter = 'F';
     identity.operation = Operation::ReadIdentity;

@@ -15,6 +15,7 @@ namespace {
 struct Options {
     std::string demoExe;
     std::string realExe;
+    std::string menuProbeDll;
     std::string screenshotDir;
 };
 Options options;
@@ -33,6 +34,7 @@ constexpr int kLun1Removable = 1006;
 constexpr int kLun0Fixed = 1007;
 constexpr int kLun1Fixed = 1008;
 constexpr UINT kAboutCommand = 0x0010;
+const std::string kAboutMenuText = "關於 Kestrin(&A)...";
 
 const std::string kMainCaption = "Vardel v1.0.0.3";
 const std::string kRemovable = "Removable";
@@ -207,21 +209,26 @@ TEST_F(DemoWindowTest, StartsEmptyAndEnterWritesWithoutChangingTheTypes) {
 }
 
 TEST_F(DemoWindowTest, ModeButtonsSwitchOneLunAndStatusAgrees) {
-    // Each step changes what its edit shows, so a button that does nothing cannot pass.
+    EXPECT_EQ(dialog_.ControlText(kStatusButton), "更改状态");
+    EXPECT_EQ(dialog_.ControlText(IDOK), "Write");
+    // Each step changes what its edit shows, so a button that does nothing cannot pass, and the
+    // caption a person reads on the button is the type its row gets.
     struct Step {
         int button;
+        std::string caption;
         std::string lun0;
         std::string lun1;
         std::string lun1AfterStatus;  // a mode button fills its own row only
     };
     const Step steps[] = {
-        {kLun0Fixed, kFixed, "", kFixed},
-        {kLun0Removable, kRemovable, kFixed, kFixed},
-        {kLun1Removable, kRemovable, kRemovable, kRemovable},
-        {kLun1Fixed, kRemovable, kFixed, kFixed},
+        {kLun0Fixed, "固定磁盘", kFixed, "", kFixed},
+        {kLun0Removable, "可移动磁盘", kRemovable, kFixed, kFixed},
+        {kLun1Removable, "可移动磁盘", kRemovable, kRemovable, kRemovable},
+        {kLun1Fixed, "固定磁盘", kRemovable, kFixed, kFixed},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE("button " + std::to_string(step.button));
+        EXPECT_EQ(dialog_.ControlText(step.button), step.caption);
         ASSERT_TRUE(RunQuietCommand(step.button));
         EXPECT_TRUE(EditsShow(step.lun0, step.lun1));
         ASSERT_TRUE(RunQuietCommand(kStatusButton));
@@ -258,7 +265,15 @@ TEST_F(DemoWindowTest, AboutBoxOpensFromTheSystemMenu) {
     ASSERT_TRUE(RunQuietCommand(kStatusButton));
     Screenshot(dialog_.Window(), "main-window.bmp");
 
-    ASSERT_TRUE(dialog_.SystemCommand(kAboutCommand));
+    // The entry a person finds at the end of the window's menu, chosen there.
+    SystemMenuItem entry;
+    std::string error;
+    ASSERT_TRUE(ReadLastSystemMenuItem(dialog_.Window(), options.menuProbeDll, entry, error))
+        << error;
+    EXPECT_EQ(entry.text, kAboutMenuText);
+    EXPECT_TRUE(entry.separatorBefore) << "the entry should follow a separator";
+    EXPECT_EQ(entry.id & 0xFFF0u, kAboutCommand);
+    ASSERT_TRUE(dialog_.SystemCommand(entry.id));
     HWND about = dialog_.WaitForOwnedDialog(kStepTimeout);
     ASSERT_TRUE(about) << "waited " << kStepTimeout.count()
                        << " ms for the about box owned by the dialog; the program shows:\n"
@@ -312,6 +327,7 @@ int main(int argc, char** argv) {
         };
         if (!value("--demo=").empty()) options.demoExe = value("--demo=");
         if (!value("--real=").empty()) options.realExe = value("--real=");
+        if (!value("--menu-probe=").empty()) options.menuProbeDll = value("--menu-probe=");
         if (!value("--screenshots=").empty()) options.screenshotDir = value("--screenshots=");
     }
     return RUN_ALL_TESTS();

@@ -120,6 +120,20 @@ class DialogDriver {
     HWND dialog_;
 };
 
+// The last item of a window's system menu, where a program adds its own entries.
+struct SystemMenuItem {
+    std::string text;
+    UINT id = 0;
+    bool separatorBefore = false;
+    int itemCount = 0;  // of the whole menu; -1 when the window has none
+};
+
+// Reads it from inside the window's process through the hook DLL at `probeDllPath` (built from
+// system_menu_probe.cpp): a menu cannot be read from another process on every system. False with
+// `error` set when the probe could not run.
+bool ReadLastSystemMenuItem(HWND window, const std::string& probeDllPath, SystemMenuItem& item,
+                            std::string& error);
+
 // Presses the OK button (id IDOK) of a message box or dialog, through the button. False when the
 // box has none.
 bool PressOk(HWND box);

@@ -57,9 +57,7 @@ class FakeControls : public DialogControls {
 
 class DialogModelTest : public ::testing::Test {
   protected:
-    DialogModelTest() {
-        drive_ = emulated::SetUpStandardMachine(platform_);
-    }
+    DialogModelTest() { drive_ = emulated::SetUpStandardMachine(platform_); }
 
     emulated::EmulatedPlatform platform_;
     int drive_ = 0;
@@ -120,21 +118,31 @@ TEST_F(DialogModelTest, EnterAfterStatusPromptsOnceForEdit1004ThenWrites) {
     EXPECT_EQ(controls_.events.back(), "enable 1003");
 }
 
-TEST_F(DialogModelTest, ModeButtonsRouteToTheirRowAndType) {
+// Each button's row and type, and the order of its two reads: only 1006 reads the identity block
+// before the configuration block.
+TEST_F(DialogModelTest, ModeButtonsRouteToTheirRowTypeAndReadOrder) {
     struct Case {
         int button;
         const char* edit1002;
         const char* edit1004;
+        bool identityFirst;
     } const cases[] = {
-        {IDC_LUN0_FIXED, "Fixed Disk", ""},
-        {IDC_LUN1_REMOVABLE, "Fixed Disk", "Removable"},
-        {IDC_LUN1_FIXED, "Fixed Disk", "Fixed Disk"},
-        {IDC_LUN0_REMOVABLE, "Removable", "Fixed Disk"},
+        {IDC_LUN0_FIXED, "Fixed Disk", "", false},
+        {IDC_LUN1_REMOVABLE, "Fixed Disk", "Removable", true},
+        {IDC_LUN1_FIXED, "Fixed Disk", "Fixed Disk", false},
+        {IDC_LUN0_REMOVABLE, "Removable", "Fixed Disk", false},
     };
     for (const Case& c : cases) {
+        platform_.ClearLog();
         ASSERT_TRUE(model_.OnCommand(c.button)) << c.button;
         EXPECT_EQ(controls_.edits[IDC_LUN0_EDIT], c.edit1002) << c.button;
         EXPECT_EQ(controls_.edits[IDC_LUN1_EDIT], c.edit1004) << c.button;
+        // After discovery's three inquiries and four identity reads.
+        const Events trace = platform_.CommandTrace();
+        ASSERT_EQ(trace.size(), 11u) << c.button;
+        const Events reads = c.identityFirst ? Events{"READ ID F", "READ INFO F"}
+                                             : Events{"READ INFO F", "READ ID F"};
+        EXPECT_EQ(Events(trace.begin() + 7, trace.begin() + 9), reads) << c.button;
     }
     EXPECT_TRUE(controls_.Boxes().empty());
 }
