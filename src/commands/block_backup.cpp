@@ -68,15 +68,19 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const
     if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
 
     if (!SameWrittenBytes(block, info)) {
+        alignas(kVendorBlockAlignment) VendorBlock asRead = {};
+        std::memcpy(asRead, block, sizeof(asRead));
         // Only bytes 0..511 leave the buffer; the rest stays as the drive gave it.
         std::memcpy(block, info, kVendorWriteLength);
         status = VendorWrite(platform, target, block);
         if (status != kDriveOk) return Failed(outcome, OutcomeCode::WriteFailed, status);
+        // Until the read-back says otherwise, an accepted write may have changed the drive.
         outcome.changed = true;
 
         std::memset(block, 0, sizeof(block));
         status = VendorRead(platform, target, &kInfoTag, block);
         if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+        outcome.changed = !SameWrittenBytes(block, asRead);
     }
 
     outcome.swapped = IsSwappedLayout(identity, block);

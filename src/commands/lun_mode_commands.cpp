@@ -105,13 +105,16 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
         ReadBothBlocks(platform, target, blocks, binding.readsDeviceBlockFirst);
     if (read != kDriveOk) outcome = Failed(outcome, OutcomeCode::ReadFailed, read);
 
+    alignas(kVendorBlockAlignment) VendorBlock asRead = {};
     if (outcome.code == OutcomeCode::Done) {
+        std::memcpy(asRead, blocks.info, sizeof(asRead));
         const bool swapped = IsSwappedLayout(blocks.device, blocks.info);
         std::uint8_t& typeByte = blocks.info[TypeByteOffset(binding.row, swapped)];
         const bool differs = typeByte != binding.type;
         typeByte = binding.type;
         const DriveStatus written = VendorWrite(platform, target, blocks.info);
         if (written != kDriveOk) outcome = Failed(outcome, OutcomeCode::WriteFailed, written);
+        // Until the read-back says otherwise, an accepted write may have changed the drive.
         outcome.changed = differs && written == kDriveOk;
     }
 
@@ -123,6 +126,8 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
         if (readBack != kDriveOk) {
             outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack);
         } else {
+            // A firmware that acknowledged the write but kept its block changed nothing.
+            outcome.changed = std::memcmp(asRead, blocks.info, kVendorWriteLength) != 0;
             outcome.types = RowTypesOf(blocks.info, outcome.swapped);
             outcome.typesKnown = true;
             const std::uint8_t confirmed =

@@ -135,6 +135,8 @@ TEST_P(RestoreFailureTest, EndsWithTheOutcomeAndWritesOnlyWhenDue) {
     const CommandOutcome outcome = Restore(backup.info, backup.key);
     EXPECT_EQ(outcome.code, GetParam().code);
     EXPECT_EQ(Wrote(), GetParam().written);
+    // Only a read-back that failed leaves open whether the drive took the block.
+    EXPECT_EQ(outcome.changed, GetParam().written && GetParam().code == OutcomeCode::ReadFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -102,7 +102,7 @@ const OutcomeCase kOutcomeCases[] = {
      [](Machine& m) { m.Fail(Operation::Write, FaultEffect::ScsiStatus, 2); },
      OutcomeCode::WriteFailed, -2, -1, -1, false, "Fail"},
     {"SetWriteNotKept", Run::Lun0Fixed, [](Machine& m) { m.Drive().keepsWrites = false; },
-     OutcomeCode::NotConfirmed, 0, 0x00, 0xA1, true, "Fail"},
+     OutcomeCode::NotConfirmed, 0, 0x00, 0xA1, false, "Fail"},
     {"SetReadBackFails", Run::Lun0Fixed,
      [](Machine& m) { m.Fail(Operation::ReadConfig, FaultEffect::FailControl, kErrorIoDevice, 1); },
      OutcomeCode::ReadFailed, 1117, -1, -1, true, "Fail"},
