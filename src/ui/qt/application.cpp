@@ -1,21 +1,18 @@
 #include "ui/qt/application.h"
 
-#include <memory>
-#include <optional>
 #include <ostream>
+#include <string>
 
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
 
-#include "frontend_common/access_watch.h"
 #include "frontend_common/machine_platform.h"
-#include "frontend_common/scenario.h"
-#include "platform/emulated/emulated_platform.h"
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/rights_hint_boxes.h"
+#include "ui/qt/window_platform.h"
 
 namespace vardel::qt {
 namespace {
@@ -53,58 +50,34 @@ void ScreenshotAfterStatus(LunModeWindow& window, const std::string& file, std::
 }  // namespace
 
 int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err) {
-    std::unique_ptr<Platform> machine;
-    emulated::EmulatedPlatform emulatedPlatform;
-    std::optional<frontend::Scenario> scenario;
-    Platform* platform = &emulatedPlatform;
-    if (options.emulate && !options.scenarioFile.empty()) {
-        try {
-            scenario = frontend::Scenario::Load(options.scenarioFile);
-        } catch (const frontend::ScenarioError& error) {
-            err << error.what() << '\n';
-            return kExitProblem;
-        }
-        scenario->SetUp(emulatedPlatform);
-    } else if (options.emulate) {
-        emulated::SetUpStandardMachine(emulatedPlatform);
-    } else {
-        machine = frontend::MakeMachinePlatform();
-        if (machine == nullptr) {
-            err << "This vardel is built without access to the machine's drives; try vardel "
-                   "--emulate\n";
-            return kExitProblem;
-        }
-        platform = machine.get();
+    WindowPlatform platform;
+    std::string problem;
+    if (!platform.SetUp(options, problem)) {
+        err << problem << '\n';
+        return kExitProblem;
     }
 
-    frontend::AccessWatch watch(*platform, machine != nullptr
-                                               ? frontend::IsNoRightsError
-                                               : frontend::IsEmulatedNoRightsError);
     ModalMessageBoxes modalBoxes;
     PrintedMessageBoxes printedBoxes(out);
     MessageBoxes& shownBoxes =
         options.screenshotFile.empty() ? static_cast<MessageBoxes&>(modalBoxes) : printedBoxes;
-    RightsHintBoxes boxes(shownBoxes, watch, frontend::NoRightsAdvice());
+    RightsHintBoxes boxes(shownBoxes, platform.Watched(), frontend::NoRightsAdvice());
 
-    LunModeWindow window(watch, boxes);
+    LunModeWindow window(platform.Watched(), boxes);
     int exitCode = kExitOk;
     window.SetAfterCommand([&] {
-        watch.ForgetNoRights();
-        if (!scenario) return;
-        try {
-            scenario->SaveChanges(emulatedPlatform);
-        } catch (const frontend::ScenarioError& error) {
-            err << error.what() << '\n';
-            shownBoxes.Show(&window, QString::fromUtf8(error.what()),
-                            QString::fromUtf8(kApplicationName), MessageIcon::Exclamation);
-            exitCode = kExitProblem;
-        }
+        std::string writeProblem;
+        if (platform.AfterCommand(writeProblem)) return;
+        err << writeProblem << '\n';
+        shownBoxes.Show(&window, QString::fromStdString(writeProblem),
+                        QString::fromUtf8(kApplicationName), MessageIcon::Exclamation);
+        exitCode = kExitProblem;
     });
     window.show();
 
     if (!options.screenshotFile.empty()) {
-        QTimer::singleShot(0, &window,
-                           [&] { ScreenshotAfterStatus(window, options.screenshotFile, out, err); });
+        QTimer::singleShot(
+            0, &window, [&] { ScreenshotAfterStatus(window, options.screenshotFile, out, err); });
         const int screenshotCode = QApplication::exec();
         return exitCode != kExitOk ? exitCode : screenshotCode;
     }

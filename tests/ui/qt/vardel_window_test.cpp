@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -25,8 +26,10 @@
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"
+#include "ui/qt/launch_options.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/rights_hint_boxes.h"
+#include "ui/qt/window_platform.h"
 #include "ui_texts.h"
 
 namespace vardel::qt {
@@ -76,9 +79,7 @@ class VardelWindowTest : public QObject {
     std::unique_ptr<LunModeWindow> window_;
 
     QLineEdit* Edit(int id) const { return qobject_cast<QLineEdit*>(window_->Control(id)); }
-    QPushButton* Button(int id) const {
-        return qobject_cast<QPushButton*>(window_->Control(id));
-    }
+    QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(window_->Control(id)); }
     void Click(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
 
   private slots:
@@ -104,6 +105,7 @@ class VardelWindowTest : public QObject {
         QVERIFY(boxes_->shown.empty());
         // The status button gave the focus away while it was disabled, and has it back.
         QVERIFY(Button(IDC_STATUS_BUTTON)->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), window_->Control(IDC_STATUS_BUTTON));
 
         const QString folder = QStringLiteral(VARDEL_SCREENSHOT_DIR);
         QVERIFY(QDir().mkpath(folder));
@@ -116,14 +118,16 @@ class VardelWindowTest : public QObject {
         QTest::addColumn<QString>("shownLun1");
         QTest::addColumn<QString>("statusLun0");
         QTest::addColumn<QString>("statusLun1");
-        QTest::newRow("LUN 0 fixed") << IDC_LUN0_FIXED << "Fixed Disk" << "" << "Fixed Disk"
-                                     << "Fixed Disk";
-        QTest::newRow("LUN 1 removable") << IDC_LUN1_REMOVABLE << "" << "Removable" << "Removable"
-                                         << "Removable";
-        QTest::newRow("LUN 0 removable, as it was") << IDC_LUN0_REMOVABLE << "Removable" << ""
-                                                    << "Removable" << "Fixed Disk";
-        QTest::newRow("LUN 1 fixed, as it was") << IDC_LUN1_FIXED << "" << "Fixed Disk"
-                                                << "Removable" << "Fixed Disk";
+        // clang-format off
+        QTest::newRow("LUN 0 fixed")
+            << IDC_LUN0_FIXED << "Fixed Disk" << "" << "Fixed Disk" << "Fixed Disk";
+        QTest::newRow("LUN 1 removable")
+            << IDC_LUN1_REMOVABLE << "" << "Removable" << "Removable" << "Removable";
+        QTest::newRow("LUN 0 removable, as it was")
+            << IDC_LUN0_REMOVABLE << "Removable" << "" << "Removable" << "Fixed Disk";
+        QTest::newRow("LUN 1 fixed, as it was")
+            << IDC_LUN1_FIXED << "" << "Fixed Disk" << "Removable" << "Fixed Disk";
+        // clang-format on
     }
 
     // The row the button switched shows the new type; a status read afterwards shows the drive.
@@ -257,8 +261,8 @@ class VardelWindowTest : public QObject {
         QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(icon, QMessageBox::NoIcon);
 
-        const auto prompt = MakeMessageBox(&window, QStringLiteral("x"),
-                                           Utf8(kApplicationName), MessageIcon::Exclamation);
+        const auto prompt = MakeMessageBox(&window, QStringLiteral("x"), Utf8(kApplicationName),
+                                           MessageIcon::Exclamation);
         QCOMPARE(prompt->icon(), QMessageBox::Warning);
         QCOMPARE(prompt->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     }
@@ -319,6 +323,91 @@ class VardelWindowTest : public QObject {
         QCOMPARE(shown.shown.size(), std::size_t{1});
         const QString noDrive = Utf8(kNoDriveMessage);
         QCOMPARE(shown.shown[0].text, refused ? noDrive + QStringLiteral("\n\nADVICE") : noDrive);
+    }
+    // --emulate=FILE: each command's change goes back into the file, so that the next start of the
+    // window sees it.
+    void aScenarioFileKeepsTheWindowsChanges() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString file = folder.filePath(QStringLiteral("drive.json"));
+        QVERIFY(QFile::copy(QStringLiteral(VARDEL_SCENARIO_DIR "/plain.json"), file));
+        LaunchOptions options;
+        options.emulate = true;
+        options.scenarioFile = file.toStdString();
+
+        {
+            WindowPlatform platform;
+            std::string problem;
+            QVERIFY2(platform.SetUp(options, problem), problem.c_str());
+            RecordingBoxes boxes;
+            LunModeWindow window(platform.Watched(), boxes);
+            bool written = false;
+            window.SetAfterCommand([&] { written = platform.AfterCommand(problem); });
+            window.RunCommand(IDC_LUN0_FIXED);
+            QVERIFY2(written, problem.c_str());
+            QVERIFY(boxes.shown.empty());
+        }
+        WindowPlatform again;
+        std::string problem;
+        QVERIFY2(again.SetUp(options, problem), problem.c_str());
+        RecordingBoxes boxes;
+        LunModeWindow window(again.Watched(), boxes);
+        window.RunCommand(IDC_STATUS_BUTTON);
+        QCOMPARE(qobject_cast<QLineEdit*>(window.Control(IDC_LUN0_EDIT))->text(),
+                 QStringLiteral("Fixed Disk"));
+        QCOMPARE(qobject_cast<QLineEdit*>(window.Control(IDC_LUN1_EDIT))->text(),
+                 QStringLiteral("Fixed Disk"));
+    }
+
+    void aScenarioThatCannotBeReadIsNamed() {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("broken.json"));
+        QFile broken(file);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("{\"drives\": [");
+        broken.close();
+        LaunchOptions options;
+        options.emulate = true;
+        options.scenarioFile = file.toStdString();
+        WindowPlatform platform;
+        std::string problem;
+        QVERIFY(!platform.SetUp(options, problem));
+        QVERIFY2(problem.find("broken.json") != std::string::npos, problem.c_str());
+    }
+
+    void launchOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("emulate");
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("screenshot");
+        // clang-format off
+        QTest::newRow("none") << QStringList{} << true << false << "" << "";
+        QTest::newRow("emulate") << QStringList{"--emulate"} << true << true << "" << "";
+        QTest::newRow("scenario") << QStringList{"--emulate=d.json"} << true << true << "d.json" << "";
+        QTest::newRow("screenshot") << QStringList{"--emulate", "--screenshot-after-status=s.png"}
+                                    << true << true << "" << "s.png";
+        QTest::newRow("empty scenario") << QStringList{"--emulate="} << false << false << "" << "";
+        QTest::newRow("empty screenshot") << QStringList{"--screenshot-after-status="}
+                                          << false << false << "" << "";
+        QTest::newRow("unknown") << QStringList{"--emulated"} << false << false << "" << "";
+        QTest::newRow("a command") << QStringList{"status"} << false << false << "" << "";
+        // clang-format on
+    }
+
+    void launchOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, accepted);
+        std::vector<std::string> words;
+        for (const QString& argument : arguments) words.push_back(argument.toStdString());
+        LaunchOptions options;
+        std::string problem;
+        QCOMPARE(ParseLaunchOptions(words, options, problem), accepted);
+        QCOMPARE(problem.empty(), accepted);
+        if (!accepted) return;
+        QTEST(options.emulate, "emulate");
+        QTEST(QString::fromStdString(options.scenarioFile), "scenario");
+        QTEST(QString::fromStdString(options.screenshotFile), "screenshot");
     }
 };
 
