@@ -86,16 +86,19 @@ void LunModeWindow::BuildControls() {
     statusButton_ = button(VARDEL_TEXT_STATUS_BUTTON, kStatusButtonRect, IDC_STATUS_BUTTON);
     label(VARDEL_TEXT_LUN1_LABEL, kLun1LabelRect);
     lun1Edit_ = edit(kLun1EditRect, IDC_LUN1_EDIT);
-    modeButtons_[0] = button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun0RemovableRect, IDC_LUN0_REMOVABLE);
+    lun0RemovableButton_ =
+        button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun0RemovableRect, IDC_LUN0_REMOVABLE);
     auto* group = new QGroupBox(Text(VARDEL_TEXT_STATUS_GROUP), this);
     group->setGeometry(units.ToPixels(kStatusGroupRect));
     group->lower();
-    modeButtons_[1] = button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun1RemovableRect, IDC_LUN1_REMOVABLE);
-    modeButtons_[2] = button(VARDEL_TEXT_FIXED_BUTTON, kLun0FixedRect, IDC_LUN0_FIXED);
-    modeButtons_[3] = button(VARDEL_TEXT_FIXED_BUTTON, kLun1FixedRect, IDC_LUN1_FIXED);
+    lun1RemovableButton_ =
+        button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun1RemovableRect, IDC_LUN1_REMOVABLE);
+    lun0FixedButton_ = button(VARDEL_TEXT_FIXED_BUTTON, kLun0FixedRect, IDC_LUN0_FIXED);
+    lun1FixedButton_ = button(VARDEL_TEXT_FIXED_BUTTON, kLun1FixedRect, IDC_LUN1_FIXED);
 
-    QWidget* const tabOrder[] = {lun0Edit_,       statusButton_,   lun1Edit_,      modeButtons_[0],
-                                 modeButtons_[1], modeButtons_[2], modeButtons_[3]};
+    QWidget* const tabOrder[] = {
+        lun0Edit_,        statusButton_,   lun1Edit_, lun0RemovableButton_, lun1RemovableButton_,
+        lun0FixedButton_, lun1FixedButton_};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -116,13 +119,13 @@ QWidget* LunModeWindow::Control(int controlId) const {
         case IDC_STATUS_BUTTON:
             return statusButton_;
         case IDC_LUN0_REMOVABLE:
-            return modeButtons_[0];
+            return lun0RemovableButton_;
         case IDC_LUN1_REMOVABLE:
-            return modeButtons_[1];
+            return lun1RemovableButton_;
         case IDC_LUN0_FIXED:
-            return modeButtons_[2];
+            return lun0FixedButton_;
         case IDC_LUN1_FIXED:
-            return modeButtons_[3];
+            return lun1FixedButton_;
         default:
             return nullptr;
     }

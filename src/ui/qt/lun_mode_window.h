@@ -52,7 +52,10 @@ class LunModeWindow : public QDialog {
     QLineEdit* lun1Edit_ = nullptr;
     QPushButton* writeButton_ = nullptr;
     QPushButton* statusButton_ = nullptr;
-    QPushButton* modeButtons_[4] = {};
+    QPushButton* lun0RemovableButton_ = nullptr;
+    QPushButton* lun1RemovableButton_ = nullptr;
+    QPushButton* lun0FixedButton_ = nullptr;
+    QPushButton* lun1FixedButton_ = nullptr;
     QAction* aboutAction_ = nullptr;
 };
 
