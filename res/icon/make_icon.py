@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
-"""Turns the icon's text source into a Windows .ico of 4-bit (16-colour) images.
+"""Turns the icon's text source into a Windows .ico of 4-bit (16-colour) images, or into a PNG
+of one size for the Linux desktop and the Qt window.
 
 Usage: make_icon.py SOURCE.txt OUTPUT.ico
+       make_icon.py --png SIZE SOURCE.txt OUTPUT.png
+
+A PNG of a size the source has no image for is the largest image whose size divides it, each pixel
+repeated, so that the pixel art stays sharp.
 
 The source names a 16-colour palette ("colour <char> <RRGGBB>") and one or more square images
 ("image <size>" followed by its rows); "." is a transparent pixel. Any mistake in the source stops
@@ -10,6 +15,7 @@ the build with the line it is on, so a broken picture never reaches the resource
 
 import struct
 import sys
+import zlib
 
 TRANSPARENT = "."
 PALETTE_SIZE = 16
@@ -105,18 +111,52 @@ def icon_file(palette, images):
     return directory + entries + b"".join(bitmaps)
 
 
+def png_chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data
+            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def png_file(palette, images, size):
+    """An 8-bit RGBA PNG of `size` pixels square."""
+    fitting = [(image_size, rows) for image_size, rows in images if size % image_size == 0]
+    if not fitting:
+        raise SourceError(f"no image whose size divides {size}")
+    image_size, rows = max(fitting, key=lambda entry: entry[0])
+    factor = size // image_size
+    scanlines = b""
+    for row in rows:
+        pixels = b""
+        for char in row:
+            if char == TRANSPARENT:
+                pixel = bytes((0, 0, 0, 0))
+            else:
+                pixel = bytes(palette[char][1]) + b"\xff"
+            pixels += pixel * factor
+        scanlines += (b"\0" + pixels) * factor  # filter type 0 before each line
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header)
+            + png_chunk(b"IDAT", zlib.compress(scanlines, 9)) + png_chunk(b"IEND", b""))
+
+
 def main(argv):
-    if len(argv) != 3:
-        sys.stderr.write("usage: make_icon.py SOURCE.txt OUTPUT.ico\n")
+    png_size = None
+    if len(argv) == 5 and argv[1] == "--png" and argv[2].isdigit():
+        png_size = int(argv[2])
+        argv = [argv[0]] + argv[3:]
+    if len(argv) != 3 or png_size == 0:
+        sys.stderr.write("usage: make_icon.py SOURCE.txt OUTPUT.ico\n"
+                         "       make_icon.py --png SIZE SOURCE.txt OUTPUT.png\n")
         return 2
     try:
         with open(argv[1], encoding="utf-8") as source:
             palette, images = parse(source.read())
+        data = icon_file(palette, images) if png_size is None else png_file(palette, images,
+                                                                              png_size)
     except SourceError as error:
         sys.stderr.write(f"{argv[1]}: {error}\n")
         return 1
     with open(argv[2], "wb") as output:
-        output.write(icon_file(palette, images))
+        output.write(data)
     return 0
 
 

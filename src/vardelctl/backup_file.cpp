@@ -6,11 +6,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include "vardelctl/hex_text.h"
-#include "vardelctl/json_bytes.h"
+#include "frontend_common/hex_text.h"
+#include "frontend_common/json_bytes.h"
 #include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
+
+using frontend::BytesFromJson;
+using frontend::HexLines;
+using frontend::HexOf;
 namespace {
 
 using Json = nlohmann::ordered_json;

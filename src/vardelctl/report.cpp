@@ -5,10 +5,14 @@
 #include <nlohmann/json.hpp>
 
 #include "drive/lun_type.h"
-#include "vardelctl/hex_text.h"
+#include "frontend_common/hex_text.h"
 #include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
+
+using frontend::ByteText;
+using frontend::HexOf;
+using frontend::NoRightsAdvice;
 namespace {
 
 using Json = nlohmann::ordered_json;

@@ -9,10 +9,12 @@
 
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
-#include "vardelctl/machine_platform.h"
+#include "frontend_common/machine_platform.h"
 #include "vardelctl/options.h"
 
 namespace vardel::cli {
+
+using frontend::DiskDescription;
 
 int ExitCodeOf(OutcomeCode code);
 

@@ -2,9 +2,12 @@
 
 #include <vector>
 
-#include "vardelctl/hex_text.h"
+#include "frontend_common/hex_text.h"
 
 namespace vardel::cli {
+
+using frontend::BytesFromHex;
+using frontend::HexOf;
 namespace {
 
 constexpr char kHexPrefix[] = "hex:";

@@ -10,24 +10,27 @@
 #include "commands/device_listing.h"
 #include "commands/lun_mode_commands.h"
 #include "commands/type_text.h"
+#include "frontend_common/access_watch.h"
+#include "frontend_common/machine_platform.h"
+#include "frontend_common/scenario.h"
 #include "platform/emulated/emulated_platform.h"
-#include "platform/platform_constants.h"
-#include "vardelctl/access_watch.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/console_window.h"
-#include "vardelctl/machine_platform.h"
 #include "vardelctl/report.h"
-#include "vardelctl/scenario.h"
 #include "vardelctl/serial_text.h"
 #include "vardelctl/terminal.h"
 
 namespace vardel::cli {
-namespace {
 
-// The emulated machine speaks the Windows codes.
-bool IsEmulatedNoRightsError(std::uint32_t error) {
-    return error == kErrorAccessDenied;
-}
+using frontend::AccessWatch;
+using frontend::DescribeMachineDisk;
+using frontend::DiskDescription;
+using frontend::IsEmulatedNoRightsError;
+using frontend::IsNoRightsError;
+using frontend::MakeMachinePlatform;
+using frontend::Scenario;
+using frontend::ScenarioError;
+namespace {
 
 // What the window could hold in a row: nothing (right after start), one of the two words, or a
 // text with a hexadecimal digit for the Write command to read.

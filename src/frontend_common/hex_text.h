@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 // Upper-case digits, two per byte, nothing between them.
 std::string HexOf(const std::uint8_t* bytes, std::size_t size);
@@ -18,4 +18,4 @@ std::string ByteText(std::uint8_t value);
 // character or an odd digit.
 bool BytesFromHex(const std::string& text, std::vector<std::uint8_t>& bytes);
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

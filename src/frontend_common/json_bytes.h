@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 nlohmann::ordered_json HexLines(const std::uint8_t* bytes, std::size_t size);
 
@@ -18,4 +18,4 @@ nlohmann::ordered_json HexLines(const std::uint8_t* bytes, std::size_t size);
 bool BytesFromJson(const nlohmann::ordered_json& value, std::size_t size,
                    std::vector<std::uint8_t>& bytes, std::string& problem);
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -3,14 +3,14 @@
 
 #include <cerrno>
 
-#include "vardelctl/machine_platform.h"
+#include "frontend_common/machine_platform.h"
 
 #ifdef VARDEL_HAS_LINUX_PLATFORM
 #include "platform/linux/linux_disk_info.h"
 #include "platform/linux/linux_platform.h"
 #endif
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 std::unique_ptr<Platform> MakeMachinePlatform() {
 #ifdef VARDEL_HAS_LINUX_PLATFORM
@@ -48,4 +48,4 @@ bool DescribeMachineDisk(char letter, DiskDescription& description) {
 #endif
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -1,8 +1,8 @@
-#include "vardelctl/hex_text.h"
+#include "frontend_common/hex_text.h"
 
 #include <cstdio>
 
-namespace vardel::cli {
+namespace vardel::frontend {
 namespace {
 
 int DigitValue(char c) {
@@ -51,4 +51,4 @@ bool BytesFromHex(const std::string& text, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -1,4 +1,4 @@
-#include "vardelctl/scenario.h"
+#include "frontend_common/scenario.h"
 
 #include <filesystem>
 #include <fstream>
@@ -8,10 +8,10 @@
 
 #include "drive/lun_type.h"
 #include "drive/vendor_blocks.h"
-#include "vardelctl/hex_text.h"
-#include "vardelctl/json_bytes.h"
+#include "frontend_common/hex_text.h"
+#include "frontend_common/json_bytes.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -468,4 +468,4 @@ void Scenario::WriteFile() const {
     }
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

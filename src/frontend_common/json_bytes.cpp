@@ -1,8 +1,8 @@
-#include "vardelctl/json_bytes.h"
+#include "frontend_common/json_bytes.h"
 
-#include "vardelctl/hex_text.h"
+#include "frontend_common/hex_text.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 namespace {
 
 constexpr std::size_t kLineBytes = 16;
@@ -46,4 +46,4 @@ bool BytesFromJson(const nlohmann::ordered_json& value, std::size_t size,
     return true;
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -13,7 +13,7 @@
 
 #include "platform/emulated/emulated_platform.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 // A scenario that cannot be read or written back; the text names the file and the place in it.
 class ScenarioError : public std::runtime_error {
@@ -60,4 +60,4 @@ class Scenario {
     std::uint32_t version_ = 0;
 };
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -1,6 +1,8 @@
-#include "vardelctl/access_watch.h"
+#include "frontend_common/access_watch.h"
 
-namespace vardel::cli {
+#include "platform/platform_constants.h"
+
+namespace vardel::frontend {
 
 // The error code is read once here; reading it again for the caller gives the same code, as no
 // other call comes in between.
@@ -11,4 +13,8 @@ VolumeHandle AccessWatch::Open(const char* path, std::uint32_t access, std::uint
     return handle;
 }
 
-}  // namespace vardel::cli
+bool IsEmulatedNoRightsError(std::uint32_t error) {
+    return error == kErrorAccessDenied;
+}
+
+}  // namespace vardel::frontend

@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 // Null when this build has no backend for the machine's drives.
 std::unique_ptr<Platform> MakeMachinePlatform();
@@ -31,4 +31,4 @@ struct DiskDescription {
 // False when the system says nothing about the letter's disk.
 bool DescribeMachineDisk(char letter, DiskDescription& description);
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

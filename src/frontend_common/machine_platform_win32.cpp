@@ -1,10 +1,10 @@
 // The machine's drives on Windows, through their volumes.
 
+#include "frontend_common/machine_platform.h"
 #include "platform/platform_constants.h"
 #include "platform/win32/win32_platform.h"
-#include "vardelctl/machine_platform.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 std::unique_ptr<Platform> MakeMachinePlatform() {
     return std::make_unique<Win32Platform>();
@@ -23,4 +23,4 @@ bool DescribeMachineDisk(char, DiskDescription&) {
     return false;
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 class AccessWatch : public Platform {
   public:
@@ -14,6 +14,8 @@ class AccessWatch : public Platform {
         : inner_(inner), isNoRights_(isNoRights) {}
 
     bool SawNoRights() const { return sawNoRights_; }
+    // A window runs many commands over one watch; each asks afresh.
+    void ForgetNoRights() { sawNoRights_ = false; }
 
     VolumeHandle Open(const char* path, std::uint32_t access, std::uint32_t share,
                       std::uint32_t disposition, std::uint32_t flags) override;
@@ -41,4 +43,7 @@ class AccessWatch : public Platform {
     bool sawNoRights_ = false;
 };
 
-}  // namespace vardel::cli
+// The emulated machine speaks the Windows codes.
+bool IsEmulatedNoRightsError(std::uint32_t error);
+
+}  // namespace vardel::frontend

@@ -1,0 +1,64 @@
+# What `cmake --install` puts on a Linux machine, and the .deb that CPack makes of it:
+#   bin/vardel, bin/vardelctl, the desktop entry and its icons, both manual pages, and the udev rule
+#   (lib/udev/rules.d, installed where the platform library is built).
+# With CMAKE_INSTALL_PREFIX /usr, as the package has it, udev finds the rule in /usr/lib/udev.
+include(GNUInstallDirs)
+
+set(VARDEL_LINUX_PACKAGING ${CMAKE_CURRENT_LIST_DIR})
+
+install(TARGETS vardel vardelctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${VARDEL_LINUX_PACKAGING}/vardel.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size ${VARDEL_ICON_SIZES})
+  install(FILES ${VARDEL_ICON_DIR}/icon-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME vardel.png)
+endforeach()
+
+# Manual pages go compressed, as Debian keeps them.
+find_program(VARDEL_GZIP gzip REQUIRED)
+set(VARDEL_MAN_PAGES)
+foreach(page vardel vardelctl)
+  set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(
+    OUTPUT ${compressed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+    COMMAND ${VARDEL_GZIP} -9 -n -c ${VARDEL_LINUX_PACKAGING}/${page}.1 > ${compressed}
+    DEPENDS ${VARDEL_LINUX_PACKAGING}/${page}.1
+    COMMENT "Compressing the manual page of ${page}"
+    VERBATIM)
+  list(APPEND VARDEL_MAN_PAGES ${compressed})
+endforeach()
+add_custom_target(vardel_man_pages ALL DEPENDS ${VARDEL_MAN_PAGES})
+install(FILES ${VARDEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(VARDEL_PACKAGE_MAINTAINER "Vardel developers <vardel@example.org>" CACHE STRING
+    "Maintainer named in the .deb")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vardel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Vardel")
+set(CPACK_PACKAGE_CONTACT ${VARDEL_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "switch the LUNs of a USB drive between Removable and Fixed Disk")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VARDEL_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# The summary line comes first from CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents the rest.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Vardel finds the single attached USB drive of the served kind (INQUIRY revision
+PMAP), shows its LUN 0 and LUN 1 as Removable or Fixed Disk, and switches either
+one by rewriting the drive's vendor configuration block through SCSI pass-through,
+checking the result by reading it back.
+.
+The package holds the window (vardel, Qt 6), the console tool (vardelctl) and a
+udev rule that gives the user at the seat the drive's SCSI generic node. Both
+run on an emulated drive with --emulate.")
+# dpkg-shlibdeps names the libraries the programs link (Qt 6, libstdc++).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The generic nodes need the sg driver and udev; the Chinese captions need a font that has them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
+include(CPack)

@@ -1,0 +1,90 @@
+#include "ui/qt/application.h"
+
+#include <ostream>
+#include <string>
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+
+#include "frontend_common/machine_platform.h"
+#include "resource.h"
+#include "ui/lun_mode_dialog_model.h"
+#include "ui/qt/lun_mode_window.h"
+#include "ui/qt/rights_hint_boxes.h"
+#include "ui/qt/window_platform.h"
+
+namespace vardel::qt {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitProblem = 2;  // as vardelctl: a scenario or file that cannot be used
+
+// A screenshot run has nobody to close a box: each message is written out instead.
+class PrintedMessageBoxes : public MessageBoxes {
+  public:
+    explicit PrintedMessageBoxes(std::ostream& out) : out_(out) {}
+    void Show(QWidget*, const QString& text, const QString& caption, MessageIcon) override {
+        out_ << "Message (caption \"" << caption.toStdString() << "\"): " << text.toStdString()
+             << '\n';
+    }
+
+  private:
+    std::ostream& out_;
+};
+
+// Presses the status button once the window is up, saves the window and ends the event loop.
+void ScreenshotAfterStatus(LunModeWindow& window, const std::string& file, std::ostream& out,
+                           std::ostream& err) {
+    window.RunCommand(IDC_STATUS_BUTTON);
+    const QString path = QString::fromStdString(file);
+    if (!window.grab().save(path, "PNG")) {
+        err << "vardel: the screenshot could not be written to " << file << '\n';
+        QApplication::exit(kExitProblem);
+        return;
+    }
+    out << "Screenshot of the window after the status button: " << file << '\n';
+    QApplication::exit(kExitOk);
+}
+
+}  // namespace
+
+int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err) {
+    WindowPlatform platform;
+    std::string problem;
+    if (!platform.SetUp(options, problem)) {
+        err << problem << '\n';
+        return kExitProblem;
+    }
+
+    ModalMessageBoxes modalBoxes;
+    PrintedMessageBoxes printedBoxes(out);
+    MessageBoxes& shownBoxes =
+        options.screenshotFile.empty() ? static_cast<MessageBoxes&>(modalBoxes) : printedBoxes;
+    RightsHintBoxes boxes(shownBoxes, platform.Watched(), frontend::NoRightsAdvice());
+
+    LunModeWindow window(platform.Watched(), boxes);
+    int exitCode = kExitOk;
+    window.SetAfterCommand([&] {
+        std::string writeProblem;
+        if (platform.AfterCommand(writeProblem)) return;
+        err << writeProblem << '\n';
+        shownBoxes.Show(&window, QString::fromStdString(writeProblem),
+                        QString::fromUtf8(kApplicationName), MessageIcon::Exclamation);
+        exitCode = kExitProblem;
+    });
+    window.show();
+
+    if (!options.screenshotFile.empty()) {
+        QTimer::singleShot(
+            0, &window, [&] { ScreenshotAfterStatus(window, options.screenshotFile, out, err); });
+        const int screenshotCode = QApplication::exec();
+        return exitCode != kExitOk ? exitCode : screenshotCode;
+    }
+    // The window is a dialog: closing it (Escape too) hides it, which ends the program.
+    QObject::connect(&window, &QDialog::finished, [] { QApplication::quit(); });
+    QApplication::exec();
+    return exitCode;
+}
+
+}  // namespace vardel::qt

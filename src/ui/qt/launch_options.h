@@ -1,0 +1,32 @@
+#pragma once
+// What `vardel` is asked to do on its command line (after Qt has taken its own arguments).
+
+#include <string>
+#include <vector>
+
+namespace vardel::qt {
+
+struct LaunchOptions {
+    bool emulate = false;
+    std::string scenarioFile;  // with --emulate=FILE
+    // With --screenshot-after-status=FILE: press the status button, save the window, quit.
+    std::string screenshotFile;
+    bool help = false;
+    bool version = false;
+};
+
+constexpr char kLaunchUsage[] =
+    "Usage: vardel [--emulate[=FILE]] [--screenshot-after-status=FILE]\n"
+    "  --emulate          run on an emulated drive (LUN 0 removable, LUN 1 fixed)\n"
+    "  --emulate=FILE     run on the emulated machine of a scenario file; changes go back to it\n"
+    "  --screenshot-after-status=FILE\n"
+    "                     press the status button, save the window as a PNG and quit; messages\n"
+    "                     are printed instead of shown\n"
+    "  --version          print the version\n"
+    "  --help             print this text\n";
+
+// `arguments` without the program's name. False with `problem` for anything else.
+bool ParseLaunchOptions(const std::vector<std::string>& arguments, LaunchOptions& options,
+                        std::string& problem);
+
+}  // namespace vardel::qt

@@ -1,0 +1,166 @@
+#include "ui/qt/lun_mode_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "resource.h"
+#include "ui/qt/about_box.h"
+#include "ui/qt/dialog_layout.h"
+#include "ui_texts.h"
+
+namespace vardel::qt {
+namespace {
+
+constexpr int kWriteButtonId = 1;  // IDOK: the default button, reached by Enter
+
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/vardel/icon-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/vardel/icon-32.png"), QSize(32, 32));
+    return icon;
+}
+
+LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* parent)
+    : QDialog(parent), controls_(*this, boxes), model_(platform, controls_) {
+    setWindowTitle(Text(VARDEL_TEXT_MAIN_CAPTION));
+    setWindowIcon(ApplicationIcon());
+    BuildControls();
+
+    // Linux has no system menu to add to; the window's own context menu carries the entry.
+    aboutAction_ = new QAction(Text(VARDEL_TEXT_ABOUT_MENU_ENTRY), this);
+    connect(aboutAction_, &QAction::triggered, this, &LunModeWindow::ShowAboutBox);
+    addAction(aboutAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // As the Windows dialog on start: the edits get their (empty) texts and input limit.
+    model_.Refresh();
+    lun0Edit_->setFocus(Qt::OtherFocusReason);
+}
+
+// The controls are made in the template's order, which is also their tab order; the group box is
+// then lowered beneath the edits it frames, so that it never takes their clicks.
+void LunModeWindow::BuildControls() {
+    QFont dialogFont = font();
+    dialogFont.setPointSize(kMainDialogPointSize);
+    setFont(dialogFont);
+    const DialogUnits units(dialogFont);
+    setFixedSize(units.ToPixels(kMainDialogWidth, kMainDialogHeight));
+
+    const auto button = [&](const char* caption, const DialogRect& rect, int controlId) {
+        auto* made = new QPushButton(Text(caption), this);
+        made->setGeometry(units.ToPixels(rect));
+        // A focused button takes Enter itself, as on Windows, where it becomes the default.
+        made->setAutoDefault(true);
+        controls_.AddControl(controlId, *made);
+        connect(made, &QPushButton::clicked, this, [this, controlId] { RunCommand(controlId); });
+        return made;
+    };
+    const auto label = [&](const char* caption, const DialogRect& rect) {
+        auto* made = new QLabel(Text(caption), this);
+        made->setGeometry(units.ToPixels(rect));
+    };
+    const auto edit = [&](const DialogRect& rect, int editId) {
+        auto* made = new QLineEdit(this);
+        made->setGeometry(units.ToPixels(rect));
+        made->setReadOnly(true);
+        controls_.AddEdit(editId, *made);
+        return made;
+    };
+
+    writeButton_ = button(VARDEL_TEXT_WRITE_BUTTON, kWriteButtonRect, kWriteButtonId);
+    writeButton_->setDefault(true);
+    writeButton_->hide();
+    label(VARDEL_TEXT_LUN0_LABEL, kLun0LabelRect);
+    lun0Edit_ = edit(kLun0EditRect, IDC_LUN0_EDIT);
+    statusButton_ = button(VARDEL_TEXT_STATUS_BUTTON, kStatusButtonRect, IDC_STATUS_BUTTON);
+    label(VARDEL_TEXT_LUN1_LABEL, kLun1LabelRect);
+    lun1Edit_ = edit(kLun1EditRect, IDC_LUN1_EDIT);
+    lun0RemovableButton_ =
+        button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun0RemovableRect, IDC_LUN0_REMOVABLE);
+    auto* group = new QGroupBox(Text(VARDEL_TEXT_STATUS_GROUP), this);
+    group->setGeometry(units.ToPixels(kStatusGroupRect));
+    group->lower();
+    lun1RemovableButton_ =
+        button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun1RemovableRect, IDC_LUN1_REMOVABLE);
+    lun0FixedButton_ = button(VARDEL_TEXT_FIXED_BUTTON, kLun0FixedRect, IDC_LUN0_FIXED);
+    lun1FixedButton_ = button(VARDEL_TEXT_FIXED_BUTTON, kLun1FixedRect, IDC_LUN1_FIXED);
+
+    QWidget* const tabOrder[] = {
+        lun0Edit_,        statusButton_,   lun1Edit_, lun0RemovableButton_, lun1RemovableButton_,
+        lun0FixedButton_, lun1FixedButton_};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+}
+
+void LunModeWindow::SetAfterCommand(std::function<void()> afterCommand) {
+    afterCommand_ = std::move(afterCommand);
+}
+
+QWidget* LunModeWindow::Control(int controlId) const {
+    switch (controlId) {
+        case kWriteButtonId:
+            return writeButton_;
+        case IDC_LUN0_EDIT:
+            return lun0Edit_;
+        case IDC_LUN1_EDIT:
+            return lun1Edit_;
+        case IDC_STATUS_BUTTON:
+            return statusButton_;
+        case IDC_LUN0_REMOVABLE:
+            return lun0RemovableButton_;
+        case IDC_LUN1_REMOVABLE:
+            return lun1RemovableButton_;
+        case IDC_LUN0_FIXED:
+            return lun0FixedButton_;
+        case IDC_LUN1_FIXED:
+            return lun1FixedButton_;
+        default:
+            return nullptr;
+    }
+}
+
+void LunModeWindow::RunCommand(int controlId) {
+    QWidget* const focus = QApplication::focusWidget();
+    controls_.TakeFocusMoved();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    model_.OnCommand(controlId);
+    QApplication::restoreOverrideCursor();
+    // A command disables the button that was clicked while it runs, which sends the focus on to
+    // the next control; give it back, unless the command chose an edit for the user.
+    if (!controls_.TakeFocusMoved() && focus != nullptr && focus->window() == this &&
+        focus->isEnabled()) {
+        focus->setFocus(Qt::OtherFocusReason);
+    }
+    if (afterCommand_) afterCommand_();
+}
+
+// Enter runs the hidden default button, also from an edit (an edit passes Enter on); the Write
+// button is disabled while a command runs. Escape closes the window through QDialog.
+void LunModeWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (writeButton_->isEnabled()) RunCommand(kWriteButtonId);
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void LunModeWindow::ShowAboutBox() {
+    AboutBox box(windowIcon(), this);
+    box.exec();
+}
+
+}  // namespace vardel::qt

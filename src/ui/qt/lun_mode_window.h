@@ -1,0 +1,62 @@
+#pragma once
+// The main window in Qt: the same controls, captions, proportions and tab order as the Windows
+// dialog. It hands every button to the dialog model and keeps only what belongs to the window:
+// the keys, the wait cursor, the about entry and the icon.
+
+#include <functional>
+
+#include <QDialog>
+#include <QIcon>
+
+#include "platform/platform.h"
+#include "ui/lun_mode_dialog_model.h"
+#include "ui/qt/message_boxes.h"
+#include "ui/qt/qt_dialog_controls.h"
+
+class QAction;
+class QLineEdit;
+class QPushButton;
+
+namespace vardel::qt {
+
+// The window's icon, drawn from the same source as the Windows one.
+QIcon ApplicationIcon();
+
+class LunModeWindow : public QDialog {
+  public:
+    LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* parent = nullptr);
+
+    // Runs after every command, e.g. to write an emulated drive's new state back to its file.
+    void SetAfterCommand(std::function<void()> afterCommand);
+
+    // A click on a command button, or IDOK for Enter.
+    void RunCommand(int controlId);
+
+    // The widget of a control id of the template (IDOK is the hidden Write button); null for
+    // others.
+    QWidget* Control(int controlId) const;
+    // The entry "關於 Kestrin(&A)..." of the window's context menu.
+    QAction* AboutAction() const { return aboutAction_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void BuildControls();
+    void ShowAboutBox();
+
+    QtDialogControls controls_;
+    LunModeDialogModel model_;
+    std::function<void()> afterCommand_;
+    QLineEdit* lun0Edit_ = nullptr;
+    QLineEdit* lun1Edit_ = nullptr;
+    QPushButton* writeButton_ = nullptr;
+    QPushButton* statusButton_ = nullptr;
+    QPushButton* lun0RemovableButton_ = nullptr;
+    QPushButton* lun1RemovableButton_ = nullptr;
+    QPushButton* lun0FixedButton_ = nullptr;
+    QPushButton* lun1FixedButton_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+};
+
+}  // namespace vardel::qt

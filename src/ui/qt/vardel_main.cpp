@@ -1,0 +1,69 @@
+// vardel: the Vardel window on Linux, over the machine's drives or an emulated machine.
+
+#include <unistd.h>
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+
+#include "ui/qt/application.h"
+#include "ui/qt/launch_options.h"
+
+namespace {
+
+constexpr int kExitUsage = 1;
+constexpr int kExitRefused = 3;
+
+// A window program with root's rights takes the whole desktop's risk for one drive node.
+bool RunsAsRoot() {
+    return getuid() == 0 || geteuid() == 0;
+}
+
+constexpr char kRootRefusal[] =
+    "vardel: not starting as root. The window needs no more rights than the drive's own device\n"
+    "node: install the udev rule 70-vardel.rules (the package puts it in /usr/lib/udev/rules.d;\n"
+    "from the sources: sudo cp res/linux/70-vardel.rules /etc/udev/rules.d/ && sudo udevadm\n"
+    "control --reload), replug the drive and start vardel as yourself. To try it without a\n"
+    "drive: vardel --emulate\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --help and --version answer without a display.
+    {
+        const std::vector<std::string> raw(argv + 1, argv + argc);
+        vardel::qt::LaunchOptions early;
+        std::string ignored;
+        if (vardel::qt::ParseLaunchOptions(raw, early, ignored) && (early.help || early.version)) {
+            std::cout << (early.help ? std::string(vardel::qt::kLaunchUsage)
+                                     : std::string("vardel ") + VARDEL_VERSION + "\n");
+            return 0;
+        }
+    }
+    if (RunsAsRoot()) {
+        std::cerr << kRootRefusal;
+        return kExitRefused;
+    }
+    try {
+        QApplication application(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Vardel"));
+        QApplication::setApplicationVersion(QStringLiteral(VARDEL_VERSION));
+        // Qt has taken its own arguments out of argv.
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        vardel::qt::LaunchOptions options;
+        std::string problem;
+        if (!vardel::qt::ParseLaunchOptions(arguments, options, problem)) {
+            std::cerr << "vardel: " << problem << '\n' << vardel::qt::kLaunchUsage;
+            return kExitUsage;
+        }
+        return vardel::qt::RunVardel(options, std::cout, std::cerr);
+    } catch (const std::exception& error) {
+        std::cerr << "Unknown error\n" << error.what() << '\n';
+    } catch (...) {
+        std::cerr << "Unknown error\n";
+    }
+    return 2;
+}

@@ -1,0 +1,47 @@
+#include "ui/qt/window_platform.h"
+
+#include "frontend_common/machine_platform.h"
+
+namespace vardel::qt {
+
+bool WindowPlatform::SetUp(const LaunchOptions& options, std::string& problem) {
+    if (options.emulate && !options.scenarioFile.empty()) {
+        try {
+            scenario_ = frontend::Scenario::Load(options.scenarioFile);
+        } catch (const frontend::ScenarioError& error) {
+            problem = error.what();
+            return false;
+        }
+        scenario_->SetUp(emulated_);
+    } else if (options.emulate) {
+        emulated::SetUpStandardMachine(emulated_);
+    } else {
+        machine_ = frontend::MakeMachinePlatform();
+        if (machine_ == nullptr) {
+            problem =
+                "This vardel is built without access to the machine's drives; try vardel "
+                "--emulate";
+            return false;
+        }
+    }
+    if (machine_ != nullptr) {
+        watch_.emplace(*machine_, frontend::IsNoRightsError);
+    } else {
+        watch_.emplace(emulated_, frontend::IsEmulatedNoRightsError);
+    }
+    return true;
+}
+
+bool WindowPlatform::AfterCommand(std::string& problem) {
+    watch_->ForgetNoRights();
+    if (!scenario_) return true;
+    try {
+        scenario_->SaveChanges(emulated_);
+    } catch (const frontend::ScenarioError& error) {
+        problem = error.what();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vardel::qt

@@ -1,0 +1,42 @@
+#pragma once
+// The drives the window runs on, as the command line asks: the machine's own, the standard
+// emulated machine, or the emulated machine of a scenario file, whose drives' new state goes back
+// into the file after each command. Everything reaches them through the access watch, which tells
+// a lack of rights from an absent drive.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "frontend_common/access_watch.h"
+#include "frontend_common/scenario.h"
+#include "platform/emulated/emulated_platform.h"
+#include "ui/qt/launch_options.h"
+
+namespace vardel::qt {
+
+class WindowPlatform {
+  public:
+    WindowPlatform() = default;
+    WindowPlatform(const WindowPlatform&) = delete;
+    WindowPlatform& operator=(const WindowPlatform&) = delete;
+
+    // False with `problem` when the scenario cannot be read or this build has no backend for the
+    // machine's drives.
+    bool SetUp(const LaunchOptions& options, std::string& problem);
+
+    // Valid after SetUp succeeded.
+    frontend::AccessWatch& Watched() { return *watch_; }
+
+    // After each command: the next one notes the rights afresh, and a scenario file gets the
+    // drives' new state. False with `problem` when the file could not be written.
+    bool AfterCommand(std::string& problem);
+
+  private:
+    std::unique_ptr<Platform> machine_;
+    emulated::EmulatedPlatform emulated_;
+    std::optional<frontend::Scenario> scenario_;
+    std::optional<frontend::AccessWatch> watch_;
+};
+
+}  // namespace vardel::qt
