@@ -42,7 +42,7 @@ CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus stat
 
 // Tells the user how the command ended and gives the buttons back.
 CommandOutcome EndWithMessage(CommandContext& context, const CommandOutcome& outcome) {
-    context.window.ShowMessage(OutcomeMessage(outcome));
+    context.window.ShowMessage(outcome);
     context.window.EnableCommandButtons(true);
     return outcome;
 }
@@ -138,7 +138,7 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
 
     // The buttons stay as they were: this command never disabled them.
     if (outcome.code != OutcomeCode::Done) {
-        context.window.ShowMessage(OutcomeMessage(outcome));
+        context.window.ShowMessage(outcome);
         return outcome;
     }
     RowText(context.state, binding.row) = LunTypeText(binding.type);

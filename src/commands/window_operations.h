@@ -1,13 +1,16 @@
 #pragma once
 // What the commands need of the window they run in.
 
+#include "commands/command_outcome.h"
+
 namespace vardel {
 
 class WindowOperations {
   public:
     virtual ~WindowOperations() = default;
-    // Caption " ", an OK button only, no icon, owned by the window; returns when closed.
-    virtual void ShowMessage(const char* text) = 0;
+    // Tells the user how the command ended: a box with the outcome's message (OutcomeMessage),
+    // caption " ", an OK button only, no icon, owned by the window; returns when closed.
+    virtual void ShowMessage(const CommandOutcome& outcome) = 0;
     // Enables or disables the Write button (IDOK) and the status button together.
     virtual void EnableCommandButtons(bool enable) = 0;
     // Puts the two status texts into their edits.

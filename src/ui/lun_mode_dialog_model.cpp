@@ -57,7 +57,12 @@ bool LunModeDialogModel::OnCommand(int controlId) {
     return false;
 }
 
-void LunModeDialogModel::ShowMessage(const char* text) {
+void LunModeDialogModel::ShowMessage(const CommandOutcome& outcome) {
+    std::string text = OutcomeMessage(outcome);
+    if (outcome.code == OutcomeCode::NoDrive && noDriveHint_) {
+        const std::string hint = noDriveHint_();
+        if (!hint.empty()) text += "\n\n" + hint;
+    }
     controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);
 }
 

@@ -2,6 +2,11 @@
 // The main dialog without a toolkit: the command state it owns, the routing of its buttons to the
 // commands, and the data exchange between the status texts and the two edits.
 
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "commands/command_outcome.h"
 #include "commands/command_state.h"
 #include "commands/window_operations.h"
 #include "platform/platform.h"
@@ -25,8 +30,13 @@ class LunModeDialogModel : public WindowOperations {
 
     const CommandState& State() const { return state_; }
 
+    // Words that follow "No drive found" when the front end knows why no drive was found (the
+    // opens were refused for lack of rights, say); an empty text adds nothing.
+    using NoDriveHint = std::function<std::string()>;
+    void SetNoDriveHint(NoDriveHint hint) { noDriveHint_ = std::move(hint); }
+
     // WindowOperations, for the commands.
-    void ShowMessage(const char* text) override;
+    void ShowMessage(const CommandOutcome& outcome) override;
     void EnableCommandButtons(bool enable) override;
     void Refresh() override;
     bool Take() override;
@@ -37,6 +47,7 @@ class LunModeDialogModel : public WindowOperations {
     Platform& platform_;
     DialogControls& controls_;
     CommandState state_;
+    NoDriveHint noDriveHint_;
 };
 
 }  // namespace vardel

@@ -16,7 +16,7 @@ class ConsoleWindow : public WindowOperations {
     ConsoleWindow(CommandState& state, std::string lun0Text, std::string lun1Text)
         : state_(state), lun0Text_(std::move(lun0Text)), lun1Text_(std::move(lun1Text)) {}
 
-    void ShowMessage(const char*) override {}
+    void ShowMessage(const CommandOutcome&) override {}
     void EnableCommandButtons(bool) override {}
     void Refresh() override {}
     // The texts as given: the console has no 2-character edit to check them against.

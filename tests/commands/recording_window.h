@@ -11,8 +11,8 @@ namespace vardel::testing_support {
 
 class RecordingWindow : public WindowOperations {
   public:
-    void ShowMessage(const char* text) override {
-        events.push_back(std::string("message ") + text);
+    void ShowMessage(const CommandOutcome& outcome) override {
+        events.push_back(std::string("message ") + OutcomeMessage(outcome));
     }
     void EnableCommandButtons(bool enable) override {
         events.push_back(enable ? "enable" : "disable");

@@ -11,7 +11,6 @@
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
-#include "ui/qt/rights_hint_boxes.h"
 #include "ui/qt/window_platform.h"
 
 namespace vardel::qt {
@@ -61,9 +60,10 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     PrintedMessageBoxes printedBoxes(out);
     MessageBoxes& shownBoxes =
         options.screenshotFile.empty() ? static_cast<MessageBoxes&>(modalBoxes) : printedBoxes;
-    RightsHintBoxes boxes(shownBoxes, platform.Watched(), frontend::NoRightsAdvice());
-
-    LunModeWindow window(platform.Watched(), boxes);
+    LunModeWindow window(platform.Watched(), shownBoxes);
+    window.SetNoDriveHint([&platform] {
+        return std::string(platform.Watched().SawNoRights() ? frontend::NoRightsAdvice() : "");
+    });
     int exitCode = kExitOk;
     window.SetAfterCommand([&] {
         std::string writeProblem;

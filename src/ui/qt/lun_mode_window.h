@@ -4,6 +4,7 @@
 // the keys, the wait cursor, the about entry and the icon.
 
 #include <functional>
+#include <utility>
 
 #include <QDialog>
 #include <QIcon>
@@ -28,6 +29,10 @@ class LunModeWindow : public QDialog {
 
     // Runs after every command, e.g. to write an emulated drive's new state back to its file.
     void SetAfterCommand(std::function<void()> afterCommand);
+    // What "No drive found" adds when the front end knows why (see the dialog model).
+    void SetNoDriveHint(LunModeDialogModel::NoDriveHint hint) {
+        model_.SetNoDriveHint(std::move(hint));
+    }
 
     // A click on a command button, or IDOK for Enter.
     void RunCommand(int controlId);

@@ -28,7 +28,6 @@
 #include "ui/qt/dialog_layout.h"
 #include "ui/qt/launch_options.h"
 #include "ui/qt/lun_mode_window.h"
-#include "ui/qt/rights_hint_boxes.h"
 #include "ui/qt/window_platform.h"
 #include "ui_texts.h"
 
@@ -317,8 +316,9 @@ class VardelWindowTest : public QObject {
         }
         frontend::AccessWatch watch(*platform_, frontend::IsEmulatedNoRightsError);
         RecordingBoxes shown;
-        RightsHintBoxes boxes(shown, watch, "ADVICE");
-        LunModeWindow window(watch, boxes);
+        LunModeWindow window(watch, shown);
+        window.SetNoDriveHint(
+            [&watch] { return std::string(watch.SawNoRights() ? "ADVICE" : ""); });
         window.RunCommand(IDC_STATUS_BUTTON);
         QCOMPARE(shown.shown.size(), std::size_t{1});
         const QString noDrive = Utf8(kNoDriveMessage);
