@@ -5,7 +5,8 @@
 #
 # 1. build/bench/bench/vardel_bench (Google Benchmark, Release): device calls per command against
 #    the sequence each command requires; the tool's CPU time per command on 26 letters.
-# 2. hyperfine: `vardelctl --emulate status` as a whole process, against `true`.
+# 2. hyperfine: `vardelctl --emulate status` as a whole process, against `true`; callgrind: the
+#    instructions that process executes, a figure that does not depend on the machine's load.
 # 3. A real kernel: one QEMU guest boot (tests/kernel/run-in-guest.sh, job
 #    tests/kernel/jobs/bench-status.sh): `vardelctl status` against the SG_IO floor, sg_floor.
 #    --no-kernel skips it; --guest-program FILE times another build of vardelctl in the guest.
@@ -43,6 +44,8 @@ build/bench/bench/vardel_bench --benchmark_format=json --benchmark_out="$results
 echo "=== hyperfine"
 hyperfine -N --warmup 20 --min-runs 300 --export-json "$results/hyperfine.json" \
     "build/bench/vardelctl --emulate status" "true" >"$results/hyperfine.log"
+valgrind --tool=callgrind --callgrind-out-file="$results/callgrind.out" \
+    build/bench/vardelctl --emulate status >/dev/null 2>"$results/callgrind.log"
 
 if [ "$kernel" -eq 1 ]; then
     echo "=== a real kernel (one guest boot)"
@@ -105,6 +108,11 @@ true = next(r for r in hyperfine if r["command"] == "true")
 row("process: vardelctl --emulate status", "%.2f ms +- %.2f (true: %.2f ms)" % (
     tool["mean"] * 1000, tool["stddev"] * 1000, true["mean"] * 1000), "under 10 ms",
     "met" if tool["mean"] < 0.010 else "MISSED")
+
+callgrind = open(os.path.join(results, "callgrind.log")).read()
+collected = re.search(r"Collected : (\d+)", callgrind)
+row("process: vardelctl --emulate status, instructions (callgrind)",
+    "{:,}".format(int(collected.group(1))) if collected else "not measured", "", "")
 
 kernel_log = os.path.join(results, "kernel.log")
 if os.path.exists(os.path.join(results, "kernel.failed")):
