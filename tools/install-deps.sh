@@ -6,10 +6,12 @@ set -euo pipefail
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev libgmock-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64 xvfb xauth fonts-wqy-microhei fonts-wine libcli11-dev nlohmann-json3-dev
-          qt6-base-dev dpkg-dev)
+          qt6-base-dev dpkg-dev clang-14 libclang-rt-14-dev libbenchmark-dev hyperfine valgrind)
 # qt6-base-dev brings Qt 6 Widgets and QTest, and through libqt6gui6 the platform plugins the
 # window runs on: xcb for a display (real or Xvfb), offscreen for the tests. dpkg-dev gives CPack
 # dpkg-shlibdeps, which names the .deb's library dependencies.
+# clang-14 and its runtime build the fuzzers; Google Benchmark, hyperfine and valgrind the
+# benchmarks.
 # The 32-bit Wine runs the tests of the 32-bit program where the machine can start 32-bit
 # programs; a machine that cannot install or run it still builds and tests everything else.
 optional=(wine32:i386)

@@ -306,7 +306,8 @@ Scenario Scenario::Load(const std::string& path) {
     if (!in) reader.Fail("", "cannot be opened");
     try {
         scenario.document_ = Json::parse(in);
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {
+        // A syntax error, or a number too large for any type (out_of_range).
         reader.Fail("", std::string("not valid JSON (") + error.what() + ")");
     }
     const Json& root = scenario.document_;

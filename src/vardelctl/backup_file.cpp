@@ -57,7 +57,8 @@ RestoreSource ReadBackupFile(const std::string& path) {
     Json document;
     try {
         document = Json::parse(in);
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {
+        // A syntax error, or a number too large for any type (out_of_range).
         fail("", std::string("not valid JSON (") + error.what() + ")");
     }
     if (!document.is_object()) fail("", "expected an object");

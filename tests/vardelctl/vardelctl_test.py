@@ -287,7 +287,8 @@ class VardelctlTest(unittest.TestCase):
         good = self.read_json("backup.json")
         short = dict(good, configBlock="".join(good["configBlock"])[:-2])
         broken = {"short.json": json.dumps(short), "malformed.json": "{\"format\": ",
-                  "other.json": json.dumps(dict(good, format="something else"))}
+                  "other.json": json.dumps(dict(good, format="something else")),
+                  "overflow.json": "{\"format\": \"vardel-backup\", \"formatVersion\": 1E999}"}
         before = self.read_bytes(scenario)
         for name, text in broken.items():
             with self.subTest(name):
@@ -379,6 +380,12 @@ class VardelctlTest(unittest.TestCase):
         self.assertEqual(run.code, 64)
         self.assertTrue(run.err.startswith("broken.json: not valid JSON"), run.err)
         self.assertEqual(self.read_bytes("broken.json"), b"{\"drives\": [")
+        # A number too large for any type is refused the same way, not a crash.
+        with open(os.path.join(self.folder, "overflow.json"), "w") as f:
+            f.write("{\"version\": 1E999, \"drives\": []}")
+        run = self.run_tool("--emulate=overflow.json", "status")
+        self.assertEqual(run.code, 64, run.err)
+        self.assertTrue(run.err.startswith("overflow.json: not valid JSON"), run.err)
 
     def test_the_scenario_keeps_every_byte_the_tool_did_not_mean_to_change(self):
         scenario = self.scenario("whole-block.json")

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints one table. Nothing here is a test: no figure fails the script.
+#
+#   tools/run-benchmarks.sh [--no-kernel] [--no-windows] [--guest-program FILE]
+#
+# 1. build/bench/bench/vardel_bench (Google Benchmark, Release): device calls per command against
+#    the sequence each command requires; the tool's CPU time per command on 26 letters.
+# 2. hyperfine: `vardelctl --emulate status` as a whole process, against `true`; callgrind: the
+#    instructions that process executes, a figure that does not depend on the machine's load.
+# 3. A real kernel: one QEMU guest boot (tests/kernel/run-in-guest.sh, job
+#    tests/kernel/jobs/bench-status.sh): `vardelctl status` against the SG_IO floor, sg_floor.
+#    --no-kernel skips it; --guest-program FILE times another build of vardelctl in the guest.
+# 4. The size of Vardel.exe from build/win32 and build/win64, built with those presets (the
+#    Vardel target only) when missing; --no-windows reports a missing one as "not built".
+#
+# Raw results stay in build/bench/results/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+kernel=1
+windows=1
+guest_program=build/bench/vardelctl
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --no-kernel) kernel=0; shift ;;
+        --no-windows) windows=0; shift ;;
+        --guest-program) guest_program="$2"; shift 2 ;;
+        *) echo "usage: $0 [--no-kernel] [--no-windows] [--guest-program FILE]" >&2; exit 64 ;;
+    esac
+done
+
+results=build/bench/results
+echo "=== building the bench preset (Release)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j 2
+mkdir -p "$results"
+rm -f "$results"/*
+
+echo "=== vardel_bench"
+build/bench/bench/vardel_bench --benchmark_format=json --benchmark_out="$results/bench.json" \
+    --benchmark_out_format=json --benchmark_repetitions=5 \
+    --benchmark_report_aggregates_only=true >/dev/null
+
+echo "=== hyperfine"
+hyperfine -N --warmup 20 --min-runs 300 --export-json "$results/hyperfine.json" \
+    "build/bench/vardelctl --emulate status" "true" >"$results/hyperfine.log"
+valgrind --tool=callgrind --callgrind-out-file="$results/callgrind.out" \
+    build/bench/vardelctl --emulate status >/dev/null 2>"$results/callgrind.log"
+
+if [ "$kernel" -eq 1 ]; then
+    echo "=== a real kernel (one guest boot)"
+    status=0
+    tests/kernel/run-in-guest.sh --tools build/bench/tools --program "$guest_program" \
+        --job tests/kernel/jobs/bench-status.sh >"$results/kernel.log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        tail -n 20 "$results/kernel.log" >&2
+        echo "(the guest job ended with status $status)" >"$results/kernel.failed"
+    fi
+fi
+
+for architecture in win32 win64; do
+    program=build/$architecture/Vardel.exe
+    if [ ! -f "$program" ] && [ "$windows" -eq 1 ]; then
+        echo "=== building $program"
+        cmake --preset "$architecture" >/dev/null &&
+            cmake --build --preset "$architecture" -j 2 --target Vardel ||
+            echo "$program could not be built" >&2
+    fi
+    if [ -f "$program" ]; then stat -c %s "$program" >"$results/$architecture.size"; fi
+done
+
+python3 - "$results" <<'PYTHON'
+import json, os, re, sys
+
+results = sys.argv[1]
+rows = []
+
+def row(measure, value, goal, verdict):
+    rows.append((measure, value, goal, verdict))
+
+bench = json.load(open(os.path.join(results, "bench.json")))
+by_name = {}
+for entry in bench["benchmarks"]:
+    by_name.setdefault(entry["run_name"], {})[entry.get("aggregate_name", "")] = entry
+for name, command in (("BM_DeviceCalls_Status", "status"),
+                      ("BM_DeviceCalls_SetLun0Fixed", "set lun0 fixed"),
+                      ("BM_DeviceCalls_Write", "write")):
+    entry = next(iter(v for k, v in by_name.items() if k.startswith(name)))["mean"]
+    ratio = entry["ratio"]
+    same = "same sequence" if entry["same_sequence"] == 1 else "SEQUENCE DIFFERS"
+    row("device calls, " + command, "%d made / %d required = %.2f (%s)" % (
+        entry["made"], entry["required"], ratio, same), "exactly 1.00",
+        "met" if ratio == 1 and entry["same_sequence"] == 1 else "MISSED")
+for platform, note in (("Instant", "drive answers at once"),
+                       ("Emulated", "with the driver checks and call log")):
+    for command in ("status", "set", "write"):
+        entry = by_name["BM_CommandTime_%s/%s" % (platform, command)]
+        mean = entry["mean"]["cpu_time"] / 1000
+        spread = entry["stddev"]["cpu_time"] / 1000
+        goal = "well under 50 us" if platform == "Instant" else "(reference)"
+        verdict = ("met" if mean < 50 else "MISSED") if platform == "Instant" else ""
+        row("CPU per command, %s (26 letters, %s)" % (command, note),
+            "%.1f us +- %.1f" % (mean, spread), goal, verdict)
+
+hyperfine = json.load(open(os.path.join(results, "hyperfine.json")))["results"]
+tool = next(r for r in hyperfine if "vardelctl" in r["command"])
+true = next(r for r in hyperfine if r["command"] == "true")
+row("process: vardelctl --emulate status", "%.2f ms +- %.2f (true: %.2f ms)" % (
+    tool["mean"] * 1000, tool["stddev"] * 1000, true["mean"] * 1000), "under 10 ms",
+    "met" if tool["mean"] < 0.010 else "MISSED")
+
+callgrind = open(os.path.join(results, "callgrind.log")).read()
+collected = re.search(r"Collected : (\d+)", callgrind)
+row("process: vardelctl --emulate status, instructions (callgrind)",
+    "{:,}".format(int(collected.group(1))) if collected else "not measured", "", "")
+
+kernel_log = os.path.join(results, "kernel.log")
+if os.path.exists(os.path.join(results, "kernel.failed")):
+    row("real kernel: vardelctl status / sg_floor", "not measured: the guest job failed "
+        "(build/bench/results/kernel.log)", "at most 1.2x", "")
+elif os.path.exists(kernel_log):
+    line = next((l for l in open(kernel_log) if l.startswith("BENCH ")), "")
+    values = dict(re.findall(r"(\w+)=(\d+)", line))
+    runs = int(values["runs"])
+    per_run = lambda key: int(values[key]) * 10.0 / runs  # centiseconds in total -> ms per run
+    tool_ms = per_run("tool_cs")
+    short_ms, long_ms = per_run("floor_short_cs"), per_run("floor_long_cs")
+    middle = (short_ms + long_ms) / 2
+    row("real kernel: vardelctl status, per run", "%.2f ms (%d runs)" % (tool_ms, runs), "", "")
+    row("real kernel: sg_floor --repeat, per round",
+        "%.2f ms (5 commands) .. %.2f ms (11 commands); status sends 8" % (short_ms, long_ms),
+        "", "")
+    row("real kernel: sg_floor, one process per round", "%.2f ms (5 commands)" %
+        per_run("floor_short_processes_cs"), "", "")
+    ratio = tool_ms / middle if middle > 0 else float("inf")
+    row("real kernel: status / floor", "%.1fx (%.1fx .. %.1fx)" % (
+        ratio, tool_ms / long_ms if long_ms else float("inf"),
+        tool_ms / short_ms if short_ms else float("inf")), "at most 1.2x",
+        "met" if ratio <= 1.2 else "MISSED")
+else:
+    row("real kernel: vardelctl status / sg_floor", "not measured (--no-kernel)", "at most 1.2x", "")
+
+for architecture in ("win32", "win64"):
+    path = os.path.join(results, architecture + ".size")
+    if os.path.exists(path):
+        size = int(open(path).read())
+        row("Vardel.exe size, " + architecture, "{:,} bytes".format(size), "under 300 KB",
+            "met" if size < 300 * 1024 else "MISSED")
+    else:
+        row("Vardel.exe size, " + architecture, "not built", "under 300 KB", "")
+
+widths = [max(len(r[i]) for r in rows + [("measure", "value", "goal", "")]) for i in range(4)]
+line = lambda r: "  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip()
+print(line(("measure", "value", "goal", "")))
+print(line(tuple("-" * w for w in widths)))
+for r in rows:
+    print(line(r))
+PYTHON
