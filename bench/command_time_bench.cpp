@@ -7,6 +7,7 @@
 #include "command_machine.h"
 #include "commands/command_context.h"
 #include "commands/lun_mode_commands.h"
+#include "commands/silent_window.h"
 #include "instant_platform.h"
 
 namespace vardel::bench {

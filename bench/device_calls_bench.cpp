@@ -11,6 +11,7 @@
 #include "command_machine.h"
 #include "commands/command_context.h"
 #include "commands/lun_mode_commands.h"
+#include "commands/silent_window.h"
 
 namespace vardel::bench {
 namespace {

@@ -10,17 +10,17 @@
 
 #include "commands/command_context.h"
 #include "commands/lun_mode_commands.h"
+#include "commands/silent_window.h"
+#include "frontend_common/scenario.h"
 #include "fuzz_check.h"
 #include "platform/emulated/emulated_platform.h"
 #include "scratch_file.h"
-#include "silent_window.h"
-#include "vardelctl/scenario.h"
 
 namespace {
 
-using vardel::cli::Scenario;
-using vardel::cli::ScenarioError;
 using vardel::emulated::EmulatedPlatform;
+using vardel::frontend::Scenario;
+using vardel::frontend::ScenarioError;
 
 }  // namespace
 
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     EmulatedPlatform platform;
     scenario.SetUp(platform);
     vardel::CommandState state;
-    vardel::fuzz::SilentWindow window;
+    vardel::SilentWindow window;
     vardel::CommandContext context{platform, state, window, nullptr};
     vardel::SetLunMode(context, vardel::kLun1RemovableBinding);
     vardel::SetLunMode(context, vardel::kLun0FixedBinding);

@@ -7,18 +7,15 @@
 #include <utility>
 
 #include "commands/command_state.h"
-#include "commands/window_operations.h"
+#include "commands/silent_window.h"
 
 namespace vardel::cli {
 
-class ConsoleWindow : public WindowOperations {
+class ConsoleWindow : public SilentWindow {
   public:
     ConsoleWindow(CommandState& state, std::string lun0Text, std::string lun1Text)
         : state_(state), lun0Text_(std::move(lun0Text)), lun1Text_(std::move(lun1Text)) {}
 
-    void ShowMessage(const CommandOutcome&) override {}
-    void EnableCommandButtons(bool) override {}
-    void Refresh() override {}
     // The texts as given: the console has no 2-character edit to check them against.
     bool Take() override {
         state_.lun1Text = lun1Text_;
