@@ -5,17 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Keeps a step quiet unless it fails, and then shows why.
-quietly() {
-  local log
-  log="$(mktemp)"
-  if ! "$@" >"$log" 2>&1; then
-    cat "$log" >&2
-    rm -f "$log"
-    return 1
-  fi
-  rm -f "$log"
-}
+# shellcheck source=tools/quietly.sh
+source tools/quietly.sh
 
 tools/install-deps.sh
 
