@@ -15,6 +15,7 @@
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "support/case_name.h"
+#include "support/standard_machine.h"
 
 namespace vardel {
 namespace {
@@ -36,18 +37,10 @@ Trace After(const Trace& discovery, const Trace& trace) {
 
 class BlockBackupTest : public ::testing::Test {
   public:
-    BlockBackupTest() { drive_ = emulated::SetUpStandardMachine(platform_); }
-
-    emulated::Drive& Drive() { return platform_.DriveAt(drive_); }
+    emulated::Drive& Drive() { return machine_.Drive(); }
 
     void Fail(Operation operation, FaultEffect effect, std::uint32_t code, int skip = 0) {
-        Fault fault;
-        fault.letter = 'F';
-        fault.operation = operation;
-        fault.effect = effect;
-        fault.code = code;
-        fault.skip = skip;
-        platform_.InjectFault(fault);
+        machine_.Fail(operation, effect, code, skip);
     }
 
   protected:
@@ -71,8 +64,8 @@ class BlockBackupTest : public ::testing::Test {
         return false;
     }
 
-    EmulatedPlatform platform_;
-    int drive_ = 0;
+    testing_support::StandardMachine machine_;
+    EmulatedPlatform& platform_ = machine_.platform;
 };
 
 TEST_F(BlockBackupTest, BackupReadsBothBlocksAndTheInquiryThroughTheTarget) {

@@ -14,6 +14,7 @@
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "support/case_name.h"
+#include "support/standard_machine.h"
 
 namespace vardel {
 namespace {
@@ -26,21 +27,7 @@ using testing_support::RecordingWindow;
 
 enum class Run { Status, Lun0Fixed, Lun1Fixed, Write, WriteA1 };
 
-struct Machine {
-    EmulatedPlatform platform;
-    int drive = emulated::SetUpStandardMachine(platform);
-
-    emulated::Drive& Drive() { return platform.DriveAt(drive); }
-    void Fail(Operation operation, FaultEffect effect, std::uint32_t code, int skip = 0) {
-        Fault fault;
-        fault.letter = 'F';
-        fault.operation = operation;
-        fault.effect = effect;
-        fault.code = code;
-        fault.skip = skip;
-        platform.InjectFault(fault);
-    }
-};
+using Machine = testing_support::StandardMachine;
 
 CommandOutcome RunCommand(Machine& machine, Run run, const DeviceKey* device = nullptr) {
     CommandState state;
