@@ -13,7 +13,7 @@ void SetUpTwentySixLetters(emulated::EmulatedPlatform& platform);
 
 class SilentWindow : public WindowOperations {
   public:
-    void ShowMessage(const char*) override {}
+    void ShowMessage(const CommandOutcome&) override {}
     void EnableCommandButtons(bool) override {}
     void Refresh() override {}
     bool Take() override { return true; }
