@@ -283,7 +283,17 @@ emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::st
         (fault.operation == emulated::Operation::Open)) {
         reader.Fail(place, "failOpen goes with the operation open, and only with it");
     }
-    fault.code = reader.Hex32(value["code"], Reader::Join(place, "code"), 0xFFFFFFFFu);
+    // The emulator reports a fault's code as the call's own result: code 0 would be a call that
+    // succeeded without reaching the drive (a read "whole" with a zeroed buffer, a block a command
+    // could then write), and the SCSI status is one byte, so 0x100 would read as GOOD as well.
+    const bool scsiStatus = fault.effect == emulated::FaultEffect::ScsiStatus;
+    fault.code =
+        reader.Hex32(value["code"], Reader::Join(place, "code"), scsiStatus ? 0xFFu : 0xFFFFFFFFu);
+    if (fault.code == 0) {
+        reader.Fail(Reader::Join(place, "code"),
+                    scsiStatus ? "a scsiStatus fault needs a status other than 0 (GOOD)"
+                               : "a fault needs an error code other than 0 (success)");
+    }
     if (value.contains("skip")) {
         fault.skip = static_cast<int>(
             reader.Integer(value["skip"], Reader::Join(place, "skip"), 0, 1000000));

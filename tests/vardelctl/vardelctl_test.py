@@ -365,6 +365,17 @@ class VardelctlTest(unittest.TestCase):
             "fault": (lambda d: d.update(faults=[{"operation": "write", "effect": "melt",
                                                   "code": 1}]),
                       "faults[0].effect: expected failOpen, failControl or scsiStatus"),
+            # A fault that fails nothing would let a read count as whole with a zeroed buffer.
+            "control code 0": (lambda d: d.update(faults=[
+                {"operation": "readConfig", "effect": "failControl", "code": 0}]),
+                "faults[0].code: a fault needs an error code other than 0 (success)"),
+            "status 0": (lambda d: d.update(faults=[
+                {"operation": "readIdentity", "effect": "scsiStatus", "code": "0x0"}]),
+                "faults[0].code: a scsiStatus fault needs a status other than 0 (GOOD)"),
+            "status 0x100": (lambda d: d.update(faults=[
+                {"operation": "readConfig", "effect": "scsiStatus", "code": "0x100"}]),
+                "faults[0].code: expected a number from 0 to 255, or \"0x\" and "
+                "hexadecimal digits"),
         }
         for name, (change, message) in cases.items():
             with self.subTest(name):

@@ -1,6 +1,7 @@
-# The tool's CDB sequence from a minimal SG_IO program (tools/kernel/sg_floor.cpp), before any
-# of the tool's own code is involved: the path from SG_IO through the loopback fabric and the
-# target core to the handler, and what the kernel does to the CDBs on the way.
+# The drive's commands (INQUIRY, the identity and configuration reads, the vendor write) from a
+# minimal SG_IO program (tools/kernel/sg_floor.cpp), before any of the tool's own code is
+# involved: the path from SG_IO through the loopback fabric and the target core to the handler,
+# and what the kernel does to the CDBs on the way.
 
 begin "a drive over two LUNs appears as two disks"
 add_drive one
@@ -12,7 +13,7 @@ cat /tmp/floor.out
 grep -q '^/dev/sg0 READ ID status=2 host=0 driver=0x08 resid=[0-9]* sense=6/3f/0e .* untouched=0$' \
     /tmp/floor.out || fail "LUN 0's first vendor read did not meet the unit attention 6/3F/0E"
 
-begin "the tool's sequence, with a write and its read-back"
+begin "INQUIRY and the identity read to both, the configuration block written back on LUN 1"
 clear_attention one
 log_mark
 /vardel/sg_floor --write $one_sg > /tmp/floor.out
@@ -31,6 +32,15 @@ LINES
 expect_commands /tmp/expected
 grep -q '^/dev/sg1 READ INFO status=0 .* same-as-written$' /tmp/floor.out ||
     fail "the read-back differs from the block written"
+
+begin "--sequence sends exactly the commands listed (the benchmark's floor relies on it)"
+log_mark
+/vardel/sg_floor --sequence "identity:1 inquiry:0 config:1 identity:1" $one_sg > /tmp/floor.out
+status=$?
+cat /tmp/floor.out
+[ $status -eq 0 ] || fail "sg_floor --sequence exited with $status"
+{ read_id one 1; inquiry one 0; read_info one 1; read_id one 1; } > /tmp/expected
+expect_commands /tmp/expected
 
 begin "a vendor read meets CHECK CONDITION: sense key 5, and the data-in buffer"
 add_drive refusing --refuse-vendor
