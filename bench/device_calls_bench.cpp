@@ -71,30 +71,13 @@ std::vector<std::string> Expand(const std::vector<Step>& steps) {
     return calls;
 }
 
-const char* OperationName(Operation operation) {
-    switch (operation) {
-        case Operation::Inquiry:
-            return "INQUIRY";
-        case Operation::ReadConfig:
-            return "READ INFO";
-        case Operation::ReadIdentity:
-            return "READ ID";
-        case Operation::Write:
-            return "WRITE";
-        case Operation::Open:
-        case Operation::OtherCommand:
-            break;
-    }
-    return "OTHER";
-}
-
 std::string Describe(const CallRecord& call) {
     const std::string letter(1, call.letter != 0 ? call.letter : '?');
     switch (call.kind) {
         case CallRecord::Kind::Open:
             return "OPEN " + letter;
         case CallRecord::Kind::Control:
-            return std::string(OperationName(call.operation)) + " " + letter;
+            return std::string(emulated::TraceName(call.operation)) + " " + letter;
         case CallRecord::Kind::Close:
             return "CLOSE " + letter;
         case CallRecord::Kind::LogicalDrives:

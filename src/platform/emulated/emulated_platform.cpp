@@ -72,6 +72,18 @@ std::vector<std::uint8_t> MountedValue(char letter, MountedEntry entry) {
     return {'V', 'D', static_cast<std::uint8_t>(letter), 0, 0x00, 0x7E, 0, 0, 0, 0, 0, 0};
 }
 
+void DescribeRecord(const PassThroughRecord& record, CallRecord& call) {
+    std::copy(record.cdb.begin(), record.cdb.end(), call.cdb);
+    call.cdbLength = record.cdbLength;
+    call.dataIn = record.dataIn;
+    call.senseInfoLength = record.senseInfoLength;
+    call.transferLength = record.transferLength;
+    call.timeoutSeconds = record.timeoutSeconds;
+    call.operation = ClassifyCommand(record.cdb);
+}
+
+}  // namespace
+
 const char* TraceName(Operation operation) {
     switch (operation) {
         case Operation::Inquiry:
@@ -88,18 +100,6 @@ const char* TraceName(Operation operation) {
     }
     return "OTHER";
 }
-
-void DescribeRecord(const PassThroughRecord& record, CallRecord& call) {
-    std::copy(record.cdb.begin(), record.cdb.end(), call.cdb);
-    call.cdbLength = record.cdbLength;
-    call.dataIn = record.dataIn;
-    call.senseInfoLength = record.senseInfoLength;
-    call.transferLength = record.transferLength;
-    call.timeoutSeconds = record.timeoutSeconds;
-    call.operation = ClassifyCommand(record.cdb);
-}
-
-}  // namespace
 
 EmulatedPlatform::EmulatedPlatform() : version_(kDefaultVersion) {}
 

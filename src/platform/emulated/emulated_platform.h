@@ -19,6 +19,10 @@ namespace vardel::emulated {
 // What a call did to the drive, read from its CDB (Open for a volume open).
 enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherCommand };
 
+// The name of a command in the command trace: "INQUIRY", "READ INFO", "READ ID", "WRITE", or
+// "OTHER" for anything else.
+const char* TraceName(Operation operation);
+
 enum class FaultEffect {
     FailOpen,     // Open returns the invalid handle; LastError() gives `code`
     FailControl,  // Control returns false; LastError() gives `code`; nothing reaches the drive
