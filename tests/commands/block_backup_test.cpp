@@ -24,11 +24,8 @@ using emulated::EmulatedPlatform;
 using emulated::Fault;
 using emulated::FaultEffect;
 using emulated::Operation;
-using Trace = std::vector<std::string>;
-
-// Discovery for one drive over E and F: the scan, then the LUN ordering.
-const Trace kDiscovery = {"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
-                          "READ ID F", "READ ID E", "READ ID F"};
+using testing_support::Trace;
+const Trace& kDiscovery = testing_support::kStandardDiscovery;
 
 Trace After(const Trace& discovery, const Trace& trace) {
     if (trace.size() < discovery.size()) return trace;

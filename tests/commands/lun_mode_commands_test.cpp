@@ -13,6 +13,7 @@
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "support/case_name.h"
+#include "support/standard_machine.h"
 
 namespace vardel {
 namespace {
@@ -24,11 +25,8 @@ using emulated::FaultEffect;
 using emulated::Operation;
 using testing_support::RecordingWindow;
 
-using Trace = std::vector<std::string>;
-
-// What discovery sends for one drive over E and F: the scan, then the LUN ordering.
-const Trace kDiscovery = {"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
-                          "READ ID F", "READ ID E", "READ ID F"};
+using testing_support::Trace;
+const Trace& kDiscovery = testing_support::kStandardDiscovery;
 
 Trace Concat(Trace a, const Trace& b) {
     a.insert(a.end(), b.begin(), b.end());

@@ -3,10 +3,18 @@
 // command tests arm on F, the letter every block command goes to.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/emulated/emulated_platform.h"
 
 namespace vardel::testing_support {
+
+using Trace = std::vector<std::string>;
+
+// What discovery sends on the standard machine: the scan, then the LUN ordering.
+inline const Trace kStandardDiscovery = {"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
+                                         "READ ID F", "READ ID E", "READ ID F"};
 
 struct StandardMachine {
     emulated::EmulatedPlatform platform;
