@@ -60,7 +60,7 @@ emulated::Fault BuildFault(FuzzInput& input) {
     const std::size_t letter = input.Below(kLetters + 1);
     fault.letter = letter == 0 ? 0 : static_cast<char>('A' + letter - 1);
     fault.operation = static_cast<emulated::Operation>(input.Below(6));
-    fault.effect = static_cast<emulated::FaultEffect>(input.Below(3));
+    fault.effect = static_cast<emulated::FaultEffect>(input.Below(4));
     fault.skip = static_cast<int>(input.Below(4));
     fault.times = static_cast<int>(input.Below(5)) - 1;
     // A fault always fails: code 0 would be a call that reports success and did nothing, which

@@ -1,8 +1,10 @@
 #include "device/scsi_commands.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "device/scsi_request.h"
+#include "device/sense_key.h"
 #include "device/volume.h"
 #include "platform/platform_constants.h"
 
@@ -17,6 +19,8 @@ constexpr std::uint8_t kVendorWriteMode = 0x01;
 constexpr std::uint8_t kVendorReadFlags = 0x80;  // CDB byte 8 of every vendor read
 constexpr std::size_t kInquiryCommandLength = 6;
 constexpr std::size_t kVendorCommandLength = 12;
+constexpr std::uint8_t kScsiStatusCheckCondition = 0x02;
+constexpr int kSendsPerRequest = 2;  // the request, and once more after a unit attention
 constexpr auto kInquiryRequestSize =
     static_cast<std::uint32_t>(BufferedRequestSize(kInquiryLength));
 constexpr auto kVendorRequestSize = static_cast<std::uint32_t>(kDirectRequestSize);
@@ -27,19 +31,39 @@ static_assert(kInquiryRequestSize == 124, "");
 static_assert(kInquiryRequestSize == 136, "");
 #endif
 
-// Sends one built request on a freshly opened volume: open, pass-through, close. The request is
-// both the input and the output buffer of the call.
+// Whether the drive turned the command away with a unit attention (after a reset or a replug):
+// it did not run the command, and runs it when asked again. Only the sense bytes the driver
+// announces in the header count.
 template <typename Request>
+bool IsUnitAttention(const Request& request) {
+    if (request.header.ScsiStatus != kScsiStatusCheckCondition) return false;
+    const std::size_t senseLength =
+        std::min<std::size_t>(request.header.SenseInfoLength, kSenseAreaSize);
+    return SenseKey(request.sense, senseLength) == kSenseKeyUnitAttention;
+}
+
+// Sends one request on a freshly opened volume: open, pass-through, close. The request is both
+// the input and the output buffer of the call. A request turned away with a unit attention goes
+// once more on the same handle; `build` fills the record before each send, as the driver has
+// written its status, lengths and sense over the first one. A drive reports each reset once, so
+// a second unit attention is a failure like any other CHECK CONDITION.
+template <typename Request, typename Build>
 DriveStatus SendRequest(Platform& platform, char letter, std::uint32_t controlCode,
-                        Request& request, std::uint32_t requestSize) {
+                        Request& request, std::uint32_t requestSize, Build build) {
     VolumeHandle handle = OpenVolume(platform, letter);
     const std::uint32_t openError = platform.LastError();
     if (handle == kInvalidVolumeHandle) return static_cast<DriveStatus>(openError);
 
-    std::uint32_t returned = 0;
-    const bool sent = platform.Control(handle, controlCode, &request, requestSize, &request,
-                                       requestSize, &returned);
-    const std::uint32_t controlError = platform.LastError();
+    bool sent = false;
+    std::uint32_t controlError = 0;
+    for (int attempt = 0; attempt < kSendsPerRequest; ++attempt) {
+        build(request);
+        std::uint32_t returned = 0;
+        sent = platform.Control(handle, controlCode, &request, requestSize, &request, requestSize,
+                                &returned);
+        controlError = platform.LastError();
+        if (!sent || !IsUnitAttention(request)) break;
+    }
     CloseVolume(platform, handle);
     if (!sent) return static_cast<DriveStatus>(controlError);
     return -static_cast<DriveStatus>(request.header.ScsiStatus);
@@ -50,10 +74,12 @@ DriveStatus SendDirect(Platform& platform, char letter, const std::uint8_t (&com
                        std::uint8_t dataIn, std::uint32_t transferLength, void* data,
                        std::uint32_t& transferred) {
     ScsiRequestDirect request;
-    BuildDirectRequest(request, kVendorCommandLength, command, dataIn, transferLength,
-                       kCommandTimeoutSeconds, data);
     const DriveStatus status =
-        SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize);
+        SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize,
+                    [&](ScsiRequestDirect& record) {
+                        BuildDirectRequest(record, kVendorCommandLength, command, dataIn,
+                                           transferLength, kCommandTimeoutSeconds, data);
+                    });
     transferred = static_cast<std::uint32_t>(request.header.DataTransferLength);
     return status;
 }
@@ -64,10 +90,12 @@ DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out) {
     const std::uint8_t command[kInquiryCommandLength] = {
         kInquiryOpcode, 0, 0, 0, static_cast<std::uint8_t>(kInquiryLength), 0};
     ScsiRequestBuffered request;
-    BuildBufferedRequest(request, sizeof(command), command, kScsiDataIn, kInquiryLength,
-                         kCommandTimeoutSeconds);
     const DriveStatus status =
-        SendRequest(platform, letter, kIoctlScsiPassThrough, request, kInquiryRequestSize);
+        SendRequest(platform, letter, kIoctlScsiPassThrough, request, kInquiryRequestSize,
+                    [&](ScsiRequestBuffered& record) {
+                        BuildBufferedRequest(record, sizeof(command), command, kScsiDataIn,
+                                             kInquiryLength, kCommandTimeoutSeconds);
+                    });
     std::memcpy(out, request.data, kInquiryLength);
     return status;
 }

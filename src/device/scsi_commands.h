@@ -1,6 +1,7 @@
 #pragma once
-// The three commands the tool sends to a drive. Each opens the volume, sends one request, closes
-// the volume and returns a DriveStatus.
+// The three commands the tool sends to a drive. Each opens the volume, sends one request (once
+// more when the drive turns it away with a unit attention), closes the volume and returns a
+// DriveStatus.
 
 #include <cstddef>
 #include <cstdint>

@@ -43,7 +43,8 @@ struct NamedEffect {
 };
 constexpr NamedEffect kEffects[] = {{"failOpen", emulated::FaultEffect::FailOpen},
                                     {"failControl", emulated::FaultEffect::FailControl},
-                                    {"scsiStatus", emulated::FaultEffect::ScsiStatus}};
+                                    {"scsiStatus", emulated::FaultEffect::ScsiStatus},
+                                    {"unitAttention", emulated::FaultEffect::UnitAttention}};
 
 // Reads values out of the document, naming the place of anything wrong.
 class Reader {
@@ -253,7 +254,7 @@ emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::st
     if (value.contains("letter")) {
         fault.letter = reader.Letter(value["letter"], Reader::Join(place, "letter"));
     }
-    for (const char* required : {"operation", "effect", "code"}) {
+    for (const char* required : {"operation", "effect"}) {
         if (!value.contains(required)) reader.Fail(Reader::Join(place, required), "missing");
     }
     const std::string operation = reader.Text(value["operation"], Reader::Join(place, "operation"));
@@ -277,22 +278,32 @@ emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::st
         }
     }
     if (!known) {
-        reader.Fail(Reader::Join(place, "effect"), "expected failOpen, failControl or scsiStatus");
+        reader.Fail(Reader::Join(place, "effect"),
+                    "expected failOpen, failControl, scsiStatus or unitAttention");
     }
     if ((fault.effect == emulated::FaultEffect::FailOpen) !=
         (fault.operation == emulated::Operation::Open)) {
         reader.Fail(place, "failOpen goes with the operation open, and only with it");
     }
-    // The emulator reports a fault's code as the call's own result: code 0 would be a call that
-    // succeeded without reaching the drive (a read "whole" with a zeroed buffer, a block a command
-    // could then write), and the SCSI status is one byte, so 0x100 would read as GOOD as well.
-    const bool scsiStatus = fault.effect == emulated::FaultEffect::ScsiStatus;
-    fault.code =
-        reader.Hex32(value["code"], Reader::Join(place, "code"), scsiStatus ? 0xFFu : 0xFFFFFFFFu);
-    if (fault.code == 0) {
-        reader.Fail(Reader::Join(place, "code"),
-                    scsiStatus ? "a scsiStatus fault needs a status other than 0 (GOOD)"
-                               : "a fault needs an error code other than 0 (success)");
+    if (fault.effect == emulated::FaultEffect::UnitAttention) {
+        // Its status and sense are always the same, so a code would be silently ignored.
+        if (value.contains("code")) {
+            reader.Fail(Reader::Join(place, "code"), "a unitAttention fault takes no code");
+        }
+    } else {
+        if (!value.contains("code")) reader.Fail(Reader::Join(place, "code"), "missing");
+        // The emulator reports a fault's code as the call's own result: code 0 would be a call
+        // that succeeded without reaching the drive (a read "whole" with a zeroed buffer, a block
+        // a command could then write), and the SCSI status is one byte, so 0x100 would read as
+        // GOOD as well.
+        const bool scsiStatus = fault.effect == emulated::FaultEffect::ScsiStatus;
+        fault.code = reader.Hex32(value["code"], Reader::Join(place, "code"),
+                                  scsiStatus ? 0xFFu : 0xFFFFFFFFu);
+        if (fault.code == 0) {
+            reader.Fail(Reader::Join(place, "code"),
+                        scsiStatus ? "a scsiStatus fault needs a status other than 0 (GOOD)"
+                                   : "a fault needs an error code other than 0 (success)");
+        }
     }
     if (value.contains("skip")) {
         fault.skip = static_cast<int>(

@@ -701,6 +701,44 @@ TEST_F(EmulatedPlatformTest, ScsiStatusFaultSucceedsWithThatStatusAndNoData) {
     EXPECT_THAT(platform_.CommandTrace(), ElementsAre("READ ID F"));
 }
 
+// A drive that was reset or replugged turns the next command away with UNIT ATTENTION, power on
+// or reset (6/29/00), in the sense area and within the room the caller gave, like the
+// firmware's own sense; the command does not run.
+TEST_F(EmulatedPlatformTest, UnitAttentionFaultAnswersCheckConditionWithResetSense) {
+    platform_.InjectFault({'F', Operation::Write, 0, 1, FaultEffect::UnitAttention, 0});
+    platform_.InjectFault({'F', Operation::ReadIdentity, 0, 1, FaultEffect::UnitAttention, 0});
+    const Block before = TheDrive().configBlock;
+    const VolumeHandle handle = OpenVolume('F');
+
+    BufferedRecord write = BufferedWrite(3);
+    ASSERT_TRUE(Send(handle, write));
+    EXPECT_EQ(write.header.ScsiStatus, kCheckCondition);
+    EXPECT_EQ(write.header.DataTransferLength, 0u);
+    EXPECT_EQ(Bytes(write.sense, 19),
+              (std::vector<std::uint8_t>{0x70, 0, 0x06, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x29, 0, 0, 0,
+                                         0, 0, kUntouched}));
+    EXPECT_EQ(TheDrive().configBlock, before);
+    EXPECT_TRUE(platform_.Log().back().dataSent.empty());
+    EXPECT_EQ(platform_.Log().back().scsiStatus, kCheckCondition);
+
+    alignas(16) std::array<std::uint8_t, kBlockSize> data;
+    data.fill(kUntouched);
+    DirectRecord read = Direct(kReadIdCdb, kScsiDataIn, kBlockSize, data.data());
+    read.header.SenseInfoLength = 3;
+    ASSERT_TRUE(Send(handle, read));
+    EXPECT_EQ(read.header.ScsiStatus, kCheckCondition);
+    EXPECT_EQ(Bytes(read.sense, 4), (std::vector<std::uint8_t>{0x70, 0, 0x06, kUntouched}));
+    EXPECT_EQ(Bytes(data), std::vector<std::uint8_t>(kBlockSize, kUntouched));
+
+    // Struck once each: the commands sent again run as ever.
+    BufferedRecord again = BufferedWrite(3);
+    ASSERT_TRUE(Send(handle, again));
+    EXPECT_EQ(again.header.ScsiStatus, 0);
+    EXPECT_EQ(again.sense[0], kUntouched);
+    EXPECT_EQ(Bytes(TheDrive().configBlock.data(), kWrittenSize), Bytes(again.data, kWrittenSize));
+    EXPECT_THAT(platform_.CommandTrace(), ElementsAre("WRITE F", "READ ID F", "WRITE F"));
+}
+
 TEST_F(EmulatedPlatformTest, FirstArmedFaultThatStrikesWins) {
     platform_.InjectFault({'E', Operation::Inquiry, 1, 1, FaultEffect::ScsiStatus, 0x08});
     platform_.InjectFault({0, Operation::Inquiry, 0, 2, FaultEffect::FailControl, kErrorIoDevice});

@@ -364,7 +364,8 @@ class VardelctlTest(unittest.TestCase):
                       "drives[0].configBlock: expected 528 bytes, found 527"),
             "fault": (lambda d: d.update(faults=[{"operation": "write", "effect": "melt",
                                                   "code": 1}]),
-                      "faults[0].effect: expected failOpen, failControl or scsiStatus"),
+                      "faults[0].effect: expected failOpen, failControl, scsiStatus or "
+                      "unitAttention"),
             # A fault that fails nothing would let a read count as whole with a zeroed buffer.
             "control code 0": (lambda d: d.update(faults=[
                 {"operation": "readConfig", "effect": "failControl", "code": 0}]),
@@ -419,6 +420,29 @@ class VardelctlTest(unittest.TestCase):
         changed["drives"][0]["config"]["typeSlotB"] = document["drives"][0]["config"]["typeSlotB"]
         self.assertEqual(changed, document)
         self.assertFalse([f for f in os.listdir(self.folder) if f.endswith(".tmp")])
+
+    def test_a_unit_attention_is_sent_once_more_and_only_once(self):
+        # A drive just reset or replugged turns its next command away with a unit attention; the
+        # command goes once more and the rows show. Two in a row fail like any CHECK CONDITION.
+        for letter, operation in (("E", "inquiry"), ("E", "readIdentity"), ("F", "readConfig")):
+            with self.subTest(operation):
+                scenario = self.scenario("plain.json", lambda d: d.update(faults=[
+                    {"letter": letter, "operation": operation, "effect": "unitAttention",
+                     "times": 1}]))
+                before = self.read_bytes(scenario)
+                self.assertRows(self.run_tool("--emulate=" + scenario, "status"),
+                                "Removable", "Fixed Disk")
+                self.assertEqual(self.read_bytes(scenario), before)
+        scenario = self.scenario("plain.json", lambda d: d.update(faults=[
+            {"letter": "F", "operation": "readConfig", "effect": "unitAttention", "times": 2}]))
+        run = self.run_tool("--emulate=" + scenario, "--json", "status")
+        self.assertEqual((run.code, run.json()["driveStatus"]), (1, -2), run.out + run.err)
+        # Its status and sense are fixed: a code would be silently ignored.
+        scenario = self.scenario("plain.json", lambda d: d.update(faults=[
+            {"operation": "inquiry", "effect": "unitAttention", "code": 2}]))
+        run = self.run_tool("--emulate=" + scenario, "status")
+        self.assertEqual((run.code, run.err.strip()),
+                         (64, "plain.json: faults[0].code: a unitAttention fault takes no code"))
 
 
 if __name__ == "__main__":

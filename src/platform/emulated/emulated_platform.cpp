@@ -260,7 +260,12 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
     FirmwareAnswer answer;
     if (const Fault* fault = StrikingFault(call.letter, call.operation)) {
         if (fault->effect == FaultEffect::FailControl) return finish(fault->code);
-        answer.status = static_cast<std::uint8_t>(fault->code);
+        if (fault->effect == FaultEffect::UnitAttention) {
+            answer.status = kStatusCheckCondition;
+            if (record.senseInfoLength > 0) WriteUnitAttentionSense(record, out);
+        } else {
+            answer.status = static_cast<std::uint8_t>(fault->code);
+        }
     } else {
         const auto volume = volumes_.find(call.letter);
         const int driveIndex = volume != volumes_.end() ? volume->second.driveIndex : -1;

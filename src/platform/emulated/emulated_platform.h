@@ -28,6 +28,10 @@ enum class FaultEffect {
     FailControl,  // Control returns false; LastError() gives `code`; nothing reaches the drive
     ScsiStatus,   // Control succeeds with the record's ScsiStatus = `code`; the firmware does
                   // nothing
+    // Control succeeds with CHECK CONDITION and the fixed-format sense of a drive that was reset
+    // (UNIT ATTENTION, power on or reset), as after a replug; `code` is not used; the firmware
+    // does nothing
+    UnitAttention,
 };
 
 struct Fault {

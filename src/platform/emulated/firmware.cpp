@@ -21,12 +21,25 @@ constexpr std::uint8_t kIdentityTag[kTagSize] = {0, 0, 0, 0, 0, 0};
 constexpr std::size_t kLunIndexOffset = 385;
 
 constexpr std::uint8_t kSenseKeyIllegalRequest = 0x05;
+constexpr std::uint8_t kSenseKeyUnitAttention = 0x06;
+constexpr std::uint8_t kAscPowerOnOrReset = 0x29;
 constexpr std::uint8_t kAscInvalidOpcode = 0x20;
 constexpr std::uint8_t kAscInvalidField = 0x24;
 constexpr std::size_t kSenseSize = 18;
 
 bool HasTag(const Cdb& cdb, const std::uint8_t (&tag)[kTagSize]) {
     return std::memcmp(cdb.data() + kTagOffset, tag, kTagSize) == 0;
+}
+
+void WriteFixedSense(const PassThroughRecord& record, void* out, std::uint8_t senseKey,
+                     std::uint8_t asc) {
+    std::uint8_t sense[kSenseSize] = {};
+    sense[0] = 0x70;
+    sense[2] = senseKey;
+    sense[7] = static_cast<std::uint8_t>(kSenseSize - 8);
+    sense[12] = asc;
+    std::memcpy(static_cast<std::uint8_t*>(out) + record.senseInfoOffset, sense,
+                std::min<std::size_t>(record.senseInfoLength, kSenseSize));
 }
 
 FirmwareAnswer CheckCondition(std::uint8_t asc) {
@@ -121,13 +134,11 @@ FirmwareAnswer RunFirmware(Drive* drive, std::uint8_t lunIndex, const PassThroug
 }
 
 void WriteSense(const PassThroughRecord& record, void* out, std::uint8_t asc) {
-    std::uint8_t sense[kSenseSize] = {};
-    sense[0] = 0x70;
-    sense[2] = kSenseKeyIllegalRequest;
-    sense[7] = static_cast<std::uint8_t>(kSenseSize - 8);
-    sense[12] = asc;
-    std::memcpy(static_cast<std::uint8_t*>(out) + record.senseInfoOffset, sense,
-                std::min<std::size_t>(record.senseInfoLength, kSenseSize));
+    WriteFixedSense(record, out, kSenseKeyIllegalRequest, asc);
+}
+
+void WriteUnitAttentionSense(const PassThroughRecord& record, void* out) {
+    WriteFixedSense(record, out, kSenseKeyUnitAttention, kAscPowerOnOrReset);
 }
 
 Operation ClassifyCommand(const Cdb& cdb) {

@@ -30,6 +30,9 @@ FirmwareAnswer RunFirmware(Drive* drive, std::uint8_t lunIndex, const PassThroug
 // Fixed-format sense for an ILLEGAL REQUEST with `asc`, written at the record's sense offset in
 // `out` and cut to the room the caller gave.
 void WriteSense(const PassThroughRecord& record, void* out, std::uint8_t asc);
+// The same for the UNIT ATTENTION a drive reports once after a reset or a replug (ASC 0x29,
+// power on or reset): the command was not run.
+void WriteUnitAttentionSense(const PassThroughRecord& record, void* out);
 
 // Which served command a CDB is; OtherCommand for anything else.
 Operation ClassifyCommand(const Cdb& cdb);
