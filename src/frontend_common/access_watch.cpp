@@ -8,8 +8,8 @@ namespace vardel::frontend {
 // other call comes in between.
 VolumeHandle AccessWatch::Open(const char* path, std::uint32_t access, std::uint32_t share,
                                std::uint32_t disposition, std::uint32_t flags) {
-    const VolumeHandle handle = inner_.Open(path, access, share, disposition, flags);
-    if (handle == kInvalidVolumeHandle && isNoRights_(inner_.LastError())) sawNoRights_ = true;
+    const VolumeHandle handle = inner_->Open(path, access, share, disposition, flags);
+    if (handle == kInvalidVolumeHandle && isNoRights_(inner_->LastError())) sawNoRights_ = true;
     return handle;
 }
 

@@ -11,7 +11,10 @@ class AccessWatch : public Platform {
   public:
     using NoRightsTest = bool (*)(std::uint32_t error);
     AccessWatch(Platform& inner, NoRightsTest isNoRights)
-        : inner_(inner), isNoRights_(isNoRights) {}
+        : inner_(&inner), isNoRights_(isNoRights) {}
+
+    // From now on the calls go to `inner`, which must outlive the watch or the next Watch.
+    void Watch(Platform& inner) { inner_ = &inner; }
 
     bool SawNoRights() const { return sawNoRights_; }
     // A window runs many commands over one watch; each asks afresh.
@@ -21,24 +24,24 @@ class AccessWatch : public Platform {
                       std::uint32_t disposition, std::uint32_t flags) override;
     bool Control(VolumeHandle handle, std::uint32_t controlCode, void* in, std::uint32_t inSize,
                  void* out, std::uint32_t outSize, std::uint32_t* bytesReturned) override {
-        return inner_.Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
+        return inner_->Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
     }
-    bool Close(VolumeHandle handle) override { return inner_.Close(handle); }
-    std::uint32_t LastError() override { return inner_.LastError(); }
-    std::uint32_t LogicalDriveMask() override { return inner_.LogicalDriveMask(); }
+    bool Close(VolumeHandle handle) override { return inner_->Close(handle); }
+    std::uint32_t LastError() override { return inner_->LastError(); }
+    std::uint32_t LogicalDriveMask() override { return inner_->LogicalDriveMask(); }
     std::int32_t OpenRegistryKey(RegistryKey root, const char* subKey, std::uint32_t access,
                                  RegistryKey* key) override {
-        return inner_.OpenRegistryKey(root, subKey, access, key);
+        return inner_->OpenRegistryKey(root, subKey, access, key);
     }
     std::int32_t QueryRegistryValue(RegistryKey key, const char* valueName, std::uint8_t* data,
                                     std::uint32_t* dataSize) override {
-        return inner_.QueryRegistryValue(key, valueName, data, dataSize);
+        return inner_->QueryRegistryValue(key, valueName, data, dataSize);
     }
-    std::int32_t CloseRegistryKey(RegistryKey key) override { return inner_.CloseRegistryKey(key); }
-    std::uint32_t VersionNumber() override { return inner_.VersionNumber(); }
+    std::int32_t CloseRegistryKey(RegistryKey key) override { return inner_->CloseRegistryKey(key); }
+    std::uint32_t VersionNumber() override { return inner_->VersionNumber(); }
 
   private:
-    Platform& inner_;
+    Platform* inner_;
     NoRightsTest isNoRights_;
     bool sawNoRights_ = false;
 };

@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "commands/block_backup.h"
 #include "device/scsi_commands.h"
 #include "device/scsi_request.h"
 #include "device/volume.h"
@@ -106,6 +108,113 @@ TEST_F(LinuxPlatformTest, AMissingDiskFailsWithEnoentAndNoIoctl) {
     EXPECT_EQ(VendorRead(platform_, 'F', nullptr, block), ENOENT);
     EXPECT_EQ(system_.sgIoCalls, 0);
 }
+
+// A letter stays with the device it first opened onto. sde starts as generic node sg1 of the
+// SCSI device 6:0:0:0; after one command through E the kernel's view of sde changes.
+void ReplugE(LinuxTestTree& tree, const char* sgName, const char* scsiDevice) {
+    tree.RemoveSysBlock('E');
+    tree.RemoveDevNode("sg1");
+    tree.AddDisk('E', sgName, scsiDevice);
+}
+
+struct LetterChangeCase {
+    const char* name;
+    std::function<void(LinuxTestTree&)> change;
+    int error;  // of the next command through E; 0: it goes through
+};
+
+const LetterChangeCase kLetterChangeCases[] = {
+    {"TheSameDeviceAgain", [](LinuxTestTree& tree) { ReplugE(tree, "sg1", "6:0:0:0"); }, 0},
+    {"AnotherScsiDevice", [](LinuxTestTree& tree) { ReplugE(tree, "sg1", "7:0:0:0"); }, ENODEV},
+    {"AnotherGenericNode", [](LinuxTestTree& tree) { ReplugE(tree, "sg3", "6:0:0:0"); }, ENODEV},
+    // A static /dev keeps both node files.
+    {"GoneFromSysfs", [](LinuxTestTree& tree) { tree.RemoveSysBlock('E'); }, ENODEV},
+};
+
+class LetterChangeTest : public LinuxPlatformTest,
+                         public ::testing::WithParamInterface<LetterChangeCase> {};
+
+TEST_P(LetterChangeTest, ALetterOpensOnlyTheDeviceItFirstOpened) {
+    const LetterChangeCase& c = GetParam();
+    tree_.AddDisk('E', "sg1", "6:0:0:0");
+    AnswerWithStatus(0);
+    VendorBlock block;
+    ASSERT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), kDriveOk);
+
+    c.change(tree_);
+    system_.opens.clear();
+    system_.sgIoCalls = 0;
+    EXPECT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), c.error);
+    // The letter's case makes no second pin.
+    VolumeHandle lower =
+        platform_.Open("\\\\.\\e:", kGenericRead | kGenericWrite, 0, kOpenExisting, 0);
+    if (c.error == 0) {
+        ASSERT_NE(lower, kInvalidVolumeHandle);
+        CloseVolume(platform_, lower);
+        return;
+    }
+    EXPECT_EQ(lower, kInvalidVolumeHandle);
+    EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(c.error));
+    EXPECT_EQ(OpenedPaths(), std::vector<std::string>{}) << "no node of another device is opened";
+    EXPECT_EQ(system_.sgIoCalls, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, LetterChangeTest, ::testing::ValuesIn(kLetterChangeCases),
+                         testing_support::CaseName());
+
+TEST_F(LinuxPlatformTest, ALetterIsPinnedAtItsFirstOpenNotBefore) {
+    tree_.AddDisk('E', "sg1", "6:0:0:0");
+    tree_.AddDisk('F', "sg2", "6:0:0:1");
+    AnswerWithStatus(0);
+    VendorBlock block;
+    ASSERT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), kDriveOk);
+
+    // F changes hands before anything went through it: the newcomer is F's device from now on.
+    tree_.RemoveSysBlock('F');
+    tree_.RemoveDevNode("sg2");
+    tree_.AddDisk('F', "sg3", "7:0:0:0");
+    EXPECT_EQ(VendorRead(platform_, 'F', &kInfoTag, block), kDriveOk);
+    tree_.RemoveSysBlock('F');
+    tree_.AddDisk('F', "sg2", "6:0:0:1");
+    EXPECT_EQ(VendorRead(platform_, 'F', &kInfoTag, block), ENODEV);
+}
+
+// A node is taken only when it is the device that sysfs names for the letter's disk; a disk that
+// sysfs cannot tie to a device is refused as well.
+struct UnnamedNodeCase {
+    const char* name;
+    const char* sgName;
+    std::function<void(LinuxTestTree&)> change;
+};
+
+const UnnamedNodeCase kUnnamedNodeCases[] = {
+    {"StaleGenericNode", "sg1", [](LinuxTestTree& tree) { tree.SetNodeNumber("sg1", "21:7"); }},
+    {"StaleBlockNode", nullptr, [](LinuxTestTree& tree) { tree.SetNodeNumber("sde", "8:80"); }},
+    {"GenericNodeWithoutNumber", "sg1",
+     [](LinuxTestTree& tree) { tree.RemoveSysEntry('E', "device/scsi_generic/sg1/dev"); }},
+    {"BlockNodeWithoutNumber", nullptr,
+     [](LinuxTestTree& tree) { tree.RemoveSysEntry('E', "dev"); }},
+    {"DiskWithoutScsiDevice", nullptr,
+     [](LinuxTestTree& tree) { tree.RemoveSysEntry('E', "device"); }},
+};
+
+class UnnamedNodeTest : public LinuxPlatformTest,
+                        public ::testing::WithParamInterface<UnnamedNodeCase> {};
+
+TEST_P(UnnamedNodeTest, IsClosedAgainAndGetsNoCommand) {
+    const UnnamedNodeCase& c = GetParam();
+    tree_.AddDisk('E', c.sgName);
+    c.change(tree_);
+    AnswerWithStatus(0);
+    VendorBlock block;
+    EXPECT_EQ(VendorRead(platform_, 'E', &kInfoTag, block), ENODEV);
+    EXPECT_EQ(system_.opens.size(), 1u);
+    EXPECT_TRUE(system_.openNodes.empty());
+    EXPECT_EQ(system_.sgIoCalls, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Nodes, UnnamedNodeTest, ::testing::ValuesIn(kUnnamedNodeCases),
+                         testing_support::CaseName());
 
 TEST_F(LinuxPlatformTest, APathThatNamesNoVolumeIsEinval) {
     for (const char* path : {"\\\\.\\1:", "\\\\.\\E", "E:", "\\\\?\\E:", "\\\\.\\E:\\"}) {
@@ -294,13 +403,18 @@ TEST(RealLinuxPlatform, ALetterWithNoDiskIsNoCandidateAndOpensNothing) {
 // and sdf (LUN 1); SG_IO reaches the drive model behind the node that was opened.
 class LinuxDriveTest : public LinuxPlatformTest {
   protected:
+    struct Lun {
+        emulated::Drive* drive;
+        std::uint8_t index;
+    };
+
     LinuxDriveTest() {
         tree_.AddDisk('A');
-        tree_.AddDisk('E', "sg1");
-        tree_.AddDisk('F', "sg2");
+        tree_.AddDisk('E', "sg1", "6:0:0:0");
+        tree_.AddDisk('F', "sg2", "6:0:0:1");
         drive_ = emulated::StandardDrive();
-        luns_[tree_.DevNode("sg1")] = 0;
-        luns_[tree_.DevNode("sg2")] = 1;
+        luns_[tree_.DevNode("sg1")] = Lun{&drive_, 0};
+        luns_[tree_.DevNode("sg2")] = Lun{&drive_, 1};
         system_.answer = [this](const std::string& node, sg_io_hdr_t& header) {
             return AnswerAsDrive(node, header);
         };
@@ -314,9 +428,10 @@ class LinuxDriveTest : public LinuxPlatformTest {
         record.dataIn = header.dxfer_direction == SG_DXFER_TO_DEV ? kScsiDataOut : kScsiDataIn;
         record.transferLength = header.dxfer_len;
         record.senseInfoLength = header.mx_sb_len;
-        const emulated::FirmwareAnswer answer = emulated::RunFirmware(
-            lun != luns_.end() ? &drive_ : nullptr, lun != luns_.end() ? lun->second : 0, record,
-            static_cast<std::uint8_t*>(header.dxferp));
+        const emulated::FirmwareAnswer answer =
+            emulated::RunFirmware(lun != luns_.end() ? lun->second.drive : nullptr,
+                                  lun != luns_.end() ? lun->second.index : 0, record,
+                                  static_cast<std::uint8_t*>(header.dxferp));
         header.status = answer.status;
         header.resid = static_cast<int>(header.dxfer_len - answer.moved);
         if (answer.status == emulated::kStatusCheckCondition) {
@@ -328,7 +443,7 @@ class LinuxDriveTest : public LinuxPlatformTest {
     }
 
     emulated::Drive drive_;
-    std::map<std::string, std::uint8_t> luns_;
+    std::map<std::string, Lun> luns_;  // by node
 };
 
 TEST_F(LinuxDriveTest, DiscoveryFindsTheOneDriveThroughItsTwoDisks) {
@@ -370,6 +485,51 @@ TEST_F(LinuxDriveTest, ACommandTheDriveRefusesIsMinusCheckCondition) {
     std::memset(block, kCallerPattern, sizeof(block));
     EXPECT_EQ(VendorRead(platform_, 'A', &kInfoTag, block), -2);
     EXPECT_EQ(block[0], kCallerPattern);
+}
+
+// Another drive takes the disk names of ours between the restore's identity check and its
+// write, with SCSI devices and generic nodes of its own: the write reaches neither drive.
+TEST_F(LinuxDriveTest, ADriveSwappedInDuringARestoreGetsNothing) {
+    emulated::Drive newcomer = emulated::StandardDrive();
+    const emulated::Block newcomerBlock = newcomer.configBlock;
+    const emulated::Block ourBlock = drive_.configBlock;
+    alignas(kVendorBlockAlignment) VendorBlock info;
+    alignas(kVendorBlockAlignment) VendorBlock identity;
+    std::memcpy(info, drive_.configBlock.data(), sizeof(info));
+    std::memcpy(identity, drive_.identityBlock.data(), sizeof(identity));
+    info[305] = 0x00;  // LUN 1 removable: the restore has a byte to write
+
+    bool swapped = false;
+    int newcomerCalls = 0;
+    system_.answer = [&](const std::string& node, sg_io_hdr_t& header) {
+        if (luns_.count(node) != 0 && luns_.at(node).drive == &newcomer) ++newcomerCalls;
+        const int result = AnswerAsDrive(node, header);
+        emulated::Cdb cdb{};
+        std::copy_n(header.cmdp, header.cmd_len, cdb.begin());
+        // The block is read whole only after the identity check.
+        if (!swapped && emulated::ClassifyCommand(cdb) == emulated::Operation::ReadConfig) {
+            swapped = true;
+            for (const char letter : {'E', 'F'}) tree_.RemoveSysBlock(letter);
+            tree_.RemoveDevNode("sg1");
+            tree_.RemoveDevNode("sg2");
+            tree_.AddDisk('E', "sg3", "7:0:0:0");
+            tree_.AddDisk('F', "sg4", "7:0:0:1");
+            luns_[tree_.DevNode("sg3")] = Lun{&newcomer, 0};
+            luns_[tree_.DevNode("sg4")] = Lun{&newcomer, 1};
+        }
+        return result;
+    };
+
+    CommandState state;
+    const CommandOutcome outcome =
+        RestoreConfigBlock(platform_, state, nullptr, info, identity, false);
+    ASSERT_TRUE(swapped) << "the restore never read the block";
+    EXPECT_NE(outcome.code, OutcomeCode::Done);
+    EXPECT_EQ(outcome.driveStatus, ENODEV);
+    EXPECT_EQ(newcomerCalls, 0);
+    EXPECT_EQ(newcomer.configBlock, newcomerBlock);
+    EXPECT_EQ(drive_.configBlock, ourBlock);
+    EXPECT_TRUE(system_.openNodes.empty());
 }
 
 TEST_F(LinuxPlatformTest, DescribeDiskGivesTheNodesAndTheIdentityFromSysfs) {

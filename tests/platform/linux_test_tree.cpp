@@ -1,14 +1,34 @@
 #include "platform/linux_test_tree.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 namespace vardel::testing_support {
 namespace fs = std::filesystem;
+
+namespace {
+
+// The kernel's numbering: sda..sdp on major 8, the next sixteen disks on major 65, sixteen
+// minors (the partitions) to a disk.
+std::string DiskNumber(char letter) {
+    const int index = DiskName(letter)[2] - 'a';
+    return std::to_string(index < 16 ? 8 : 65) + ":" + std::to_string(16 * (index % 16));
+}
+
+// "sgN" is minor N of major 21.
+std::string GenericNodeNumber(const std::string& sgName) {
+    return "21:" + sgName.substr(2);
+}
+
+}  // namespace
 
 LinuxTestTree::LinuxTestTree() {
     std::string pattern = (fs::temp_directory_path() / "vardel-linux-XXXXXX").string();
@@ -28,14 +48,22 @@ LinuxPaths LinuxTestTree::Paths() const {
     return LinuxPaths{root_ + "/dev", root_ + "/sys"};
 }
 
-void LinuxTestTree::AddDisk(char letter, const char* sgName) {
+void LinuxTestTree::AddDisk(char letter, const char* sgName, const char* scsiDevice) {
     const std::string disk = DiskName(letter);
-    const std::string device = root_ + "/sys/block/" + disk + "/device";
-    fs::create_directories(device);
-    std::ofstream(root_ + "/dev/" + disk).put('\0');
+    const std::string sysBlock = root_ + "/sys/block/" + disk;
+    const std::string scsiName =
+        scsiDevice != nullptr ? scsiDevice : std::to_string(disk[2] - 'a') + ":0:0:0";
+    fs::create_directories(root_ + "/sys/devices/" + scsiName);
+    fs::create_directories(sysBlock);
+    // As in sysfs, a link that climbs out of the disk's directory.
+    fs::create_directory_symlink("../../devices/" + scsiName, sysBlock + "/device");
+    std::ofstream(sysBlock + "/dev") << DiskNumber(letter) << '\n';
+    SetNodeNumber(disk, DiskNumber(letter));
     if (sgName != nullptr) {
-        fs::create_directories(device + "/scsi_generic/" + sgName);
-        std::ofstream(root_ + "/dev/" + sgName).put('\0');
+        const std::string generic = sysBlock + "/device/scsi_generic/" + sgName;
+        fs::create_directories(generic);
+        std::ofstream(generic + "/dev") << GenericNodeNumber(sgName) << '\n';
+        SetNodeNumber(sgName, GenericNodeNumber(sgName));
     }
 }
 
@@ -44,7 +72,19 @@ void LinuxTestTree::RemoveDevNode(const std::string& name) {
 }
 
 void LinuxTestTree::RemoveSysBlock(char letter) {
-    fs::remove_all(root_ + "/sys/block/" + DiskName(letter));
+    const std::string sysBlock = root_ + "/sys/block/" + DiskName(letter);
+    std::error_code noDevice;
+    const fs::path scsiDevice = fs::canonical(sysBlock + "/device", noDevice);
+    if (!noDevice) fs::remove_all(scsiDevice);
+    fs::remove_all(sysBlock);
+}
+
+void LinuxTestTree::RemoveSysEntry(char letter, const std::string& entry) {
+    fs::remove_all(root_ + "/sys/block/" + DiskName(letter) + "/" + entry);
+}
+
+void LinuxTestTree::SetNodeNumber(const std::string& name, const std::string& number) {
+    std::ofstream(root_ + "/dev/" + name, std::ios::trunc) << number;
 }
 
 void LinuxTestTree::WriteDeviceAttribute(char letter, const char* attribute,
@@ -75,6 +115,21 @@ int TreeSystem::SgIo(int descriptor, sg_io_hdr_t& header) {
     if (!answer) return -ENOTTY;
     const auto node = openNodes.find(descriptor);
     return answer(node != openNodes.end() ? node->second : std::string(), header);
+}
+
+int TreeSystem::DeviceNumber(int descriptor, dev_t& number) {
+    const int result = RealLinuxSystem::DeviceNumber(descriptor, number);
+    if (result != 0) return result;
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    char text[32] = {};
+    unsigned int major = 0;
+    unsigned int minor = 0;
+    if (::pread(descriptor, text, sizeof(text) - 1, 0) > 0 &&
+        std::sscanf(text, "%u:%u", &major, &minor) == 2) {
+        number = makedev(major, minor);
+    }
+    return 0;
 }
 
 }  // namespace vardel::testing_support

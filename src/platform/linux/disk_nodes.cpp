@@ -1,5 +1,7 @@
 #include "platform/linux/disk_nodes.h"
 
+#include <sys/sysmacros.h>
+
 #include <vector>
 
 namespace vardel {
@@ -13,6 +15,25 @@ bool IsGenericNodeName(const std::string& name) {
         if (name[i] < '0' || name[i] > '9') return false;
     }
     return true;
+}
+
+// The decimal number that starts at `position`, which moves past it; false without a digit or
+// when it exceeds `limit`.
+bool ReadDecimal(const std::string& text, std::size_t& position, unsigned long limit,
+                 unsigned long& value) {
+    const std::size_t start = position;
+    value = 0;
+    while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
+        value = value * 10 + static_cast<unsigned long>(text[position] - '0');
+        if (value > limit) return false;
+        ++position;
+    }
+    return position > start;
+}
+
+dev_t ReadDeviceNumber(LinuxSystem& system, const std::string& path) {
+    std::string text;
+    return system.ReadTextFile(path, text) ? ParseDeviceNumber(text) : 0;
 }
 
 }  // namespace
@@ -43,6 +64,37 @@ DiskNodes FindDiskNodes(LinuxSystem& system, const LinuxPaths& paths, char lette
         }
     }
     return nodes;
+}
+
+DiskDevice ResolveDisk(LinuxSystem& system, const LinuxPaths& paths, char letter) {
+    DiskDevice disk;
+    disk.nodes = FindDiskNodes(system, paths, letter);
+    if (disk.nodes.sysBlock.empty()) return disk;
+    if (!system.ReadLink(disk.nodes.sysBlock + "/device", disk.scsiDevice)) disk.scsiDevice.clear();
+    disk.blockNumber = ReadDeviceNumber(system, disk.nodes.sysBlock + "/dev");
+    if (!disk.nodes.sgNode.empty()) {
+        const std::string& node = disk.nodes.sgNode;
+        const std::string sgName = node.substr(node.rfind('/') + 1);
+        disk.sgNumber = ReadDeviceNumber(
+            system, disk.nodes.sysBlock + "/device/scsi_generic/" + sgName + "/dev");
+    }
+    return disk;
+}
+
+dev_t ParseDeviceNumber(const std::string& text) {
+    // The kernel's limits: 12 bits of major number, 20 of minor.
+    constexpr unsigned long kMajorLimit = (1ul << 12) - 1;
+    constexpr unsigned long kMinorLimit = (1ul << 20) - 1;
+    std::size_t position = 0;
+    unsigned long major = 0;
+    unsigned long minor = 0;
+    if (!ReadDecimal(text, position, kMajorLimit, major)) return 0;
+    if (position >= text.size() || text[position] != ':') return 0;
+    ++position;
+    if (!ReadDecimal(text, position, kMinorLimit, minor)) return 0;
+    if (position < text.size() && text[position] == '\n') ++position;
+    if (position != text.size()) return 0;
+    return makedev(static_cast<unsigned int>(major), static_cast<unsigned int>(minor));
 }
 
 }  // namespace vardel

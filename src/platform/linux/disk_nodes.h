@@ -3,6 +3,8 @@
 // per LUN. The block node always exists for a present disk; the SCSI generic node exists when
 // the sg driver is loaded, and sysfs names it.
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "platform/linux/linux_system.h"
@@ -30,5 +32,24 @@ bool DiskExists(LinuxSystem& system, const LinuxPaths& paths, char letter);
 // The nodes of the letter's disk; all empty for a character that is no drive letter. Nothing is
 // checked for existence but the sysfs directory that names the generic node.
 DiskNodes FindDiskNodes(LinuxSystem& system, const LinuxPaths& paths, char letter);
+
+// Which device a letter's disk is, as sysfs tells it at one moment: enough to tell whether a node
+// that opens is that disk's, and whether the letter still names the disk it named before.
+struct DiskDevice {
+    DiskNodes nodes;
+    // What /sys/block/sdX/device links to: the path of the SCSI device, ending in its
+    // "host:channel:target:lun" name. Empty when sysfs has no such link.
+    std::string scsiDevice;
+    // The numbers sysfs gives the generic node and the block node; 0 (no disk's number) when it
+    // names none or its attribute cannot be read.
+    dev_t sgNumber = 0;
+    dev_t blockNumber = 0;
+};
+
+// Everything a volume's open checks, read in one place.
+DiskDevice ResolveDisk(LinuxSystem& system, const LinuxPaths& paths, char letter);
+
+// A device number in the form sysfs writes it, "MAJOR:MINOR" and a newline; 0 for any other text.
+dev_t ParseDeviceNumber(const std::string& text);
 
 }  // namespace vardel

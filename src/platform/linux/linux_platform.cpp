@@ -31,8 +31,16 @@ static_assert(((kReportedVersion >> 8) & 0xFFu) <= 2, "the version gate accepts 
 
 constexpr int kDriveLetterCount = 26;
 
+// The refusal of a node that is not the device its letter stands for: to the caller it is as if
+// that device were gone, which it is from where the letter looks.
+constexpr int kOtherDeviceError = ENODEV;
+
 bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+char UpperCaseLetter(char letter) {
+    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
 }
 
 // The letter of "\\.\X:", or 0 for any other path.
@@ -89,19 +97,56 @@ VolumeHandle LinuxPlatform::Open(const char* path, std::uint32_t, std::uint32_t,
         Fail(EINVAL);
         return kInvalidVolumeHandle;
     }
+    const DiskDevice disk = ResolveDisk(system_, paths_, letter);
+    // A letter whose disk now belongs to another SCSI device, or to none, or whose nodes have
+    // other numbers is not even opened: an open alone may make a disk driver talk to its drive.
+    // Which of the two nodes opens is known only once one has; the check after the open is exact.
+    const auto pin = pins_.find(UpperCaseLetter(letter));
+    if (pin != pins_.end() &&
+        (pin->second.scsiDevice != disk.scsiDevice ||
+         (pin->second.number != disk.sgNumber && pin->second.number != disk.blockNumber))) {
+        Fail(kOtherDeviceError);
+        return kInvalidVolumeHandle;
+    }
     // Only CAP_SYS_RAWIO may send vendor commands through the block node; the generic node takes
     // them from anyone who may write to it. A generic node that sysfs names but /dev lacks (a
     // system without udev) leaves the block node.
-    const DiskNodes nodes = FindDiskNodes(system_, paths_, letter);
     int descriptor = -ENOENT;
-    if (!nodes.sgNode.empty()) descriptor = system_.Open(nodes.sgNode, kOpenFlags);
-    if (descriptor == -ENOENT) descriptor = system_.Open(nodes.blockNode, kOpenFlags);
+    dev_t number = disk.sgNumber;
+    if (!disk.nodes.sgNode.empty()) descriptor = system_.Open(disk.nodes.sgNode, kOpenFlags);
+    if (descriptor == -ENOENT) {
+        descriptor = system_.Open(disk.nodes.blockNode, kOpenFlags);
+        number = disk.blockNumber;
+    }
     if (descriptor < 0) {
         Fail(-descriptor);
         return kInvalidVolumeHandle;
     }
+    const int error = CheckOpenedDevice(letter, descriptor, disk, number);
+    if (error != 0) {
+        system_.Close(descriptor);
+        Fail(error);
+        return kInvalidVolumeHandle;
+    }
     descriptors_.insert(descriptor);
     return HandleOf(descriptor);
+}
+
+// A static /dev keeps node files of devices long gone, and a node file names a device only by
+// its number: the opened node counts only when it is the one sysfs names for the disk. A disk
+// that sysfs cannot tie to a SCSI device or a number is refused, as nothing could show later
+// that the letter still names it.
+int LinuxPlatform::CheckOpenedDevice(char letter, int descriptor, const DiskDevice& disk,
+                                     dev_t number) {
+    if (disk.scsiDevice.empty() || number == 0) return kOtherDeviceError;
+    dev_t opened = 0;
+    const int result = system_.DeviceNumber(descriptor, opened);
+    if (result < 0) return -result;
+    if (opened != number) return kOtherDeviceError;
+    const auto pin = pins_.emplace(UpperCaseLetter(letter), DevicePin{disk.scsiDevice, number});
+    const DevicePin& pinned = pin.first->second;
+    if (pinned.scsiDevice != disk.scsiDevice || pinned.number != number) return kOtherDeviceError;
+    return 0;
 }
 
 bool LinuxPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, void* in,

@@ -3,10 +3,18 @@
 // a letter exists when the kernel lists its disk, the mounted-device entry of a letter is there
 // when its disk is, and a volume opens onto the disk's SCSI generic node (or, without one, its
 // block node). Pass-through records become SG_IO requests with the same command.
+//
+// A letter stays with the device it first opened onto, for the platform's lifetime: a disk name
+// the kernel hands to another drive between two commands (a replug between a restore's identity
+// check and its write) must not take the next command in that drive's place.
+
+#include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "platform/linux/disk_nodes.h"
 #include "platform/linux/linux_system.h"
@@ -42,13 +50,24 @@ class LinuxPlatform : public Platform {
     std::uint32_t VersionNumber() override;
 
   private:
+    // The device a letter first opened onto.
+    struct DevicePin {
+        std::string scsiDevice;
+        dev_t number;  // of the node that opened
+    };
+
     // Sets the error that LastError() gives and returns false, for the failing call to return.
     bool Fail(int error);
+    // 0 when `descriptor`, just opened for `letter`, is the node sysfs names (`number`) of the
+    // disk the letter is pinned to, pinning an unpinned letter; otherwise the errno that refuses
+    // the open.
+    int CheckOpenedDevice(char letter, int descriptor, const DiskDevice& disk, dev_t number);
 
     std::unique_ptr<LinuxSystem> ownedSystem_;
     LinuxSystem& system_;
     LinuxPaths paths_;
-    std::set<int> descriptors_;  // the ones this platform opened and has not closed
+    std::set<int> descriptors_;       // the ones this platform opened and has not closed
+    std::map<char, DevicePin> pins_;  // by upper-case letter
     std::uint32_t lastError_ = 0;
 };
 

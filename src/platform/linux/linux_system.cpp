@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@ namespace {
 
 // Sysfs attributes are one short line; a page holds any of them.
 constexpr std::size_t kTextFileLimit = 4096;
+// A sysfs link climbs a few directories and names a device path: far shorter than a page.
+constexpr std::size_t kLinkLimit = 4096;
 
 }  // namespace
 
@@ -27,6 +30,13 @@ int RealLinuxSystem::Close(int descriptor) {
 
 int RealLinuxSystem::SgIo(int descriptor, sg_io_hdr_t& header) {
     return ::ioctl(descriptor, SG_IO, &header) == 0 ? 0 : -errno;
+}
+
+int RealLinuxSystem::DeviceNumber(int descriptor, dev_t& number) {
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) return -errno;
+    number = status.st_rdev;
+    return 0;
 }
 
 bool RealLinuxSystem::Exists(const std::string& path) {
@@ -57,6 +67,15 @@ bool RealLinuxSystem::ReadTextFile(const std::string& path, std::string& text) {
     ::close(descriptor);
     if (length < 0) return false;
     text.assign(buffer, static_cast<std::size_t>(length));
+    return true;
+}
+
+// A target that fills the whole buffer may have been cut short: it is not taken.
+bool RealLinuxSystem::ReadLink(const std::string& path, std::string& target) {
+    char buffer[kLinkLimit];
+    const ssize_t length = ::readlink(path.c_str(), buffer, sizeof(buffer));
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof(buffer)) return false;
+    target.assign(buffer, static_cast<std::size_t>(length));
     return true;
 }
 

@@ -4,6 +4,7 @@
 // Every call answers with a value; errors come back as minus errno, never through errno itself.
 
 #include <scsi/sg.h>
+#include <sys/types.h>
 
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ class LinuxSystem {
     virtual int Close(int descriptor) = 0;
     // One SG_IO ioctl: 0 once the kernel has filled in the header's results, or minus errno.
     virtual int SgIo(int descriptor, sg_io_hdr_t& header) = 0;
+    // The device number of the node an open descriptor stands for (fstat's st_rdev: 0 for
+    // anything but a device node): 0, or minus errno.
+    virtual int DeviceNumber(int descriptor, dev_t& number) = 0;
 
     virtual bool Exists(const std::string& path) = 0;
     // The entry names of a directory in name order, without "." and ".."; empty when the
@@ -27,6 +31,8 @@ class LinuxSystem {
     virtual std::vector<std::string> ListDirectory(const std::string& path) = 0;
     // The whole of a small text file such as a sysfs attribute; false when it cannot be read.
     virtual bool ReadTextFile(const std::string& path, std::string& text) = 0;
+    // The target a symbolic link holds, as it is written; false when `path` is no readable link.
+    virtual bool ReadLink(const std::string& path, std::string& target) = 0;
 };
 
 // The running kernel and its file systems.
@@ -35,9 +41,11 @@ class RealLinuxSystem : public LinuxSystem {
     int Open(const std::string& path, int flags) override;
     int Close(int descriptor) override;
     int SgIo(int descriptor, sg_io_hdr_t& header) override;
+    int DeviceNumber(int descriptor, dev_t& number) override;
     bool Exists(const std::string& path) override;
     std::vector<std::string> ListDirectory(const std::string& path) override;
     bool ReadTextFile(const std::string& path, std::string& text) override;
+    bool ReadLink(const std::string& path, std::string& target) override;
 };
 
 }  // namespace vardel

@@ -34,6 +34,16 @@ bool WindowPlatform::SetUp(const LaunchOptions& options, std::string& problem) {
 
 bool WindowPlatform::AfterCommand(std::string& problem) {
     watch_->ForgetNoRights();
+    if (machine_ != nullptr) {
+        // The machine's backend keeps each letter on the device it first reached, so that no
+        // command's write can land on a drive swapped in under it. Between two commands the user
+        // may replug the drive: the next command starts with a backend of its own.
+        std::unique_ptr<Platform> fresh = frontend::MakeMachinePlatform();
+        if (fresh != nullptr) {
+            watch_->Watch(*fresh);
+            machine_ = std::move(fresh);
+        }
+    }
     if (!scenario_) return true;
     try {
         scenario_->SaveChanges(emulated_);
