@@ -15,6 +15,9 @@ struct CommandContext {
     WindowOperations& window;
     // Only the letters of this device take part in discovery; null: every device does.
     const DeviceKey* device = nullptr;
+    // Write reads the block back and counts only what the drive kept. The window does not: its
+    // Write ends with the message of the write itself.
+    bool confirmWrite = false;
 };
 
 }  // namespace vardel

@@ -58,6 +58,28 @@ bool FindTarget(CommandContext& context, CommandOutcome& outcome) {
     return true;
 }
 
+// Reads the configuration block back after Write: only a block that holds what was sent counts
+// as written, and the change is what the drive now holds against the block as read.
+void ConfirmWrite(Platform& platform, char target, Blocks& blocks, const VendorBlock& asRead,
+                  CommandOutcome& outcome) {
+    alignas(kVendorBlockAlignment) VendorBlock sent = {};
+    std::memcpy(sent, blocks.info, sizeof(sent));
+    const DriveStatus readBack = ReadInfoBlock(platform, target, blocks.info);
+    if (readBack != kDriveOk) {
+        // The write was accepted: until a read says otherwise it may have changed the drive, so
+        // `changed` stays as the write left it; the rows are not known.
+        outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack);
+        outcome.typesKnown = false;
+        return;
+    }
+    outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
+    outcome.types = RowTypesOf(blocks.info, outcome.swapped);
+    outcome.changed = std::memcmp(asRead, blocks.info, kVendorWriteLength) != 0;
+    if (std::memcmp(sent, blocks.info, kVendorWriteLength) != 0) {
+        outcome.code = OutcomeCode::NotConfirmed;
+    }
+}
+
 std::string& RowText(CommandState& state, LunRow row) {
     return row == LunRow::Lun0 ? state.lun0Text : state.lun1Text;
 }
@@ -168,6 +190,8 @@ CommandOutcome WriteRaw(CommandContext& context) {
     TrimSpaces(state.lun0Text);
     outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
     const RowTypes before = RowTypesOf(blocks.info, outcome.swapped);
+    alignas(kVendorBlockAlignment) VendorBlock asRead = {};
+    std::memcpy(asRead, blocks.info, sizeof(asRead));
     outcome.types.lun0 = TypeByteFromText(state.lun0Text, before.lun0);
     outcome.types.lun1 = TypeByteFromText(state.lun1Text, before.lun1);
     outcome.typesKnown = true;
@@ -176,11 +200,11 @@ CommandOutcome WriteRaw(CommandContext& context) {
 
     const DriveStatus written = VendorWrite(platform, target, blocks.info);
     if (written != kDriveOk) {
-        outcome = Failed(outcome, OutcomeCode::WriteFailed, written);
-    } else {
-        outcome.code = OutcomeCode::Done;
-        outcome.changed = outcome.types.lun0 != before.lun0 || outcome.types.lun1 != before.lun1;
+        return EndWithMessage(context, Failed(outcome, OutcomeCode::WriteFailed, written));
     }
+    outcome.code = OutcomeCode::Done;
+    outcome.changed = outcome.types.lun0 != before.lun0 || outcome.types.lun1 != before.lun1;
+    if (context.confirmWrite) ConfirmWrite(platform, target, blocks, asRead, outcome);
     return EndWithMessage(context, outcome);
 }
 

@@ -1,7 +1,5 @@
 #include "commands/type_text.h"
 
-#include <cctype>
-
 #include "drive/lun_type.h"
 
 namespace vardel {
@@ -14,24 +12,19 @@ int HexDigitValue(char c) {
     return -1;
 }
 
-// The conversion of "%x": false when no digit follows the optional sign and prefix.
-bool ScanHex(const std::string& text, std::uint32_t& value) {
+// True when the whole text is one hexadecimal number no larger than a byte.
+bool ReadWholeHexByte(const std::string& text, std::uint8_t& byte) {
     std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        HexDigitValue(text[i + 2]) >= 0) {
-        i += 2;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) i = 2;
+    if (i == text.size()) return false;
+    unsigned value = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = HexDigitValue(text[i]);
+        if (digit < 0) return false;
+        value = value * 16u + static_cast<unsigned>(digit);
+        if (value > 0xFFu) return false;
     }
-    std::uint32_t result = 0;
-    bool digits = false;
-    for (; i < text.size() && HexDigitValue(text[i]) >= 0; ++i) {
-        result = result * 16u + static_cast<std::uint32_t>(HexDigitValue(text[i]));
-        digits = true;
-    }
-    if (!digits) return false;
-    value = negative ? 0u - result : result;
+    byte = static_cast<std::uint8_t>(value);
     return true;
 }
 
@@ -46,12 +39,36 @@ void TrimSpaces(std::string& text) {
     text = text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+RowTextMeaning ReadRowText(const std::string& text) {
+    RowTextMeaning meaning;
+    if (text.empty()) {
+        meaning.kind = RowTextKind::Empty;
+    } else if (text == kRemovableText) {
+        meaning.kind = RowTextKind::Removable;
+    } else if (text == kFixedDiskText) {
+        meaning.kind = RowTextKind::FixedDisk;
+    } else if (ReadWholeHexByte(text, meaning.byte)) {
+        meaning.kind = RowTextKind::Byte;
+    } else {
+        meaning.kind = RowTextKind::Unreadable;
+    }
+    return meaning;
+}
+
 std::uint8_t TypeByteFromText(const std::string& text, std::uint8_t asRead) {
-    if (text == kFixedDiskText) return kLunTypeFixedDisk;
-    if (text == kRemovableText) return kLunTypeRemovable;
-    std::uint32_t value = 0;
-    if (!ScanHex(text, value)) return asRead;
-    return static_cast<std::uint8_t>(value & 0xFFu);
+    const RowTextMeaning meaning = ReadRowText(text);
+    switch (meaning.kind) {
+        case RowTextKind::Removable:
+            return asRead == kLunTypeFixedDisk ? kLunTypeRemovable : asRead;
+        case RowTextKind::FixedDisk:
+            return kLunTypeFixedDisk;
+        case RowTextKind::Byte:
+            return meaning.byte;
+        case RowTextKind::Empty:
+        case RowTextKind::Unreadable:
+            break;
+    }
+    return asRead;
 }
 
 }  // namespace vardel

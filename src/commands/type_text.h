@@ -1,5 +1,6 @@
 #pragma once
-// Reading a status text back into a type byte, for the Write command.
+// What a status row's text means to the Write command. Every front end asks this one rule; none
+// decides on its own what a row text stands for.
 
 #include <cstdint>
 #include <string>
@@ -9,10 +10,27 @@ namespace vardel {
 // Removes spaces (not other white space) from both ends.
 void TrimSpaces(std::string& text);
 
-// The type byte a status text stands for: "Fixed Disk" 0xA1, "Removable" 0x00, an empty text the
-// byte as it was read; other texts are read as hexadecimal the way "%x" reads them (white space
-// skipped, an optional sign and 0x, digits up to the first other character), keeping the low byte.
-// A text that gives no value leaves the byte as it was read.
+enum class RowTextKind {
+    Empty,       // nothing in the row: keep its byte
+    Removable,   // exactly "Removable"
+    FixedDisk,   // exactly "Fixed Disk"
+    Byte,        // a hexadecimal byte, read whole: "A1", "0x05", "7"
+    Unreadable,  // anything else: never written as a guess
+};
+
+struct RowTextMeaning {
+    RowTextKind kind = RowTextKind::Empty;
+    std::uint8_t byte = 0;  // Byte only
+};
+
+// The meaning of a row text that has been trimmed of spaces. A hexadecimal byte is an optional
+// "0x" or "0X" and hexadecimal digits up to the end of the text, at most 0xFF; a sign, a larger
+// number or a digit run followed by anything else ("1fz", "0xg") is unreadable.
+RowTextMeaning ReadRowText(const std::string& text);
+
+// The type byte that Write puts in a row, given the text and the byte as read. A word changes the
+// byte only when the byte as read means the other word ("Removable" keeps 0x05, which also shows as
+// "Removable"); an explicit byte is written as given; an empty or unreadable text keeps the byte.
 std::uint8_t TypeByteFromText(const std::string& text, std::uint8_t asRead);
 
 }  // namespace vardel

@@ -454,14 +454,19 @@ TEST_P(WriteRawTextTest, WritesWhatTheRowShows) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, WriteRawTextTest,
-    ::testing::Values(TextCase{"Empty", "", -1}, TextCase{"Removable", "Removable", 0x00},
+    ::testing::Values(TextCase{"Empty", "", -1},
+                      // 0x5C and 0x3D already show as "Removable": the word keeps them.
+                      TextCase{"Removable", "Removable", -1},
                       TextCase{"FixedDisk", "Fixed Disk", 0xA1},
                       TextCase{"FixedDiskPadded", "  Fixed Disk ", 0xA1},
                       TextCase{"Hex", "A1", 0xA1}, TextCase{"HexLowerCase", "a1", 0xA1},
-                      TextCase{"HexUpToAnotherCharacter", "1fz", 0x1F},
-                      TextCase{"HexPrefix", "0x7", 0x07}, TextCase{"LowByteOnly", "1FF", 0xFF},
-                      TextCase{"Negative", "-1", 0xFF}, TextCase{"NoDigits", "zz", -1},
-                      TextCase{"OnlySpaces", "   ", -1}),
+                      TextCase{"HexPrefix", "0x7", 0x07}, TextCase{"LeadingZeros", "000A1", 0xA1},
+                      // Never a guess: a text the reader does not consume whole keeps the byte.
+                      TextCase{"HexUpToAnotherCharacter", "1fz", -1},
+                      TextCase{"PrefixWithoutDigit", "0xg", -1},
+                      TextCase{"LargerThanAByte", "1FF", -1}, TextCase{"Negative", "-1", -1},
+                      TextCase{"WordInOtherCase", "Fixed disk", -1},
+                      TextCase{"NoDigits", "zz", -1}, TextCase{"OnlySpaces", "   ", -1}),
     testing_support::CaseName());
 
 TEST_F(CommandsTest, WriteRawTrimsTheTextsThemselves) {
@@ -507,6 +512,51 @@ TEST_F(CommandsTest, WriteRawReportsAFailedWrite) {
     Fail('F', Operation::Write, FaultEffect::ScsiStatus, 2);
     WriteRaw(context_);
     EXPECT_EQ(window_.events, (Trace{"disable", "take", "message Write Fail", "enable"}));
+}
+
+TEST_F(CommandsTest, WriteRawChangesAByteOnlyWhereTheWordMeansAnotherType) {
+    struct Case {
+        const char* text;
+        std::uint8_t asRead;
+        std::uint8_t written;
+    } const cases[] = {{"Removable", 0xA1, 0x00}, {"Removable", 0x05, 0x05},
+                       {"Removable", 0x00, 0x00}, {"Fixed Disk", 0xA1, 0xA1},
+                       {"Fixed Disk", 0x05, 0xA1}};
+    for (const Case& c : cases) {
+        Config()[304] = c.asRead;
+        window_.onTake = [this, &c] {
+            state_.lun0Text = c.text;
+            state_.lun1Text = "";
+            return true;
+        };
+        WriteRaw(context_);
+        EXPECT_EQ(Config()[304], c.written) << c.text << " over " << int(c.asRead);
+    }
+}
+
+TEST_F(CommandsTest, ConfirmedWriteCountsOnlyWhatTheDriveKept) {
+    context_.confirmWrite = true;
+    window_.onTake = [this] {
+        state_.lun0Text = "Fixed Disk";
+        state_.lun1Text = "";
+        return true;
+    };
+    // A drive that keeps the write: done, changed, the rows as read back.
+    CommandOutcome outcome = WriteRaw(context_);
+    EXPECT_EQ(outcome.code, OutcomeCode::Done);
+    EXPECT_TRUE(outcome.changed);
+    EXPECT_EQ(outcome.types.lun0, 0xA1);
+    EXPECT_EQ(platform_.CommandTrace().back(), "READ INFO F");
+
+    // A drive that acknowledges the write and keeps its block: not confirmed, nothing changed.
+    Config()[304] = 0x00;
+    Drive().keepsWrites = false;
+    outcome = WriteRaw(context_);
+    EXPECT_EQ(outcome.code, OutcomeCode::NotConfirmed);
+    EXPECT_FALSE(outcome.changed);
+    EXPECT_EQ(outcome.types.lun0, 0x00);
+    EXPECT_STREQ(OutcomeMessage(outcome), "Write Fail");
+    EXPECT_EQ(Config()[304], 0x00);
 }
 
 }  // namespace
