@@ -341,6 +341,21 @@ TEST_F(DiscoveryTest, LunIndexBeyondTheRecordLeavesTheLetterOut) {
     EXPECT_EQ(Groups(), "E..");
 }
 
+// The records lie side by side in one table: a slot one past the record's end is the next
+// device's slot 0, where no sanitizer would notice a stray letter.
+TEST_F(DiscoveryTest, LunIndexBeyondTheRecordDoesNotReachTheNextDevicesRecord) {
+    const int first = platform_.AddDrive(emulated::StandardDrive());
+    emulated::Drive second = emulated::StandardDrive();
+    emulated::SetSerial(second, "VD0000000002");
+    const int other = platform_.AddDrive(second);
+    platform_.AttachVolume('E', first, 0);
+    platform_.AttachVolume('F', first, static_cast<std::uint8_t>(kLunSlotsPerDevice));
+    platform_.AttachVolume('H', other, 1);
+    ASSERT_EQ(FindInto(), kFindDrivesOk);
+    EXPECT_EQ(count_, 2);
+    EXPECT_EQ(Groups(), "E..H..");
+}
+
 TEST_F(DiscoveryTest, OrderByLunLeavesOutLettersBeyondItsEightSlots) {
     const int drive = platform_.AddDrive(emulated::StandardDrive());
     platform_.AttachVolume('E', drive, 0);
