@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "commands/single_drive.h"
+#include "drive/drive_identity.h"
 #include "drive/lun_type.h"
 
 namespace vardel {
@@ -46,7 +47,8 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Devic
 }
 
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
-                                  const VendorBlock& info, const DeviceKey& key) {
+                                  const VendorBlock& info, const VendorBlock& backupIdentity,
+                                  bool allowNoSerial) {
     CommandOutcome outcome;
     outcome.command = CommandKind::Restore;
     outcome.code = FindSingleDrive(platform, state, device);
@@ -57,9 +59,16 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const
     alignas(kVendorBlockAlignment) VendorBlock identity = {};
     DriveStatus status = VendorRead(platform, target, nullptr, identity);
     if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
-    if (!KeysMatch(ExtractDeviceKey(identity), key)) {
-        outcome.code = OutcomeCode::WrongDevice;
-        return outcome;
+    switch (CompareSerials(identity, backupIdentity)) {
+        case SerialComparison::Same:
+            break;
+        case SerialComparison::Different:
+            outcome.code = OutcomeCode::WrongDevice;
+            return outcome;
+        case SerialComparison::NoSerial:
+            if (allowNoSerial) break;
+            outcome.code = OutcomeCode::NoSerial;
+            return outcome;
     }
 
     // The drive must answer with its whole block before anything is written to it.

@@ -25,10 +25,14 @@ struct BlockBackup {
 CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const DeviceKey* device,
                             BlockBackup& backup);
 
-// Writes bytes 0..511 of `info` onto the single drive, only when its identity key matches `key`
-// (WrongDevice otherwise), after reading its configuration block whole, and confirms by reading
-// it back. A drive that already holds those bytes is not written (Done, not changed).
+// Writes bytes 0..511 of `info` onto the single drive, only when its identity block carries the
+// very serial of `identity`, the identity block taken with the backup (WrongDevice otherwise).
+// Blocks without a serial cannot show that they belong to one drive: NoSerial, unless
+// `allowNoSerial`, which lets a drive without serial take a backup without serial. It reads the
+// drive's configuration block whole before it writes, and confirms by reading it back. A drive
+// that already holds those bytes is not written (Done, not changed).
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
-                                  const VendorBlock& info, const DeviceKey& key);
+                                  const VendorBlock& info, const VendorBlock& identity,
+                                  bool allowNoSerial);
 
 }  // namespace vardel

@@ -24,6 +24,7 @@ const char* OutcomeMessage(const CommandOutcome& outcome) {
         case OutcomeCode::WriteFailed:
         case OutcomeCode::NotConfirmed:
         case OutcomeCode::WrongDevice:
+        case OutcomeCode::NoSerial:
             return writeRaw ? kWriteFailMessage : kFailMessage;
         case OutcomeCode::Done:
             break;

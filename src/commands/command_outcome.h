@@ -21,6 +21,8 @@ enum class OutcomeCode {
     WriteFailed,    // the drive refused the write
     NotConfirmed,   // the write went through but the read-back does not show it
     WrongDevice,    // the drive is not the one a backup came from; nothing was written
+    NoSerial,       // the drive and the backup carry no serial to show they are one; nothing was
+                    // written
 };
 
 // The type byte of each row, in row order (the layout rule already applied).

@@ -1,13 +1,13 @@
 #include "frontend_common/scenario.h"
 
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "drive/lun_type.h"
 #include "drive/vendor_blocks.h"
+#include "frontend_common/file_io.h"
 #include "frontend_common/hex_text.h"
 #include "frontend_common/json_bytes.h"
 
@@ -15,7 +15,6 @@ namespace vardel::frontend {
 namespace {
 
 using Json = nlohmann::ordered_json;
-namespace fs = std::filesystem;
 
 // Inquiry fields: offset and room, as the INQUIRY data lays them out.
 struct InquiryField {
@@ -323,10 +322,11 @@ Scenario Scenario::Load(const std::string& path) {
     scenario.path_ = path;
     const Reader reader(path);
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in) reader.Fail("", "cannot be opened");
+    std::string text;
+    std::string problem;
+    if (!ReadWholeFile(path, text, problem)) reader.Fail("", problem);
     try {
-        scenario.document_ = Json::parse(in);
+        scenario.document_ = Json::parse(text);
     } catch (const Json::exception& error) {
         // A syntax error, or a number too large for any type (out_of_range).
         reader.Fail("", std::string("not valid JSON (") + error.what() + ")");
@@ -424,16 +424,20 @@ void Scenario::SetUp(emulated::EmulatedPlatform& platform) const {
 }
 
 bool Scenario::SaveChanges(emulated::EmulatedPlatform& platform) {
-    bool changed = false;
+    // The changes go into a copy, which becomes the saved state only once the file holds it: after
+    // a failed write the next call finds the same changes and writes them again.
+    std::optional<Scenario> next;
     for (std::size_t i = 0; i < drives_.size(); ++i) {
         const emulated::Block& now = platform.DriveAt(static_cast<int>(i)).configBlock;
         if (now == drives_[i].drive.configBlock) continue;
-        UpdateDrive(i, now);
-        drives_[i].drive.configBlock = now;
-        changed = true;
+        if (!next) next = *this;
+        next->UpdateDrive(i, now);
+        next->drives_[i].drive.configBlock = now;
     }
-    if (changed) WriteFile();
-    return changed;
+    if (!next) return false;
+    next->WriteFile();
+    *this = std::move(*next);
+    return true;
 }
 
 // Keeps the drive's entry in the form the user wrote it while that form can say what the block
@@ -466,27 +470,10 @@ void Scenario::UpdateDrive(std::size_t index, const emulated::Block& now) {
 }
 
 void Scenario::WriteFile() const {
-    const fs::path target(path_);
-    fs::path temporary = target;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << document_.dump(2) << '\n';
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw ScenarioError(path_ + ": the new state could not be written to " +
-                                temporary.string());
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw ScenarioError(path_ + ": the new state could not replace the file (" +
-                            error.message() + ")");
+    std::string problem;
+    if (WriteFileAtomically(path_, document_.dump(2) + '\n', true, problem) !=
+        FileWriteResult::Written) {
+        throw ScenarioError(path_ + ": " + problem);
     }
 }
 

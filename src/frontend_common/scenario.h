@@ -36,8 +36,9 @@ class Scenario {
     void SetUp(emulated::EmulatedPlatform& platform) const;
 
     // Writes the configuration blocks that the platform's drives now hold back into the file,
-    // when any of them changed: into a temporary file in the same folder, then renamed over the
-    // file. Returns whether it wrote. Throws ScenarioError when the file cannot be written.
+    // when any of them changed, replacing it whole (WriteFileAtomically). Returns whether it
+    // wrote. Throws ScenarioError when the file cannot be written; the changes then stay pending,
+    // and the next call writes them.
     bool SaveChanges(emulated::EmulatedPlatform& platform);
 
   private:

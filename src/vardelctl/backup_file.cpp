@@ -1,11 +1,11 @@
 #include "vardelctl/backup_file.h"
 
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "frontend_common/file_io.h"
 #include "frontend_common/hex_text.h"
 #include "frontend_common/json_bytes.h"
 #include "vardelctl/serial_text.h"
@@ -28,7 +28,7 @@ Json LetterValue(char letter) {
 
 }  // namespace
 
-void WriteBackupFile(const std::string& path, const BlockBackup& backup) {
+std::string BackupFileText(const BlockBackup& backup) {
     Json document;
     document["format"] = kFormat;
     document["formatVersion"] = kFormatVersion;
@@ -41,22 +41,33 @@ void WriteBackupFile(const std::string& path, const BlockBackup& backup) {
     document["inquiry"] = HexOf(backup.inquiry, kInquiryLength);
     document["identityBlock"] = HexLines(backup.identity, kVendorBlockSize);
     document["configBlock"] = HexLines(backup.info, kVendorBlockSize);
+    return document.dump(2) + '\n';
+}
 
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << document.dump(2) << '\n';
-    out.flush();
-    if (!out) throw BackupFileError(path + ": cannot be written");
+// Replaced whole or not at all: a write that fails (a full disk) leaves the earlier backup.
+void WriteBackupFile(const std::string& path, const BlockBackup& backup, bool replaceExisting) {
+    std::string problem;
+    switch (frontend::WriteFileAtomically(path, BackupFileText(backup), replaceExisting, problem)) {
+        case frontend::FileWriteResult::Written:
+            return;
+        case frontend::FileWriteResult::Exists:
+            throw BackupFileExists(path + ": exists; give --force to replace it");
+        case frontend::FileWriteResult::Failed:
+            break;
+    }
+    throw BackupFileError(path + ": " + problem);
 }
 
 RestoreSource ReadBackupFile(const std::string& path) {
     auto fail = [&path](const std::string& place, const std::string& what) {
         throw BackupFileError(path + ": " + (place.empty() ? "" : place + ": ") + what);
     };
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail("", "cannot be opened");
+    std::string text;
+    std::string unreadable;
+    if (!frontend::ReadWholeFile(path, text, unreadable)) fail("", unreadable);
     Json document;
     try {
-        document = Json::parse(in);
+        document = Json::parse(text);
     } catch (const Json::exception& error) {
         // A syntax error, or a number too large for any type (out_of_range).
         fail("", std::string("not valid JSON (") + error.what() + ")");
@@ -78,9 +89,8 @@ RestoreSource ReadBackupFile(const std::string& path) {
         if (std::strcmp(name, "configBlock") == 0) {
             std::memcpy(source.info, bytes.data(), kVendorBlockSize);
         } else {
-            alignas(kVendorBlockAlignment) VendorBlock identity;
-            std::memcpy(identity, bytes.data(), kVendorBlockSize);
-            source.key = ExtractDeviceKey(identity);
+            std::memcpy(source.identity, bytes.data(), kVendorBlockSize);
+            source.key = ExtractDeviceKey(source.identity);
         }
     }
     // The key is written beside the block for people; the two must agree.
@@ -92,7 +102,7 @@ RestoreSource ReadBackupFile(const std::string& path) {
             fail("deviceKey", "does not match the identity block");
         }
     }
-    source.serial = SerialTextOf(source.key);
+    source.serial = SerialOfIdentity(source.identity);
     return source;
 }
 

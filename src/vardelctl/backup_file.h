@@ -15,11 +15,24 @@ class BackupFileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-void WriteBackupFile(const std::string& path, const BlockBackup& backup);
+// The file named exists, and was not to be replaced.
+class BackupFileExists : public BackupFileError {
+  public:
+    using BackupFileError::BackupFileError;
+};
 
-// What a restore needs of a backup. The key is taken from the backed-up identity block.
+// The file's JSON text, with its final line break.
+std::string BackupFileText(const BlockBackup& backup);
+
+// Puts the backup at `path`, replacing the file whole or not at all. Throws BackupFileExists when
+// the file exists and `replaceExisting` is false, BackupFileError on any other failure.
+void WriteBackupFile(const std::string& path, const BlockBackup& backup, bool replaceExisting);
+
+// What a restore needs of a backup: the configuration block, and the identity block whose serial
+// the drive must carry. The key and the serial text are taken from the identity block.
 struct RestoreSource {
     alignas(kVendorBlockAlignment) VendorBlock info;
+    alignas(kVendorBlockAlignment) VendorBlock identity;
     DeviceKey key;
     std::string serial;
 };

@@ -1,10 +1,27 @@
 // vardelctl: the Vardel commands on a console, over the machine's drives or an emulated machine.
 
+#include <cstring>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "vardelctl/options.h"
+#include "vardelctl/report.h"
 #include "vardelctl/tool.h"
+
+namespace {
+
+// Even a failure nobody foresaw answers with one JSON object when JSON was asked for.
+int ReportUnforeseen(int argc, char** argv, const std::string& what) {
+    using namespace vardel::cli;
+    Options options;
+    for (int i = 1; i < argc; ++i) options.json |= std::strcmp(argv[i], "--json") == 0;
+    return ReportProblem(options, kExitNoSingleDrive,
+                         what.empty() ? "Unknown error" : "Unknown error: " + what, std::cout,
+                         std::cerr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace vardel::cli;
@@ -15,9 +32,8 @@ int main(int argc, char** argv) {
         if (parsed >= 0) return parsed;
         return RunTool(options, std::cin, std::cout, std::cerr);
     } catch (const std::exception& error) {
-        std::cerr << "Unknown error\n" << error.what() << '\n';
+        return ReportUnforeseen(argc, argv, error.what());
     } catch (...) {
-        std::cerr << "Unknown error\n";
+        return ReportUnforeseen(argc, argv, "");
     }
-    return kExitNoSingleDrive;
 }

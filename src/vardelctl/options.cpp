@@ -50,11 +50,16 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     CLI::App* list = app.add_subcommand("list", "Show every drive that discovery finds");
     CLI::App* backup =
         app.add_subcommand("backup", "Save both blocks of the drive to a JSON file; only reads");
-    backup->add_option("file", options.file, "The backup file to write")->required();
+    backup->add_option("file", options.file, "The backup file to write; - for standard output")
+        ->required();
+    backup->add_flag("--force", options.force, "Replace the file if it exists");
     CLI::App* restore =
         app.add_subcommand("restore", "Write a backed-up configuration block onto the same drive");
     restore->add_option("file", options.file, "A file written by backup")->required();
     restore->add_flag("--yes", options.yes, "Do not ask first");
+    restore->add_flag("--allow-no-serial", options.allowNoSerial,
+                      "Restore onto a drive without serial from a backup without serial (nothing "
+                      "shows that they are one drive)");
 
     try {
         app.parse(argc, argv);

@@ -31,7 +31,9 @@ struct Options {
     std::string lun0Text;
     std::string lun1Text;
     // backup, restore
-    std::string file;
+    std::string file;  // backup: "-" is standard output
+    bool force = false;          // backup: replace an existing file
+    bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
 };
 
 // Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with

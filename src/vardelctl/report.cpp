@@ -6,6 +6,7 @@
 
 #include "drive/lun_type.h"
 #include "frontend_common/hex_text.h"
+#include "vardelctl/display_text.h"
 #include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
@@ -16,6 +17,12 @@ using frontend::NoRightsAdvice;
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// Texts from files, arguments and drives need not be UTF-8: bytes that are not become U+FFFD
+// rather than an exception, so that every run in JSON mode ends with its one object.
+void PrintJson(const Json& report, std::ostream& out) {
+    out << report.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
 
 constexpr char kReplugReminder[] = "Replug the drive for the change to take effect.";
 
@@ -53,6 +60,8 @@ const char* OutcomeName(OutcomeCode code) {
             return "notConfirmed";
         case OutcomeCode::WrongDevice:
             return "wrongDevice";
+        case OutcomeCode::NoSerial:
+            return "noSerial";
     }
     return "";
 }
@@ -83,7 +92,12 @@ void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::o
     }
     if (outcome.code == OutcomeCode::WrongDevice) {
         err << "The drive attached is not the one the backup was taken from (serial "
-            << notes.serial << "); nothing was written.\n";
+            << DisplayText(notes.serial) << "); nothing was written.\n";
+    }
+    if (outcome.code == OutcomeCode::NoSerial) {
+        err << "Neither the drive nor the backup carries a serial, so nothing shows that the "
+               "backup was taken from this drive; nothing was written. --allow-no-serial "
+               "restores it all the same.\n";
     }
 }
 
@@ -106,6 +120,7 @@ int ExitCodeOf(OutcomeCode code) {
         case OutcomeCode::SeveralDrives:
         case OutcomeCode::UnknownError:
         case OutcomeCode::WrongDevice:
+        case OutcomeCode::NoSerial:
             break;
     }
     return kExitNoSingleDrive;
@@ -134,7 +149,7 @@ void ReportOutcome(const Options& options, const CommandOutcome& outcome, const 
             report["requestedType"] = RowJson(outcome.requestedType);
         }
         if (!notes.file.empty()) report["file"] = notes.file;
-        out << report.dump(2) << '\n';
+        PrintJson(report, out);
         return;
     }
 
@@ -208,7 +223,7 @@ void ReportListing(const Options& options, OutcomeCode code, const DeviceListing
                                {"volumes", volumes}});
         }
         report["devices"] = devices;
-        out << report.dump(2) << '\n';
+        PrintJson(report, out);
         return;
     }
 
@@ -225,13 +240,15 @@ void ReportListing(const Options& options, OutcomeCode code, const DeviceListing
             if (device.lunSlots[lun] == 0) continue;
             out << "  LUN " << lun << ": " << device.lunSlots[lun] << ':';
             const DiskDescription& disk = disks[j][lun];
-            for (const std::string& path : disk.paths) out << ' ' << path;
+            for (const std::string& path : disk.paths) out << ' ' << DisplayText(path);
             if (!disk.vendor.empty() || !disk.product.empty()) {
-                out << "  " << disk.vendor << " | " << disk.product << " | " << disk.revision;
+                out << "  " << DisplayText(disk.vendor) << " | " << DisplayText(disk.product)
+                    << " | " << DisplayText(disk.revision);
             } else if (device.inquiryRead[lun]) {
                 const InquiryData& inquiry = device.inquiry[lun];
-                out << "  " << InquiryText(inquiry, 8, 8) << " | " << InquiryText(inquiry, 16, 16)
-                    << " | " << InquiryText(inquiry, 32, 4);
+                out << "  " << DisplayText(InquiryText(inquiry, 8, 8)) << " | "
+                    << DisplayText(InquiryText(inquiry, 16, 16)) << " | "
+                    << DisplayText(InquiryText(inquiry, 32, 4));
             }
             out << '\n';
         }
@@ -255,11 +272,27 @@ int ReportProblem(const Options& options, int exitCode, const std::string& text,
         const Json report = {{"outcome", exitCode == kExitUsage ? "usage" : "error"},
                              {"exitCode", exitCode},
                              {"error", text}};
-        out << report.dump(2) << '\n';
+        PrintJson(report, out);
     } else {
         err << text << '\n';
     }
     return exitCode;
+}
+
+int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& out,
+                   std::ostream& err) {
+    if (options.json) {
+        const Json report = {{"command", "restore"},
+                             {"outcome", "declined"},
+                             {"exitCode", kExitDriveRefused},
+                             {"message", nullptr},
+                             {"changed", false},
+                             {"file", notes.file}};
+        PrintJson(report, out);
+    } else {
+        err << "Nothing written.\n";
+    }
+    return kExitDriveRefused;
 }
 
 }  // namespace vardel::cli

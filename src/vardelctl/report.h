@@ -22,7 +22,7 @@ int ExitCodeOf(OutcomeCode code);
 struct RunNotes {
     bool noRights = false;  // a volume open failed for lack of rights
     std::string file;       // backup or restore
-    std::string serial;     // of the backup, for restore
+    std::string serial;     // the backup's whole serial, for restore
 };
 
 void ReportOutcome(const Options& options, const CommandOutcome& outcome, const RunNotes& notes,
@@ -38,5 +38,9 @@ void ReportListing(const Options& options, OutcomeCode code, const DeviceListing
 // A problem before any device command: a usage error, an unreadable file. Exit 64 or 2 given.
 int ReportProblem(const Options& options, int exitCode, const std::string& text, std::ostream& out,
                   std::ostream& err);
+
+// A restore the user declined at the question: nothing was written. Exit 1.
+int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& out,
+                   std::ostream& err);
 
 }  // namespace vardel::cli

@@ -1,6 +1,9 @@
 #include "vardelctl/serial_text.h"
 
+#include <algorithm>
 #include <vector>
+
+#include "drive/vendor_blocks.h"
 
 #include "frontend_common/hex_text.h"
 
@@ -47,6 +50,22 @@ bool DeviceKeyFromSerialText(const std::string& text, DeviceKey& key) {
         if (i < kSerialKeyCharacters) key.bytes[i] = static_cast<std::uint8_t>(text[i]);
     }
     return true;
+}
+
+std::string SerialOfIdentity(const VendorBlock& identity) {
+    const std::size_t length = identity[kSerialDescriptorLengthOffset];
+    if (identity[kSerialPresentOffset] == 0 || length < 4) return "";
+    const std::size_t bytes = std::min(length - 2, kVendorBlockSize - kSerialCharactersOffset);
+    const std::uint8_t* serial = identity + kSerialCharactersOffset;
+    std::string text;
+    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
+        if (!IsPrintable(serial[i]) || serial[i + 1] != 0) {
+            return kHexPrefix + HexOf(serial, bytes);
+        }
+        text += static_cast<char>(serial[i]);
+    }
+    if (bytes % 2 != 0) return kHexPrefix + HexOf(serial, bytes);
+    return text;
 }
 
 }  // namespace vardel::cli

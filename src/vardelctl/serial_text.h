@@ -14,4 +14,8 @@ std::string SerialTextOf(const DeviceKey& key);
 // characters enter the key. False for a text that is no key.
 bool DeviceKeyFromSerialText(const std::string& text, DeviceKey& key);
 
+// The whole serial of an identity block, as a restore compares it: its characters when each is
+// plain ASCII, otherwise "hex:" and the descriptor's bytes; empty for a block without serial.
+std::string SerialOfIdentity(const VendorBlock& identity);
+
 }  // namespace vardel::cli

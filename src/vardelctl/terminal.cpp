@@ -11,9 +11,9 @@ namespace vardel::cli {
 
 bool IsInteractive() {
 #ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0 && _isatty(_fileno(stdout)) != 0;
+    return _isatty(_fileno(stdin)) != 0 && _isatty(_fileno(stderr)) != 0;
 #else
-    return isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+    return isatty(STDIN_FILENO) != 0 && isatty(STDERR_FILENO) != 0;
 #endif
 }
 

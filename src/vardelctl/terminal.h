@@ -1,5 +1,6 @@
 #pragma once
-// Whether a person can be asked: standard input and output are both a terminal.
+// Whether a person can be asked: standard input and standard error (where questions go, so that
+// standard output holds only the report) are both a terminal.
 
 namespace vardel::cli {
 

@@ -1,10 +1,12 @@
 #include "vardelctl/tool.h"
 
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 #include "commands/block_backup.h"
 #include "commands/device_listing.h"
@@ -17,6 +19,7 @@
 #include "vardelctl/backup_file.h"
 #include "vardelctl/console_window.h"
 #include "vardelctl/report.h"
+#include "vardelctl/row_text_argument.h"
 #include "vardelctl/serial_text.h"
 #include "vardelctl/terminal.h"
 
@@ -32,101 +35,161 @@ using frontend::Scenario;
 using frontend::ScenarioError;
 namespace {
 
-// What the window could hold in a row: nothing (right after start), one of the two words, or a
-// text with a hexadecimal digit for the Write command to read.
-bool IsRowText(const std::string& text) {
-    std::string trimmed = text;
-    TrimSpaces(trimmed);
-    if (text.empty() || trimmed == kRemovableText || trimmed == kFixedDiskText) return true;
-    return text.find_first_of("0123456789abcdefABCDEF") != std::string::npos;
-}
+constexpr char kStandardOutput[] = "-";
 
-// Asks on the terminal; only "y" or "yes" goes on.
-bool UserAgrees(const std::string& question, std::istream& in, std::ostream& out) {
-    out << question << " [y/N] " << std::flush;
+// Asks on stderr, so that stdout keeps only the report; only "y" or "yes" goes on.
+bool UserAgrees(const std::string& question, std::istream& in, std::ostream& err) {
+    err << question << " [y/N] " << std::flush;
     std::string answer;
     std::getline(in, answer);
     TrimSpaces(answer);
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
 }
 
-// Runs the command over the watched platform and reports; returns the exit code.
-int RunCommand(const Options& options, AccessWatch& platform, const DeviceKey* device,
-               RunNotes notes, const std::optional<RestoreSource>& restore, bool machine,
-               std::ostream& out, std::ostream& err) {
+bool PathTaken(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::symlink_status(std::filesystem::path(path), error).type() !=
+           std::filesystem::file_type::not_found;
+}
+
+// What a command gave. It is reported only once every file it changes is safe.
+struct RunResult {
+    CommandOutcome outcome;
+    bool isListing = false;
+    OutcomeCode listingCode = OutcomeCode::Done;
+    DeviceListing listing{};
+    DiskDescriptions disks;
+    std::unique_ptr<BlockBackup> backup;  // backup: what goes into the file
+};
+
+CommandKind KindOf(Verb verb) {
+    switch (verb) {
+        case Verb::Set:
+            return CommandKind::SetLunMode;
+        case Verb::Write:
+            return CommandKind::WriteRaw;
+        case Verb::Backup:
+            return CommandKind::Backup;
+        case Verb::Restore:
+            return CommandKind::Restore;
+        case Verb::Status:
+        case Verb::List:
+            break;
+    }
+    return CommandKind::ReadStatus;
+}
+
+// An empty --device names no drive: it would otherwise read as the key of every drive without
+// serial. The command ends as discovery would when nothing matches, and sends nothing.
+RunResult MatchNothing(const Options& options) {
+    RunResult result;
+    result.isListing = options.verb == Verb::List;
+    result.listingCode = OutcomeCode::Done;
+    result.outcome.command = KindOf(options.verb);
+    result.outcome.code = OutcomeCode::NoDrive;
+    if (options.verb == Verb::Set) {
+        result.outcome.row = options.row;
+        result.outcome.requestedType = options.type;
+    }
+    return result;
+}
+
+RunResult RunCommand(const Options& options, AccessWatch& platform, const DeviceKey* device,
+                     const std::optional<RestoreSource>& restore, bool machine) {
+    RunResult result;
     CommandState state;
     ConsoleWindow window(state, options.lun0Text, options.lun1Text);
     CommandContext context{platform, state, window, device};
-    CommandOutcome outcome;
+    // The console's Write says done only for what the drive kept.
+    context.confirmWrite = true;
     switch (options.verb) {
         case Verb::Status:
-            outcome = ReadStatus(context);
+            result.outcome = ReadStatus(context);
             break;
         case Verb::Set: {
             // The binding of the window's button for the same change.
             const bool lun0 = options.row == LunRow::Lun0;
             const bool fixed = options.type == kLunTypeFixedDisk;
-            outcome =
+            result.outcome =
                 SetLunMode(context, fixed ? (lun0 ? kLun0FixedBinding : kLun1FixedBinding)
                                           : (lun0 ? kLun0RemovableBinding : kLun1RemovableBinding));
             break;
         }
         case Verb::Write:
-            outcome = WriteRaw(context);
+            result.outcome = WriteRaw(context);
             break;
         case Verb::List: {
-            DeviceListing listing;
-            const OutcomeCode code = ListDevices(platform, device, listing);
-            DiskDescriptions disks(static_cast<std::size_t>(listing.recorded),
-                                   std::vector<DiskDescription>(kLunSlotsPerDevice));
-            for (int j = 0; machine && j < listing.recorded; ++j) {
+            result.isListing = true;
+            result.listingCode = ListDevices(platform, device, result.listing);
+            result.disks.assign(static_cast<std::size_t>(result.listing.recorded),
+                                std::vector<DiskDescription>(kLunSlotsPerDevice));
+            for (int j = 0; machine && j < result.listing.recorded; ++j) {
                 for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {
-                    const char letter = listing.devices[j].lunSlots[lun];
-                    if (letter != 0) DescribeMachineDisk(letter, disks[j][lun]);
-                }
-            }
-            notes.noRights = platform.SawNoRights();
-            ReportListing(options, code, listing, disks, notes, out, err);
-            const OutcomeCode shown =
-                code == OutcomeCode::Done && listing.count == 0 ? OutcomeCode::NoDrive : code;
-            return ExitCodeOf(shown);
-        }
-        case Verb::Backup: {
-            BlockBackup backup;
-            outcome = BackupBlocks(platform, state, device, backup);
-            if (outcome.code == OutcomeCode::Done) {
-                try {
-                    WriteBackupFile(options.file, backup);
-                } catch (const BackupFileError& error) {
-                    return ReportProblem(options, kExitNoSingleDrive, error.what(), out, err);
+                    const char letter = result.listing.devices[j].lunSlots[lun];
+                    if (letter != 0) DescribeMachineDisk(letter, result.disks[j][lun]);
                 }
             }
             break;
         }
+        case Verb::Backup:
+            result.backup = std::make_unique<BlockBackup>();
+            result.outcome = BackupBlocks(platform, state, device, *result.backup);
+            break;
         case Verb::Restore:
-            outcome = RestoreConfigBlock(platform, state, device, restore->info, restore->key);
+            result.outcome = RestoreConfigBlock(platform, state, device, restore->info,
+                                                restore->identity, options.allowNoSerial);
             break;
     }
-    notes.noRights = platform.SawNoRights();
-    ReportOutcome(options, outcome, notes, out, err);
-    return ExitCodeOf(outcome.code);
+    return result;
+}
+
+int Report(const Options& options, const RunResult& result, const RunNotes& notes,
+           std::ostream& out, std::ostream& err) {
+    if (result.isListing) {
+        ReportListing(options, result.listingCode, result.listing, result.disks, notes, out, err);
+        const OutcomeCode shown = result.listingCode == OutcomeCode::Done && result.listing.count == 0
+                                      ? OutcomeCode::NoDrive
+                                      : result.listingCode;
+        return ExitCodeOf(shown);
+    }
+    ReportOutcome(options, result.outcome, notes, out, err);
+    return ExitCodeOf(result.outcome.code);
+}
+
+// Checks what can be refused before the first device command; -1 to go on.
+int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
+    if (options.verb == Verb::Write) {
+        for (std::string* text : {&options.lun0Text, &options.lun1Text}) {
+            std::string rowText;
+            std::string problem;
+            if (!RowTextFromArgument(*text, rowText, problem)) {
+                return ReportProblem(options, kExitUsage, "write: " + problem, out, err);
+            }
+            *text = rowText;
+        }
+    }
+    if (options.verb == Verb::Backup) {
+        if (options.file == kStandardOutput && options.json) {
+            return ReportProblem(options, kExitUsage,
+                                 "backup -: standard output carries the backup, so it cannot "
+                                 "carry the --json report as well; give a file",
+                                 out, err);
+        }
+        if (options.file != kStandardOutput && !options.force && PathTaken(options.file)) {
+            return ReportProblem(options, kExitUsage,
+                                 options.file + ": exists; give --force to replace it", out, err);
+        }
+    }
+    return -1;
 }
 
 }  // namespace
 
-int RunTool(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
+int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostream& err) {
+    Options options = given;
     // Everything that can be refused is refused before the first device command.
-    if (options.verb == Verb::Write) {
-        for (const std::string* text : {&options.lun0Text, &options.lun1Text}) {
-            if (!IsRowText(*text)) {
-                return ReportProblem(options, kExitUsage,
-                                     "write: \"" + *text +
-                                         "\" is no row text: give \"Removable\", \"Fixed Disk\" "
-                                         "or a hexadecimal number",
-                                     out, err);
-            }
-        }
-    }
+    if (const int refused = CheckArguments(options, out, err); refused >= 0) return refused;
+
     DeviceKey deviceKey{};
     if (options.deviceGiven && !DeviceKeyFromSerialText(options.device, deviceKey)) {
         return ReportProblem(options, kExitUsage,
@@ -178,26 +241,49 @@ int RunTool(const Options& options, std::istream& in, std::ostream& out, std::os
 
     if (restore && !options.yes) {
         const std::string serial = restore->serial.empty() ? "(none)" : restore->serial;
-        if (!UserAgrees("Write the configuration block from " + options.file +
-                            " onto the drive with serial " + serial + "?",
-                        in, out)) {
-            err << "Nothing written.\n";
-            return kExitDriveRefused;
+        std::string question = "Write the configuration block from " + options.file +
+                               " onto the drive with serial " + serial + "?";
+        if (restore->serial.empty()) {
+            question += " Neither carries a serial: nothing shows that the backup is this "
+                        "drive's.";
         }
+        if (!UserAgrees(question, in, err)) return ReportDeclined(options, notes, out, err);
     }
 
     AccessWatch watch(*platform, machine != nullptr ? IsNoRightsError : IsEmulatedNoRightsError);
-    int exitCode = RunCommand(options, watch, device, notes, restore, machine != nullptr, out, err);
+    const bool matchNothing = options.deviceGiven && options.device.empty();
+    RunResult result = matchNothing ? MatchNothing(options)
+                                    : RunCommand(options, watch, device, restore, machine != nullptr);
+    notes.noRights = watch.SawNoRights();
 
+    // The files first: a run whose change could not be kept says so, and nothing else.
+    const bool toStandardOutput = options.file == kStandardOutput;
+    if (result.backup && result.outcome.code == OutcomeCode::Done) {
+        if (toStandardOutput) {
+            out << BackupFileText(*result.backup) << std::flush;
+        } else {
+            try {
+                WriteBackupFile(options.file, *result.backup, options.force);
+            } catch (const BackupFileExists& error) {
+                return ReportProblem(options, kExitUsage, error.what(), out, err);
+            } catch (const BackupFileError& error) {
+                return ReportProblem(options, kExitNoSingleDrive, error.what(), out, err);
+            }
+        }
+    }
     if (scenario) {
         try {
             scenario->SaveChanges(emulatedPlatform);
         } catch (const ScenarioError& error) {
-            err << error.what() << '\n';
-            exitCode = kExitNoSingleDrive;
+            return ReportProblem(options, kExitNoSingleDrive,
+                                 std::string(error.what()) +
+                                     "; the emulated drive's new state is lost",
+                                 out, err);
         }
     }
-    return exitCode;
+    // With the backup on stdout, the report goes beside it to stderr.
+    return Report(options, result, notes, toStandardOutput && options.verb == Verb::Backup ? err : out,
+                  err);
 }
 
 }  // namespace vardel::cli

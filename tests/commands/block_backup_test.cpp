@@ -48,10 +48,11 @@ class BlockBackupTest : public ::testing::Test {
         return backup;
     }
 
-    CommandOutcome Restore(const VendorBlock& info, const DeviceKey& key) {
+    CommandOutcome Restore(const BlockBackup& backup, bool allowNoSerial = false) {
         CommandState state;
         platform_.ClearLog();
-        return RestoreConfigBlock(platform_, state, nullptr, info, key);
+        return RestoreConfigBlock(platform_, state, nullptr, backup.info, backup.identity,
+                                  allowNoSerial);
     }
 
     bool Wrote() const {
@@ -92,7 +93,7 @@ TEST_F(BlockBackupTest, RestoreWritesTheBackupAndConfirmsIt) {
     Drive().configBlock[7] ^= 0xFF;
     Drive().configBlock[520] ^= 0xFF;  // the drive's own: never sent
 
-    const CommandOutcome outcome = Restore(backup.info, backup.key);
+    const CommandOutcome outcome = Restore(backup);
     EXPECT_EQ(outcome.code, OutcomeCode::Done);
     EXPECT_TRUE(outcome.changed);
     EXPECT_EQ(After(kDiscovery, platform_.CommandTrace()),
@@ -102,7 +103,7 @@ TEST_F(BlockBackupTest, RestoreWritesTheBackupAndConfirmsIt) {
     EXPECT_EQ(outcome.types.lun0, kLunTypeRemovable);
 
     // Once the drive holds it, nothing more is written.
-    const CommandOutcome again = Restore(backup.info, backup.key);
+    const CommandOutcome again = Restore(backup);
     EXPECT_EQ(again.code, OutcomeCode::Done);
     EXPECT_FALSE(again.changed);
     EXPECT_FALSE(Wrote());
@@ -122,7 +123,7 @@ TEST_P(RestoreFailureTest, EndsWithTheOutcomeAndWritesOnlyWhenDue) {
     const BlockBackup backup = TakeBackup();
     Drive().configBlock[kTypeSlotBOffset] = kLunTypeRemovable;  // something to restore
     GetParam().setUp(*this);
-    const CommandOutcome outcome = Restore(backup.info, backup.key);
+    const CommandOutcome outcome = Restore(backup);
     EXPECT_EQ(outcome.code, GetParam().code);
     EXPECT_EQ(Wrote(), GetParam().written);
     // Only a read-back that failed leaves open whether the drive took the block.
@@ -157,6 +158,47 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     OutcomeCode::ReadFailed, true}),
     testing_support::CaseName());
+
+// Discovery groups drives by the first twelve characters of the serial, without regard to case;
+// a whole block goes back only onto the drive with the very same serial.
+TEST_F(BlockBackupTest, RestoreComparesTheWholeSerialExactly) {
+    struct Case {
+        const char* backupSerial;  // nullptr: no serial (flag byte 16 is 0)
+        const char* driveSerial;
+        bool allowNoSerial;
+        OutcomeCode code;
+    } const cases[] = {
+        {"AA0000000001-0002", "AA0000000001-0002", false, OutcomeCode::Done},
+        {"AA0000000001-0002", "aa0000000001-0999", false, OutcomeCode::WrongDevice},
+        {"AA0000000001-0002", "AA0000000001-0999", false, OutcomeCode::WrongDevice},
+        {"AA0000000001", "aa0000000001", false, OutcomeCode::WrongDevice},
+        {"AA0000000001", "AA0000000001-0002", false, OutcomeCode::WrongDevice},
+        {"AA0000000001", nullptr, true, OutcomeCode::WrongDevice},
+        {nullptr, "AA0000000001", true, OutcomeCode::WrongDevice},
+        {nullptr, nullptr, false, OutcomeCode::NoSerial},
+        {nullptr, nullptr, true, OutcomeCode::Done},
+    };
+    for (const Case& c : cases) {
+        auto setSerial = [this](const char* serial) {
+            if (serial != nullptr) {
+                emulated::SetSerial(Drive(), serial);
+            } else {
+                Drive().identityBlock[kSerialPresentOffset] = 0;
+            }
+        };
+        setSerial(c.backupSerial);
+        Drive().configBlock[kTypeSlotBOffset] = kLunTypeFixedDisk;
+        const BlockBackup backup = TakeBackup();
+        setSerial(c.driveSerial);
+        Drive().configBlock[kTypeSlotBOffset] = kLunTypeRemovable;  // something to restore
+
+        const CommandOutcome outcome = Restore(backup, c.allowNoSerial);
+        const std::string name = std::string(c.backupSerial ? c.backupSerial : "(none)") +
+                                 " onto " + (c.driveSerial ? c.driveSerial : "(none)");
+        EXPECT_EQ(outcome.code, c.code) << name;
+        EXPECT_EQ(Wrote(), c.code == OutcomeCode::Done) << name;
+    }
+}
 
 }  // namespace
 }  // namespace vardel

@@ -99,7 +99,7 @@ CommandOutcome MatrixMachine::Run() {
         case UserCommand::Backup:
             return BackupBlocks(platform, state, nullptr, backup);
         case UserCommand::Restore:
-            return RestoreConfigBlock(platform, state, nullptr, backup.info, backup.key);
+            return RestoreConfigBlock(platform, state, nullptr, backup.info, backup.identity, false);
     }
     return {};
 }

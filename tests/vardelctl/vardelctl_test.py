@@ -341,7 +341,7 @@ class VardelctlTest(unittest.TestCase):
         before = self.read_bytes(scenario)
         for args in ([], ["frobnicate"], ["set", "lun2", "fixed"], ["set", "lun0"],
                      ["set", "lun0", "sideways"], ["write", "--lun0", "zz"],
-                     ["write", "--lun1", "   "], ["write", "--lun0", "Unknown"],
+                     ["write", "--lun0", "Fixed disk"], ["write", "--lun0", "Unknown"],
                      ["--device", "hex:12", "status"], ["backup"]):
             with self.subTest(" ".join(args)):
                 run = self.run_tool("--emulate=" + scenario, *args)

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "commands/command_messages.h"
@@ -64,6 +66,53 @@ void InspectNextModal(std::function<void(QWidget*)> inspect) {
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// One start of the window on a scenario file, wired as the program wires it: after every command
+// the drives' state goes back into the file.
+class ScenarioWindow {
+  public:
+    explicit ScenarioWindow(const QString& file) {
+        LaunchOptions options;
+        options.emulate = true;
+        options.scenarioFile = file.toStdString();
+        if (!platform_.SetUp(options, problem_)) return;
+        window_ = std::make_unique<LunModeWindow>(platform_.Watched(), boxes_);
+        window_->SetAfterCommand([this] { saved_ = platform_.AfterCommand(problem_); });
+    }
+
+    bool Started() const { return window_ != nullptr; }
+    const std::string& Problem() const { return problem_; }
+    const std::vector<ShownBox>& Shown() const { return boxes_.shown; }
+
+    // True when the file held the drives' state after the command.
+    bool Run(int controlId) {
+        saved_ = false;
+        problem_.clear();
+        window_->RunCommand(controlId);
+        return saved_;
+    }
+
+    QString Row(int editId) const {
+        return qobject_cast<QLineEdit*>(window_->Control(editId))->text();
+    }
+
+  private:
+    WindowPlatform platform_;
+    RecordingBoxes boxes_;
+    std::unique_ptr<LunModeWindow> window_;
+    bool saved_ = false;
+    std::string problem_;
+};
+
+// A copy of the standard scenario in a folder of its own.
+QString CopyOfPlainScenario(const QString& folder) {
+    const QString file = folder + QStringLiteral("/drive.json");
+    if (!QDir().mkpath(folder) ||
+        !QFile::copy(QStringLiteral(VARDEL_SCENARIO_DIR "/plain.json"), file)) {
+        return QString();
+    }
+    return file;
 }
 
 }  // namespace
@@ -325,54 +374,101 @@ class VardelWindowTest : public QObject {
         QCOMPARE(shown.shown[0].text, refused ? noDrive + QStringLiteral("\n\nADVICE") : noDrive);
     }
     // --emulate=FILE: each command's change goes back into the file, so that the next start of the
-    // window sees it.
+    // window sees it; a change undone in the same run is undone in the file as well.
+    void aScenarioFileKeepsTheWindowsChanges_data() {
+        QTest::addColumn<QList<int>>("commands");
+        QTest::addColumn<QString>("lun0");
+        QTest::addColumn<QString>("lun1");
+        // clang-format off
+        QTest::newRow("LUN 0 fixed") << QList<int>{IDC_LUN0_FIXED} << "Fixed Disk" << "Fixed Disk";
+        QTest::newRow("LUN 0 fixed, then removable again")
+            << QList<int>{IDC_LUN0_FIXED, IDC_LUN0_REMOVABLE} << "Removable" << "Fixed Disk";
+        QTest::newRow("both rows swapped")
+            << QList<int>{IDC_LUN0_FIXED, IDC_LUN1_REMOVABLE} << "Fixed Disk" << "Removable";
+        // clang-format on
+    }
+
     void aScenarioFileKeepsTheWindowsChanges() {
+        QFETCH(QList<int>, commands);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        const QString file = folder.filePath(QStringLiteral("drive.json"));
-        QVERIFY(QFile::copy(QStringLiteral(VARDEL_SCENARIO_DIR "/plain.json"), file));
-        LaunchOptions options;
-        options.emulate = true;
-        options.scenarioFile = file.toStdString();
-
+        const QString file = CopyOfPlainScenario(folder.path());
+        QVERIFY(!file.isEmpty());
         {
-            WindowPlatform platform;
-            std::string problem;
-            QVERIFY2(platform.SetUp(options, problem), problem.c_str());
-            RecordingBoxes boxes;
-            LunModeWindow window(platform.Watched(), boxes);
-            bool written = false;
-            window.SetAfterCommand([&] { written = platform.AfterCommand(problem); });
-            window.RunCommand(IDC_LUN0_FIXED);
-            QVERIFY2(written, problem.c_str());
-            QVERIFY(boxes.shown.empty());
+            ScenarioWindow first(file);
+            QVERIFY2(first.Started(), first.Problem().c_str());
+            for (int command : commands) QVERIFY2(first.Run(command), first.Problem().c_str());
+            QVERIFY(first.Shown().empty());
         }
-        WindowPlatform again;
-        std::string problem;
-        QVERIFY2(again.SetUp(options, problem), problem.c_str());
-        RecordingBoxes boxes;
-        LunModeWindow window(again.Watched(), boxes);
-        window.RunCommand(IDC_STATUS_BUTTON);
-        QCOMPARE(qobject_cast<QLineEdit*>(window.Control(IDC_LUN0_EDIT))->text(),
-                 QStringLiteral("Fixed Disk"));
-        QCOMPARE(qobject_cast<QLineEdit*>(window.Control(IDC_LUN1_EDIT))->text(),
-                 QStringLiteral("Fixed Disk"));
+        ScenarioWindow again(file);
+        QVERIFY2(again.Started(), again.Problem().c_str());
+        again.Run(IDC_STATUS_BUTTON);
+        QTEST(again.Row(IDC_LUN0_EDIT), "lun0");
+        QTEST(again.Row(IDC_LUN1_EDIT), "lun1");
+    }
+
+    // A write-back that fails leaves the change pending: the command after the obstacle is gone
+    // (here a status read, which changes nothing itself) writes it. The obstacle binds root too:
+    // the scenario's folder is moved away and a plain file takes its name.
+    void aFailedWriteBackIsWrittenAfterTheNextCommand() {
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        const QString folder = base.filePath(QStringLiteral("scenarios"));
+        const QString aside = base.filePath(QStringLiteral("aside"));
+        const QString file = CopyOfPlainScenario(folder);
+        QVERIFY(!file.isEmpty());
+        {
+            ScenarioWindow window(file);
+            QVERIFY2(window.Started(), window.Problem().c_str());
+
+            QVERIFY(QDir().rename(folder, aside));
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+            QVERIFY(!window.Run(IDC_LUN0_FIXED));
+            QVERIFY2(window.Problem().find("drive.json") != std::string::npos,
+                     window.Problem().c_str());
+            QCOMPARE(window.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
+
+            QVERIFY(QFile::remove(folder));
+            QVERIFY(QDir().rename(aside, folder));
+            QVERIFY2(window.Run(IDC_STATUS_BUTTON), window.Problem().c_str());
+        }
+        ScenarioWindow again(file);
+        QVERIFY2(again.Started(), again.Problem().c_str());
+        again.Run(IDC_STATUS_BUTTON);
+        QCOMPARE(again.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
+        QCOMPARE(again.Row(IDC_LUN1_EDIT), QStringLiteral("Fixed Disk"));
+    }
+
+    void aScenarioThatCannotBeReadIsNamed_data() {
+        QTest::addColumn<bool>("isFolder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("broken JSON") << false << "not valid JSON";
+        QTest::newRow("a folder") << true << "is a folder";
     }
 
     void aScenarioThatCannotBeReadIsNamed() {
+        QFETCH(bool, isFolder);
+        QFETCH(QString, reason);
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("broken.json"));
-        QFile broken(file);
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("{\"drives\": [");
-        broken.close();
+        if (isFolder) {
+            QVERIFY(QDir().mkdir(file));
+        } else {
+            QFile broken(file);
+            QVERIFY(broken.open(QIODevice::WriteOnly));
+            broken.write("{\"drives\": [");
+            broken.close();
+        }
         LaunchOptions options;
         options.emulate = true;
         options.scenarioFile = file.toStdString();
         WindowPlatform platform;
         std::string problem;
         QVERIFY(!platform.SetUp(options, problem));
-        QVERIFY2(problem.find("broken.json") != std::string::npos, problem.c_str());
+        QVERIFY2(problem.rfind(file.toStdString() + ": ", 0) == 0, problem.c_str());
+        QVERIFY2(problem.find(reason.toStdString()) != std::string::npos, problem.c_str());
     }
 
     void launchOptions_data() {
