@@ -59,11 +59,12 @@ set_and_check lun0 removable "304:a1>00" "Removable" "Removable"
 set_and_check lun1 fixed "305:00>a1" "Removable" "Fixed Disk"
 
 begin "the default write"
-# With no row texts, as in the window right after start, the block goes back as it was read.
+# With no row texts, as in the window right after start, the block goes back as it was read;
+# vardelctl reads it back to confirm.
 run write
 expect_status 0
 expect_said "Write Success"
-{ discovery; read_info one 1; read_id one 1; write_block one 1; } > /tmp/expected
+{ discovery; read_info one 1; read_id one 1; write_block one 1; read_info one 1; } > /tmp/expected
 expect_commands /tmp/expected
 run status
 expect_rows "Removable" "Fixed Disk"
@@ -72,8 +73,8 @@ begin "a write with both row texts"
 run write --lun0 "Fixed Disk" --lun1 "Removable"
 expect_status 0
 expect_said "Write Success"
-{ discovery; read_info one 1; read_id one 1; write_block one 1 "304:00>a1,305:a1>00"; } \
-    > /tmp/expected
+{ discovery; read_info one 1; read_id one 1; write_block one 1 "304:00>a1,305:a1>00"
+  read_info one 1; } > /tmp/expected
 expect_commands /tmp/expected
 run status
 expect_rows "Fixed Disk" "Removable"
