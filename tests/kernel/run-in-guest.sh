@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Runs a job inside a fresh Linux guest whose SCSI disks are drives played by the project's TCMU
-# handler (tools/tcmu): Debian's own kernel in QEMU (software emulation), a small busybox initramfs
-# with the kernel's target modules, the handler, the sg helpers and the program under test.
+# Runs a job inside a fresh Linux guest whose SCSI disks are drives of ours: Debian's own kernel
+# in QEMU (software emulation), a small busybox initramfs with the kernel's modules for the chosen
+# transport, the drive program, the sg helpers and the program under test. Two transports:
+# - tcm: the TCMU handler (tools/tcmu) behind the kernel's loopback SCSI target (tcm_loop);
+# - usb: the USB drive program (tools/usb) behind a FunctionFS gadget on dummy_hcd, which the
+#   guest's usb-storage attaches as it attaches a real drive.
 #
 #   run-in-guest.sh [options] [-- PROGRAM-ARGUMENTS...]
 #
+#   --transport T    tcm (default) or usb
 #   --program FILE   the program under test; it is /vardel/program in the guest (static, or its
 #                    shared libraries are copied along)
-#   --tools DIR      where vardel_tcmu_handler, sg_tur and sg_floor are (default build/host/tools)
+#   --tools DIR      where the drive programs, sg_tur and sg_floor are (default build/host/tools)
 #   --job FILE       a job script to run (tests/kernel/jobs/*.sh); it may use the functions of
 #                    tests/kernel/guest/lib.sh. Without --job the guest adds the drives given by
 #                    --drive, clears their unit attentions, runs the program with the arguments
 #                    after "--" and prints the handler's log.
-#   --drive 'OPTS'   one drive of two LUNs, played by a handler with these options (see
-#                    tools/tcmu/handler_options.h); repeat for more drives. Default: one standard
-#                    drive.
+#   --drive 'OPTS'   one drive of two LUNs, played by a drive program with these options (see
+#                    tools/scsi_drive/drive_options.h); repeat for more drives (at most four over
+#                    usb). Default: one standard drive.
 #   --keep-attention do not clear the unit attentions that adding LUN 1 leaves on LUN 0
 #   --timeout SECS   bound on the whole boot (default 180)
 #   --cache DIR      where the kernel package is kept (default build/kernel)
@@ -31,6 +35,7 @@ tools="$root/build/host/tools"
 job=""
 drives=()
 keep_attention=0
+transport=tcm
 timeout_seconds=180
 cache="$root/build/kernel"
 program_args=()
@@ -47,6 +52,7 @@ while [ $# -gt 0 ]; do
         --job) job="$2"; shift 2 ;;
         --drive) drives+=("$2"); shift 2 ;;
         --keep-attention) keep_attention=1; shift ;;
+        --transport) transport="$2"; shift 2 ;;
         --timeout) timeout_seconds="$2"; shift 2 ;;
         --cache) cache="$2"; shift 2 ;;
         --) shift; program_args=("$@"); break ;;
@@ -58,7 +64,22 @@ command -v qemu-system-x86_64 >/dev/null ||
     fail "qemu-system-x86_64 is missing: run tools/install-kernel-deps.sh"
 [ -x /bin/busybox ] || fail "/bin/busybox is missing: run tools/install-kernel-deps.sh"
 command -v cpio >/dev/null || fail "cpio is missing: run tools/install-kernel-deps.sh"
-for helper in vardel_tcmu_handler sg_tur sg_floor; do
+# Each transport's drive program and kernel modules (with their parameters: dummy_hcd makes four
+# UDCs, so that as many drives can be attached at once; usb-storage scans a new drive at once
+# instead of a second later).
+case "$transport" in
+    tcm)
+        drive_program=vardel_tcmu_handler
+        wanted_modules=(configfs uio target_core_mod target_core_user tcm_loop scsi_mod sd_mod sg)
+        ;;
+    usb)
+        drive_program=vardel_usb_drive
+        wanted_modules=(configfs scsi_mod sd_mod sg "usbcore autosuspend=-1" "dummy_hcd num=4"
+                        libcomposite usb_f_fs "usb_storage delay_use=0")
+        ;;
+    *) fail "--transport is tcm or usb, not \"$transport\"" ;;
+esac
+for helper in $drive_program sg_tur sg_floor; do
     [ -x "$tools/$helper" ] || fail "$tools/$helper is missing: build the host preset first"
 done
 [ -z "$program" ] || [ -x "$program" ] || fail "program $program is missing or not executable"
@@ -100,8 +121,9 @@ mkdir -p "$image"/{bin,dev,proc,sys,tmp,etc,vardel,lib/modules}
 cp /bin/busybox "$image/bin/busybox"
 
 # The modules the guest needs and, from each module's own "depends=", everything they need,
-# listed so that every module comes after its dependencies.
-declare -A module_path=() loaded=()
+# listed so that every module comes after its dependencies; a wanted module's parameters follow
+# its name on its line.
+declare -A module_path=() loaded=() parameters=()
 while IFS= read -r file; do
     name="${file##*/}"
     name="${name%.ko}"
@@ -119,10 +141,12 @@ add_module() {
         add_module "$dependency"
     done
     cp "$file" "$image/lib/modules/$name.ko"
-    order+=("$name")
+    order+=("$name${parameters[$name]:+ ${parameters[$name]}}")
 }
-for wanted in configfs uio target_core_mod target_core_user tcm_loop scsi_mod sd_mod sg; do
-    add_module "$wanted"
+for wanted in "${wanted_modules[@]}"; do
+    read -r name arguments <<< "$wanted"
+    parameters["${name//-/_}"]="$arguments"
+    add_module "$name"
 done
 printf '%s\n' "${order[@]}" > "$image/lib/modules/load-order"
 
@@ -136,10 +160,11 @@ add_program() {  # add_program FILE NAME-IN-THE-GUEST
         done
     fi
 }
-for helper in vardel_tcmu_handler sg_tur sg_floor; do add_program "$tools/$helper" "$helper"; done
+for helper in $drive_program sg_tur sg_floor; do add_program "$tools/$helper" "$helper"; done
 [ -z "$program" ] || add_program "$program" program
 cp "$here/guest/init" "$image/init"
-cp "$here/guest/lib.sh" "$image/vardel/lib.sh"
+cp "$here/guest/lib.sh" "$here/guest/usb_lib.sh" "$image/vardel/"
+echo "$transport" > "$image/vardel/transport"
 chmod +x "$image/init"
 printf 'root:x:0:0:root:/:/bin/sh\ntester:x:1000:1000:tester:/tmp:/bin/sh\n' > "$image/etc/passwd"
 printf 'root:x:0:\ntester:x:1000:\n' > "$image/etc/group"
@@ -190,7 +215,8 @@ if [ -f "$console" ]; then
         sed -e '1d' -e '/^VARDEL-GUEST-EXIT /d'
 fi
 status="$(sed -e 's/\r$//' "$console" 2>/dev/null | sed -n 's/^VARDEL-GUEST-EXIT \([0-9]*\)$/\1/p' | tail -n1)"
-echo "run-in-guest: the boot took $elapsed s (kernel $release)" >&2
+job_name="${job##*/}"
+echo "run-in-guest: the boot took $elapsed s (kernel $release, $transport, ${job_name:-no job})" >&2
 if [ -z "$status" ]; then
     reason="qemu exited with $qemu_status"
     [ "$qemu_status" -ne 124 ] || reason="no end after $timeout_seconds s"

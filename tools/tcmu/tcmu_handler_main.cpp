@@ -1,6 +1,7 @@
 // The handler's shell: opens each uio device of the drive's backstores, maps its whole region,
 // and serves the commands the kernel puts in the ring until SIGTERM or SIGINT. Everything it
-// decides is in command_ring (where things are) and drive_answers (what to answer).
+// decides is in command_ring (where things are), kept_cdb (what the loopback path changed) and
+// scsi_drive (what to answer).
 
 #include "tcmu/tcmu_abi.h"  // first: see the note on struct iovec there
 
@@ -19,10 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "tcmu/command_log.h"
+#include "scsi_drive/command_log.h"
+#include "scsi_drive/drive_answers.h"
 #include "tcmu/command_ring.h"
-#include "tcmu/drive_answers.h"
 #include "tcmu/handler_options.h"
+#include "tcmu/kept_cdb.h"
 
 namespace vardel::tcmu {
 namespace {
@@ -90,6 +92,7 @@ void Log(const Handler& handler, const std::string& line) {
 }
 
 int ServeCommand(Handler& handler, const UioDevice& device, const RingEntry& entry) {
+    using scsi_drive::DataDirection;
     CommandView command;
     if (const int error = ReadCommand(device.region, device.ring, entry, command)) return error;
     const DataDirection direction = DirectionOf(command.cdb, command.cdbLength);
@@ -100,14 +103,16 @@ int ServeCommand(Handler& handler, const UioDevice& device, const RingEntry& ent
             return error;
         }
     }
-    emulated::Drive& drive = handler.options.drive;
-    const emulated::Block before = drive.configBlock;
-    const ScsiAnswer answer =
-        AnswerCommand(drive, device.lunIndex, handler.options.behaviour, command.cdb,
-                      command.cdbLength, data.data(), data.size());
-    Log(handler,
-        FormatCommandLine(handler.options.name, device.lunIndex, command.cdb, command.cdbLength,
-                          command.dataLength, direction, answer, before, drive.configBlock));
+    scsi_drive::DriveOptions& drive = handler.options.drive;
+    const emulated::Block before = drive.model.configBlock;
+    const RestoredCdb cdb = RestoreCdb(command.cdb, command.cdbLength, device.lunIndex);
+    const scsi_drive::ScsiAnswer answer =
+        scsi_drive::AnswerCommand(drive.model, device.lunIndex, drive.behaviour, cdb.bytes,
+                                  cdb.length, direction, data.data(), data.size());
+    // The log keeps the CDB as it arrived.
+    Log(handler, scsi_drive::FormatCommandLine(drive.name, device.lunIndex, command.cdb,
+                                               command.cdbLength, command.dataLength, direction,
+                                               answer, before, drive.model.configBlock));
 
     Completion completion;
     completion.status = answer.status;
@@ -116,9 +121,9 @@ int ServeCommand(Handler& handler, const UioDevice& device, const RingEntry& ent
     completion.dataLength = command.dataLength;
     completion.returned = command.dataLength;
     if (direction == DataDirection::ToInitiator && answer.status == 0) {
-        completion.returned = answer.returned;
+        completion.returned = answer.moved;
         if (const int error =
-                ScatterData(device.region, device.ring, entry, data.data(), answer.returned)) {
+                ScatterData(device.region, device.ring, entry, data.data(), answer.moved)) {
             return error;
         }
     }
@@ -190,11 +195,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vardel_tcmu_handler: %s\n", error.c_str());
         return usage;
     }
-    if (!handler.options.logPath.empty()) {
-        handler.logFd =
-            open(handler.options.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const std::string& logPath = handler.options.drive.logPath;
+    if (!logPath.empty()) {
+        handler.logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (handler.logFd < 0) {
-            Fail(handler.options.logPath);
+            Fail(logPath);
             return kExitFailure;
         }
     }

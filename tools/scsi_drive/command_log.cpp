@@ -1,8 +1,8 @@
-#include "tcmu/command_log.h"
+#include "scsi_drive/command_log.h"
 
 #include <cstdio>
 
-namespace vardel::tcmu {
+namespace vardel::scsi_drive {
 namespace {
 
 std::string Hex(std::uint8_t byte) {
@@ -29,8 +29,8 @@ std::string FormatCommandLine(const std::string& name, std::uint8_t lunIndex,
         line += " STATUS " + Hex(answer.status);
     }
     if (direction == DataDirection::ToInitiator && answer.status == 0 &&
-        answer.returned < dataLength) {
-        line += " returned=" + std::to_string(answer.returned);
+        answer.moved < dataLength) {
+        line += " returned=" + std::to_string(answer.moved);
     }
     std::string changed;
     for (std::size_t i = 0; i < blockBefore.size(); ++i) {
@@ -41,4 +41,4 @@ std::string FormatCommandLine(const std::string& name, std::uint8_t lunIndex,
     return line + changed;
 }
 
-}  // namespace vardel::tcmu
+}  // namespace vardel::scsi_drive

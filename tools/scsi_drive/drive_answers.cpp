@@ -1,4 +1,4 @@
-#include "tcmu/drive_answers.h"
+#include "scsi_drive/drive_answers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "platform/emulated/firmware.h"
 #include "platform/emulated/pass_through_record.h"
 
-namespace vardel::tcmu {
+namespace vardel::scsi_drive {
 namespace {
 
 constexpr std::uint8_t kOpTestUnitReady = 0x00;
@@ -24,19 +24,11 @@ constexpr std::uint8_t kOpWrite16 = 0x8A;
 constexpr std::uint8_t kOpServiceAction16 = 0x9E;
 constexpr std::uint8_t kReadCapacity16Action = 0x10;
 constexpr std::uint8_t kOpVendor = 0x06;
-constexpr std::uint8_t kVendorWrite = 0x06;
-
-// The vendor read's CDB byte 8.
-constexpr std::uint8_t kVendorRead = 0x05;
-constexpr std::size_t kVendorReadTrailerOffset = 8;
-constexpr std::uint8_t kVendorReadTrailer = 0x80;
-constexpr std::uint8_t kVendorCdbLength = 12;
 
 constexpr std::uint32_t kBlockBytes = 512;
 constexpr std::uint8_t kSenseKeyIllegalRequest = 0x05;
 constexpr std::uint8_t kAscInvalidOpcode = 0x20;
-constexpr std::size_t kFixedSenseLength = 18;
-static_assert(kFixedSenseLength == sizeof(ScsiAnswer::sense), "");
+constexpr std::size_t kMaxCdbLength = 16;
 
 void PutBigEndian(std::uint8_t* at, std::uint64_t value, std::size_t bytes) {
     for (std::size_t i = 0; i < bytes; ++i) {
@@ -50,9 +42,9 @@ std::uint32_t GetBigEndian(const std::uint8_t* at, std::size_t bytes) {
     return value;
 }
 
-ScsiAnswer Good(std::size_t returned = 0) {
+ScsiAnswer Good(std::size_t moved = 0) {
     ScsiAnswer answer;
-    answer.returned = returned;
+    answer.moved = moved;
     return answer;
 }
 
@@ -70,9 +62,9 @@ ScsiAnswer IllegalRequest(std::uint8_t asc) {
 // Copies an answer of `size` bytes, cut to the allocation length and to the data buffer.
 ScsiAnswer Reply(const std::uint8_t* reply, std::size_t size, std::size_t allocation,
                  std::uint8_t* data, std::size_t dataLength) {
-    const std::size_t returned = std::min({size, allocation, dataLength});
-    if (returned > 0) std::memcpy(data, reply, returned);
-    return Good(returned);
+    const std::size_t moved = std::min({size, allocation, dataLength});
+    if (moved > 0) std::memcpy(data, reply, moved);
+    return Good(moved);
 }
 
 ScsiAnswer ReadCapacity10(const DriveBehaviour& behaviour, std::uint8_t* data,
@@ -97,68 +89,33 @@ ScsiAnswer ModeSense6(const std::uint8_t* cdb, std::uint8_t* data, std::size_t d
     return Reply(reply, sizeof reply, cdb[4], data, dataLength);
 }
 
-// INQUIRY and the vendor commands go to the firmware model as the record that a pass-through
-// call would give it. The target core keeps only the opcode group's length of each CDB: 6 bytes
-// for the group-0 opcode 0x06, so the vendor read's byte 8 (0x80) never reaches this handler,
-// and the vendor commands are served on their first six bytes. The model checks byte 8 as the
-// real firmware sees it over USB, where all 12 bytes arrive; it is put back here so that the
-// same model serves both, and the full-CDB checks stay with the model's own tests.
+// INQUIRY and the vendor commands go to the firmware model as the record a pass-through call
+// would give it, with the CDB exactly as it arrived: the model checks every byte the firmware
+// checks (the vendor read's byte 8, the write's mode byte) and the data's direction.
 ScsiAnswer AskFirmware(emulated::Drive& drive, std::uint8_t lunIndex, const std::uint8_t* cdb,
                        std::size_t cdbLength, DataDirection direction, std::uint8_t* data,
                        std::size_t dataLength) {
     emulated::PassThroughRecord record;
     std::copy_n(cdb, std::min(cdbLength, record.cdb.size()), record.cdb.begin());
     record.cdbLength = static_cast<std::uint8_t>(cdbLength);
-    if (cdb[0] == kOpVendor) {
-        record.cdbLength = kVendorCdbLength;
-        if (cdb[1] == kVendorRead) record.cdb[kVendorReadTrailerOffset] = kVendorReadTrailer;
-    }
-    record.dataIn = direction == DataDirection::FromInitiator ? kScsiDataOut : kScsiDataIn;
+    record.dataIn = direction == DataDirection::FromInitiator ? kScsiDataOut
+                    : direction == DataDirection::ToInitiator ? kScsiDataIn
+                                                              : kScsiDataUnspecified;
     record.transferLength = static_cast<std::uint32_t>(dataLength);
     const emulated::FirmwareAnswer answer = emulated::RunFirmware(&drive, lunIndex, record, data);
     if (answer.status == emulated::kStatusCheckCondition) return IllegalRequest(answer.asc);
-    ScsiAnswer good = Good(direction == DataDirection::ToInitiator ? answer.moved : 0);
+    ScsiAnswer good = Good(answer.moved);
     good.status = answer.status;
     return good;
 }
 
-// A SCSI-2 device (the model's INQUIRY version is 2) gets its LUN in bits 5..7 of CDB byte 1
-// from the initiator's midlayer, as the SCSI-2 standard had it; USB mass storage asks the
-// midlayer not to, so the firmware never sees those bits and they are taken out here. The log
-// keeps the CDB as it arrived.
-void RemoveLunBits(std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t lunIndex) {
-    constexpr int kLunShift = 5;
-    if (cdbLength > 1 && (cdb[1] >> kLunShift) == lunIndex) {
-        cdb[1] = static_cast<std::uint8_t>(cdb[1] & ((1u << kLunShift) - 1));
-    }
-}
-
 }  // namespace
 
-DataDirection DirectionOf(const std::uint8_t* cdb, std::size_t cdbLength) {
-    if (cdbLength == 0) return DataDirection::None;
-    switch (cdb[0]) {
-        case kOpWrite6:
-        case kOpWrite10:
-        case kOpWrite16:
-            return DataDirection::FromInitiator;
-        case kOpVendor:
-            return cdbLength > 1 && (cdb[1] & 0x1F) == kVendorWrite ? DataDirection::FromInitiator
-                                                                    : DataDirection::ToInitiator;
-        default:
-            return DataDirection::ToInitiator;
-    }
-}
-
 ScsiAnswer AnswerCommand(emulated::Drive& drive, std::uint8_t lunIndex,
-                         const DriveBehaviour& behaviour, const std::uint8_t* received,
-                         std::size_t cdbLength, std::uint8_t* data, std::size_t dataLength) {
-    constexpr std::size_t kMaxCdb = 16;
-    if (cdbLength == 0 || cdbLength > kMaxCdb) return IllegalRequest(kAscInvalidOpcode);
-    std::uint8_t cdb[kMaxCdb] = {};
-    std::copy_n(received, cdbLength, cdb);
-    RemoveLunBits(cdb, cdbLength, lunIndex);
-    const DataDirection direction = DirectionOf(cdb, cdbLength);
+                         const DriveBehaviour& behaviour, const std::uint8_t* cdb,
+                         std::size_t cdbLength, DataDirection direction, std::uint8_t* data,
+                         std::size_t dataLength) {
+    if (cdbLength == 0 || cdbLength > kMaxCdbLength) return IllegalRequest(kAscInvalidOpcode);
     switch (cdb[0]) {
         case kOpVendor:
             if (behaviour.refuseVendor) return IllegalRequest(kAscInvalidOpcode);
@@ -168,10 +125,11 @@ ScsiAnswer AnswerCommand(emulated::Drive& drive, std::uint8_t lunIndex,
         case kOpTestUnitReady:
         case kOpPreventAllow:
         case kOpSynchronizeCache:
+            return Good();
         case kOpWrite6:
         case kOpWrite10:
         case kOpWrite16:
-            return Good();
+            return Good(dataLength);  // taken and forgotten
         case kOpRead6:
         case kOpRead10:
         case kOpRead16:
@@ -190,4 +148,4 @@ ScsiAnswer AnswerCommand(emulated::Drive& drive, std::uint8_t lunIndex,
     }
 }
 
-}  // namespace vardel::tcmu
+}  // namespace vardel::scsi_drive
