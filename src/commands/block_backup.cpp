@@ -9,9 +9,11 @@
 namespace vardel {
 namespace {
 
-CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status) {
+CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status,
+                      const CommandDetail& detail) {
     outcome.code = code;
     outcome.driveStatus = status;
+    outcome.failedCommand = detail;
     return outcome;
 }
 
@@ -34,10 +36,13 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Devic
     backup.lun0Letter = state.letterList[0];
     backup.lun1Letter = state.letterList[1];
 
-    DriveStatus status = ScsiInquiry(platform, target, backup.inquiry);
-    if (status == kDriveOk) status = VendorRead(platform, target, nullptr, backup.identity);
-    if (status == kDriveOk) status = VendorRead(platform, target, &kInfoTag, backup.info);
-    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+    CommandDetail detail = {};
+    DriveStatus status = ScsiInquiry(platform, target, backup.inquiry, &detail);
+    if (status == kDriveOk) {
+        status = VendorRead(platform, target, nullptr, backup.identity, &detail);
+    }
+    if (status == kDriveOk) status = VendorRead(platform, target, &kInfoTag, backup.info, &detail);
+    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status, detail);
 
     backup.key = ExtractDeviceKey(backup.identity);
     outcome.swapped = IsSwappedLayout(backup.identity, backup.info);
@@ -48,7 +53,7 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Devic
 
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
                                   const VendorBlock& info, const VendorBlock& backupIdentity,
-                                  bool allowNoSerial) {
+                                  bool allowNoSerial, RestoreView* view) {
     CommandOutcome outcome;
     outcome.command = CommandKind::Restore;
     outcome.code = FindSingleDrive(platform, state, device);
@@ -57,8 +62,9 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const
     outcome.target = target;
 
     alignas(kVendorBlockAlignment) VendorBlock identity = {};
-    DriveStatus status = VendorRead(platform, target, nullptr, identity);
-    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+    CommandDetail detail = {};
+    DriveStatus status = VendorRead(platform, target, nullptr, identity, &detail);
+    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status, detail);
     switch (CompareSerials(identity, backupIdentity)) {
         case SerialComparison::Same:
             break;
@@ -73,25 +79,42 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const
 
     // The drive must answer with its whole block before anything is written to it.
     alignas(kVendorBlockAlignment) VendorBlock block = {};
-    status = VendorRead(platform, target, &kInfoTag, block);
-    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+    status = VendorRead(platform, target, &kInfoTag, block, &detail);
+    if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status, detail);
+    outcome.before = RowTypesOf(block, IsSwappedLayout(identity, block));
+    outcome.beforeKnown = true;
+    if (view != nullptr) {
+        std::memcpy(view->asRead, block, sizeof(block));
+        view->blockRead = true;
+    }
 
-    if (!SameWrittenBytes(block, info)) {
+    const bool holdsIt = SameWrittenBytes(block, info);
+    if (view != nullptr && view->dryRun) {
+        // What the write would leave: the backup's bytes 0..511, the drive's own after them.
+        std::memcpy(block, info, kVendorWriteLength);
+        outcome.swapped = IsSwappedLayout(identity, block);
+        outcome.types = RowTypesOf(block, outcome.swapped);
+        outcome.typesKnown = true;
+        outcome.writeSkipped = true;
+        return outcome;
+    }
+    if (!holdsIt) {
         alignas(kVendorBlockAlignment) VendorBlock asRead = {};
         std::memcpy(asRead, block, sizeof(asRead));
         // Only bytes 0..511 leave the buffer; the rest stays as the drive gave it.
         std::memcpy(block, info, kVendorWriteLength);
-        status = VendorWrite(platform, target, block);
-        if (status != kDriveOk) return Failed(outcome, OutcomeCode::WriteFailed, status);
+        status = VendorWrite(platform, target, block, &detail);
+        if (status != kDriveOk) return Failed(outcome, OutcomeCode::WriteFailed, status, detail);
         // Until the read-back says otherwise, an accepted write may have changed the drive.
         outcome.changed = true;
 
         std::memset(block, 0, sizeof(block));
-        status = VendorRead(platform, target, &kInfoTag, block);
-        if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status);
+        status = VendorRead(platform, target, &kInfoTag, block, &detail);
+        if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status, detail);
         outcome.changed = !SameWrittenBytes(block, asRead);
     }
 
+    outcome.writeSkipped = holdsIt;
     outcome.swapped = IsSwappedLayout(identity, block);
     outcome.types = RowTypesOf(block, outcome.swapped);
     outcome.typesKnown = true;

@@ -25,14 +25,23 @@ struct BlockBackup {
 CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const DeviceKey* device,
                             BlockBackup& backup);
 
+// What a restore found on the drive before it would write, for a front end that shows the
+// change first. With `dryRun` the restore ends there and writes nothing.
+struct RestoreView {
+    bool dryRun;
+    bool blockRead;  // `asRead` holds the drive's configuration block as read before the write
+    alignas(kVendorBlockAlignment) VendorBlock asRead;
+};
+
 // Writes bytes 0..511 of `info` onto the single drive, only when its identity block carries the
 // very serial of `identity`, the identity block taken with the backup (WrongDevice otherwise).
 // Blocks without a serial cannot show that they belong to one drive: NoSerial, unless
 // `allowNoSerial`, which lets a drive without serial take a backup without serial. It reads the
 // drive's configuration block whole before it writes, and confirms by reading it back. A drive
-// that already holds those bytes is not written (Done, not changed).
+// that already holds those bytes is not written (Done, not changed). `view`, when given, receives
+// the block as read; a dry run ends Done with the rows the write would leave.
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
                                   const VendorBlock& info, const VendorBlock& identity,
-                                  bool allowNoSerial);
+                                  bool allowNoSerial, RestoreView* view = nullptr);
 
 }  // namespace vardel

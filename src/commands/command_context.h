@@ -18,6 +18,11 @@ struct CommandContext {
     // Write reads the block back and counts only what the drive kept. The window does not: its
     // Write ends with the message of the write itself.
     bool confirmWrite = false;
+    // The console's: a set onto a LUN whose byte already is the type asked for sends no write.
+    // The window always writes.
+    bool skipSameType = false;
+    // The console's --dry-run: set and Write read as always and stop where they would write.
+    bool dryRun = false;
 };
 
 }  // namespace vardel

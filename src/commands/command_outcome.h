@@ -48,6 +48,16 @@ struct CommandOutcome {
     // SetLunMode: the row it switched and the type asked for.
     LunRow row = LunRow::Lun0;
     std::uint8_t requestedType = 0;
+    // Of the device command behind `driveStatus`: which command on which letter, and what the
+    // system or the drive answered (its status, sense bytes, the bytes that moved). Its command
+    // is None when no device command failed.
+    CommandDetail failedCommand = {};
+    // SetLunMode, WriteRaw, Restore: the rows as read before anything was written.
+    bool beforeKnown = false;
+    RowTypes before;
+    // The command sent no write where it would have (a dry run, or a drive that already holds
+    // what it would write); `types` are then the rows the write would have left.
+    bool writeSkipped = false;
 };
 
 // The message a front end shows for the outcome; nullptr when the command ends without one (a

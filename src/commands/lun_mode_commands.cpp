@@ -15,28 +15,34 @@ struct Blocks {
     alignas(kVendorBlockAlignment) VendorBlock device = {};
 };
 
-DriveStatus ReadInfoBlock(Platform& platform, char target, VendorBlock& block) {
+DriveStatus ReadInfoBlock(Platform& platform, char target, VendorBlock& block,
+                          CommandDetail& detail) {
     std::memset(block, 0, sizeof(block));
-    return VendorRead(platform, target, &kInfoTag, block);
+    return VendorRead(platform, target, &kInfoTag, block, &detail);
 }
 
-DriveStatus ReadDeviceBlock(Platform& platform, char target, VendorBlock& block) {
+DriveStatus ReadDeviceBlock(Platform& platform, char target, VendorBlock& block,
+                            CommandDetail& detail) {
     std::memset(block, 0, sizeof(block));
-    return VendorRead(platform, target, nullptr, block);
+    return VendorRead(platform, target, nullptr, block, &detail);
 }
 
-// Reads both blocks in the order given; the first failure ends the reading.
-DriveStatus ReadBothBlocks(Platform& platform, char target, Blocks& blocks, bool deviceBlockFirst) {
-    DriveStatus status = deviceBlockFirst ? ReadDeviceBlock(platform, target, blocks.device)
-                                          : ReadInfoBlock(platform, target, blocks.info);
+// Reads both blocks in the order given; the first failure ends the reading, and `detail` tells
+// of the last read sent.
+DriveStatus ReadBothBlocks(Platform& platform, char target, Blocks& blocks, bool deviceBlockFirst,
+                           CommandDetail& detail) {
+    DriveStatus status = deviceBlockFirst ? ReadDeviceBlock(platform, target, blocks.device, detail)
+                                          : ReadInfoBlock(platform, target, blocks.info, detail);
     if (status != kDriveOk) return status;
-    return deviceBlockFirst ? ReadInfoBlock(platform, target, blocks.info)
-                            : ReadDeviceBlock(platform, target, blocks.device);
+    return deviceBlockFirst ? ReadInfoBlock(platform, target, blocks.info, detail)
+                            : ReadDeviceBlock(platform, target, blocks.device, detail);
 }
 
-CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status) {
+CommandOutcome Failed(CommandOutcome outcome, OutcomeCode code, DriveStatus status,
+                      const CommandDetail& detail) {
     outcome.code = code;
     outcome.driveStatus = status;
+    outcome.failedCommand = detail;
     return outcome;
 }
 
@@ -64,11 +70,12 @@ void ConfirmWrite(Platform& platform, char target, Blocks& blocks, const VendorB
                   CommandOutcome& outcome) {
     alignas(kVendorBlockAlignment) VendorBlock sent = {};
     std::memcpy(sent, blocks.info, sizeof(sent));
-    const DriveStatus readBack = ReadInfoBlock(platform, target, blocks.info);
+    CommandDetail detail = {};
+    const DriveStatus readBack = ReadInfoBlock(platform, target, blocks.info, detail);
     if (readBack != kDriveOk) {
         // The write was accepted: until a read says otherwise it may have changed the drive, so
         // `changed` stays as the write left it; the rows are not known.
-        outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack);
+        outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack, detail);
         outcome.typesKnown = false;
         return;
     }
@@ -94,10 +101,11 @@ CommandOutcome ReadStatus(CommandContext& context) {
     const char target = outcome.target;
 
     Blocks blocks;
-    const DriveStatus read = ReadBothBlocks(context.platform, target, blocks, true);
+    CommandDetail detail = {};
+    const DriveStatus read = ReadBothBlocks(context.platform, target, blocks, true, detail);
     if (read != kDriveOk) {
         // Showing "Removable" for a block never read would be a guess.
-        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read));
+        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read, detail));
     }
 
     outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
@@ -123,30 +131,44 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
     // Nothing is written unless both blocks came from the drive just now: without the identity
     // block the layout, and so the byte to change, is unknown.
     Blocks blocks;
+    CommandDetail detail = {};
     const DriveStatus read =
-        ReadBothBlocks(platform, target, blocks, binding.readsDeviceBlockFirst);
-    if (read != kDriveOk) outcome = Failed(outcome, OutcomeCode::ReadFailed, read);
+        ReadBothBlocks(platform, target, blocks, binding.readsDeviceBlockFirst, detail);
+    if (read != kDriveOk) outcome = Failed(outcome, OutcomeCode::ReadFailed, read, detail);
 
     alignas(kVendorBlockAlignment) VendorBlock asRead = {};
     if (outcome.code == OutcomeCode::Done) {
         std::memcpy(asRead, blocks.info, sizeof(asRead));
         const bool swapped = IsSwappedLayout(blocks.device, blocks.info);
+        outcome.before = RowTypesOf(blocks.info, swapped);
+        outcome.beforeKnown = true;
         std::uint8_t& typeByte = blocks.info[TypeByteOffset(binding.row, swapped)];
         const bool differs = typeByte != binding.type;
         typeByte = binding.type;
-        const DriveStatus written = VendorWrite(platform, target, blocks.info);
-        if (written != kDriveOk) outcome = Failed(outcome, OutcomeCode::WriteFailed, written);
-        // Until the read-back says otherwise, an accepted write may have changed the drive.
-        outcome.changed = differs && written == kDriveOk;
+        if (context.dryRun || (context.skipSameType && !differs)) {
+            // What the write would leave, from the blocks just read; nothing is sent.
+            outcome.swapped = swapped;
+            outcome.types = RowTypesOf(blocks.info, swapped);
+            outcome.typesKnown = true;
+            outcome.writeSkipped = true;
+            if (context.dryRun) return outcome;
+        } else {
+            const DriveStatus written = VendorWrite(platform, target, blocks.info, &detail);
+            if (written != kDriveOk) {
+                outcome = Failed(outcome, OutcomeCode::WriteFailed, written, detail);
+            }
+            // Until the read-back says otherwise, an accepted write may have changed the drive.
+            outcome.changed = differs && written == kDriveOk;
+        }
     }
 
-    if (outcome.code == OutcomeCode::Done) {
+    if (outcome.code == OutcomeCode::Done && !outcome.writeSkipped) {
         // The read-back decides the layout again from the new selector byte, and a read-back
         // that failed confirms nothing.
-        const DriveStatus readBack = ReadInfoBlock(platform, target, blocks.info);
+        const DriveStatus readBack = ReadInfoBlock(platform, target, blocks.info, detail);
         outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
         if (readBack != kDriveOk) {
-            outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack);
+            outcome = Failed(outcome, OutcomeCode::ReadFailed, readBack, detail);
         } else {
             // A firmware that acknowledged the write but kept its block changed nothing.
             outcome.changed = std::memcmp(asRead, blocks.info, kVendorWriteLength) != 0;
@@ -181,15 +203,18 @@ CommandOutcome WriteRaw(CommandContext& context) {
     context.window.Take();
 
     Blocks blocks;
-    const DriveStatus read = ReadBothBlocks(platform, target, blocks, false);
+    CommandDetail detail = {};
+    const DriveStatus read = ReadBothBlocks(platform, target, blocks, false, detail);
     if (read != kDriveOk) {
-        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read));
+        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read, detail));
     }
 
     TrimSpaces(state.lun1Text);
     TrimSpaces(state.lun0Text);
     outcome.swapped = IsSwappedLayout(blocks.device, blocks.info);
     const RowTypes before = RowTypesOf(blocks.info, outcome.swapped);
+    outcome.before = before;
+    outcome.beforeKnown = true;
     alignas(kVendorBlockAlignment) VendorBlock asRead = {};
     std::memcpy(asRead, blocks.info, sizeof(asRead));
     outcome.types.lun0 = TypeByteFromText(state.lun0Text, before.lun0);
@@ -198,9 +223,15 @@ CommandOutcome WriteRaw(CommandContext& context) {
     blocks.info[TypeByteOffset(LunRow::Lun0, outcome.swapped)] = outcome.types.lun0;
     blocks.info[TypeByteOffset(LunRow::Lun1, outcome.swapped)] = outcome.types.lun1;
 
-    const DriveStatus written = VendorWrite(platform, target, blocks.info);
+    // Only the console runs dry, and it shows no message: the rows are what would be written.
+    if (context.dryRun) {
+        outcome.code = OutcomeCode::Done;
+        outcome.writeSkipped = true;
+        return outcome;
+    }
+    const DriveStatus written = VendorWrite(platform, target, blocks.info, &detail);
     if (written != kDriveOk) {
-        return EndWithMessage(context, Failed(outcome, OutcomeCode::WriteFailed, written));
+        return EndWithMessage(context, Failed(outcome, OutcomeCode::WriteFailed, written, detail));
     }
     outcome.code = OutcomeCode::Done;
     outcome.changed = outcome.types.lun0 != before.lun0 || outcome.types.lun1 != before.lun1;

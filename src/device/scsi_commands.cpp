@@ -19,6 +19,7 @@ constexpr std::uint8_t kVendorWriteMode = 0x01;
 constexpr std::uint8_t kVendorReadFlags = 0x80;  // CDB byte 8 of every vendor read
 constexpr std::size_t kInquiryCommandLength = 6;
 constexpr std::size_t kVendorCommandLength = 12;
+constexpr std::uint8_t kScsiStatusGood = 0x00;
 constexpr std::uint8_t kScsiStatusCheckCondition = 0x02;
 constexpr int kSendsPerRequest = 2;  // the request, and once more after a unit attention
 constexpr auto kInquiryRequestSize =
@@ -42,6 +43,38 @@ bool IsUnitAttention(const Request& request) {
     return SenseKey(request.sense, senseLength) == kSenseKeyUnitAttention;
 }
 
+static_assert(kDetailSenseSize >= kSenseAreaSize, "a detail holds the whole sense area");
+
+// Clears the caller's detail and names the command it is about.
+void StartDetail(CommandDetail* detail, DeviceCommand command, char letter,
+                 std::uint32_t bytesRequested) {
+    if (detail == nullptr) return;
+    std::memset(detail, 0, sizeof(*detail));
+    detail->command = command;
+    detail->letter = letter;
+    detail->bytesRequested = bytesRequested;
+}
+
+DeviceCommand ReadCommandOf(const VendorTag* tag) {
+    if (tag == nullptr) return DeviceCommand::ReadIdentityBlock;
+    return std::memcmp(*tag, kInfoTag, kVendorTagLength) == 0 ? DeviceCommand::ReadConfigBlock
+                                                              : DeviceCommand::ReadTaggedBlock;
+}
+
+// What the drive answered to the last send: its status, the bytes that moved and, when it did
+// not end GOOD, the sense bytes the driver announced.
+template <typename Request>
+void NoteAnswer(const Request& request, CommandDetail& detail) {
+    detail.delivered = true;
+    detail.scsiStatus = request.header.ScsiStatus;
+    detail.bytesMoved = static_cast<std::uint32_t>(request.header.DataTransferLength);
+    if (request.header.ScsiStatus == kScsiStatusGood) return;
+    const std::size_t senseLength =
+        std::min<std::size_t>(request.header.SenseInfoLength, kSenseAreaSize);
+    std::memcpy(detail.sense, request.sense, senseLength);
+    detail.senseLength = static_cast<std::uint8_t>(senseLength);
+}
+
 // Sends one request on a freshly opened volume: open, pass-through, close. The request is both
 // the input and the output buffer of the call. A request turned away with a unit attention goes
 // once more on the same handle; `build` fills the record before each send, as the driver has
@@ -49,10 +82,15 @@ bool IsUnitAttention(const Request& request) {
 // a second unit attention is a failure like any other CHECK CONDITION.
 template <typename Request, typename Build>
 DriveStatus SendRequest(Platform& platform, char letter, std::uint32_t controlCode,
-                        Request& request, std::uint32_t requestSize, Build build) {
+                        Request& request, std::uint32_t requestSize, Build build,
+                        CommandDetail* detail) {
     VolumeHandle handle = OpenVolume(platform, letter);
     const std::uint32_t openError = platform.LastError();
-    if (handle == kInvalidVolumeHandle) return static_cast<DriveStatus>(openError);
+    if (handle == kInvalidVolumeHandle) {
+        if (detail != nullptr) detail->systemError = openError;
+        return static_cast<DriveStatus>(openError);
+    }
+    if (detail != nullptr) detail->opened = true;
 
     bool sent = false;
     std::uint32_t controlError = 0;
@@ -65,60 +103,71 @@ DriveStatus SendRequest(Platform& platform, char letter, std::uint32_t controlCo
         if (!sent || !IsUnitAttention(request)) break;
     }
     CloseVolume(platform, handle);
-    if (!sent) return static_cast<DriveStatus>(controlError);
+    if (!sent) {
+        if (detail != nullptr) detail->systemError = controlError;
+        return static_cast<DriveStatus>(controlError);
+    }
+    if (detail != nullptr) NoteAnswer(request, *detail);
     return -static_cast<DriveStatus>(request.header.ScsiStatus);
 }
 
 // The driver leaves the length that actually moved in the header's DataTransferLength.
 DriveStatus SendDirect(Platform& platform, char letter, const std::uint8_t (&command)[12],
                        std::uint8_t dataIn, std::uint32_t transferLength, void* data,
-                       std::uint32_t& transferred) {
+                       std::uint32_t& transferred, CommandDetail* detail) {
     ScsiRequestDirect request;
-    const DriveStatus status =
-        SendRequest(platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize,
-                    [&](ScsiRequestDirect& record) {
-                        BuildDirectRequest(record, kVendorCommandLength, command, dataIn,
-                                           transferLength, kCommandTimeoutSeconds, data);
-                    });
+    const DriveStatus status = SendRequest(
+        platform, letter, kIoctlScsiPassThroughDirect, request, kVendorRequestSize,
+        [&](ScsiRequestDirect& record) {
+            BuildDirectRequest(record, kVendorCommandLength, command, dataIn, transferLength,
+                               kCommandTimeoutSeconds, data);
+        },
+        detail);
     transferred = static_cast<std::uint32_t>(request.header.DataTransferLength);
     return status;
 }
 
 }  // namespace
 
-DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out) {
+DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out, CommandDetail* detail) {
+    StartDetail(detail, DeviceCommand::Inquiry, letter, kInquiryLength);
     const std::uint8_t command[kInquiryCommandLength] = {
         kInquiryOpcode, 0, 0, 0, static_cast<std::uint8_t>(kInquiryLength), 0};
     ScsiRequestBuffered request;
-    const DriveStatus status =
-        SendRequest(platform, letter, kIoctlScsiPassThrough, request, kInquiryRequestSize,
-                    [&](ScsiRequestBuffered& record) {
-                        BuildBufferedRequest(record, sizeof(command), command, kScsiDataIn,
-                                             kInquiryLength, kCommandTimeoutSeconds);
-                    });
+    const DriveStatus status = SendRequest(
+        platform, letter, kIoctlScsiPassThrough, request, kInquiryRequestSize,
+        [&](ScsiRequestBuffered& record) {
+            BuildBufferedRequest(record, sizeof(command), command, kScsiDataIn, kInquiryLength,
+                                 kCommandTimeoutSeconds);
+        },
+        detail);
     std::memcpy(out, request.data, kInquiryLength);
     return status;
 }
 
-DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out) {
+DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out,
+                       CommandDetail* detail) {
+    StartDetail(detail, ReadCommandOf(tag), letter, kVendorBlockSize);
     std::uint8_t command[kVendorCommandLength] = {kVendorOpcode, kVendorReadAction};
     if (tag != nullptr) std::memcpy(&command[2], *tag, kVendorTagLength);
     command[8] = kVendorReadFlags;
     std::uint32_t transferred = 0;
-    const DriveStatus status =
-        SendDirect(platform, letter, command, kScsiDataIn, kVendorBlockSize, out, transferred);
+    const DriveStatus status = SendDirect(platform, letter, command, kScsiDataIn, kVendorBlockSize,
+                                          out, transferred, detail);
     // An underrun ends GOOD: only the length tells that the end of the buffer is not the drive's.
     if (status == kDriveOk && transferred < kVendorBlockSize) return kDriveShortRead;
     return status;
 }
 
-DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block) {
+DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block,
+                        CommandDetail* detail) {
+    StartDetail(detail, DeviceCommand::WriteConfigBlock, letter, kVendorWriteLength);
     const std::uint8_t command[kVendorCommandLength] = {kVendorOpcode, kVendorWriteAction,
                                                         kVendorWriteMode};
     // Data out: the driver only reads the buffer.
     std::uint32_t transferred = 0;
     return SendDirect(platform, letter, command, kScsiDataOut, kVendorWriteLength,
-                      const_cast<std::uint8_t*>(block), transferred);
+                      const_cast<std::uint8_t*>(block), transferred, detail);
 }
 
 }  // namespace vardel

@@ -39,15 +39,46 @@ using VendorTag = std::uint8_t[kVendorTagLength];
 // The tag that selects the configuration block; no tag (six zero bytes) selects the identity block.
 constexpr VendorTag kInfoTag = {'I', 'N', 'F', 'O', 0, 0};
 
+// Which of the three commands a CommandDetail tells of.
+enum class DeviceCommand : std::uint8_t {
+    None,
+    Inquiry,
+    ReadIdentityBlock,  // vendor read without a tag
+    ReadConfigBlock,    // vendor read with kInfoTag
+    ReadTaggedBlock,    // vendor read with any other tag
+    WriteConfigBlock,
+};
+
+constexpr std::size_t kDetailSenseSize = 32;
+
+// What the last send of one command met, beyond its DriveStatus, for a front end that says why a
+// command failed: the system's error, or the drive's status, sense bytes and the bytes it moved.
+// A command given one fills it whole, whether it succeeds or not.
+struct CommandDetail {
+    DeviceCommand command;
+    char letter;
+    bool opened;     // the volume opened
+    bool delivered;  // the pass-through call succeeded: status, sense and length are the drive's
+    std::uint32_t systemError;  // of the open or pass-through call that failed; 0 when none did
+    std::uint8_t scsiStatus;
+    std::uint8_t senseLength;  // bytes of `sense` the driver announced, at most kDetailSenseSize
+    std::uint8_t sense[kDetailSenseSize];
+    std::uint32_t bytesRequested;
+    std::uint32_t bytesMoved;  // as the driver reported them; 0 when not delivered
+};
+
 // Standard INQUIRY for 44 bytes. `out` receives the request's data area even when the call fails.
-DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out);
+DriveStatus ScsiInquiry(Platform& platform, char letter, InquiryData& out,
+                        CommandDetail* detail = nullptr);
 
 // Vendor read of the 528-byte block selected by `tag` (nullptr: six zero bytes). A read counts
 // only when the whole block arrived: fewer bytes with status GOOD give kDriveShortRead, and the
 // rest of `out` must not be taken for the drive's data.
-DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out);
+DriveStatus VendorRead(Platform& platform, char letter, const VendorTag* tag, VendorBlock& out,
+                       CommandDetail* detail = nullptr);
 
 // Vendor write of the block's bytes 0..511; bytes 512..527 never leave the caller.
-DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block);
+DriveStatus VendorWrite(Platform& platform, char letter, const VendorBlock& block,
+                        CommandDetail* detail = nullptr);
 
 }  // namespace vardel

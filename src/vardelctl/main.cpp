@@ -8,17 +8,24 @@
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
 #include "vardelctl/tool.h"
+#include "vardelctl/tool_lines.h"
 
 namespace {
 
-// Even a failure nobody foresaw answers with one JSON object when JSON was asked for.
+// Even a failure nobody foresaw answers with one JSON object when JSON was asked for; on text, the
+// system's message stands alone and what went wrong follows as the tool's own line.
 int ReportUnforeseen(int argc, char** argv, const std::string& what) {
     using namespace vardel::cli;
     Options options;
     for (int i = 1; i < argc; ++i) options.json |= std::strcmp(argv[i], "--json") == 0;
-    return ReportProblem(options, kExitNoSingleDrive,
-                         what.empty() ? "Unknown error" : "Unknown error: " + what, std::cout,
-                         std::cerr);
+    if (options.json) {
+        return ReportProblem(options, kExitUnknownError,
+                             what.empty() ? "Unknown error" : "Unknown error: " + what, std::cout,
+                             std::cerr);
+    }
+    std::cerr << "Unknown error\n";
+    SayLines(std::cerr, what);
+    return kExitUnknownError;
 }
 
 }  // namespace

@@ -6,13 +6,9 @@
 #include <string>
 
 #include "drive/lun_type.h"
+#include "vardelctl/exit_codes.h"
 
 namespace vardel::cli {
-
-constexpr int kExitSuccess = 0;
-constexpr int kExitDriveRefused = 1;   // the drive refused, or did not confirm
-constexpr int kExitNoSingleDrive = 2;  // no drive, several drives, or unknown error
-constexpr int kExitUsage = 64;
 
 enum class Verb { Status, Set, Write, List, Backup, Restore };
 
@@ -23,7 +19,9 @@ struct Options {
     bool emulate = false;
     std::string scenarioFile;  // with --emulate; empty: the built-in machine
     bool deviceGiven = false;
-    std::string device;  // --device SERIAL
+    std::string device;   // --device SERIAL, LETTER or NODE
+    bool all = false;     // status, set, write, backup: on every attached drive, one by one
+    bool dryRun = false;  // set, write, restore: read, show what would be written, write nothing
     // set
     LunRow row = LunRow::Lun0;
     std::uint8_t type = 0;
@@ -31,13 +29,13 @@ struct Options {
     std::string lun0Text;
     std::string lun1Text;
     // backup, restore
-    std::string file;  // backup: "-" is standard output
+    std::string file;            // backup: "-" is standard output; with --all, the folder
     bool force = false;          // backup: replace an existing file
     bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
 };
 
 // Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with
-// after --help or --version (0) or a usage error (64), whose text has gone to `err`.
+// after --help, `help` or --version (0) or a usage error (64), which has been reported.
 int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace vardel::cli

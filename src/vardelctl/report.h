@@ -10,11 +10,15 @@
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
 #include "frontend_common/machine_platform.h"
+#include "vardelctl/block_changes.h"
 #include "vardelctl/options.h"
 
 namespace vardel::cli {
 
 using frontend::DiskDescription;
+
+// The version of the JSON reports' format; the backup file has its own.
+constexpr int kReportFormatVersion = 2;
 
 int ExitCodeOf(OutcomeCode code);
 
@@ -23,6 +27,13 @@ struct RunNotes {
     bool noRights = false;  // a volume open failed for lack of rights
     std::string file;       // backup or restore
     std::string serial;     // the backup's whole serial, for restore
+    // The system's nodes behind the letter the failed command went to, where the system names them.
+    std::vector<std::string> failedPaths;
+    // System error codes are the running system's own, which can put them in words.
+    bool nativeErrors = false;
+    // restore: the bytes the backup changes on the drive, once its block was read.
+    bool changesKnown = false;
+    std::vector<ByteChange> changes;
 };
 
 void ReportOutcome(const Options& options, const CommandOutcome& outcome, const RunNotes& notes,
@@ -35,12 +46,43 @@ void ReportListing(const Options& options, OutcomeCode code, const DeviceListing
                    const DiskDescriptions& disks, const RunNotes& notes, std::ostream& out,
                    std::ostream& err);
 
-// A problem before any device command: a usage error, an unreadable file. Exit 64 or 2 given.
+// --device named no attached drive (`why` says how); `attached` is what `list` shows. Exit 4.
+int ReportDeviceNotFound(const Options& options, const std::string& why,
+                         const DeviceListing& attached, const DiskDescriptions& disks,
+                         const RunNotes& notes, std::ostream& out, std::ostream& err);
+
+// One drive's part of a run with --all: the outcome of the command on it, or a problem of its own
+// (a backup file that could not be written), which then sets the exit code.
+struct DriveRun {
+    ListedDevice device;
+    CommandOutcome outcome;
+    RunNotes notes;
+    int problemCode = -1;  // -1: none
+    std::string problem;
+};
+
+int DriveRunExitCode(const DriveRun& run);
+
+// Every drive's line, or one JSON object with an entry per drive. `code` is discovery's
+// (UnknownError, or Done); `drives` holds one entry per recorded device. Returns the exit code:
+// 0 when every drive is done, 2 without drives, otherwise the first failure's.
+int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
+                     const std::vector<DriveRun>& drives, bool noRights, std::ostream& out,
+                     std::ostream& err);
+
+// A problem before any device command: a usage error, an unreadable file. Exit code given.
 int ReportProblem(const Options& options, int exitCode, const std::string& text, std::ostream& out,
                   std::ostream& err);
 
 // A restore the user declined at the question: nothing was written. Exit 1.
 int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& out,
                    std::ostream& err);
+
+// The question a restore asks on a terminal, with the bytes it would change.
+std::string RestoreQuestion(const std::string& file, const std::string& serial,
+                            const RunNotes& notes, char target);
+
+// After a change on the built-in emulated drive, which keeps nothing between runs: how to keep it.
+void NoteBuiltInEmulation(std::ostream& err);
 
 }  // namespace vardel::cli

@@ -5,29 +5,30 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <system_error>
 
 #include "commands/block_backup.h"
 #include "commands/device_listing.h"
-#include "commands/lun_mode_commands.h"
 #include "commands/type_text.h"
 #include "frontend_common/access_watch.h"
 #include "frontend_common/machine_platform.h"
 #include "frontend_common/scenario.h"
 #include "platform/emulated/emulated_platform.h"
 #include "vardelctl/backup_file.h"
-#include "vardelctl/console_window.h"
+#include "vardelctl/command_run.h"
+#include "vardelctl/device_name.h"
+#include "vardelctl/every_drive.h"
 #include "vardelctl/report.h"
 #include "vardelctl/row_text_argument.h"
-#include "vardelctl/serial_text.h"
 #include "vardelctl/terminal.h"
+#include "vardelctl/tool_lines.h"
 
 namespace vardel::cli {
 
 using frontend::AccessWatch;
 using frontend::DescribeMachineDisk;
-using frontend::DiskDescription;
 using frontend::IsEmulatedNoRightsError;
 using frontend::IsNoRightsError;
 using frontend::MakeMachinePlatform;
@@ -39,7 +40,10 @@ constexpr char kStandardOutput[] = "-";
 
 // Asks on stderr, so that stdout keeps only the report; only "y" or "yes" goes on.
 bool UserAgrees(const std::string& question, std::istream& in, std::ostream& err) {
-    err << question << " [y/N] " << std::flush;
+    const std::size_t lastLine = question.rfind('\n');
+    if (lastLine != std::string::npos) SayLines(err, question.substr(0, lastLine));
+    err << kToolLinePrefix << question.substr(lastLine == std::string::npos ? 0 : lastLine + 1)
+        << " [y/N] " << std::flush;
     std::string answer;
     std::getline(in, answer);
     TrimSpaces(answer);
@@ -50,110 +54,6 @@ bool PathTaken(const std::string& path) {
     std::error_code error;
     return std::filesystem::symlink_status(std::filesystem::path(path), error).type() !=
            std::filesystem::file_type::not_found;
-}
-
-// What a command gave. It is reported only once every file it changes is safe.
-struct RunResult {
-    CommandOutcome outcome;
-    bool isListing = false;
-    OutcomeCode listingCode = OutcomeCode::Done;
-    DeviceListing listing{};
-    DiskDescriptions disks;
-    std::unique_ptr<BlockBackup> backup;  // backup: what goes into the file
-};
-
-CommandKind KindOf(Verb verb) {
-    switch (verb) {
-        case Verb::Set:
-            return CommandKind::SetLunMode;
-        case Verb::Write:
-            return CommandKind::WriteRaw;
-        case Verb::Backup:
-            return CommandKind::Backup;
-        case Verb::Restore:
-            return CommandKind::Restore;
-        case Verb::Status:
-        case Verb::List:
-            break;
-    }
-    return CommandKind::ReadStatus;
-}
-
-// An empty --device names no drive: it would otherwise read as the key of every drive without
-// serial. The command ends as discovery would when nothing matches, and sends nothing.
-RunResult MatchNothing(const Options& options) {
-    RunResult result;
-    result.isListing = options.verb == Verb::List;
-    result.listingCode = OutcomeCode::Done;
-    result.outcome.command = KindOf(options.verb);
-    result.outcome.code = OutcomeCode::NoDrive;
-    if (options.verb == Verb::Set) {
-        result.outcome.row = options.row;
-        result.outcome.requestedType = options.type;
-    }
-    return result;
-}
-
-RunResult RunCommand(const Options& options, AccessWatch& platform, const DeviceKey* device,
-                     const std::optional<RestoreSource>& restore, bool machine) {
-    RunResult result;
-    CommandState state;
-    ConsoleWindow window(state, options.lun0Text, options.lun1Text);
-    CommandContext context{platform, state, window, device};
-    // The console's Write says done only for what the drive kept.
-    context.confirmWrite = true;
-    switch (options.verb) {
-        case Verb::Status:
-            result.outcome = ReadStatus(context);
-            break;
-        case Verb::Set: {
-            // The binding of the window's button for the same change.
-            const bool lun0 = options.row == LunRow::Lun0;
-            const bool fixed = options.type == kLunTypeFixedDisk;
-            result.outcome =
-                SetLunMode(context, fixed ? (lun0 ? kLun0FixedBinding : kLun1FixedBinding)
-                                          : (lun0 ? kLun0RemovableBinding : kLun1RemovableBinding));
-            break;
-        }
-        case Verb::Write:
-            result.outcome = WriteRaw(context);
-            break;
-        case Verb::List: {
-            result.isListing = true;
-            result.listingCode = ListDevices(platform, device, result.listing);
-            result.disks.assign(static_cast<std::size_t>(result.listing.recorded),
-                                std::vector<DiskDescription>(kLunSlotsPerDevice));
-            for (int j = 0; machine && j < result.listing.recorded; ++j) {
-                for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {
-                    const char letter = result.listing.devices[j].lunSlots[lun];
-                    if (letter != 0) DescribeMachineDisk(letter, result.disks[j][lun]);
-                }
-            }
-            break;
-        }
-        case Verb::Backup:
-            result.backup = std::make_unique<BlockBackup>();
-            result.outcome = BackupBlocks(platform, state, device, *result.backup);
-            break;
-        case Verb::Restore:
-            result.outcome = RestoreConfigBlock(platform, state, device, restore->info,
-                                                restore->identity, options.allowNoSerial);
-            break;
-    }
-    return result;
-}
-
-int Report(const Options& options, const RunResult& result, const RunNotes& notes,
-           std::ostream& out, std::ostream& err) {
-    if (result.isListing) {
-        ReportListing(options, result.listingCode, result.listing, result.disks, notes, out, err);
-        const OutcomeCode shown = result.listingCode == OutcomeCode::Done && result.listing.count == 0
-                                      ? OutcomeCode::NoDrive
-                                      : result.listingCode;
-        return ExitCodeOf(shown);
-    }
-    ReportOutcome(options, result.outcome, notes, out, err);
-    return ExitCodeOf(result.outcome.code);
 }
 
 // Checks what can be refused before the first device command; -1 to go on.
@@ -168,7 +68,19 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
             *text = rowText;
         }
     }
-    if (options.verb == Verb::Backup) {
+    if (options.all && options.deviceGiven) {
+        return ReportProblem(options, kExitUsage,
+                             "--all runs on every drive, --device on one: give only one of them",
+                             out, err);
+    }
+    if (options.verb == Verb::Backup && options.all) {
+        if (options.file == kStandardOutput) {
+            return ReportProblem(options, kExitUsage,
+                                 "backup --all writes one file per drive into a folder; give the "
+                                 "folder, not -",
+                                 out, err);
+        }
+    } else if (options.verb == Verb::Backup) {
         if (options.file == kStandardOutput && options.json) {
             return ReportProblem(options, kExitUsage,
                                  "backup -: standard output carries the backup, so it cannot "
@@ -183,6 +95,114 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
     return -1;
 }
 
+// What --device names, turned into the key discovery narrows by. -1 to go on with `key`, or the
+// exit code of the report that it names no drive.
+int FindDeviceKey(const Options& options, const DeviceName& name, AccessWatch& platform,
+                  bool machine, RunNotes& notes, DeviceKey& key, std::ostream& out,
+                  std::ostream& err) {
+    if (name.kind == DeviceNameKind::Serial) {
+        key = name.key;
+        return -1;
+    }
+    const char letter =
+        name.kind == DeviceNameKind::Letter
+            ? name.letter
+            : LetterOfNode(name.node, machine ? DiskDescriber(DescribeMachineDisk) : nullptr);
+    DeviceListing listing{};
+    const OutcomeCode listed = ListDevices(platform, nullptr, listing);
+    notes.noRights = platform.SawNoRights();
+    if (listed != OutcomeCode::Done || listing.count == 0) {
+        const OutcomeCode code = listed != OutcomeCode::Done ? listed : OutcomeCode::NoDrive;
+        return ReportResult(options, EndedInDiscovery(options, code), notes, out, err);
+    }
+    if (const ListedDevice* device = DeviceAtLetter(listing, letter); device != nullptr) {
+        key = device->key;
+        return -1;
+    }
+    const std::string given = "--device " + options.device;
+    std::string why;
+    if (name.kind == DeviceNameKind::Letter) {
+        why = given + ": no drive of the served kind is at " + std::string(1, letter) + ":";
+    } else if (letter == 0) {
+        why = given + (machine ? ": no disk has this name"
+                               : ": the emulated machine has no device nodes; give a serial or "
+                                 "a letter");
+    } else {
+        why = given + ": the disk " + std::string(1, letter) + ": is no drive of the served kind";
+    }
+    return ReportDeviceNotFound(options, why, listing, DescribeDisks(listing, machine), notes, out,
+                                err);
+}
+
+// A serial that matched nothing while other drives are attached: the user meant one of those.
+// Empty when the run did not end that way.
+std::string SerialMatchedNothing(const Options& options, const DeviceName& name,
+                                 const RunResult& result, Platform& platform,
+                                 DeviceListing& attached) {
+    if (!options.deviceGiven || options.device.empty() || name.kind != DeviceNameKind::Serial ||
+        !FoundNoDrive(result)) {
+        return "";
+    }
+    if (ListDevices(platform, nullptr, attached) != OutcomeCode::Done || attached.count == 0) {
+        return "";
+    }
+    return "--device " + options.device + ": none of the attached drives has this serial";
+}
+
+// A restore that asks first shows what it would change: it reads the drive as it would before
+// writing, and writes nothing. -1 to go on and write, or the exit code it ended with.
+int AskBeforeRestore(const Options& options, AccessWatch& platform, const DeviceKey* device,
+                     const RestoreSource& restore, bool machine, RunNotes& notes, std::istream& in,
+                     std::ostream& out, std::ostream& err) {
+    RestoreView preview{};
+    preview.dryRun = true;
+    RunResult looked = RunCommand(options, platform, device, &restore, &preview, machine);
+    // No drive: the run itself says so, and whether --device meant another.
+    if (looked.outcome.code == OutcomeCode::NoDrive) return -1;
+    notes.noRights = platform.SawNoRights();
+    NoteChanges(notes, preview, restore.info);
+    if (looked.outcome.code != OutcomeCode::Done || notes.changes.empty()) {
+        // Nothing to ask: it failed, or the drive holds the backup's block already.
+        NoteFailure(notes, looked.outcome, machine);
+        looked.outcome.writeSkipped = looked.outcome.code == OutcomeCode::Done;
+        return ReportResult(options, looked, notes, out, err);
+    }
+    if (!UserAgrees(RestoreQuestion(options.file, restore.serial, notes, looked.outcome.target), in,
+                    err)) {
+        return ReportDeclined(options, notes, out, err);
+    }
+    return -1;
+}
+
+// The files first: a run whose change could not be kept says so, and nothing else. -1 when the
+// backup and the scenario's new state are safe.
+int KeepFiles(const Options& options, const RunResult& result, std::optional<Scenario>& scenario,
+              emulated::EmulatedPlatform& emulatedPlatform, std::ostream& out, std::ostream& err) {
+    if (result.backup && result.outcome.code == OutcomeCode::Done) {
+        if (options.file == kStandardOutput) {
+            out << BackupFileText(*result.backup) << std::flush;
+        } else {
+            try {
+                WriteBackupFile(options.file, *result.backup, options.force);
+            } catch (const BackupFileExists& error) {
+                return ReportProblem(options, kExitUsage, error.what(), out, err);
+            } catch (const BackupFileError& error) {
+                return ReportProblem(options, kExitFileNotWritten, error.what(), out, err);
+            }
+        }
+    }
+    if (scenario) {
+        try {
+            scenario->SaveChanges(emulatedPlatform);
+        } catch (const ScenarioError& error) {
+            return ReportProblem(
+                options, kExitFileNotWritten,
+                std::string(error.what()) + "; the emulated drive's new state is lost", out, err);
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostream& err) {
@@ -190,12 +210,14 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     // Everything that can be refused is refused before the first device command.
     if (const int refused = CheckArguments(options, out, err); refused >= 0) return refused;
 
-    DeviceKey deviceKey{};
-    if (options.deviceGiven && !DeviceKeyFromSerialText(options.device, deviceKey)) {
-        return ReportProblem(options, kExitUsage,
-                             "--device: \"" + options.device + "\" is no serial", out, err);
+    DeviceName deviceName;
+    if (options.deviceGiven && !options.device.empty() &&
+        !ParseDeviceName(options.device, deviceName)) {
+        return ReportProblem(
+            options, kExitUsage,
+            "--device: \"" + options.device + "\" is no serial, drive letter or device node", out,
+            err);
     }
-    const DeviceKey* device = options.deviceGiven ? &deviceKey : nullptr;
 
     RunNotes notes;
     std::optional<RestoreSource> restore;
@@ -207,7 +229,7 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
             return ReportProblem(options, kExitUsage, error.what(), out, err);
         }
         notes.serial = restore->serial;
-        if (!options.yes && !IsInteractive()) {
+        if (!options.yes && !options.dryRun && !IsInteractive()) {
             return ReportProblem(options, kExitUsage,
                                  "restore writes a whole configuration block and asks first; "
                                  "without a terminal to ask on, give --yes",
@@ -231,59 +253,84 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     } else {
         machine = MakeMachinePlatform();
         if (machine == nullptr) {
-            return ReportProblem(options, kExitNoSingleDrive,
-                                 "This vardelctl is built without access to the machine's "
+            return ReportProblem(options, kExitNoMachineAccess,
+                                 "this vardelctl is built without access to the machine's "
                                  "drives; try vardelctl --emulate status",
                                  out, err);
         }
         platform = machine.get();
     }
+    const bool onMachine = machine != nullptr;
+    notes.nativeErrors = onMachine;
 
-    if (restore && !options.yes) {
-        const std::string serial = restore->serial.empty() ? "(none)" : restore->serial;
-        std::string question = "Write the configuration block from " + options.file +
-                               " onto the drive with serial " + serial + "?";
-        if (restore->serial.empty()) {
-            question += " Neither carries a serial: nothing shows that the backup is this "
-                        "drive's.";
-        }
-        if (!UserAgrees(question, in, err)) return ReportDeclined(options, notes, out, err);
-    }
-
-    AccessWatch watch(*platform, machine != nullptr ? IsNoRightsError : IsEmulatedNoRightsError);
+    AccessWatch watch(*platform, onMachine ? IsNoRightsError : IsEmulatedNoRightsError);
+    // An empty --device names no drive: it would otherwise read as the key of every drive
+    // without serial. The command ends as discovery would when nothing matches, and sends nothing.
     const bool matchNothing = options.deviceGiven && options.device.empty();
-    RunResult result = matchNothing ? MatchNothing(options)
-                                    : RunCommand(options, watch, device, restore, machine != nullptr);
-    notes.noRights = watch.SawNoRights();
+    DeviceKey deviceKey{};
+    const DeviceKey* device = nullptr;
+    if (options.deviceGiven && !matchNothing) {
+        const int ended =
+            FindDeviceKey(options, deviceName, watch, onMachine, notes, deviceKey, out, err);
+        if (ended >= 0) return ended;
+        device = &deviceKey;
+    }
 
-    // The files first: a run whose change could not be kept says so, and nothing else.
-    const bool toStandardOutput = options.file == kStandardOutput;
-    if (result.backup && result.outcome.code == OutcomeCode::Done) {
-        if (toStandardOutput) {
-            out << BackupFileText(*result.backup) << std::flush;
-        } else {
-            try {
-                WriteBackupFile(options.file, *result.backup, options.force);
-            } catch (const BackupFileExists& error) {
-                return ReportProblem(options, kExitUsage, error.what(), out, err);
-            } catch (const BackupFileError& error) {
-                return ReportProblem(options, kExitNoSingleDrive, error.what(), out, err);
-            }
-        }
+    RestoreView view{};
+    view.dryRun = options.dryRun;
+    if (restore && !options.yes && !options.dryRun && !matchNothing) {
+        const int ended =
+            AskBeforeRestore(options, watch, device, *restore, onMachine, notes, in, out, err);
+        if (ended >= 0) return ended;
     }
-    if (scenario) {
-        try {
-            scenario->SaveChanges(emulatedPlatform);
-        } catch (const ScenarioError& error) {
-            return ReportProblem(options, kExitNoSingleDrive,
-                                 std::string(error.what()) +
-                                     "; the emulated drive's new state is lost",
-                                 out, err);
-        }
+
+    EveryDriveRun every;
+    RunResult result;
+    if (options.all) {
+        every = RunOnEveryDrive(options, watch, onMachine);
+    } else {
+        result = matchNothing ? EndedInDiscovery(options, OutcomeCode::NoDrive)
+                              : RunCommand(options, watch, device, restore ? &*restore : nullptr,
+                                           &view, onMachine);
     }
-    // With the backup on stdout, the report goes beside it to stderr.
-    return Report(options, result, notes, toStandardOutput && options.verb == Verb::Backup ? err : out,
-                  err);
+    notes.noRights = watch.SawNoRights();
+    NoteFailure(notes, result.outcome, onMachine);
+    if (restore) NoteChanges(notes, view, restore->info);
+    DeviceListing attached{};
+    const std::string unmatched =
+        options.all ? "" : SerialMatchedNothing(options, deviceName, result, watch, attached);
+
+    const bool toStandardOutput = options.file == kStandardOutput && options.verb == Verb::Backup;
+    if (const int lost = KeepFiles(options, result, scenario, emulatedPlatform, out, err);
+        lost >= 0) {
+        return lost;
+    }
+
+    int exitCode = 0;
+    bool changed = false;
+    if (options.all) {
+        if (!every.folderProblem.empty()) {
+            return ReportProblem(options, kExitFileNotWritten, every.folderProblem, out, err);
+        }
+        for (const DriveRun& run : every.drives) changed |= run.outcome.changed;
+        exitCode = ReportEveryDrive(options, every.code, every.deviceCount, every.drives,
+                                    notes.noRights, out, err);
+    } else if (!unmatched.empty()) {
+        exitCode = ReportDeviceNotFound(options, unmatched, attached,
+                                        DescribeDisks(attached, onMachine), notes, out, err);
+    } else if (toStandardOutput) {
+        // The backup is on stdout: the report goes beside it to stderr, as the tool's own lines.
+        std::ostringstream report;
+        exitCode = ReportResult(options, result, notes, report, err);
+        SayLines(err, report.str());
+    } else {
+        exitCode = ReportResult(options, result, notes, out, err);
+        changed = result.outcome.changed;
+    }
+    if (changed && !options.json && options.emulate && options.scenarioFile.empty()) {
+        NoteBuiltInEmulation(err);
+    }
+    return exitCode;
 }
 
 }  // namespace vardel::cli

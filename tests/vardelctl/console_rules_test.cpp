@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
+#include "vardelctl/device_name.h"
 #include "vardelctl/display_text.h"
+#include "vardelctl/every_drive.h"
 #include "vardelctl/report.h"
 #include "vardelctl/row_text_argument.h"
+#include "vardelctl/sense_text.h"
+#include "vardelctl/suggestion.h"
 
 namespace vardel::cli {
 namespace {
@@ -86,10 +92,133 @@ TEST(ReportTest, AListingWithTextsThatAreNotUtf8IsStillOneJsonObject) {
         EXPECT_EQ(out.str().find('\x1b'), std::string::npos) << out.str();
         if (json) {
             const auto report = nlohmann::json::parse(out.str());
-            EXPECT_EQ(report["devices"][0]["volumes"][0]["vendor"], "\xEF\xBF\xBD\xEF\xBF\xBD\x1b[31mX");
+            EXPECT_EQ(report["devices"][0]["volumes"][0]["vendor"],
+                      "\xEF\xBF\xBD\xEF\xBF\xBD\x1b[31mX");
         } else {
             EXPECT_NE(out.str().find("\\xFF\\xFE\\x1B[31mX"), std::string::npos) << out.str();
         }
+    }
+}
+
+TEST(SuggestionTest, NamesTheOneWordASlipWasMeantToBe) {
+    const std::vector<std::string> commands = {"status", "set",    "write",
+                                               "list",   "backup", "restore"};
+    struct Case {
+        const char* typed;
+        const char* meant;  // "" for no suggestion
+    } const cases[] = {
+        {"stauts", "status"},  // two letters swapped
+        {"STATUS", "status"},  // case does not count
+        {"bakup", "backup"},   // one left out
+        {"writte", "write"},   // one added
+        {"lsit", "list"},
+        {"stat", "status"},  // cut short: beats "set", as far away
+        {"frobnicate", ""},  // too far from every word
+        {"st", "set"},       // edits first: one from "set", four from "status"
+        {"x", ""},           // any one-letter word is one edit from another
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ClosestWord(c.typed, commands), c.meant) << c.typed;
+    }
+    EXPECT_EQ(ClosestWord("lun2", {"lun0", "lun1"}), "");  // one edit from both
+    EXPECT_EQ(ClosestWord("--jsn", {"--json", "--device", "--emulate"}), "--json");
+}
+
+TEST(SenseTextTest, NamesStatusKeyAndCodeInEitherFormat) {
+    const std::uint8_t fixed[18] = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x24, 0x00};
+    const std::uint8_t descriptor[8] = {0x72, 0x02, 0x3A, 0x01, 0, 0, 0, 0};
+    const std::uint8_t unknownCode[14] = {0xF0, 0, 0x04, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0x5D, 0x10};
+    const std::uint8_t keyOnly[3] = {0x70, 0, 0x0B};
+    const std::uint8_t none[18] = {};
+    struct Case {
+        const char* name;
+        int status;
+        const std::uint8_t* sense;
+        std::size_t length;
+        const char* text;
+    } const cases[] = {
+        {"fixed", 2, fixed, sizeof(fixed),
+         "CHECK CONDITION (status 0x02), sense ILLEGAL REQUEST / INVALID FIELD IN CDB (key 0x5, "
+         "ASC 0x24, ASCQ 0x00)"},
+        {"descriptor", 2, descriptor, sizeof(descriptor),
+         "CHECK CONDITION (status 0x02), sense NOT READY / MEDIUM NOT PRESENT (key 0x2, ASC "
+         "0x3A, ASCQ 0x01)"},
+        // 0xF0 is fixed format, current, with the VALID bit; 0x5D is not in the table.
+        {"unknown code", 2, unknownCode, sizeof(unknownCode),
+         "CHECK CONDITION (status 0x02), sense HARDWARE ERROR (key 0x4, ASC 0x5D, ASCQ 0x10)"},
+        {"too short for a code", 2, keyOnly, sizeof(keyOnly),
+         "CHECK CONDITION (status 0x02), sense ABORTED COMMAND (key 0xB)"},
+        {"zeros", 2, none, sizeof(none), "CHECK CONDITION (status 0x02), no sense data"},
+        {"busy", 8, nullptr, 0, "BUSY (status 0x08), no sense data"},
+        {"unknown status", 0x7E, nullptr, 0, "status (status 0x7E), no sense data"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DescribeAnswer(c.status, c.sense, c.length), c.text) << c.name;
+    }
+    // The data's own length, never past what arrived.
+    EXPECT_EQ(SenseDataLength(fixed, sizeof(fixed)), 18u);
+    EXPECT_EQ(SenseDataLength(fixed, 12), 12u);
+    EXPECT_EQ(SenseDataLength(none, sizeof(none)), sizeof(none));
+}
+
+TEST(DeviceNameTest, TellsLettersNodesAndSerialsApart) {
+    struct Case {
+        const char* text;
+        DeviceNameKind kind;
+        char letter;
+    } const cases[] = {
+        {"E", DeviceNameKind::Letter, 'E'},    {"e:", DeviceNameKind::Letter, 'E'},
+        {"/dev/sdb", DeviceNameKind::Node, 0}, {"VD0000000001", DeviceNameKind::Serial, 0},
+        {"E1", DeviceNameKind::Serial, 0},     {"1", DeviceNameKind::Serial, 0},
+    };
+    for (const Case& c : cases) {
+        DeviceName name;
+        ASSERT_TRUE(ParseDeviceName(c.text, name)) << c.text;
+        EXPECT_EQ(name.kind, c.kind) << c.text;
+        EXPECT_EQ(name.letter, c.letter) << c.text;
+    }
+    DeviceName name;
+    EXPECT_FALSE(ParseDeviceName("caf\xc3\xa9", name));
+}
+
+TEST(DeviceNameTest, FindsTheLetterOfANodeOrOfALinkToIt) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "vardelctl-device-name-test";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "by-id");
+    const std::string nodes = fs::canonical(folder).string();
+    for (const char* node : {"sdb", "sg1", "sdc"}) std::ofstream(folder / node).put('\n');
+    fs::create_symlink(folder / "sdb", folder / "by-id" / "usb-VARDEL_0001");
+    // What the system says of each letter's disk: B is sdb with sg1.
+    const DiskDescriber describe = [&nodes](char letter, frontend::DiskDescription& disk) {
+        if (letter != 'B') return false;
+        disk.paths = {nodes + "/sdb", nodes + "/sg1"};
+        return true;
+    };
+
+    EXPECT_EQ(LetterOfNode(nodes + "/sdb", describe), 'B');
+    EXPECT_EQ(LetterOfNode(nodes + "/sg1", describe), 'B');
+    EXPECT_EQ(LetterOfNode((folder / "by-id" / "usb-VARDEL_0001").string(), describe), 'B');
+    EXPECT_EQ(LetterOfNode(nodes + "/sdc", describe), 0);
+    EXPECT_EQ(LetterOfNode(nodes + "/sdb", nullptr), 0);
+    fs::remove_all(folder);
+}
+
+TEST(EveryDriveTest, NamesEachBackupFileAFileSystemTakes) {
+    struct Case {
+        const char* serial;  // the key's first twelve characters
+        const char* file;
+    } const cases[] = {
+        {"VD0000000001", "VD0000000001.json"},
+        {"AB-12_x.y", "AB-12_x.y.json"},
+        {"", "no-serial.json"},
+        {"A/B", "key-412F42000000000000000000000000000000000000000000.json"},
+        {"..", "key-2E2E00000000000000000000000000000000000000000000.json"},
+    };
+    for (const Case& c : cases) {
+        DeviceKey key{};
+        std::memcpy(key.bytes, c.serial, std::strlen(c.serial));
+        EXPECT_EQ(BackupFileNameFor(key), c.file) << c.serial;
     }
 }
 

@@ -70,7 +70,7 @@ clear_attention two
 
 begin "two drives"
 run status
-expect_status 2
+expect_status 3
 expect_said "More drives found, please remove others"
 {
     for drive in refusing one two; do inquiry $drive 0; inquiry $drive 1; done
@@ -79,7 +79,7 @@ expect_said "More drives found, please remove others"
 } > /tmp/expected
 expect_commands /tmp/expected
 run set lun1 removable
-expect_status 2
+expect_status 3
 expect_said "More drives found, please remove others"
 log_since_mark | grep -q ' 06 [02]6 ' && fail "a vendor write was sent"
 

@@ -1,0 +1,136 @@
+#include "vardelctl/command_run.h"
+
+#include "commands/lun_mode_commands.h"
+#include "frontend_common/machine_platform.h"
+#include "vardelctl/console_window.h"
+
+namespace vardel::cli {
+namespace {
+
+CommandKind KindOf(Verb verb) {
+    switch (verb) {
+        case Verb::Set:
+            return CommandKind::SetLunMode;
+        case Verb::Write:
+            return CommandKind::WriteRaw;
+        case Verb::Backup:
+            return CommandKind::Backup;
+        case Verb::Restore:
+            return CommandKind::Restore;
+        case Verb::Status:
+        case Verb::List:
+            break;
+    }
+    return CommandKind::ReadStatus;
+}
+
+}  // namespace
+
+RunResult RunCommand(const Options& options, Platform& platform, const DeviceKey* device,
+                     const RestoreSource* restore, RestoreView* view, bool machine) {
+    RunResult result;
+    CommandState state;
+    ConsoleWindow window(state, options.lun0Text, options.lun1Text);
+    CommandContext context{platform, state, window, device};
+    // The console's Write says done only for what the drive kept; its set writes nothing that
+    // would change nothing, and a dry run nothing at all.
+    context.confirmWrite = true;
+    context.skipSameType = true;
+    context.dryRun = options.dryRun;
+    switch (options.verb) {
+        case Verb::Status:
+            result.outcome = ReadStatus(context);
+            break;
+        case Verb::Set: {
+            // The binding of the window's button for the same change.
+            const bool lun0 = options.row == LunRow::Lun0;
+            const bool fixed = options.type == kLunTypeFixedDisk;
+            result.outcome =
+                SetLunMode(context, fixed ? (lun0 ? kLun0FixedBinding : kLun1FixedBinding)
+                                          : (lun0 ? kLun0RemovableBinding : kLun1RemovableBinding));
+            break;
+        }
+        case Verb::Write:
+            result.outcome = WriteRaw(context);
+            break;
+        case Verb::List:
+            result.isListing = true;
+            result.listingCode = ListDevices(platform, device, result.listing);
+            result.disks = DescribeDisks(result.listing, machine);
+            break;
+        case Verb::Backup:
+            result.backup = std::make_unique<BlockBackup>();
+            result.outcome = BackupBlocks(platform, state, device, *result.backup);
+            break;
+        case Verb::Restore:
+            result.outcome = RestoreConfigBlock(platform, state, device, restore->info,
+                                                restore->identity, options.allowNoSerial, view);
+            break;
+    }
+    return result;
+}
+
+RunResult EndedInDiscovery(const Options& options, OutcomeCode code) {
+    RunResult result;
+    result.isListing = options.verb == Verb::List;
+    result.listingCode = code;
+    result.outcome.command = KindOf(options.verb);
+    result.outcome.code = code;
+    if (options.verb == Verb::Set) {
+        result.outcome.row = options.row;
+        result.outcome.requestedType = options.type;
+    }
+    return result;
+}
+
+bool FoundNoDrive(const RunResult& result) {
+    if (result.isListing) {
+        return result.listingCode == OutcomeCode::Done && result.listing.count == 0;
+    }
+    return result.outcome.code == OutcomeCode::NoDrive;
+}
+
+int ReportResult(const Options& options, const RunResult& result, const RunNotes& notes,
+                 std::ostream& out, std::ostream& err) {
+    if (result.isListing) {
+        ReportListing(options, result.listingCode, result.listing, result.disks, notes, out, err);
+        return ExitCodeOf(FoundNoDrive(result) ? OutcomeCode::NoDrive : result.listingCode);
+    }
+    ReportOutcome(options, result.outcome, notes, out, err);
+    return ExitCodeOf(result.outcome.code);
+}
+
+DiskDescriptions DescribeDisks(const DeviceListing& listing, bool machine) {
+    DiskDescriptions disks(static_cast<std::size_t>(listing.recorded),
+                           std::vector<DiskDescription>(kLunSlotsPerDevice));
+    for (int j = 0; machine && j < listing.recorded; ++j) {
+        for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {
+            const char letter = listing.devices[j].lunSlots[lun];
+            if (letter != 0) frontend::DescribeMachineDisk(letter, disks[j][lun]);
+        }
+    }
+    return disks;
+}
+
+void NoteFailure(RunNotes& notes, const CommandOutcome& outcome, bool machine) {
+    notes.nativeErrors = machine;
+    notes.failedPaths.clear();
+    const bool failed = outcome.code == OutcomeCode::ReadFailed ||
+                        outcome.code == OutcomeCode::WriteFailed ||
+                        outcome.code == OutcomeCode::NotConfirmed;
+    if (!failed) return;
+    const char letter = outcome.failedCommand.command != DeviceCommand::None
+                            ? outcome.failedCommand.letter
+                            : outcome.target;
+    DiskDescription disk;
+    if (machine && letter != 0 && frontend::DescribeMachineDisk(letter, disk)) {
+        notes.failedPaths = disk.paths;
+    }
+}
+
+void NoteChanges(RunNotes& notes, const RestoreView& view, const VendorBlock& backupBlock) {
+    notes.changesKnown = view.blockRead;
+    if (view.blockRead) notes.changes = WrittenBytesChanged(view.asRead, backupBlock);
+}
+
+}  // namespace vardel::cli

@@ -1,0 +1,39 @@
+#pragma once
+// What --device names: a serial as `list` shows it, a drive letter ("E" or "E:", on every
+// system), or one of the system's device nodes ("/dev/sdb", "/dev/sg1", or a link to one). A
+// letter or node is turned into the key of the drive behind it, and the commands narrow
+// discovery by that key as they do for a serial.
+
+#include <functional>
+#include <string>
+
+#include "commands/device_listing.h"
+#include "drive/device_key.h"
+#include "frontend_common/machine_platform.h"
+
+namespace vardel::cli {
+
+enum class DeviceNameKind { Serial, Letter, Node };
+
+struct DeviceName {
+    DeviceNameKind kind = DeviceNameKind::Serial;
+    DeviceKey key{};   // Serial
+    char letter = 0;   // Letter
+    std::string node;  // Node, as given
+};
+
+// False for a text that is none of them (a serial with bytes that are not printable ASCII).
+bool ParseDeviceName(const std::string& text, DeviceName& name);
+
+// What the system says of a letter's disk (frontend::DescribeMachineDisk, or a stand-in); empty
+// where the system names no nodes.
+using DiskDescriber = std::function<bool(char letter, frontend::DiskDescription& description)>;
+
+// The letter whose disk the system knows by `node`, the node itself or, for a link, the node it
+// leads to; 0 when no letter has it.
+char LetterOfNode(const std::string& node, const DiskDescriber& describe);
+
+// The listed device with a volume at `letter`; null when none has.
+const ListedDevice* DeviceAtLetter(const DeviceListing& listing, char letter);
+
+}  // namespace vardel::cli

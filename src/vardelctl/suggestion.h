@@ -1,0 +1,13 @@
+#pragma once
+// "Did you mean": the known word a mistyped one was probably meant to be.
+
+#include <string>
+#include <vector>
+
+namespace vardel::cli {
+
+// The one candidate closest to `typed` (letters swapped, left out, added or changed; letter case
+// does not count), or empty when none is close enough or two are equally close.
+std::string ClosestWord(const std::string& typed, const std::vector<std::string>& candidates);
+
+}  // namespace vardel::cli
