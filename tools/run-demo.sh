@@ -10,8 +10,10 @@ cd "$(dirname "$0")/.."
 # shellcheck source=tools/quietly.sh
 source tools/quietly.sh
 
-tools/install-deps.sh
+# Only what the window needs; the tests, the Windows builds and the fuzzers ask for their own.
+tools/install-deps.sh window
 
+# The host tree, configured once, and in it only the vardel target and the libraries beneath it.
 echo "Building vardel ..."
 [ -f build/host/CMakeCache.txt ] || quietly cmake --preset host
 quietly cmake --build --preset host --target vardel -j 2

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=tools/quietly.sh
 source tools/quietly.sh
 
-tools/install-deps.sh
+tools/install-deps.sh windows
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display (DISPLAY is not set): VardelDemo.exe needs one. tools/run-demo.sh runs the" >&2

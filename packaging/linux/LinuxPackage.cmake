@@ -1,12 +1,20 @@
 # What `cmake --install` puts on a Linux machine, and the .deb that CPack makes of it:
-#   bin/vardel, bin/vardelctl, the desktop entry and its icons, both manual pages, and the udev rule
-#   (lib/udev/rules.d, installed where the platform library is built).
+#   bin/vardel, bin/vardelctl, the desktop entry and its icons, both manual pages, the udev rule
+#   (lib/udev/rules.d, installed where the platform library is built), vardelctl's bash
+#   completion, and in share/doc/vardel the copyright, the changelog, the documents the manual
+#   pages name and an example scenario.
 # With CMAKE_INSTALL_PREFIX /usr, as the package has it, udev finds the rule in /usr/lib/udev.
 include(GNUInstallDirs)
 
 set(VARDEL_LINUX_PACKAGING ${CMAKE_CURRENT_LIST_DIR})
+set(VARDEL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/vardel)
 
-install(TARGETS vardel vardelctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The dynamically linked vardelctl where the build also makes a static one (src/vardelctl).
+if(TARGET vardelctl_packaged)
+  install(TARGETS vardel vardelctl_packaged RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+  install(TARGETS vardel vardelctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(FILES ${VARDEL_LINUX_PACKAGING}/vardel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size ${VARDEL_ICON_SIZES})
@@ -15,7 +23,7 @@ foreach(size ${VARDEL_ICON_SIZES})
           RENAME vardel.png)
 endforeach()
 
-# Manual pages go compressed, as Debian keeps them.
+# Manual pages and the changelog go compressed, as Debian keeps them.
 find_program(VARDEL_GZIP gzip REQUIRED)
 set(VARDEL_MAN_PAGES)
 foreach(page vardel vardelctl)
@@ -29,8 +37,29 @@ foreach(page vardel vardelctl)
     VERBATIM)
   list(APPEND VARDEL_MAN_PAGES ${compressed})
 endforeach()
-add_custom_target(vardel_man_pages ALL DEPENDS ${VARDEL_MAN_PAGES})
+# A native package (the version has no Debian revision) keeps its changelog as changelog.gz.
+set(VARDEL_CHANGELOG ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(
+  OUTPUT ${VARDEL_CHANGELOG}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/doc
+  COMMAND ${VARDEL_GZIP} -9 -n -c ${VARDEL_LINUX_PACKAGING}/changelog > ${VARDEL_CHANGELOG}
+  DEPENDS ${VARDEL_LINUX_PACKAGING}/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(vardel_man_pages ALL DEPENDS ${VARDEL_MAN_PAGES} ${VARDEL_CHANGELOG})
 install(FILES ${VARDEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(FILES ${VARDEL_LINUX_PACKAGING}/copyright ${VARDEL_CHANGELOG}
+              ${PROJECT_SOURCE_DIR}/docs/vardelctl.md ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
+        DESTINATION ${VARDEL_DOC_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/tests/vardelctl/scenarios/plain.json
+        DESTINATION ${VARDEL_DOC_DIR}/examples)
+# Written beside the console tool's own files; the package holds it once it is there.
+set(VARDEL_BASH_COMPLETION ${VARDEL_LINUX_PACKAGING}/vardelctl.bash-completion)
+if(EXISTS ${VARDEL_BASH_COMPLETION})
+  install(FILES ${VARDEL_BASH_COMPLETION}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vardelctl)
+endif()
 
 set(VARDEL_PACKAGE_MAINTAINER "Vardel developers <vardel@example.org>" CACHE STRING
     "Maintainer named in the .deb")
@@ -47,15 +76,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VARDEL_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The summary line comes first from CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents the rest.
+# Lines stay under 80 characters with the indent CPack adds.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Vardel finds the single attached USB drive of the served kind (INQUIRY revision
-PMAP), shows its LUN 0 and LUN 1 as Removable or Fixed Disk, and switches either
-one by rewriting the drive's vendor configuration block through SCSI pass-through,
-checking the result by reading it back.
+    "Vardel finds the single attached USB drive of the served kind (INQUIRY
+revision PMAP), shows its LUN 0 and LUN 1 as Removable or Fixed Disk, and
+switches either one by rewriting the drive's vendor configuration block
+through SCSI pass-through, checking the result by reading it back.
 .
-The package holds the window (vardel, Qt 6), the console tool (vardelctl) and a
-udev rule that gives the user at the seat the drive's SCSI generic node. Both
-run on an emulated drive with --emulate.")
+The package holds the window (vardel, Qt 6), the console tool (vardelctl)
+and a udev rule that gives the user at the seat the drive's SCSI generic
+node. Both run on an emulated drive with --emulate.")
 # dpkg-shlibdeps names the libraries the programs link (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The generic nodes need the sg driver and udev; the Chinese captions need a font that has them.

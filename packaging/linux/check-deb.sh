@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
 # Unpacks the .deb into a scratch root (no dpkg database touched), checks that every file is where
-# the package promises it, and runs the unpacked programs on the emulated drive.
+# the package promises it, that the manual pages name only files it holds, that lintian finds no
+# error or warning and that the desktop entry validates, and runs the unpacked programs on the
+# emulated drive. lintian and desktop-file-validate come with `tools/install-deps.sh tests`.
 # Usage: packaging/linux/check-deb.sh PACKAGE.deb
 set -euo pipefail
 
 deb=${1:?usage: check-deb.sh PACKAGE.deb}
+here=$(cd "$(dirname "$0")" && pwd)
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
+
+fail() {
+  echo "check-deb: $*" >&2
+  exit 1
+}
+
+for tool in lintian desktop-file-validate readelf; do
+  command -v "$tool" >/dev/null || fail "$tool is missing: run tools/install-deps.sh tests"
+done
 
 expected=(
   usr/bin/vardel
@@ -19,7 +31,16 @@ expected=(
   usr/share/icons/hicolor/48x48/apps/vardel.png
   usr/share/man/man1/vardel.1.gz
   usr/share/man/man1/vardelctl.1.gz
+  usr/share/doc/vardel/copyright
+  usr/share/doc/vardel/changelog.gz
+  usr/share/doc/vardel/vardelctl.md
+  usr/share/doc/vardel/scenario-format.md
+  usr/share/doc/vardel/examples/plain.json
 )
+# The completion is written beside the manual page of vardelctl; once it is there, it ships.
+if [ -f "$here/vardelctl.bash-completion" ]; then
+  expected+=(usr/share/bash-completion/completions/vardelctl)
+fi
 missing=0
 for file in "${expected[@]}"; do
   if [ ! -s "$root/$file" ]; then
@@ -27,15 +48,38 @@ for file in "${expected[@]}"; do
     missing=1
   fi
 done
-[ "$missing" -eq 0 ]
+[ "$missing" -eq 0 ] || exit 1
 for program in vardel vardelctl; do
-  [ -x "$root/usr/bin/$program" ] || { echo "check-deb: $program is not executable" >&2; exit 1; }
+  [ -x "$root/usr/bin/$program" ] || fail "$program is not executable"
+  # Linked as a distribution links: through the dynamic loader, with the system's libraries.
+  readelf --program-headers "$root/usr/bin/$program" | grep -q "program interpreter" \
+    || fail "usr/bin/$program is linked statically"
 done
 grep -qx "Exec=vardel" "$root/usr/share/applications/vardel.desktop"
 grep -qx "Icon=vardel" "$root/usr/share/applications/vardel.desktop"
 for field in Depends Maintainer Description; do
-  [ -n "$(dpkg-deb -f "$deb" "$field")" ] || { echo "check-deb: no $field" >&2; exit 1; }
+  [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "no $field"
 done
+head -n 1 "$root/usr/share/doc/vardel/copyright" \
+  | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+  || fail "the copyright file is not in the machine-readable format"
+# The changelog's newest entry is this version.
+version=$(dpkg-deb -f "$deb" Version)
+zcat "$root/usr/share/doc/vardel/changelog.gz" | head -n 1 | grep -q "^vardel ($version) " \
+  || fail "changelog.gz does not start with version $version"
+
+# Every file under /usr that a manual page names is in the package.
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+  for named in $(zcat "$page" | sed 's/\\-/-/g; s/\\f[BIRP]//g' \
+                   | grep -o '/usr/share/doc/vardel/[A-Za-z0-9./_-]*[A-Za-z0-9]' | sort -u); do
+    [ -e "$root$named" ] || fail "$(basename "$page") names $named, which the package lacks"
+  done
+done
+
+desktop-file-validate "$root/usr/share/applications/vardel.desktop" \
+  || fail "the desktop entry does not validate"
+# No error and no warning; an override would sit in usr/share/lintian/overrides with its reason.
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" || fail "lintian found the above"
 
 status=$("$root/usr/bin/vardelctl" --emulate status)
 expected_status=$'Lun0: Removable\nLun1: Fixed Disk'
@@ -45,5 +89,6 @@ if [ "$status" != "$expected_status" ]; then
   exit 1
 fi
 "$root/usr/bin/vardel" --version | grep -q "^vardel "
-echo "check-deb: $(basename "$deb"): ${#expected[@]} files in place; the unpacked vardelctl" \
-     "--emulate status printed Lun0: Removable / Lun1: Fixed Disk"
+echo "check-deb: $(basename "$deb"): ${#expected[@]} files in place, lintian and" \
+     "desktop-file-validate clean; the unpacked vardelctl --emulate status printed" \
+     "Lun0: Removable / Lun1: Fixed Disk"

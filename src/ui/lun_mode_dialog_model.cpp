@@ -41,16 +41,16 @@ LunModeDialogModel::LunModeDialogModel(Platform& platform, DialogControls& contr
 bool LunModeDialogModel::OnCommand(int controlId) {
     CommandContext context{platform_, state_, *this};
     if (controlId == kWriteButtonId) {
-        WriteRaw(context);
+        lastOutcome_ = WriteRaw(context);
         return true;
     }
     if (controlId == IDC_STATUS_BUTTON) {
-        ReadStatus(context);
+        lastOutcome_ = ReadStatus(context);
         return true;
     }
     for (const ModeButton& button : kModeButtons) {
         if (button.controlId == controlId) {
-            SetLunMode(context, button.binding);
+            lastOutcome_ = SetLunMode(context, button.binding);
             return true;
         }
     }

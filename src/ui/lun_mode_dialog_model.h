@@ -29,6 +29,8 @@ class LunModeDialogModel : public WindowOperations {
     bool OnCommand(int controlId);
 
     const CommandState& State() const { return state_; }
+    // How the last command ended, for a front end that reminds the user to replug after a change.
+    const CommandOutcome& LastOutcome() const { return lastOutcome_; }
 
     // Words that follow "No drive found" when the front end knows why no drive was found (the
     // opens were refused for lack of rights, say); an empty text adds nothing.
@@ -47,6 +49,7 @@ class LunModeDialogModel : public WindowOperations {
     Platform& platform_;
     DialogControls& controls_;
     CommandState state_;
+    CommandOutcome lastOutcome_;
     NoDriveHint noDriveHint_;
 };
 

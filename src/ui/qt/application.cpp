@@ -7,11 +7,11 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "frontend_common/machine_platform.h"
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/window_platform.h"
+#include "ui/qt/window_texts.h"
 
 namespace vardel::qt {
 namespace {
@@ -62,7 +62,7 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
         options.screenshotFile.empty() ? static_cast<MessageBoxes&>(modalBoxes) : printedBoxes;
     LunModeWindow window(platform.Watched(), shownBoxes);
     window.SetNoDriveHint([&platform] {
-        return std::string(platform.Watched().SawNoRights() ? frontend::NoRightsAdvice() : "");
+        return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
     });
     int exitCode = kExitOk;
     window.SetAfterCommand([&] {

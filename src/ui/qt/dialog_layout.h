@@ -21,6 +21,9 @@ constexpr DialogRect kStatusGroupRect{30, 7, 75, 41};
 constexpr DialogRect kLun1RemovableRect{111, 32, 44, 14};
 constexpr DialogRect kLun0FixedRect{163, 16, 44, 14};
 constexpr DialogRect kLun1FixedRect{163, 32, 44, 14};
+// Not in the template: the Linux window's reminder to replug, beside the status button, where
+// the Windows dialog has only its hidden Write button. Two lines high.
+constexpr DialogRect kStatusLineRect{111, 55, 118, 18};
 
 // The about box, 235 x 55 units, 9-point font. The icon keeps its own size of 32 pixels.
 constexpr int kAboutBoxWidth = 235;

@@ -8,7 +8,7 @@ namespace vardel::qt {
 
 struct LaunchOptions {
     bool emulate = false;
-    std::string scenarioFile;  // with --emulate=FILE
+    std::string scenarioFile;  // with --emulate=FILE or --emulate FILE
     // With --screenshot-after-status=FILE: press the status button, save the window, quit.
     std::string screenshotFile;
     bool help = false;
@@ -19,11 +19,15 @@ constexpr char kLaunchUsage[] =
     "Usage: vardel [--emulate[=FILE]] [--screenshot-after-status=FILE]\n"
     "  --emulate          run on an emulated drive (LUN 0 removable, LUN 1 fixed)\n"
     "  --emulate=FILE     run on the emulated machine of a scenario file; changes go back to it\n"
+    "                     (--emulate FILE alike)\n"
     "  --screenshot-after-status=FILE\n"
     "                     press the status button, save the window as a PNG and quit; messages\n"
     "                     are printed instead of shown\n"
     "  --version          print the version\n"
     "  --help             print this text\n";
+
+// The exit code of a usage error, as vardelctl's.
+constexpr int kLaunchUsageExit = 64;
 
 // `arguments` without the program's name. False with `problem` for anything else.
 bool ParseLaunchOptions(const std::vector<std::string>& arguments, LaunchOptions& options,

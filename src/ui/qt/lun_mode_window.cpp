@@ -1,16 +1,22 @@
 #include "ui/qt/lun_mode_window.h"
 
+#include <algorithm>
+#include <memory>
+
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include "resource.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"
+#include "ui/qt/window_texts.h"
 #include "ui_texts.h"
 
 namespace vardel::qt {
@@ -57,44 +63,72 @@ void LunModeWindow::BuildControls() {
     const DialogUnits units(dialogFont);
     setFixedSize(units.ToPixels(kMainDialogWidth, kMainDialogHeight));
 
-    const auto button = [&](const char* caption, const DialogRect& rect, int controlId) {
+    // Each button and edit carries an English name, spoken by a screen reader and shown as the
+    // buttons' tooltip: the two rows' buttons have the same captions.
+    const auto button = [&](const char* caption, const DialogRect& rect, int controlId,
+                            const char* name) {
         auto* made = new QPushButton(Text(caption), this);
         made->setGeometry(units.ToPixels(rect));
+        made->setAccessibleName(Text(name));
+        made->setToolTip(Text(name));
         // A focused button takes Enter itself, as on Windows, where it becomes the default.
         made->setAutoDefault(true);
         controls_.AddControl(controlId, *made);
         connect(made, &QPushButton::clicked, this, [this, controlId] { RunCommand(controlId); });
         return made;
     };
-    const auto label = [&](const char* caption, const DialogRect& rect) {
+    // The template sizes the labels for the system's dialog font; in a wider font, or rounded
+    // at another scale, that cuts off the end of "Lun0". A label grows to its text, up to its
+    // edit.
+    const auto label = [&](const char* caption, const DialogRect& rect, const DialogRect& beside) {
         auto* made = new QLabel(Text(caption), this);
-        made->setGeometry(units.ToPixels(rect));
+        QRect pixels = units.ToPixels(rect);
+        const int room = units.ToPixels(beside).left() - pixels.left();
+        pixels.setWidth(std::max(pixels.width(), std::min(made->sizeHint().width(), room)));
+        made->setGeometry(pixels);
+        return made;
     };
-    const auto edit = [&](const DialogRect& rect, int editId) {
+    // The read-only edits keep their own menu (copy, select all) and add the about entry.
+    const auto edit = [&](const DialogRect& rect, int editId, const char* name, QLabel* caption) {
         auto* made = new QLineEdit(this);
         made->setGeometry(units.ToPixels(rect));
         made->setReadOnly(true);
+        made->setAccessibleName(Text(name));
+        caption->setBuddy(made);
+        made->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(made, &QWidget::customContextMenuRequested, this,
+                [this, made](const QPoint& position) { ShowEditMenu(*made, position); });
         controls_.AddEdit(editId, *made);
         return made;
     };
 
-    writeButton_ = button(VARDEL_TEXT_WRITE_BUTTON, kWriteButtonRect, kWriteButtonId);
+    writeButton_ = button(VARDEL_TEXT_WRITE_BUTTON, kWriteButtonRect, kWriteButtonId,
+                          VARDEL_TEXT_WRITE_BUTTON);
     writeButton_->setDefault(true);
     writeButton_->hide();
-    label(VARDEL_TEXT_LUN0_LABEL, kLun0LabelRect);
-    lun0Edit_ = edit(kLun0EditRect, IDC_LUN0_EDIT);
-    statusButton_ = button(VARDEL_TEXT_STATUS_BUTTON, kStatusButtonRect, IDC_STATUS_BUTTON);
-    label(VARDEL_TEXT_LUN1_LABEL, kLun1LabelRect);
-    lun1Edit_ = edit(kLun1EditRect, IDC_LUN1_EDIT);
-    lun0RemovableButton_ =
-        button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun0RemovableRect, IDC_LUN0_REMOVABLE);
+    QLabel* const lun0Label = label(VARDEL_TEXT_LUN0_LABEL, kLun0LabelRect, kLun0EditRect);
+    lun0Edit_ = edit(kLun0EditRect, IDC_LUN0_EDIT, kLun0EditName, lun0Label);
+    statusButton_ =
+        button(VARDEL_TEXT_STATUS_BUTTON, kStatusButtonRect, IDC_STATUS_BUTTON, kStatusButtonName);
+    QLabel* const lun1Label = label(VARDEL_TEXT_LUN1_LABEL, kLun1LabelRect, kLun1EditRect);
+    lun1Edit_ = edit(kLun1EditRect, IDC_LUN1_EDIT, kLun1EditName, lun1Label);
+    lun0RemovableButton_ = button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun0RemovableRect,
+                                  IDC_LUN0_REMOVABLE, kLun0RemovableName);
     auto* group = new QGroupBox(Text(VARDEL_TEXT_STATUS_GROUP), this);
     group->setGeometry(units.ToPixels(kStatusGroupRect));
     group->lower();
-    lun1RemovableButton_ =
-        button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun1RemovableRect, IDC_LUN1_REMOVABLE);
-    lun0FixedButton_ = button(VARDEL_TEXT_FIXED_BUTTON, kLun0FixedRect, IDC_LUN0_FIXED);
-    lun1FixedButton_ = button(VARDEL_TEXT_FIXED_BUTTON, kLun1FixedRect, IDC_LUN1_FIXED);
+    lun1RemovableButton_ = button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun1RemovableRect,
+                                  IDC_LUN1_REMOVABLE, kLun1RemovableName);
+    lun0FixedButton_ =
+        button(VARDEL_TEXT_FIXED_BUTTON, kLun0FixedRect, IDC_LUN0_FIXED, kLun0FixedName);
+    lun1FixedButton_ =
+        button(VARDEL_TEXT_FIXED_BUTTON, kLun1FixedRect, IDC_LUN1_FIXED, kLun1FixedName);
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setGeometry(units.ToPixels(kStatusLineRect));
+    statusLine_->setWordWrap(true);
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setAccessibleName(Text(kStatusLineName));
 
     QWidget* const tabOrder[] = {
         lun0Edit_,        statusButton_,   lun1Edit_, lun0RemovableButton_, lun1RemovableButton_,
@@ -143,11 +177,16 @@ void LunModeWindow::RunCommand(int controlId) {
         focus->isEnabled()) {
         focus->setFocus(Qt::OtherFocusReason);
     }
+    // The reminder stays once a command changed the drive: nothing tells the window of a replug.
+    if (model_.LastOutcome().changed) statusLine_->setText(Text(kReplugReminder));
     if (afterCommand_) afterCommand_();
 }
 
 // Enter runs the hidden default button, also from an edit (an edit passes Enter on); the Write
-// button is disabled while a command runs. Escape closes the window through QDialog.
+// button is disabled while a command runs. Escape closes the window through QDialog. Shift+F10
+// and the Menu key, which the controls pass on as well, open the context menu, as on Windows.
+// (Where the display server turns the Menu key into a context menu request itself, the menu is
+// open before the key arrives, and the key goes to the menu.)
 void LunModeWindow::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
@@ -155,7 +194,31 @@ void LunModeWindow::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (menuKey || shiftF10) {
+        OpenContextMenuFromKeyboard();
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
+}
+
+// The menu of the control with the focus, as the right mouse button would open it there: an
+// edit's own menu, or (a button passes the request on) the window's.
+void LunModeWindow::OpenContextMenuFromKeyboard() {
+    QWidget* target = QApplication::focusWidget();
+    if (target == nullptr || target->window() != this) target = this;
+    const QPoint position = target->rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, position, target->mapToGlobal(position));
+    QApplication::sendEvent(target, &request);
+}
+
+void LunModeWindow::ShowEditMenu(QLineEdit& edit, const QPoint& position) {
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    menu->addSeparator();
+    menu->addAction(aboutAction_);
+    menu->exec(edit.mapToGlobal(position));
 }
 
 void LunModeWindow::ShowAboutBox() {

@@ -1,7 +1,8 @@
 #pragma once
 // The main window in Qt: the same controls, captions, proportions and tab order as the Windows
 // dialog. It hands every button to the dialog model and keeps only what belongs to the window:
-// the keys, the wait cursor, the about entry and the icon.
+// the keys, the wait cursor, the about entry, the icon, the controls' English names for a screen
+// reader and the reminder to replug after a change.
 
 #include <functional>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "ui/qt/qt_dialog_controls.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -42,6 +44,8 @@ class LunModeWindow : public QDialog {
     QWidget* Control(int controlId) const;
     // The entry "關於 Kestrin(&A)..." of the window's context menu.
     QAction* AboutAction() const { return aboutAction_; }
+    // The line beside the status button: empty until a command changes the drive.
+    QLabel* StatusLine() const { return statusLine_; }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -49,6 +53,8 @@ class LunModeWindow : public QDialog {
   private:
     void BuildControls();
     void ShowAboutBox();
+    void OpenContextMenuFromKeyboard();
+    void ShowEditMenu(QLineEdit& edit, const QPoint& position);
 
     QtDialogControls controls_;
     LunModeDialogModel model_;
@@ -61,6 +67,7 @@ class LunModeWindow : public QDialog {
     QPushButton* lun1RemovableButton_ = nullptr;
     QPushButton* lun0FixedButton_ = nullptr;
     QPushButton* lun1FixedButton_ = nullptr;
+    QLabel* statusLine_ = nullptr;
     QAction* aboutAction_ = nullptr;
 };
 

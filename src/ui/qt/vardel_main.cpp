@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kExitUsage = 1;
 constexpr int kExitRefused = 3;
 
 // A window program with root's rights takes the whole desktop's risk for one drive node.
@@ -57,7 +56,7 @@ int main(int argc, char** argv) {
         std::string problem;
         if (!vardel::qt::ParseLaunchOptions(arguments, options, problem)) {
             std::cerr << "vardel: " << problem << '\n' << vardel::qt::kLaunchUsage;
-            return kExitUsage;
+            return vardel::qt::kLaunchUsageExit;
         }
         return vardel::qt::RunVardel(options, std::cout, std::cerr);
     } catch (const std::exception& error) {

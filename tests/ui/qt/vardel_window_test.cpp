@@ -1,6 +1,6 @@
 // The Qt window on an emulated drive, on Qt's offscreen platform: its buttons and keys reach the
 // dialog model, its boxes and its about box look as on Windows, its controls sit where the
-// template puts them.
+// template puts them. CTest runs it at scale 1 and again at QT_SCALE_FACTOR=2.
 
 #include <QAction>
 #include <QApplication>
@@ -8,16 +8,19 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/command_messages.h"
@@ -31,6 +34,7 @@
 #include "ui/qt/launch_options.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/window_platform.h"
+#include "ui/qt/window_texts.h"
 #include "ui_texts.h"
 
 namespace vardel::qt {
@@ -66,6 +70,50 @@ void InspectNextModal(std::function<void(QWidget*)> inspect) {
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// "vardel.png" at scale 1, "vardel@2x.png" at scale 2: both runs keep their pictures.
+QString ScreenshotPath(const QWidget& window, const char* name) {
+    const QString folder = QStringLiteral(VARDEL_SCREENSHOT_DIR);
+    QDir().mkpath(folder);
+    const qreal scale = window.devicePixelRatioF();
+    const QString suffix = scale == 1.0 ? QString() : QStringLiteral("@%1x").arg(scale);
+    return folder + QLatin1Char('/') + QLatin1String(name) + suffix + QStringLiteral(".png");
+}
+
+// The label whose buddy is `control`.
+QLabel* LabelOf(const QWidget& window, const QWidget* control) {
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy() == control) return label;
+    }
+    return nullptr;
+}
+
+// Lines of `text` that a label `width` pixels wide in `font` shows ragged: a line that the text
+// breaks itself, followed by more of the same paragraph, yet wrapped by the label as well, so
+// that a short piece stands between two long lines; a word (a path) split over two lines; any
+// line wider than the label.
+QStringList RaggedLines(const QString& text, const QFont& font, int width) {
+    QStringList ragged;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QTextLayout layout(lines[i], font);
+        layout.beginLayout();
+        int count = 0;
+        qreal widest = 0;
+        bool wordSplit = false;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            widest = std::max(widest, line.naturalTextWidth());
+            const int end = line.textStart() + line.textLength();
+            if (end < lines[i].size() && !lines[i].at(end - 1).isSpace()) wordSplit = true;
+            ++count;
+        }
+        layout.endLayout();
+        const bool paragraphGoesOn = i + 1 < lines.size() && !lines[i + 1].isEmpty();
+        if ((count > 1 && paragraphGoesOn) || wordSplit || widest > width) ragged << lines[i];
+    }
+    return ragged;
 }
 
 // One start of the window on a scenario file, wired as the program wires it: after every command
@@ -155,9 +203,7 @@ class VardelWindowTest : public QObject {
         QVERIFY(Button(IDC_STATUS_BUTTON)->isEnabled());
         QCOMPARE(QApplication::focusWidget(), window_->Control(IDC_STATUS_BUTTON));
 
-        const QString folder = QStringLiteral(VARDEL_SCREENSHOT_DIR);
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(window_->grab().save(folder + QStringLiteral("/vardel.png")));
+        QVERIFY(window_->grab().save(ScreenshotPath(*window_, "vardel")));
     }
 
     void modeButtonSwitchesItsRow_data() {
@@ -271,6 +317,155 @@ class VardelWindowTest : public QObject {
         QCOMPARE(units.ToPixels(236, 78), QSize(354, 127));
     }
 
+    // At any scale the labels show all of "Lun0" and "Lun1" and stay clear of their edits. CTest
+    // sets the scale; the window must run at it for the case to mean anything.
+    void labelsShowTheirWholeText() {
+        const QByteArray asked = qgetenv("QT_SCALE_FACTOR");
+        if (!asked.isEmpty()) QCOMPARE(window_->devicePixelRatioF(), asked.toDouble());
+        for (int editId : {IDC_LUN0_EDIT, IDC_LUN1_EDIT}) {
+            const QWidget* edit = window_->Control(editId);
+            const QLabel* label = LabelOf(*window_, edit);
+            QVERIFY(label != nullptr);
+            const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+            QVERIFY2(label->width() >= textWidth,
+                     qPrintable(QStringLiteral("%1: %2 pixels wide for a text of %3")
+                                    .arg(label->text())
+                                    .arg(label->width())
+                                    .arg(textWidth)));
+            QVERIFY(label->geometry().right() < edit->geometry().left());
+        }
+    }
+
+    // The two rows' buttons share their Chinese captions; their English names tell them apart,
+    // for a screen reader and as tooltips, and each edit is named and labelled by its row.
+    void controlsCarryEnglishNames_data() {
+        QTest::addColumn<int>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        // clang-format off
+        QTest::newRow("LUN 0 removable") << IDC_LUN0_REMOVABLE << "LUN 0: make removable"
+                                         << Utf8(VARDEL_TEXT_REMOVABLE_BUTTON);
+        QTest::newRow("LUN 0 fixed") << IDC_LUN0_FIXED << "LUN 0: make fixed"
+                                     << Utf8(VARDEL_TEXT_FIXED_BUTTON);
+        QTest::newRow("LUN 1 removable") << IDC_LUN1_REMOVABLE << "LUN 1: make removable"
+                                         << Utf8(VARDEL_TEXT_REMOVABLE_BUTTON);
+        QTest::newRow("LUN 1 fixed") << IDC_LUN1_FIXED << "LUN 1: make fixed"
+                                     << Utf8(VARDEL_TEXT_FIXED_BUTTON);
+        QTest::newRow("status") << IDC_STATUS_BUTTON << "Show the type of both LUNs"
+                                << Utf8(VARDEL_TEXT_STATUS_BUTTON);
+        QTest::newRow("LUN 0 edit") << IDC_LUN0_EDIT << "LUN 0 type" << Utf8(VARDEL_TEXT_LUN0_LABEL);
+        QTest::newRow("LUN 1 edit") << IDC_LUN1_EDIT << "LUN 1 type" << Utf8(VARDEL_TEXT_LUN1_LABEL);
+        // clang-format on
+    }
+
+    void controlsCarryEnglishNames() {
+        QFETCH(int, control);
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QWidget* widget = window_->Control(control);
+        QCOMPARE(widget->accessibleName(), name);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QCOMPARE(button->toolTip(), name);
+            QCOMPARE(button->text(), caption);
+        } else {
+            const QLabel* label = LabelOf(*window_, widget);
+            QVERIFY(label != nullptr);
+            QCOMPARE(label->text(), caption);
+        }
+    }
+
+    // Shift+F10 and the Menu key open a menu with the about entry wherever the focus is: the
+    // buttons' menu is the window's, the edits' their own (copy, select all) with the entry added.
+    void contextMenuKeysOpenTheMenuFromAnyControl_data() {
+        QTest::addColumn<int>("control");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        const std::pair<int, const char*> controls[] = {
+            {IDC_LUN0_EDIT, "LUN 0 edit"},           {IDC_LUN1_EDIT, "LUN 1 edit"},
+            {IDC_STATUS_BUTTON, "status"},           {IDC_LUN0_REMOVABLE, "LUN 0 removable"},
+            {IDC_LUN1_REMOVABLE, "LUN 1 removable"}, {IDC_LUN0_FIXED, "LUN 0 fixed"},
+            {IDC_LUN1_FIXED, "LUN 1 fixed"}};
+        for (const auto& [control, name] : controls) {
+            QTest::addRow("%s, Menu key", name)
+                << control << int(Qt::Key_Menu) << int(Qt::NoModifier);
+            QTest::addRow("%s, Shift+F10", name)
+                << control << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+        }
+    }
+
+    void contextMenuKeysOpenTheMenuFromAnyControl() {
+        QFETCH(int, control);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QWidget* widget = window_->Control(control);
+        widget->setFocus();
+        QStringList entries;
+        bool opened = false;
+        QTimer inspect;  // a menu that never opens must not leave a timer behind
+        inspect.setSingleShot(true);
+        connect(&inspect, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) return;
+            opened = true;
+            for (const QAction* action : menu->actions()) entries << action->text();
+            menu->close();
+        });
+        inspect.start(0);
+        QTest::keyClick(widget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCoreApplication::processEvents();
+        QVERIFY(opened);
+        QVERIFY2(entries.contains(Utf8(VARDEL_TEXT_ABOUT_MENU_ENTRY)),
+                 qPrintable(entries.join('|')));
+        QCOMPARE(window_->focusWidget(), widget);
+    }
+
+    // A command that changes the drive leaves the reminder to replug beside the status button,
+    // whole at any scale; one that changes nothing, or finds no drive, leaves none. The boxes
+    // keep the commands' own texts.
+    void aChangeRemindsToReplug_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("driveThere");
+        QTest::addColumn<bool>("reminded");
+        QTest::addColumn<QString>("boxText");
+        // clang-format off
+        QTest::newRow("LUN 0 fixed") << IDC_LUN0_FIXED << true << true << "";
+        QTest::newRow("LUN 1 removable") << IDC_LUN1_REMOVABLE << true << true << "";
+        QTest::newRow("LUN 0 removable, as it is") << IDC_LUN0_REMOVABLE << true << false << "";
+        QTest::newRow("status") << IDC_STATUS_BUTTON << true << false << "";
+        QTest::newRow("Write of the types the drive has") << kWriteId << true << false
+                                                          << Utf8(kWriteSuccessMessage);
+        QTest::newRow("no drive") << IDC_LUN0_FIXED << false << false << Utf8(kNoDriveMessage);
+        // clang-format on
+    }
+
+    void aChangeRemindsToReplug() {
+        QFETCH(int, command);
+        QFETCH(bool, driveThere);
+        QFETCH(bool, reminded);
+        QFETCH(QString, boxText);
+        QLabel* statusLine = window_->StatusLine();
+        if (command == kWriteId) Click(IDC_STATUS_BUTTON);  // the rows Write sends back
+        if (!driveThere) {
+            platform_->SetLetterExists('E', false);
+            platform_->SetLetterExists('F', false);
+        }
+        window_->RunCommand(command);
+        QCOMPARE(statusLine->text(), reminded ? Utf8(kReplugReminder) : QString());
+        QCOMPARE(boxes_->shown.empty(), boxText.isEmpty());
+        if (!boxText.isEmpty()) QCOMPARE(boxes_->shown.back().text, boxText);
+        if (!reminded) return;
+
+        QVERIFY(statusLine->isVisible());
+        QVERIFY2(statusLine->heightForWidth(statusLine->width()) <= statusLine->height(),
+                 qPrintable(QStringLiteral("%1 pixels high for %2")
+                                .arg(statusLine->height())
+                                .arg(statusLine->heightForWidth(statusLine->width()))));
+        // A later command that changes nothing leaves the reminder: the drive has not restarted.
+        Click(IDC_STATUS_BUTTON);
+        QCOMPARE(statusLine->text(), Utf8(kReplugReminder));
+        QVERIFY(window_->grab().save(ScreenshotPath(*window_, "vardel-replug")));
+    }
+
     void theWaitCursorShowsWhileTheDriveIsAsked() {
         std::vector<bool> waiting;
         platform_->SetAfterCallHook([&waiting](const emulated::CallRecord&) {
@@ -315,6 +510,39 @@ class VardelWindowTest : public QObject {
         QCOMPARE(prompt->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
+    // The no-rights box, as the program shows it: it names the rule where the package puts it,
+    // says to replug, suggests no command run as root (the window refuses to start so), and its
+    // paragraphs wrap evenly at the box's width, at any scale.
+    void theNoRightsBoxNamesTheRuleAndWrapsEvenly() {
+        emulated::Fault fault;
+        fault.times = -1;
+        fault.code = kErrorAccessDenied;
+        platform_->InjectFault(fault);
+        frontend::AccessWatch watch(*platform_, frontend::IsEmulatedNoRightsError);
+        ModalMessageBoxes modal;
+        LunModeWindow window(watch, modal);
+        window.SetNoDriveHint(
+            [&watch] { return std::string(watch.SawNoRights() ? kNoRightsAdvice : ""); });
+        window.show();
+        QString text;
+        QStringList ragged;
+        InspectNextModal([&](QWidget* shown) {
+            auto* box = qobject_cast<QMessageBox*>(shown);
+            if (box == nullptr) return;
+            text = box->text();
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            if (label == nullptr) return;
+            ragged = RaggedLines(text, label->font(), label->contentsRect().width());
+            box->grab().save(ScreenshotPath(*box, "no-rights"));
+        });
+        window.RunCommand(IDC_STATUS_BUTTON);
+        QVERIFY(text.startsWith(Utf8(kNoDriveMessage) + QStringLiteral("\n\n")));
+        QVERIFY(text.contains(QStringLiteral("/usr/lib/udev/rules.d/70-vardel.rules")));
+        QVERIFY(text.contains(QStringLiteral("Replug the drive")));
+        QVERIFY2(!text.contains(QStringLiteral("sudo")), qPrintable(text));
+        QVERIFY2(ragged.isEmpty(), qPrintable(ragged.join(QStringLiteral(" | "))));
+    }
+
     void aboutBoxFromTheContextMenu() {
         QAction* about = window_->AboutAction();
         QCOMPARE(about->text(), Utf8(VARDEL_TEXT_ABOUT_MENU_ENTRY));
@@ -333,9 +561,7 @@ class VardelWindowTest : public QObject {
                 if (!label->pixmap().isNull()) hasIcon = true;
                 if (!label->text().isEmpty()) labels << label->text();
             }
-            const QString folder = QStringLiteral(VARDEL_SCREENSHOT_DIR);
-            QDir().mkpath(folder);
-            box->grab().save(folder + QStringLiteral("/about.png"));
+            box->grab().save(ScreenshotPath(*box, "about"));
         });
         about->trigger();
         QCOMPARE(caption, Utf8(VARDEL_TEXT_ABOUT_CAPTION));
@@ -481,11 +707,26 @@ class VardelWindowTest : public QObject {
         QTest::newRow("none") << QStringList{} << true << false << "" << "";
         QTest::newRow("emulate") << QStringList{"--emulate"} << true << true << "" << "";
         QTest::newRow("scenario") << QStringList{"--emulate=d.json"} << true << true << "d.json" << "";
+        QTest::newRow("scenario, separate")
+            << QStringList{"--emulate", "d.json"} << true << true << "d.json" << "";
         QTest::newRow("screenshot") << QStringList{"--emulate", "--screenshot-after-status=s.png"}
                                     << true << true << "" << "s.png";
+        QTest::newRow("both separate")
+            << QStringList{"--screenshot-after-status", "s.png", "--emulate", "d.json"}
+            << true << true << "d.json" << "s.png";
+        QTest::newRow("emulate before another option")
+            << QStringList{"--emulate", "--version"} << true << true << "" << "";
         QTest::newRow("empty scenario") << QStringList{"--emulate="} << false << false << "" << "";
+        QTest::newRow("empty scenario, separate")
+            << QStringList{"--emulate", ""} << false << false << "" << "";
         QTest::newRow("empty screenshot") << QStringList{"--screenshot-after-status="}
                                           << false << false << "" << "";
+        QTest::newRow("screenshot without its file")
+            << QStringList{"--screenshot-after-status"} << false << false << "" << "";
+        QTest::newRow("screenshot before another option")
+            << QStringList{"--screenshot-after-status", "--emulate"} << false << false << "" << "";
+        QTest::newRow("a second file") << QStringList{"--emulate", "d.json", "e.json"}
+                                       << false << false << "" << "";
         QTest::newRow("unknown") << QStringList{"--emulated"} << false << false << "" << "";
         QTest::newRow("a command") << QStringList{"status"} << false << false << "" << "";
         // clang-format on

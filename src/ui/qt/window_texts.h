@@ -1,0 +1,34 @@
+#pragma once
+// The English words the Linux window adds to the template's captions: what a screen reader and a
+// tooltip say of each control (the two rows' buttons carry the same Chinese captions), the
+// reminder to replug, and how to get the rights to the drive. The template's own texts and the
+// commands' messages stay as they are.
+
+namespace vardel::qt {
+
+constexpr char kLun0RemovableName[] = "LUN 0: make removable";
+constexpr char kLun0FixedName[] = "LUN 0: make fixed";
+constexpr char kLun1RemovableName[] = "LUN 1: make removable";
+constexpr char kLun1FixedName[] = "LUN 1: make fixed";
+constexpr char kStatusButtonName[] = "Show the type of both LUNs";
+constexpr char kLun0EditName[] = "LUN 0 type";
+constexpr char kLun1EditName[] = "LUN 1 type";
+constexpr char kStatusLineName[] = "Status";
+
+// The drive takes a new type when it starts again; vardelctl says the same after a change.
+constexpr char kReplugReminder[] = "Replug the drive for the change to take effect.";
+
+// What follows "No drive found" when the drives' nodes could not be opened for lack of rights.
+// The window refuses to run as root, so it names no command run as root to start it; paragraphs
+// carry no line breaks of their own, so that the box wraps them evenly at any width.
+constexpr char kNoRightsAdvice[] =
+    "The drives could not be opened: this user has no rights to their device nodes.\n"
+    "\n"
+    "The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, "
+    "gives the user at the seat the node of a drive of this kind. Replug the drive once the rule "
+    "is in place, then try again.\n"
+    "\n"
+    "Built from the sources, the rule is res/linux/70-vardel.rules: copy it to "
+    "/etc/udev/rules.d/ and have udev reload its rules before replugging.";
+
+}  // namespace vardel::qt
