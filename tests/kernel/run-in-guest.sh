@@ -20,12 +20,17 @@
 #                    tools/scsi_drive/drive_options.h); repeat for more drives (at most four over
 #                    usb). Default: one standard drive.
 #   --keep-attention do not clear the unit attentions that adding LUN 1 leaves on LUN 0
+#   --udev           brings Debian's udevadm and res/linux/70-vardel.rules (in /etc/udev/rules.d)
+#                    into the guest, as /vardel/udevadm, and both transports' modules and drive
+#                    programs with the kernel's own USB mass-storage function, so that one job can
+#                    attach side by side the disks the rule must tag and those it must not
 #   --timeout SECS   bound on the whole boot (default 180)
 #   --cache DIR      where the kernel package is kept (default build/kernel)
 #
 # Exit status: the job's own, or 125 when the guest could not be built or booted (the reason is
 # printed). The kernel package is the one Debian 12's linux-image-amd64 depends on; it is
 # downloaded once with `apt-get download` and unpacked under the cache folder, never installed.
+# So is the package udev for --udev, the host's own release of it.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -35,6 +40,7 @@ tools="$root/build/host/tools"
 job=""
 drives=()
 keep_attention=0
+udev=0
 transport=tcm
 timeout_seconds=180
 cache="$root/build/kernel"
@@ -52,6 +58,7 @@ while [ $# -gt 0 ]; do
         --job) job="$2"; shift 2 ;;
         --drive) drives+=("$2"); shift 2 ;;
         --keep-attention) keep_attention=1; shift ;;
+        --udev) udev=1; shift ;;
         --transport) transport="$2"; shift 2 ;;
         --timeout) timeout_seconds="$2"; shift 2 ;;
         --cache) cache="$2"; shift 2 ;;
@@ -79,6 +86,12 @@ case "$transport" in
         ;;
     *) fail "--transport is tcm or usb, not \"$transport\"" ;;
 esac
+if [ "$udev" -eq 1 ]; then
+    drive_program="vardel_tcmu_handler vardel_usb_drive"
+    wanted_modules=(configfs uio target_core_mod target_core_user tcm_loop scsi_mod sd_mod sg
+                    "usbcore autosuspend=-1" "dummy_hcd num=4" libcomposite usb_f_fs
+                    usb_f_mass_storage "usb_storage delay_use=0")
+fi
 for helper in $drive_program sg_tur sg_floor; do
     [ -x "$tools/$helper" ] || fail "$tools/$helper is missing: build the host preset first"
 done
@@ -112,6 +125,27 @@ kernel="$(ls "$unpacked"/boot/vmlinuz-* 2>/dev/null | head -n1)"
 [ -n "$kernel" ] || fail "$package holds no kernel image"
 release="${kernel##*/vmlinuz-}"
 modules="$unpacked/lib/modules/$release"
+
+# --- udevadm (--udev) -------------------------------------------------------------------------
+if [ "$udev" -eq 1 ]; then
+    udev_root="$cache/udev"
+    if [ ! -f "$udev_root/.unpacked" ]; then
+        echo "run-in-guest: downloading udev into $cache"
+        rm -rf "$udev_root" && mkdir -p "$udev_root"
+        (cd "$cache" && rm -f udev_*.deb &&
+            apt-get download -o APT::Sandbox::User=root udev >/dev/null) ||
+            fail "apt-get download udev failed"
+        dpkg-deb -x "$cache"/udev_*.deb "$udev_root" || fail "cannot unpack udev"
+        rm -f "$cache"/udev_*.deb
+        touch "$udev_root/.unpacked"
+    fi
+    udevadm="$udev_root/bin/udevadm"
+    [ -x "$udevadm" ] || udevadm="$udev_root/usr/bin/udevadm"
+    [ -x "$udevadm" ] || fail "the package udev in $udev_root holds no udevadm"
+    # Its libraries come from the host, which runs the same release; a library of the package's
+    # own (such as a private libsystemd-shared) would not be found there.
+    ! ldd "$udevadm" | grep 'not found' || fail "udevadm needs libraries the host lacks"
+fi
 
 # --- the initramfs ----------------------------------------------------------------------------
 work="$(mktemp -d)"
@@ -164,6 +198,11 @@ for helper in $drive_program sg_tur sg_floor; do add_program "$tools/$helper" "$
 [ -z "$program" ] || add_program "$program" program
 cp "$here/guest/init" "$image/init"
 cp "$here/guest/lib.sh" "$here/guest/usb_lib.sh" "$image/vardel/"
+if [ "$udev" -eq 1 ]; then
+    add_program "$udevadm" udevadm
+    mkdir -p "$image/etc/udev/rules.d" "$image/run/udev"
+    cp "$root/res/linux/70-vardel.rules" "$image/etc/udev/rules.d/"
+fi
 echo "$transport" > "$image/vardel/transport"
 chmod +x "$image/init"
 printf 'root:x:0:0:root:/:/bin/sh\ntester:x:1000:1000:tester:/tmp:/bin/sh\n' > "$image/etc/passwd"
