@@ -84,8 +84,11 @@ switches either one by rewriting the drive's vendor configuration block
 through SCSI pass-through, checking the result by reading it back.
 .
 The package holds the window (vardel, Qt 6), the console tool (vardelctl)
-and a udev rule that gives the user at the seat the drive's SCSI generic
-node. Both run on an emulated drive with --emulate.")
+and a udev rule that gives the user at the seat the SCSI generic node of
+such a drive attached through USB: every SCSI command to both of its LUNs,
+raw reads and writes of a fixed disk included, while it is attached. On a
+machine shared by several people, remove the rule and use sudo vardelctl.
+Both programs run on an emulated drive with --emulate.")
 # dpkg-shlibdeps names the libraries the programs link (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The generic nodes need the sg driver and udev; the Chinese captions need a font that has them.

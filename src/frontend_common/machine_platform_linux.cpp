@@ -27,8 +27,10 @@ bool IsNoRightsError(std::uint32_t error) {
 const char* NoRightsAdvice() {
     return "The drives could not be opened: no rights to their device nodes.\n"
            "Run vardelctl as root (sudo vardelctl ...), or install the udev rule\n"
-           "res/linux/70-vardel.rules into /etc/udev/rules.d, which grants the logged-in user\n"
-           "the drive's sg node, and replug the drive.";
+           "(/usr/lib/udev/rules.d/70-vardel.rules from the package, or res/linux/70-vardel.rules\n"
+           "copied to /etc/udev/rules.d) and replug the drive. The rule gives the user at the seat\n"
+           "every SCSI command to both LUNs of such a USB drive while it is attached; on a\n"
+           "machine shared by several people, sudo is the safer way.";
 }
 
 bool DescribeMachineDisk(char letter, DiskDescription& description) {
