@@ -15,12 +15,24 @@ function(vardel_wine_environment out prefix)
       PARENT_SCOPE)
 endfunction()
 
-# A test named `fixture` that makes `prefix` ready; EXTRA_ARGS go to tools/wine-prefix.sh.
+# A test named `fixture` that makes `prefix` ready; the other arguments go to tools/wine-prefix.sh.
+# With SERVER, the tests that share the prefix also share one Wine server, started after the
+# prefix is made and stopped once the last of them is done (tools/wine-server.sh says why).
 function(vardel_add_wine_prefix fixture prefix)
+  cmake_parse_arguments(ARG "SERVER" "" "" ${ARGN})
   vardel_wine_environment(environment ${prefix})
-  add_test(NAME ${fixture} COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-prefix.sh ${ARGN})
+  add_test(NAME ${fixture} COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-prefix.sh
+                                   ${ARG_UNPARSED_ARGUMENTS})
   set_tests_properties(${fixture} PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 900
                        ENVIRONMENT "${environment}")
+  if(ARG_SERVER)
+    add_test(NAME ${fixture}_server_start COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-server.sh start)
+    set_tests_properties(${fixture}_server_start PROPERTIES FIXTURES_SETUP ${fixture}
+                         DEPENDS ${fixture} TIMEOUT 300 ENVIRONMENT "${environment}")
+    add_test(NAME ${fixture}_server_stop COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-server.sh stop)
+    set_tests_properties(${fixture}_server_stop PROPERTIES FIXTURES_CLEANUP ${fixture}
+                         TIMEOUT 120 ENVIRONMENT "${environment}")
+  endif()
 endfunction()
 
 # Runs `test` in the prefix that `fixture` makes.

@@ -18,11 +18,14 @@ fi
 screen=0
 [ "${1:-}" = "--screen" ] && screen=1
 
-wine_quietly() {
-  timeout 120 "$WINELOADER" "$@" >/dev/null 2>&1
-}
 server_wait() {
   timeout "${1:-120}" "$WINESERVER" -w
+}
+# The next program starts only once this one's server has ended: Wine's server here ends as soon
+# as its last program has, and a program that meets it shutting down may be cut off before it
+# runs (see wine-server.sh).
+wine_quietly() {
+  timeout 120 "$WINELOADER" "$@" >/dev/null 2>&1 && server_wait
 }
 
 # Fonts, so that the windows show their Chinese texts:
@@ -48,7 +51,6 @@ link_fonts() {
     LC_ALL=C.UTF-8 wine_quietly reg add 'HKCU\Software\Wine\Fonts\Replacements' \
       /v "$face" /d "$cjk" /f || return 1
   done
-  server_wait
 }
 
 make_prefix() {
@@ -58,7 +60,6 @@ make_prefix() {
   server_wait 300 || return 1
   # A crashing program then prints its backtrace and ends instead of showing a dialog.
   wine_quietly reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || return 1
-  server_wait || return 1
   grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" || return 1
   link_fonts
 }
@@ -67,8 +68,7 @@ make_prefix() {
 # captions itself, and no longer waits two seconds for a window manager's answer each time a window
 # goes away.
 prepare_screen() {
-  wine_quietly reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || return 1
-  server_wait
+  wine_quietly reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
 }
 
 # Each step counts as done only once it has succeeded, so that a run cut short (time-out, full
