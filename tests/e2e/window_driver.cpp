@@ -294,8 +294,11 @@ HWND DialogDriver::FocusedWindow() const {
 }
 
 bool DialogDriver::PressKey(UINT virtualKey) const {
+    // The focus can still name a window that a message box took with it as it closed; the key then
+    // goes to the dialog, as it would for a person.
     HWND target = FocusedWindow();
-    return PostKey(target ? target : dialog_, virtualKey);
+    if (target != nullptr && IsWindow(target) && PostKey(target, virtualKey)) return true;
+    return PostKey(dialog_, virtualKey);
 }
 
 bool DialogDriver::SystemCommand(UINT command) const {
