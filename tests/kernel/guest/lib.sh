@@ -112,17 +112,21 @@ add_tcm_drive() {
     eval "echo \"lib: $name is \$${name}_disks (\$${name}_sg)\""
 }
 
+wait_for_lun_gone() {  # wait_for_lun_gone NAME ADDRESS LUN: up to 10 s
+    tries=0
+    while [ -e "/sys/class/scsi_device/$2:$3" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || die "$1's LUN $3 did not go away"
+        sleep 0.1
+    done
+}
+
 remove_tcm_drive() {
     eval "tpg=\$${1}_tpg address=\$${1}_address"
     for lun in 1 0; do
         rm "$tpg/lun/lun_$lun/${1}_lun$lun"
         rmdir "$tpg/lun/lun_$lun"
-        tries=0
-        while [ -e "/sys/class/scsi_device/$address:$lun" ]; do
-            tries=$((tries + 1))
-            [ $tries -le 100 ] || die "$1's LUN $lun did not go away"
-            sleep 0.1
-        done
+        wait_for_lun_gone "$1" "$address" "$lun"
     done
 }
 

@@ -75,14 +75,7 @@ remove_usb_drive() {
     eval "gadget=\$${1}_gadget address=\$${1}_address program=\$${1}_program"
     echo "" > "$gadget/UDC" || die "unbinding $1"
     kill "$program" && wait "$program"
-    for lun in 0 1; do
-        tries=0
-        while [ -e "/sys/class/scsi_device/$address:$lun" ]; do
-            tries=$((tries + 1))
-            [ $tries -le 100 ] || die "$1's LUN $lun did not go away"
-            sleep 0.1
-        done
-    done
+    for lun in 0 1; do wait_for_lun_gone "$1" "$address" "$lun"; done
     umount "/dev/ffs-$1" && rm "$gadget/configs/c.1/ffs.$1" &&
         rmdir "$gadget/configs/c.1" "$gadget/functions/ffs.$1" "$gadget/strings/0x409" "$gadget" ||
         die "removing the gadget of $1"
