@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one table. Nothing here is a test: no figure fails the script.
 #
-#   tools/run-benchmarks.sh [--no-kernel] [--no-windows] [--guest-program FILE]
+#   tools/run-benchmarks.sh [--no-kernel] [--no-windows] [--guest-program FILE] [--transport T]
 #
 # 1. build/bench/bench/vardel_bench (Google Benchmark, Release): device calls per command against
 #    the sequence each command requires; the tool's CPU time per command on 26 letters.
@@ -10,8 +10,9 @@
 # 3. A real kernel: one QEMU guest boot (tests/kernel/run-in-guest.sh, job
 #    tests/kernel/jobs/bench-status.sh): `vardelctl status` against the SG_IO floor, sg_floor
 #    sending the same 8 commands, both started once per round; sg_floor --repeat (one process
-#    for all rounds) and three start-up figures for reference. --no-kernel skips it;
-#    --guest-program FILE times another build of vardelctl in the guest.
+#    for all rounds) and three start-up figures for reference. --transport T attaches the drive
+#    over usb (usb-storage, as a real drive is attached; the default) or tcm (the loopback SCSI
+#    target); --no-kernel skips the boot; --guest-program FILE times another build of vardelctl.
 # 4. The size of Vardel.exe from build/win32 and build/win64, built with those presets (the
 #    Vardel target only) when missing; --no-windows reports a missing one as "not built".
 #
@@ -22,12 +23,15 @@ cd "$(dirname "$0")/.."
 kernel=1
 windows=1
 guest_program=build/bench/vardelctl
+transport=usb
 while [ $# -gt 0 ]; do
     case "$1" in
         --no-kernel) kernel=0; shift ;;
         --no-windows) windows=0; shift ;;
         --guest-program) guest_program="$2"; shift 2 ;;
-        *) echo "usage: $0 [--no-kernel] [--no-windows] [--guest-program FILE]" >&2; exit 64 ;;
+        --transport) transport="$2"; shift 2 ;;
+        *) echo "usage: $0 [--no-kernel] [--no-windows] [--guest-program FILE] [--transport usb|tcm]" >&2
+           exit 64 ;;
     esac
 done
 
@@ -52,10 +56,12 @@ valgrind --tool=callgrind --callgrind-out-file="$results/callgrind-version.out" 
     build/bench/vardelctl --version >/dev/null 2>"$results/callgrind-version.log"
 
 if [ "$kernel" -eq 1 ]; then
-    echo "=== a real kernel (one guest boot)"
+    echo "=== a real kernel (one guest boot, the drive attached over $transport)"
     status=0
-    tests/kernel/run-in-guest.sh --tools build/bench/tools --program "$guest_program" \
-        --job tests/kernel/jobs/bench-status.sh >"$results/kernel.log" 2>&1 || status=$?
+    echo "$transport" >"$results/kernel.transport"
+    tests/kernel/run-in-guest.sh --transport "$transport" --tools build/bench/tools \
+        --program "$guest_program" --job tests/kernel/jobs/bench-status.sh \
+        >"$results/kernel.log" 2>&1 || status=$?
     if [ "$status" -ne 0 ]; then
         tail -n 20 "$results/kernel.log" >&2
         echo "(the guest job ended with status $status)" >"$results/kernel.failed"
@@ -119,25 +125,28 @@ for log, what in (("callgrind.log", "--emulate status"), ("callgrind-version.log
         "{:,}".format(int(collected.group(1))) if collected else "not measured", "", "")
 
 kernel_log = os.path.join(results, "kernel.log")
+transport_file = os.path.join(results, "kernel.transport")
+transport = open(transport_file).read().strip() if os.path.exists(transport_file) else "no boot"
+kernel_row = lambda measure, *rest: row("real kernel (%s): %s" % (transport, measure), *rest)
 if os.path.exists(os.path.join(results, "kernel.failed")):
-    row("real kernel: vardelctl status / floor", "not measured: the guest job failed "
-        "(build/bench/results/kernel.log)", "at most 1.2x", "")
+    kernel_row("vardelctl status / floor", "not measured: the guest job failed "
+               "(build/bench/results/kernel.log)", "at most 1.2x", "")
 elif os.path.exists(kernel_log):
     line = next((l for l in open(kernel_log) if l.startswith("BENCH ")), "")
     values = dict(re.findall(r"(\w+)=(\d+)", line))
     runs = int(values["runs"])
     per_run = lambda key: int(values[key]) * 10.0 / runs  # centiseconds in total -> ms per run
     tool_ms, floor_ms, repeat_ms = per_run("tool_cs"), per_run("floor_cs"), per_run("floor_repeat_cs")
-    row("real kernel: vardelctl status, one process per run", "%.2f ms (%d runs)" % (tool_ms, runs),
-        "", "")
-    row("real kernel: floor, sg_floor sending status's 8 commands, one process per round",
-        "%.2f ms" % floor_ms, "", "")
-    row("real kernel: status / floor", "%.2fx" % (tool_ms / floor_ms if floor_ms else float("inf")),
-        "at most 1.2x", "met" if floor_ms and tool_ms / floor_ms <= 1.2 else "MISSED")
-    row("real kernel: sg_floor --repeat, the same 8 commands, per round (one process)",
-        "%.2f ms" % repeat_ms, "(reference)", "")
-    row("real kernel: status / in-process floor",
-        "%.2fx" % (tool_ms / repeat_ms if repeat_ms else float("inf")), "(reference)", "")
+    kernel_row("vardelctl status, one process per run", "%.2f ms (%d runs)" % (tool_ms, runs),
+               "", "")
+    kernel_row("floor, sg_floor sending status's 8 commands, one process per round",
+               "%.2f ms" % floor_ms, "", "")
+    kernel_row("status / floor", "%.2fx" % (tool_ms / floor_ms if floor_ms else float("inf")),
+               "at most 1.2x", "met" if floor_ms and tool_ms / floor_ms <= 1.2 else "MISSED")
+    kernel_row("sg_floor --repeat, the same 8 commands, per round (one process)",
+               "%.2f ms" % repeat_ms, "(reference)", "")
+    kernel_row("status / in-process floor",
+               "%.2fx" % (tool_ms / repeat_ms if repeat_ms else float("inf")), "(reference)", "")
     row("guest: vardelctl --version / --emulate status / a static program that does nothing",
         "%.2f / %.2f / %.2f ms" % (per_run("version_cs"), per_run("emulated_cs"),
                                    per_run("empty_cs")), "(reference)", "")

@@ -321,15 +321,84 @@ TEST_P(KernelAnswerTest, BecomesTheDriveStatusAndKeepsStaleBytesFromTheCaller) {
 INSTANTIATE_TEST_SUITE_P(Answers, KernelAnswerTest, ::testing::ValuesIn(kKernelAnswerCases),
                          testing_support::CaseName());
 
-TEST_F(LinuxPlatformTest, LettersAreTheDisksTheKernelLists) {
+// One listing of /sys/block serves the platform's command; the next command's platform lists
+// again.
+TEST_F(LinuxPlatformTest, LettersAreTheDisksTheKernelListsWhenTheCommandStarts) {
     tree_.AddDisk('A');
     tree_.AddDisk('E', "sg1");
     tree_.AddDisk('Z');
     tree_.AddDisk('F');
     tree_.RemoveDevNode("sdf");  // the kernel's list decides, not /dev
     EXPECT_EQ(platform_.LogicalDriveMask(), (1u << 0) | (1u << 4) | (1u << 5) | (1u << 25));
+    std::uint8_t data[64];
+    std::uint32_t size = sizeof(data);
+    RegistryKey key = 0;
+    ASSERT_EQ(
+        platform_.OpenRegistryKey(kHkeyLocalMachine, "System\\MountedDevices", kKeyRead, &key), 0);
+    EXPECT_EQ(platform_.QueryRegistryValue(key, "\\DosDevices\\e:", data, &size), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), tree_.DevNode("sde"));
+    EXPECT_EQ(system_.lookups, std::vector<std::string>{"list " + tree_.Paths().sys + "/block"});
+
     tree_.RemoveSysBlock('E');
-    EXPECT_EQ(platform_.LogicalDriveMask(), (1u << 0) | (1u << 5) | (1u << 25));
+    EXPECT_EQ(platform_.LogicalDriveMask(), (1u << 0) | (1u << 4) | (1u << 5) | (1u << 25));
+    LinuxPlatform nextCommand(system_, tree_.Paths());
+    EXPECT_EQ(nextCommand.LogicalDriveMask(), (1u << 0) | (1u << 5) | (1u << 25));
+}
+
+// A letter's later opens reach the node its first open found, asking sysfs only whether the disk
+// name still leads to the same SCSI device (and that device to the same generic node).
+TEST_F(LinuxPlatformTest, ALaterOpenOfALetterListsNoFolderAndReadsNoAttribute) {
+    tree_.AddDisk('E', "sg1");
+    tree_.AddDisk('F', "sg2");
+    tree_.RemoveDevNode("sg2");  // F opens through its block node
+    tree_.AddDisk('G');
+    const std::string block = tree_.Paths().sys + "/block/";
+    const struct {
+        char letter;
+        std::vector<std::string> lookups;
+        std::string node;
+    } cases[] = {
+        {'E',
+         {"link " + block + "sde/device", "exists " + block + "sde/device/scsi_generic/sg1"},
+         tree_.DevNode("sg1")},
+        {'F', {"link " + block + "sdf/device"}, tree_.DevNode("sdf")},
+        {'G', {"link " + block + "sdg/device"}, tree_.DevNode("sdg")},
+    };
+    for (const auto& c : cases) {
+        VolumeHandle first = OpenVolume(platform_, c.letter);
+        CloseVolume(platform_, first);
+        system_.lookups.clear();
+        system_.opens.clear();
+        VolumeHandle again = OpenVolume(platform_, c.letter);
+        ASSERT_NE(again, kInvalidVolumeHandle) << c.letter;
+        EXPECT_EQ(system_.lookups, c.lookups) << c.letter;
+        EXPECT_EQ(OpenedPaths(), std::vector<std::string>{c.node}) << c.letter;
+        CloseVolume(platform_, again);
+    }
+}
+
+// The node file of a later open is checked by its number: a /dev node that has come to stand
+// for another device is closed again unused.
+TEST_F(LinuxPlatformTest, ALaterOpenRefusesANodeWhoseNumberChanged) {
+    tree_.AddDisk('E', "sg1");
+    tree_.AddDisk('F');
+    AnswerWithStatus(0);
+    const struct {
+        char letter;
+        const char* node;
+        const char* number;
+    } cases[] = {{'E', "sg1", "21:7"}, {'F', "sdf", "8:96"}};
+    for (const auto& c : cases) {
+        VendorBlock block;
+        ASSERT_EQ(VendorRead(platform_, c.letter, &kInfoTag, block), kDriveOk) << c.letter;
+        tree_.SetNodeNumber(c.node, c.number);
+        system_.opens.clear();
+        system_.sgIoCalls = 0;
+        EXPECT_EQ(VendorRead(platform_, c.letter, &kInfoTag, block), ENODEV) << c.letter;
+        EXPECT_EQ(OpenedPaths(), std::vector<std::string>{tree_.DevNode(c.node)}) << c.letter;
+        EXPECT_TRUE(system_.openNodes.empty()) << c.letter;
+        EXPECT_EQ(system_.sgIoCalls, 0) << c.letter;
+    }
 }
 
 TEST_F(LinuxPlatformTest, MountedEntriesFollowTheKernelsDisks) {

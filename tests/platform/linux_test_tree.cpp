@@ -132,4 +132,24 @@ int TreeSystem::DeviceNumber(int descriptor, dev_t& number) {
     return 0;
 }
 
+bool TreeSystem::Exists(const std::string& path) {
+    lookups.push_back("exists " + path);
+    return RealLinuxSystem::Exists(path);
+}
+
+std::vector<std::string> TreeSystem::ListDirectory(const std::string& path) {
+    lookups.push_back("list " + path);
+    return RealLinuxSystem::ListDirectory(path);
+}
+
+bool TreeSystem::ReadTextFile(const std::string& path, std::string& text) {
+    lookups.push_back("read " + path);
+    return RealLinuxSystem::ReadTextFile(path, text);
+}
+
+bool TreeSystem::ReadLink(const std::string& path, std::string& target) {
+    lookups.push_back("link " + path);
+    return RealLinuxSystem::ReadLink(path, target);
+}
+
 }  // namespace vardel::testing_support

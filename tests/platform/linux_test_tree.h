@@ -50,7 +50,8 @@ struct OpenCall {
 
 // The real system calls, but SG_IO goes to `answer` (ENOTTY without one), opens of the paths
 // in `openErrors` fail with that errno, and a descriptor of a plain file has the device number
-// the file holds.
+// the file holds. Every question to the file system is written down in `lookups`, as
+// "list PATH", "exists PATH", "read PATH" or "link PATH".
 class TreeSystem : public RealLinuxSystem {
   public:
     using Answer = std::function<int(const std::string& node, sg_io_hdr_t& header)>;
@@ -59,11 +60,16 @@ class TreeSystem : public RealLinuxSystem {
     int Close(int descriptor) override;
     int SgIo(int descriptor, sg_io_hdr_t& header) override;
     int DeviceNumber(int descriptor, dev_t& number) override;
+    bool Exists(const std::string& path) override;
+    std::vector<std::string> ListDirectory(const std::string& path) override;
+    bool ReadTextFile(const std::string& path, std::string& text) override;
+    bool ReadLink(const std::string& path, std::string& target) override;
 
     Answer answer;
     std::map<std::string, int> openErrors;
     std::vector<OpenCall> opens;
     std::map<int, std::string> openNodes;  // descriptor -> path, while open
+    std::vector<std::string> lookups;
     int sgIoCalls = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <sys/sysmacros.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace vardel {
@@ -50,12 +51,29 @@ bool DiskExists(LinuxSystem& system, const LinuxPaths& paths, char letter) {
     return !name.empty() && system.Exists(paths.sys + "/block/" + name);
 }
 
+std::uint32_t ListedDiskMask(LinuxSystem& system, const LinuxPaths& paths) {
+    std::uint32_t mask = 0;
+    for (const std::string& entry : system.ListDirectory(paths.sys + "/block")) {
+        // Only the whole disks sda..sdz are letters; partitions are not listed here anyway.
+        if (entry.size() == 3 && entry[0] == 's' && entry[1] == 'd' && entry[2] >= 'a' &&
+            entry[2] <= 'z') {
+            mask |= 1u << (entry[2] - 'a');
+        }
+    }
+    return mask;
+}
+
+std::string BlockNodePath(const LinuxPaths& paths, char letter) {
+    const std::string name = DiskName(letter);
+    return name.empty() ? std::string() : paths.dev + "/" + name;
+}
+
 DiskNodes FindDiskNodes(LinuxSystem& system, const LinuxPaths& paths, char letter) {
     DiskNodes nodes;
     const std::string name = DiskName(letter);
     if (name.empty()) return nodes;
     nodes.sysBlock = paths.sys + "/block/" + name;
-    nodes.blockNode = paths.dev + "/" + name;
+    nodes.blockNode = BlockNodePath(paths, letter);
     // The disk has at most one generic node.
     for (const std::string& entry : system.ListDirectory(nodes.sysBlock + "/device/scsi_generic")) {
         if (IsGenericNodeName(entry)) {

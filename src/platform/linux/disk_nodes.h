@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 
 #include "platform/linux/linux_system.h"
@@ -28,6 +29,13 @@ std::string DiskName(char letter);
 
 // True when the kernel lists the letter's disk under /sys/block.
 bool DiskExists(LinuxSystem& system, const LinuxPaths& paths, char letter);
+
+// The letters whose disks /sys/block lists, bit 0 for A, from one reading of the directory.
+std::uint32_t ListedDiskMask(LinuxSystem& system, const LinuxPaths& paths);
+
+// "/dev/sde" for 'E'; empty for a character that is no drive letter. Nothing is asked of the
+// system.
+std::string BlockNodePath(const LinuxPaths& paths, char letter);
 
 // The nodes of the letter's disk; all empty for a character that is no drive letter. Nothing is
 // checked for existence but the sysfs directory that names the generic node.

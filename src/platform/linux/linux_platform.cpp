@@ -29,8 +29,6 @@ constexpr RegistryKey kMountedDevicesKey = 0x4D44;
 constexpr std::uint32_t kReportedVersion = (2600u << 16) | (1u << 8) | 5u;
 static_assert(((kReportedVersion >> 8) & 0xFFu) <= 2, "the version gate accepts the number");
 
-constexpr int kDriveLetterCount = 26;
-
 // The refusal of a node that is not the device its letter stands for: to the caller it is as if
 // that device were gone, which it is from where the letter looks.
 constexpr int kOtherDeviceError = ENODEV;
@@ -97,35 +95,10 @@ VolumeHandle LinuxPlatform::Open(const char* path, std::uint32_t, std::uint32_t,
         Fail(EINVAL);
         return kInvalidVolumeHandle;
     }
-    const DiskDevice disk = ResolveDisk(system_, paths_, letter);
-    // A letter whose disk now belongs to another SCSI device, or to none, or whose nodes have
-    // other numbers is not even opened: an open alone may make a disk driver talk to its drive.
-    // Which of the two nodes opens is known only once one has; the check after the open is exact.
     const auto pin = pins_.find(UpperCaseLetter(letter));
-    if (pin != pins_.end() &&
-        (pin->second.scsiDevice != disk.scsiDevice ||
-         (pin->second.number != disk.sgNumber && pin->second.number != disk.blockNumber))) {
-        Fail(kOtherDeviceError);
-        return kInvalidVolumeHandle;
-    }
-    // Only CAP_SYS_RAWIO may send vendor commands through the block node; the generic node takes
-    // them from anyone who may write to it. A generic node that sysfs names but /dev lacks (a
-    // system without udev) leaves the block node.
-    int descriptor = -ENOENT;
-    dev_t number = disk.sgNumber;
-    if (!disk.nodes.sgNode.empty()) descriptor = system_.Open(disk.nodes.sgNode, kOpenFlags);
-    if (descriptor == -ENOENT) {
-        descriptor = system_.Open(disk.nodes.blockNode, kOpenFlags);
-        number = disk.blockNumber;
-    }
+    const int descriptor = pin == pins_.end() ? OpenUnpinned(letter) : OpenPinned(pin->second);
     if (descriptor < 0) {
         Fail(-descriptor);
-        return kInvalidVolumeHandle;
-    }
-    const int error = CheckOpenedDevice(letter, descriptor, disk, number);
-    if (error != 0) {
-        system_.Close(descriptor);
-        Fail(error);
         return kInvalidVolumeHandle;
     }
     descriptors_.insert(descriptor);
@@ -136,17 +109,73 @@ VolumeHandle LinuxPlatform::Open(const char* path, std::uint32_t, std::uint32_t,
 // its number: the opened node counts only when it is the one sysfs names for the disk. A disk
 // that sysfs cannot tie to a SCSI device or a number is refused, as nothing could show later
 // that the letter still names it.
-int LinuxPlatform::CheckOpenedDevice(char letter, int descriptor, const DiskDevice& disk,
-                                     dev_t number) {
-    if (disk.scsiDevice.empty() || number == 0) return kOtherDeviceError;
+int LinuxPlatform::OpenUnpinned(char letter) {
+    const DiskDevice disk = ResolveDisk(system_, paths_, letter);
+    // Only CAP_SYS_RAWIO may send vendor commands through the block node; the generic node takes
+    // them from anyone who may write to it. A generic node that sysfs names but /dev lacks (a
+    // system without udev) leaves the block node.
+    int descriptor = -ENOENT;
+    std::string node = disk.nodes.sgNode;
+    dev_t number = disk.sgNumber;
+    if (!node.empty()) descriptor = system_.Open(node, kOpenFlags);
+    if (descriptor == -ENOENT) {
+        node = disk.nodes.blockNode;
+        number = disk.blockNumber;
+        descriptor = system_.Open(node, kOpenFlags);
+    }
+    if (descriptor < 0) return descriptor;
+    int error = disk.scsiDevice.empty() || number == 0 ? kOtherDeviceError : 0;
+    if (error == 0) error = CheckDeviceNumber(descriptor, number);
+    if (error != 0) {
+        system_.Close(descriptor);
+        return -error;
+    }
+    DevicePin pin;
+    pin.deviceLink = disk.nodes.sysBlock + "/device";
+    pin.scsiDevice = disk.scsiDevice;
+    if (node == disk.nodes.sgNode) {
+        pin.genericEntry = pin.deviceLink + "/scsi_generic/" + node.substr(node.rfind('/') + 1);
+    }
+    pin.node = node;
+    pin.number = number;
+    pins_.emplace(UpperCaseLetter(letter), std::move(pin));
+    return descriptor;
+}
+
+// What a replug changes is asked before anything is opened, as an open alone may make a disk
+// driver talk to its drive: whether the disk name still leads to the pinned SCSI device, and
+// whether that device still has the generic node (a generic node's number follows from its name,
+// so its presence is enough). The pinned node itself then shows by its number that it is still
+// the device sysfs named.
+int LinuxPlatform::OpenPinned(const DevicePin& pin) {
+    std::string scsiDevice;
+    if (!system_.ReadLink(pin.deviceLink, scsiDevice) || scsiDevice != pin.scsiDevice) {
+        return -kOtherDeviceError;
+    }
+    if (!pin.genericEntry.empty() && !system_.Exists(pin.genericEntry)) return -kOtherDeviceError;
+    const int descriptor = system_.Open(pin.node, kOpenFlags);
+    if (descriptor < 0) return descriptor;
+    const int error = CheckDeviceNumber(descriptor, pin.number);
+    if (error != 0) {
+        system_.Close(descriptor);
+        return -error;
+    }
+    return descriptor;
+}
+
+int LinuxPlatform::CheckDeviceNumber(int descriptor, dev_t number) {
     dev_t opened = 0;
     const int result = system_.DeviceNumber(descriptor, opened);
     if (result < 0) return -result;
-    if (opened != number) return kOtherDeviceError;
-    const auto pin = pins_.emplace(UpperCaseLetter(letter), DevicePin{disk.scsiDevice, number});
-    const DevicePin& pinned = pin.first->second;
-    if (pinned.scsiDevice != disk.scsiDevice || pinned.number != number) return kOtherDeviceError;
-    return 0;
+    return opened == number ? 0 : kOtherDeviceError;
+}
+
+std::uint32_t LinuxPlatform::ListedDisks() {
+    if (!disksListed_) {
+        listedDisks_ = ListedDiskMask(system_, paths_);
+        disksListed_ = true;
+    }
+    return listedDisks_;
 }
 
 bool LinuxPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, void* in,
@@ -156,19 +185,19 @@ bool LinuxPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, void
     const int descriptor = DescriptorOf(handle);
     if (descriptors_.count(descriptor) == 0) return Fail(EBADF);
 
-    // 64 KiB of bounce buffer: on the heap, and fresh for every call.
-    const auto call = std::make_unique<SgIoCall>();
-    int error = PrepareSgIo(controlCode, in, inSize, out, outSize, *call);
+    // Default-initialised: PrepareSgIo clears only as much of the bounce buffer as the transfer.
+    SgIoCall call;
+    int error = PrepareSgIo(controlCode, in, inSize, out, outSize, call);
     if (error != 0) return Fail(error);
 
     int result = 0;
     do {
-        result = system_.SgIo(descriptor, call->header);
+        result = system_.SgIo(descriptor, call.header);
     } while (result == -EINTR);
     if (result < 0) return Fail(-result);
 
     std::uint32_t returned = 0;
-    error = CompleteSgIo(*call, out, returned);
+    error = CompleteSgIo(call, out, returned);
     if (error != 0) return Fail(error);
     if (bytesReturned != nullptr) *bytesReturned = returned;
     return true;
@@ -182,11 +211,7 @@ bool LinuxPlatform::Close(VolumeHandle handle) {
 }
 
 std::uint32_t LinuxPlatform::LogicalDriveMask() {
-    std::uint32_t mask = 0;
-    for (int i = 0; i < kDriveLetterCount; ++i) {
-        if (DiskExists(system_, paths_, static_cast<char>('A' + i))) mask |= 1u << i;
-    }
-    return mask;
+    return ListedDisks();
 }
 
 std::int32_t LinuxPlatform::OpenRegistryKey(RegistryKey root, const char* subKey, std::uint32_t,
@@ -207,10 +232,10 @@ std::int32_t LinuxPlatform::QueryRegistryValue(RegistryKey key, const char* valu
     if (key != kMountedDevicesKey) return static_cast<std::int32_t>(kErrorInvalidHandle);
     if (dataSize == nullptr) return static_cast<std::int32_t>(kErrorInvalidParameter);
     const char letter = LetterOfMountedName(valueName);
-    if (letter == 0 || !DiskExists(system_, paths_, letter)) {
+    if (letter == 0 || (ListedDisks() & (1u << (UpperCaseLetter(letter) - 'A'))) == 0) {
         return static_cast<std::int32_t>(kErrorFileNotFound);
     }
-    const std::string entry = FindDiskNodes(system_, paths_, letter).blockNode;
+    const std::string entry = BlockNodePath(paths_, letter);
     const auto size = static_cast<std::uint32_t>(entry.size());
     if (data != nullptr && *dataSize < size) {
         *dataSize = size;

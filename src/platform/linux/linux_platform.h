@@ -7,6 +7,11 @@
 // A letter stays with the device it first opened onto, for the platform's lifetime: a disk name
 // the kernel hands to another drive between two commands (a replug between a restore's identity
 // check and its write) must not take the next command in that drive's place.
+//
+// A platform serves one user command (the window makes one per command, vardelctl one per
+// process), so what sysfs says is read once and kept: the list of disks at the first need, and a
+// letter's nodes and numbers at its first open. A later open asks sysfs only what a replug would
+// change and checks the node it opens by device number against what it kept.
 
 #include <sys/types.h>
 
@@ -50,24 +55,34 @@ class LinuxPlatform : public Platform {
     std::uint32_t VersionNumber() override;
 
   private:
-    // The device a letter first opened onto.
+    // The device a letter first opened onto, and how to reach it again.
     struct DevicePin {
-        std::string scsiDevice;
-        dev_t number;  // of the node that opened
+        std::string deviceLink;    // "/sys/block/sde/device"
+        std::string scsiDevice;    // what that link held
+        std::string genericEntry;  // the generic node's sysfs directory; empty for a block node
+        std::string node;          // the node that opened
+        dev_t number = 0;          // and its device number
     };
 
     // Sets the error that LastError() gives and returns false, for the failing call to return.
     bool Fail(int error);
-    // 0 when `descriptor`, just opened for `letter`, is the node sysfs names (`number`) of the
-    // disk the letter is pinned to, pinning an unpinned letter; otherwise the errno that refuses
-    // the open.
-    int CheckOpenedDevice(char letter, int descriptor, const DiskDevice& disk, dev_t number);
+    // A descriptor, or minus errno. The first open of a letter resolves its disk through sysfs
+    // and pins it; a later one reaches the pinned node again.
+    int OpenUnpinned(char letter);
+    int OpenPinned(const DevicePin& pin);
+    // 0 when the node `descriptor` stands for has the device number `number`; otherwise the errno
+    // that refuses it.
+    int CheckDeviceNumber(int descriptor, dev_t number);
+    // The letters whose disks the kernel lists, read once.
+    std::uint32_t ListedDisks();
 
     std::unique_ptr<LinuxSystem> ownedSystem_;
     LinuxSystem& system_;
     LinuxPaths paths_;
     std::set<int> descriptors_;       // the ones this platform opened and has not closed
     std::map<char, DevicePin> pins_;  // by upper-case letter
+    bool disksListed_ = false;
+    std::uint32_t listedDisks_ = 0;
     std::uint32_t lastError_ = 0;
 };
 

@@ -139,8 +139,10 @@ int PrepareSgIo(std::uint32_t controlCode, const void* in, std::uint32_t inSize,
         const std::uint8_t* source = DataSource(call, fields, in, inSize);
         if (source == nullptr) return EINVAL;
         std::memcpy(call.data, source, fields.transferLength);
-    } else if (direction == SG_DXFER_FROM_DEV && !DataTargetFits(call, fields, outSize)) {
-        return EINVAL;
+    } else if (direction == SG_DXFER_FROM_DEV) {
+        if (!DataTargetFits(call, fields, outSize)) return EINVAL;
+        // A drive that sends less than it announced leaves zeros, not the last call's bytes.
+        std::memset(call.data, 0, fields.transferLength);
     }
 
     std::memcpy(call.cdb, call.direct ? call.directHeader.Cdb : call.bufferedHeader.Cdb,

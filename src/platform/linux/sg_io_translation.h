@@ -13,15 +13,18 @@
 
 namespace vardel {
 
-// The largest transfer the backend takes: every data phase goes through a buffer of its own.
-constexpr std::size_t kBounceBufferSize = 64 * 1024;
+// The largest transfer the backend takes: every data phase goes through a buffer of its own. The
+// tool's largest is a 528-byte block; a page leaves room and keeps the call small enough for the
+// stack.
+constexpr std::size_t kBounceBufferSize = 4096;
 // SenseInfoLength is one byte, so no record can announce more sense than this.
 constexpr std::size_t kMaxSenseLength = 255;
 
 // One SG_IO request and the buffers it points into. The kernel never sees the caller's memory:
 // after a failed command the sg driver may copy stale bytes into the data-in buffer, so the
 // drive's data reaches the caller only through CompleteSgIo. Not copyable, as the header points
-// into the object itself.
+// into the object itself. The bounce buffer has no initialiser, so that a call made on the
+// stack costs no clearing of bytes that no transfer uses: PrepareSgIo clears the transfer.
 struct SgIoCall {
     SgIoCall() = default;
     SgIoCall(const SgIoCall&) = delete;
@@ -34,13 +37,14 @@ struct SgIoCall {
     ScsiPassThroughDirect directHeader{};
     std::uint8_t cdb[kCdbCapacity] = {};
     std::uint8_t sense[kMaxSenseLength] = {};
-    std::uint8_t data[kBounceBufferSize] = {};
+    std::uint8_t data[kBounceBufferSize];
 };
 
 // Reads the record at `in` (IOCTL_SCSI_PASS_THROUGH or IOCTL_SCSI_PASS_THROUGH_DIRECT) into
 // `call`: the same CDB bytes and length, direction, transfer length, time-out in milliseconds
 // and a sense buffer of the announced length; data to the device is copied into the bounce
-// buffer. 0, or EINVAL for a record the backend cannot accept.
+// buffer, and the part of it that data from the device is to fill is cleared. 0, or EINVAL for a
+// record the backend cannot accept.
 int PrepareSgIo(std::uint32_t controlCode, const void* in, std::uint32_t inSize, const void* out,
                 std::uint32_t outSize, SgIoCall& call);
 
