@@ -1,25 +1,20 @@
 #pragma once
-// vardelctl's exit codes: one for each case a script may want to tell apart, a small table in the
-// manner of the SCSI utilities. 0, 1, 2 and 64 keep the meanings they have always had.
+// vardelctl's exit codes, and the table its --help shows.
+
+#include "frontend_common/exit_codes.h"
 
 namespace vardel::cli {
 
-constexpr int kExitSuccess = 0;
-// A block not read whole, a write refused or not confirmed by the read-back; a declined restore.
-constexpr int kExitDriveRefused = 1;
-constexpr int kExitNoDrive = 2;
-// More than one drive, and nothing to choose one by.
-constexpr int kExitSeveralDrives = 3;
-// Not the drive meant: --device names none of the attached drives; a restore onto a drive that is
-// not the backup's, or where neither carries a serial to compare.
-constexpr int kExitWrongDevice = 4;
-// A backup file or a scenario's new state that could not be written.
-constexpr int kExitFileNotWritten = 5;
-// "Unknown error": discovery failed or left no letter for the commands; anything unforeseen.
-constexpr int kExitUnknownError = 6;
-// This build has no backend for the machine's own drives.
-constexpr int kExitNoMachineAccess = 7;
-constexpr int kExitUsage = 64;
+// The codes are the front ends' shared table; vardelctl names them in its own namespace.
+constexpr int kExitSuccess = frontend::kExitSuccess;
+constexpr int kExitDriveRefused = frontend::kExitDriveRefused;
+constexpr int kExitNoDrive = frontend::kExitNoDrive;
+constexpr int kExitSeveralDrives = frontend::kExitSeveralDrives;
+constexpr int kExitWrongDevice = frontend::kExitWrongDevice;
+constexpr int kExitFileNotWritten = frontend::kExitFileNotWritten;
+constexpr int kExitUnknownError = frontend::kExitUnknownError;
+constexpr int kExitNoMachineAccess = frontend::kExitNoMachineAccess;
+constexpr int kExitUsage = frontend::kExitUsage;
 
 // The table as --help shows it.
 constexpr char kExitCodeHelp[] =

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "frontend_common/exit_codes.h"
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
@@ -16,8 +17,8 @@
 namespace vardel::qt {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitProblem = 2;  // as vardelctl: a scenario or file that cannot be used
+using frontend::kExitFileNotWritten;
+constexpr int kExitOk = frontend::kExitSuccess;
 
 // A screenshot run has nobody to close a box: each message is written out instead.
 class PrintedMessageBoxes : public MessageBoxes {
@@ -39,7 +40,7 @@ void ScreenshotAfterStatus(LunModeWindow& window, const std::string& file, std::
     const QString path = QString::fromStdString(file);
     if (!window.grab().save(path, "PNG")) {
         err << "vardel: the screenshot could not be written to " << file << '\n';
-        QApplication::exit(kExitProblem);
+        QApplication::exit(kExitFileNotWritten);
         return;
     }
     out << "Screenshot of the window after the status button: " << file << '\n';
@@ -53,7 +54,7 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     std::string problem;
     if (!platform.SetUp(options, problem)) {
         err << problem << '\n';
-        return kExitProblem;
+        return platform.SetUpExitCode();
     }
 
     ModalMessageBoxes modalBoxes;
@@ -71,7 +72,7 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
         err << writeProblem << '\n';
         shownBoxes.Show(&window, QString::fromStdString(writeProblem),
                         QString::fromUtf8(kApplicationName), MessageIcon::Exclamation);
-        exitCode = kExitProblem;
+        exitCode = kExitFileNotWritten;
     });
     window.show();
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend_common/exit_codes.h"
+
 namespace vardel::qt {
 
 struct LaunchOptions {
@@ -27,7 +29,7 @@ constexpr char kLaunchUsage[] =
     "  --help             print this text\n";
 
 // The exit code of a usage error, as vardelctl's.
-constexpr int kLaunchUsageExit = 64;
+constexpr int kLaunchUsageExit = frontend::kExitUsage;
 
 // `arguments` without the program's name. False with `problem` for anything else.
 bool ParseLaunchOptions(const std::vector<std::string>& arguments, LaunchOptions& options,

@@ -9,12 +9,12 @@
 
 #include <QApplication>
 
+#include "frontend_common/exit_codes.h"
 #include "ui/qt/application.h"
 #include "ui/qt/launch_options.h"
 
 namespace {
 
-constexpr int kExitRefused = 3;
 
 // A window program with root's rights takes the whole desktop's risk for one drive node.
 bool RunsAsRoot() {
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     }
     if (RunsAsRoot()) {
         std::cerr << kRootRefusal;
-        return kExitRefused;
+        return vardel::frontend::kExitRunsAsRoot;
     }
     try {
         QApplication application(argc, argv);
@@ -64,5 +64,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         std::cerr << "Unknown error\n";
     }
-    return 2;
+    return vardel::frontend::kExitUnknownError;
 }

@@ -1,5 +1,6 @@
 #include "ui/qt/window_platform.h"
 
+#include "frontend_common/exit_codes.h"
 #include "frontend_common/machine_platform.h"
 
 namespace vardel::qt {
@@ -10,6 +11,7 @@ bool WindowPlatform::SetUp(const LaunchOptions& options, std::string& problem) {
             scenario_ = frontend::Scenario::Load(options.scenarioFile);
         } catch (const frontend::ScenarioError& error) {
             problem = error.what();
+            setUpExitCode_ = frontend::kExitUsage;
             return false;
         }
         scenario_->SetUp(emulated_);
@@ -21,6 +23,7 @@ bool WindowPlatform::SetUp(const LaunchOptions& options, std::string& problem) {
             problem =
                 "This vardel is built without access to the machine's drives; try vardel "
                 "--emulate";
+            setUpExitCode_ = frontend::kExitNoMachineAccess;
             return false;
         }
     }

@@ -24,6 +24,8 @@ class WindowPlatform {
     // False with `problem` when the scenario cannot be read or this build has no backend for the
     // machine's drives.
     bool SetUp(const LaunchOptions& options, std::string& problem);
+    // After SetUp failed: the exit code the program ends with, as vardelctl would for the case.
+    int SetUpExitCode() const { return setUpExitCode_; }
 
     // Valid after SetUp succeeded.
     frontend::AccessWatch& Watched() { return *watch_; }
@@ -37,6 +39,7 @@ class WindowPlatform {
     emulated::EmulatedPlatform emulated_;
     std::optional<frontend::Scenario> scenario_;
     std::optional<frontend::AccessWatch> watch_;
+    int setUpExitCode_ = 0;
 };
 
 }  // namespace vardel::qt
