@@ -36,13 +36,18 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Devic
     backup.lun0Letter = state.letterList[0];
     backup.lun1Letter = state.letterList[1];
 
+    // The blocks are read into buffers of this command's own stack: the caller's backup may live
+    // on a heap whose allocations miss the alignment the direct form needs (a 32-bit Windows heap
+    // gives 8 bytes where the port driver asks for 16).
+    alignas(kVendorBlockAlignment) VendorBlock identity = {};
+    alignas(kVendorBlockAlignment) VendorBlock info = {};
     CommandDetail detail = {};
     DriveStatus status = ScsiInquiry(platform, target, backup.inquiry, &detail);
-    if (status == kDriveOk) {
-        status = VendorRead(platform, target, nullptr, backup.identity, &detail);
-    }
-    if (status == kDriveOk) status = VendorRead(platform, target, &kInfoTag, backup.info, &detail);
+    if (status == kDriveOk) status = VendorRead(platform, target, nullptr, identity, &detail);
+    if (status == kDriveOk) status = VendorRead(platform, target, &kInfoTag, info, &detail);
     if (status != kDriveOk) return Failed(outcome, OutcomeCode::ReadFailed, status, detail);
+    std::memcpy(backup.identity, identity, sizeof(identity));
+    std::memcpy(backup.info, info, sizeof(info));
 
     backup.key = ExtractDeviceKey(backup.identity);
     outcome.swapped = IsSwappedLayout(backup.identity, backup.info);
