@@ -1,5 +1,7 @@
 #include "device/sense_key.h"
 
+#include <algorithm>
+
 namespace vardel {
 namespace {
 
@@ -13,6 +15,10 @@ constexpr std::uint8_t kDescriptorCurrent = 0x72;
 constexpr std::uint8_t kDescriptorDeferred = 0x73;
 constexpr std::size_t kFixedKeyOffset = 2;
 constexpr std::size_t kDescriptorKeyOffset = 1;
+constexpr std::size_t kFixedAscOffset = 12;
+constexpr std::size_t kDescriptorAscOffset = 2;
+constexpr std::size_t kAdditionalLengthOffset = 7;
+constexpr std::size_t kSenseHeaderLength = 8;
 
 }  // namespace
 
@@ -33,6 +39,25 @@ int SenseKey(const std::uint8_t* sense, std::size_t length) {
     }
     if (length <= keyOffset) return kNoSenseKey;
     return sense[keyOffset] & kSenseKeyMask;
+}
+
+SenseFields ReadSense(const std::uint8_t* sense, std::size_t length) {
+    SenseFields fields;
+    fields.key = SenseKey(sense, length);
+    if (fields.key == kNoSenseKey) return fields;
+    const std::uint8_t code = sense[0] & kResponseCodeMask;
+    const std::size_t ascOffset =
+        code == kFixedCurrent || code == kFixedDeferred ? kFixedAscOffset : kDescriptorAscOffset;
+    if (length > ascOffset + 1) {
+        fields.asc = sense[ascOffset];
+        fields.ascq = sense[ascOffset + 1];
+    }
+    return fields;
+}
+
+std::size_t SenseDataLength(const std::uint8_t* sense, std::size_t length) {
+    if (length <= kAdditionalLengthOffset || SenseKey(sense, length) == kNoSenseKey) return length;
+    return std::min(length, kSenseHeaderLength + sense[kAdditionalLengthOffset]);
 }
 
 }  // namespace vardel

@@ -13,21 +13,20 @@ namespace {
 constexpr std::size_t kSerialDescriptorHeader = 2;
 constexpr std::size_t kSerialCharacterSize = 2;
 
-bool HasSerial(const VendorBlock& block) {
-    return block[kSerialPresentOffset] != 0 &&
-           block[kSerialDescriptorLengthOffset] >= kSerialDescriptorHeader + kSerialCharacterSize;
-}
-
-std::size_t SerialByteCount(const VendorBlock& block) {
-    const std::size_t length = block[kSerialDescriptorLengthOffset] - kSerialDescriptorHeader;
-    return std::min(length, kVendorBlockSize - kSerialCharactersOffset);
-}
-
 }  // namespace
 
+std::size_t SerialByteCount(const VendorBlock& block) {
+    const std::size_t length = block[kSerialDescriptorLengthOffset];
+    if (block[kSerialPresentOffset] == 0 ||
+        length < kSerialDescriptorHeader + kSerialCharacterSize) {
+        return 0;
+    }
+    return std::min(length - kSerialDescriptorHeader, kVendorBlockSize - kSerialCharactersOffset);
+}
+
 SerialComparison CompareSerials(const VendorBlock& a, const VendorBlock& b) {
-    const bool aHas = HasSerial(a);
-    const bool bHas = HasSerial(b);
+    const bool aHas = SerialByteCount(a) != 0;
+    const bool bHas = SerialByteCount(b) != 0;
     if (!aHas && !bHas) return SerialComparison::NoSerial;
     if (aHas != bHas) return SerialComparison::Different;
     if (a[kSerialDescriptorLengthOffset] != b[kSerialDescriptorLengthOffset]) {

@@ -1,11 +1,10 @@
 #include "vardelctl/row_text_argument.h"
 
-#include <algorithm>
 #include <cctype>
-#include <vector>
 
 #include "commands/type_text.h"
 #include "drive/lun_type.h"
+#include "vardelctl/suggestion.h"
 
 namespace vardel::cli {
 namespace {
@@ -15,37 +14,10 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// Edits (insertions, deletions, substitutions) that turn one text into the other.
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// The accepted word nearest to `text`, regardless of case, when one is near enough to be meant.
+// The accepted word `text` was probably meant to be; "removable" is left out of the candidates as
+// "Removable" covers it, case not counting.
 std::string Suggestion(const std::string& text) {
-    static const char* const kWords[] = {kRemovableText, kFixedDiskText, "removable", "fixed"};
-    const std::string lower = Lower(text);
-    std::string best;
-    std::size_t bestDistance = 4;
-    for (const char* word : kWords) {
-        const std::size_t distance = EditDistance(lower, Lower(word));
-        // The exact texts first: "Fixed disk" means "Fixed Disk" rather than "fixed".
-        if (distance < bestDistance) {
-            best = word;
-            bestDistance = distance;
-        }
-    }
-    return best;
+    return ClosestWord(text, {kRemovableText, kFixedDiskText, "fixed"});
 }
 
 bool LooksLikeANumber(const std::string& text) {
@@ -59,7 +31,7 @@ bool RowTextFromArgument(const std::string& argument, std::string& rowText, std:
     std::string text = argument;
     TrimSpaces(text);
     const std::string lower = Lower(text);
-    if (lower == "removable" && text != kRemovableText) text = kRemovableText;
+    if (lower == "removable") text = kRemovableText;
     if (lower == "fixed") text = kFixedDiskText;
     if (ReadRowText(text).kind != RowTextKind::Unreadable) {
         rowText = text;

@@ -1,20 +1,11 @@
 #include "vardelctl/sense_text.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "device/sense_key.h"
 
 namespace vardel::cli {
 namespace {
-
-constexpr std::uint8_t kResponseCodeMask = 0x7F;
-constexpr std::uint8_t kFixedCurrent = 0x70;
-constexpr std::uint8_t kFixedDeferred = 0x71;
-constexpr std::size_t kFixedAscOffset = 12;
-constexpr std::size_t kDescriptorAscOffset = 2;
-constexpr std::size_t kAdditionalLengthOffset = 7;
-constexpr std::size_t kSenseHeaderLength = 8;
 
 struct StatusName {
     int status;
@@ -74,28 +65,6 @@ std::string Hex(int value, int digits) {
 }
 
 }  // namespace
-
-SenseFields ReadSense(const std::uint8_t* sense, std::size_t length) {
-    SenseFields fields;
-    fields.key = SenseKey(sense, length);
-    if (fields.key == kNoSenseKey) {
-        fields.key = -1;
-        return fields;
-    }
-    const std::uint8_t code = sense[0] & kResponseCodeMask;
-    const std::size_t ascOffset =
-        code == kFixedCurrent || code == kFixedDeferred ? kFixedAscOffset : kDescriptorAscOffset;
-    if (length > ascOffset + 1) {
-        fields.asc = sense[ascOffset];
-        fields.ascq = sense[ascOffset + 1];
-    }
-    return fields;
-}
-
-std::size_t SenseDataLength(const std::uint8_t* sense, std::size_t length) {
-    if (length <= kAdditionalLengthOffset || SenseKey(sense, length) == kNoSenseKey) return length;
-    return std::min(length, kSenseHeaderLength + sense[kAdditionalLengthOffset]);
-}
 
 const char* ScsiStatusName(int status) {
     for (const StatusName& entry : kStatusNames) {

@@ -6,21 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "device/sense_key.h"
+
 namespace vardel::cli {
-
-struct SenseFields {
-    int key = -1;  // -1 when the sense data holds none
-    int asc = -1;  // -1 when the sense data is too short to hold it
-    int ascq = -1;
-};
-
-// Reads fixed format (response code 0x70/0x71: key in byte 2, ASC and ASCQ in bytes 12 and 13)
-// and descriptor format (0x72/0x73: bytes 1, 2 and 3) from the first `length` bytes.
-SenseFields ReadSense(const std::uint8_t* sense, std::size_t length);
-
-// The bytes of the sense data that mean something: as many as its own additional length says,
-// never more than `length`.
-std::size_t SenseDataLength(const std::uint8_t* sense, std::size_t length);
 
 // Name of a SCSI status byte ("CHECK CONDITION"); null for one the table does not hold.
 const char* ScsiStatusName(int status);

@@ -1,10 +1,9 @@
 #include "vardelctl/serial_text.h"
 
-#include <algorithm>
 #include <vector>
 
+#include "drive/drive_identity.h"
 #include "drive/vendor_blocks.h"
-
 #include "frontend_common/hex_text.h"
 
 namespace vardel::cli {
@@ -53,9 +52,8 @@ bool DeviceKeyFromSerialText(const std::string& text, DeviceKey& key) {
 }
 
 std::string SerialOfIdentity(const VendorBlock& identity) {
-    const std::size_t length = identity[kSerialDescriptorLengthOffset];
-    if (identity[kSerialPresentOffset] == 0 || length < 4) return "";
-    const std::size_t bytes = std::min(length - 2, kVendorBlockSize - kSerialCharactersOffset);
+    const std::size_t bytes = SerialByteCount(identity);
+    if (bytes == 0) return "";
     const std::uint8_t* serial = identity + kSerialCharactersOffset;
     std::string text;
     for (std::size_t i = 0; i + 1 < bytes; i += 2) {
