@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the kernel scenarios (tests/kernel) need on a Debian machine: QEMU for the guest,
 # busybox-static and cpio for its initramfs, objcopy (binutils) to read the kernel modules'
-# dependencies, and package lists that name the current kernel package. Does nothing when all is
+# dependencies, debootstrap for the root of the Wine image (tests/kernel/make-wine-image.sh), and
+# package lists that name the current kernel package. Does nothing when all is
 # there. The kernel itself is downloaded by tests/kernel/run-in-guest.sh into build/kernel/.
 set -euo pipefail
 
-packages=(qemu-system-x86 busybox-static cpio binutils)
+packages=(qemu-system-x86 busybox-static cpio binutils debootstrap)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

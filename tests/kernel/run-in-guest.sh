@@ -8,7 +8,7 @@
 #
 #   run-in-guest.sh [options] [-- PROGRAM-ARGUMENTS...]
 #
-#   --transport T    tcm (default) or usb
+#   --transport T    tcm (default), usb, or none (no drives)
 #   --program FILE   the program under test; it is /vardel/program in the guest (static, or its
 #                    shared libraries are copied along)
 #   --tools DIR      where the drive programs, sg_tur and sg_floor are (default build/host/tools)
@@ -24,6 +24,13 @@
 #                    into the guest, as /vardel/udevadm, and both transports' modules and drive
 #                    programs with the kernel's own USB mass-storage function, so that one job can
 #                    attach side by side the disks the rule must tag and those it must not
+#   --wine-image FILE
+#                    attaches the Wine image (tests/kernel/make-wine-image.sh) as the guest's disk
+#                    /dev/vda, with QEMU's snapshot=on so that nothing the guest writes stays, and
+#                    brings tests/kernel/guest/wine_lib.sh and the modules to mount it
+#   --writable       what the guest writes to the Wine image stays (for make-wine-image.sh)
+#   --add NAME=FILE  copies FILE into the guest as /vardel/files/NAME (NAME may hold folders)
+#   --memory MB      the guest's memory (default 512, with --wine-image 1536)
 #   --timeout SECS   bound on the whole boot (default 180)
 #   --cache DIR      where the kernel package is kept (default build/kernel)
 #
@@ -43,6 +50,10 @@ keep_attention=0
 udev=0
 transport=tcm
 timeout_seconds=180
+wine_image=""
+snapshot=on
+memory=""
+added=()
 cache="$root/build/kernel"
 program_args=()
 
@@ -60,6 +71,10 @@ while [ $# -gt 0 ]; do
         --keep-attention) keep_attention=1; shift ;;
         --udev) udev=1; shift ;;
         --transport) transport="$2"; shift 2 ;;
+        --wine-image) wine_image="$2"; shift 2 ;;
+        --add) added+=("$2"); shift 2 ;;
+        --writable) snapshot=off; shift ;;
+        --memory) memory="$2"; shift 2 ;;
         --timeout) timeout_seconds="$2"; shift 2 ;;
         --cache) cache="$2"; shift 2 ;;
         --) shift; program_args=("$@"); break ;;
@@ -84,7 +99,11 @@ case "$transport" in
         wanted_modules=(configfs scsi_mod sd_mod sg "usbcore autosuspend=-1" "dummy_hcd num=4"
                         libcomposite usb_f_fs "usb_storage delay_use=0")
         ;;
-    *) fail "--transport is tcm or usb, not \"$transport\"" ;;
+    none)
+        drive_program=""
+        wanted_modules=(scsi_mod sd_mod sg)
+        ;;
+    *) fail "--transport is tcm, usb or none, not \"$transport\"" ;;
 esac
 if [ "$udev" -eq 1 ]; then
     drive_program="vardel_tcmu_handler vardel_usb_drive"
@@ -92,7 +111,19 @@ if [ "$udev" -eq 1 ]; then
                     "usbcore autosuspend=-1" "dummy_hcd num=4" libcomposite usb_f_fs
                     usb_f_mass_storage "usb_storage delay_use=0")
 fi
-for helper in $drive_program sg_tur sg_floor; do
+if [ -n "$wine_image" ]; then
+    [ -f "$wine_image" ] || fail "the Wine image $wine_image is missing: tests/kernel/make-wine-image.sh makes it"
+    # ext4 asks the crypto layer for crc32c by name, not through a module dependency.
+    wanted_modules+=(virtio_pci virtio_blk crc32c_generic ext4)
+    memory="${memory:-1536}"
+fi
+memory="${memory:-512}"
+for entry in "${added[@]}"; do
+    [ -f "${entry#*=}" ] || fail "--add $entry: ${entry#*=} is missing (build it first)"
+done
+helpers="$drive_program sg_tur sg_floor"
+[ "$transport" != none ] || helpers=""
+for helper in $helpers; do
     [ -x "$tools/$helper" ] || fail "$tools/$helper is missing: build the host preset first"
 done
 [ -z "$program" ] || [ -x "$program" ] || fail "program $program is missing or not executable"
@@ -194,10 +225,15 @@ add_program() {  # add_program FILE NAME-IN-THE-GUEST
         done
     fi
 }
-for helper in $drive_program sg_tur sg_floor; do add_program "$tools/$helper" "$helper"; done
+for helper in $helpers; do add_program "$tools/$helper" "$helper"; done
 [ -z "$program" ] || add_program "$program" program
 cp "$here/guest/init" "$image/init"
 cp "$here/guest/lib.sh" "$here/guest/usb_lib.sh" "$image/vardel/"
+[ -z "$wine_image" ] || cp "$here/guest/wine_lib.sh" "$image/vardel/"
+for entry in "${added[@]}"; do
+    mkdir -p "$(dirname "$image/vardel/files/${entry%%=*}")"
+    cp "${entry#*=}" "$image/vardel/files/${entry%%=*}"
+done
 if [ "$udev" -eq 1 ]; then
     add_program "$udevadm" udevadm
     mkdir -p "$image/etc/udev/rules.d" "$image/run/udev"
@@ -238,10 +274,19 @@ fi
 
 # --- the boot ---------------------------------------------------------------------------------
 console="$work/console.log"
+disk=()
+cpu=max
+if [ -n "$wine_image" ]; then
+    disk=(-drive "file=$wine_image,format=raw,if=virtio,snapshot=$snapshot")
+    # QEMU 7.2's emulation makes the stack reads of a 32-bit IRET supervisor accesses, which SMAP
+    # refuses in user mode: every 32-bit Wine program (whose system calls return by IRET) dies of
+    # a kernel oops. The guest's CPU goes without SMAP.
+    cpu=max,-smap
+fi
 started=$EPOCHREALTIME
 set +e
-timeout "$timeout_seconds" qemu-system-x86_64 -accel tcg -machine q35 -cpu max -smp 1 -m 512 \
-    -nographic -no-reboot -nodefaults -serial "file:$console" \
+timeout "$timeout_seconds" qemu-system-x86_64 -accel tcg -machine q35 -cpu "$cpu" -smp 1 -m "$memory" \
+    -nographic -no-reboot -nodefaults -serial "file:$console" "${disk[@]}" \
     -kernel "$kernel" -initrd "$work/initramfs.gz" \
     -append "console=ttyS0 panic=-1 quiet loglevel=4" </dev/null
 qemu_status=$?
