@@ -1,6 +1,11 @@
 // The finished program in a real window, worked from outside as a person would: VardelDemo.exe on
 // its emulated drive (LUN 0 removable over E, LUN 1 fixed over F), and Vardel.exe on a machine
 // without such a drive. Each test starts its own process and ends it with Escape or the close box.
+//
+// UsbDriveWindowTest is Vardel.exe over a real drive path: Wine's own SCSI pass-through, a Linux
+// kernel and a USB drive whose LUN 0 (E) starts removable and LUN 1 (F) fixed. The guest job that
+// runs it (tests/kernel/jobs/wine-window.sh) runs one case at a time and checks what the drive
+// received between them; on a machine without that drive these cases fail.
 
 #include <gtest/gtest.h>
 
@@ -312,6 +317,41 @@ TEST_F(RealWindowTest, EveryCommandSaysNoDriveFoundWithoutTheDrive) {
     ASSERT_TRUE(AnswerMessageBox(kNoDrive));
     ASSERT_TRUE(CommandButtonsEnabled());
     EXPECT_TRUE(EditsShow("", ""));
+}
+
+class UsbDriveWindowTest : public VardelWindowTest {
+  protected:
+    void SetUp() override { StartProgram(options.realExe); }
+};
+
+TEST_F(UsbDriveWindowTest, StatusShowsBothTypes) {
+    ASSERT_TRUE(RunQuietCommand(kStatusButton));
+    EXPECT_TRUE(EditsShow(kRemovable, kFixed));
+}
+
+// The job checks that the drive received one write changing byte 304 alone.
+TEST_F(UsbDriveWindowTest, Lun0FixedButtonSwitchesLun0) {
+    ASSERT_TRUE(RunQuietCommand(kLun0Fixed));
+    EXPECT_TRUE(EditsShow(kFixed, ""));
+    ASSERT_TRUE(RunQuietCommand(kStatusButton));
+    EXPECT_TRUE(EditsShow(kFixed, kFixed));
+}
+
+// Enter writes the types the edits show; the job checks that the block went back unchanged.
+TEST_F(UsbDriveWindowTest, EnterWritesWhatIsShown) {
+    ASSERT_TRUE(RunQuietCommand(kStatusButton));
+    const std::string lun0 = dialog_.ControlText(kLun0Edit);
+    const std::string lun1 = dialog_.ControlText(kLun1Edit);
+    ASSERT_FALSE(lun0.empty() || lun1.empty()) << "status left an edit empty";
+    ASSERT_TRUE(dialog_.ClickInto(kLun0Edit));
+    ASSERT_TRUE(WaitUntil([&] { return dialog_.FocusedWindow() == dialog_.Control(kLun0Edit); },
+                          kStepTimeout));
+    ASSERT_TRUE(dialog_.PressKey(VK_RETURN));
+    ASSERT_TRUE(AnswerMessageBox(kPrompt));
+    ASSERT_TRUE(AnswerMessageBox(kWriteSuccess));
+    ASSERT_TRUE(CommandButtonsEnabled());
+    ASSERT_TRUE(RunQuietCommand(kStatusButton));
+    EXPECT_TRUE(EditsShow(lun0, lun1));
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+# Both Windows builds of vardelctl.exe under Wine, through Wine's own SCSI pass-through, the
+# kernel and usb-storage to the USB drive (run with --transport usb --wine-image, and the programs
+# added as win64/vardelctl.exe and win32/vardelctl.exe). E: is LUN 0 and F: LUN 1. The drive
+# receives what the Linux tool sends: discovery asks E: and F: in letter order, then the command
+# reads and writes on F:, and every change is read back.
+
+. /vardel/wine_lib.sh
+
+discovery() {  # discovery DRIVE
+    inquiry "$1" 0; inquiry "$1" 1
+    read_id "$1" 0; read_id "$1" 1
+    read_id "$1" 0; read_id "$1" 1
+}
+
+# set_and_check ARCH DRIVE ROW TYPE CHANGE LUN0-ROW LUN1-ROW: the change as the drive saw it, then
+# status. Every button but "LUN 1 removable" reads the configuration block first.
+set_and_check() {
+    begin "$1, $2: set $3 $4"
+    run_windows "$1" vardelctl.exe set "$3" "$4"
+    expect_status 0
+    {
+        discovery "$2"
+        if [ "$3 $4" = "lun1 removable" ]; then
+            read_id "$2" 1; read_info "$2" 1
+        else
+            read_info "$2" 1; read_id "$2" 1
+        fi
+        write_block "$2" 1 "$5"
+        read_info "$2" 1
+    } > /tmp/expected
+    expect_commands /tmp/expected
+    run_windows "$1" vardelctl.exe status
+    expect_rows "$6" "$7"
+}
+
+wine_start
+
+add_drive plain
+clear_attention plain
+add_drive swapped --swapped
+clear_attention swapped
+
+for arch in win64 win32; do
+    map_letters $arch plain
+
+    begin "$arch, plain: status"
+    run_windows $arch vardelctl.exe status
+    expect_rows "Removable" "Fixed Disk"
+    { discovery plain; read_id plain 1; read_info plain 1; } > /tmp/expected
+    expect_commands /tmp/expected
+
+    begin "$arch, plain: list"
+    run_windows $arch vardelctl.exe --json list
+    expect_status 0
+    compact=$(printf '%s' "$RUN_OUT" | tr -d ' \n')
+    for volume in '"letter":"E","lun":0' '"letter":"F","lun":1' '"target":"F"'; do
+        case "$compact" in
+            *"$volume"*) ;;
+            *) fail "list lacks $volume: $compact" ;;
+        esac
+    done
+
+    set_and_check $arch plain lun0 fixed "304:00>a1" "Fixed Disk" "Fixed Disk"
+    set_and_check $arch plain lun1 removable "305:a1>00" "Fixed Disk" "Removable"
+    set_and_check $arch plain lun0 removable "304:a1>00" "Removable" "Removable"
+    set_and_check $arch plain lun1 fixed "305:00>a1" "Removable" "Fixed Disk"
+
+    # The swapped layout shows row Lun0 from byte 305 and row Lun1 from byte 304.
+    map_letters $arch swapped
+    begin "$arch, swapped: status"
+    run_windows $arch vardelctl.exe status
+    expect_rows "Fixed Disk" "Removable"
+    set_and_check $arch swapped lun0 removable "305:a1>00" "Removable" "Removable"
+    set_and_check $arch swapped lun0 fixed "305:00>a1" "Fixed Disk" "Removable"
+done
+remove_drive plain
+remove_drive swapped
+
+add_drive refusing --refuse-vendor
+clear_attention refusing
+add_drive short --identity-bytes 300
+clear_attention short
+for arch in win64 win32; do
+    map_letters $arch refusing
+    begin "$arch: a drive that refuses the vendor commands"
+    run_windows $arch vardelctl.exe set lun0 fixed
+    expect_status 2
+    expect_said "No drive found"
+    {
+        inquiry refusing 0; inquiry refusing 1
+        read_id refusing 0 "CHECK 5/20"; read_id refusing 1 "CHECK 5/20"
+    } > /tmp/expected
+    expect_commands /tmp/expected
+
+    # Wine passes the kernel's residue on as a shorter DataTransferLength; a block that did not
+    # arrive whole is no read, so nothing is found and nothing written.
+    map_letters $arch short
+    begin "$arch: an identity block that comes back short with status GOOD"
+    run_windows $arch vardelctl.exe set lun0 fixed
+    expect_status 2
+    expect_said "No drive found"
+    {
+        inquiry short 0; inquiry short 1
+        read_id short 0 "GOOD returned=300"; read_id short 1 "GOOD returned=300"
+    } > /tmp/expected
+    expect_commands /tmp/expected
+done
+
+finish
