@@ -8,10 +8,12 @@
 #                                 prefix that stays for the whole job (with --display, Xvfb
 #                                 first: a server keeps the display of its first program)
 #   wine_mount, wine_unmount      the root alone, in /wine-root
-#   map_letters ARCH DRIVE        E: and F: of prefix ARCH (win64 or win32) become DRIVE's LUN 0
-#                                 and LUN 1, by their sg nodes: only the generic node passes the
-#                                 vendor commands for a process without CAP_SYS_RAWIO, which Wine
-#                                 does not keep
+#   map_letters ARCH DRIVE [NODES]
+#                                 E: and F: of prefix ARCH (win64 or win32) become DRIVE's LUN 0
+#                                 and LUN 1, by their sg nodes (NODES "sg", the default), or by
+#                                 their disks (NODES "disks"): only the generic node passes the
+#                                 vendor commands for a process without CAP_SYS_RAWIO
+#   WINE_USER=UID                 the Wine commands run as that user (and group), not as root
 #   unmap_letters ARCH            E: and F: no longer exist
 #   run_windows ARCH PROGRAM ARGS...
 #                                 runs /vardel/files/ARCH/PROGRAM under the prefix's Wine, as run
@@ -20,6 +22,7 @@
 
 WINE_ROOT=/wine-root
 WINE_DISPLAY=""
+WINE_USER=""
 
 wine_loader() {  # wine_loader ARCH: the loader of that architecture's programs
     case $1 in
@@ -33,7 +36,11 @@ in_wine() {  # in_wine ARCH COMMAND...: a command in the chroot with the prefix'
     arch=$1
     loader=$(wine_loader "$arch")
     shift
-    chroot "$WINE_ROOT" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=/root \
+    as_user=""
+    [ -z "$WINE_USER" ] ||
+        as_user="/usr/bin/setpriv --reuid=$WINE_USER --regid=$WINE_USER --clear-groups"
+    chroot "$WINE_ROOT" $as_user /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin \
+        HOME=$([ -z "$WINE_USER" ] && echo /root || echo /tmp) \
         LC_ALL=C.UTF-8 WINEARCH="$arch" WINEPREFIX="/wine/$arch" WINELOADER="$loader" \
         WINESERVER=/usr/lib/wine/wineserver64 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
         ${WINE_DISPLAY:+DISPLAY=$WINE_DISPLAY} "$@"
@@ -84,7 +91,7 @@ map_letter() {  # map_letter ARCH LETTER NODE
 
 map_letters() {
     unmap_letters "$1"
-    eval "nodes=\$${2}_sg"
+    eval "nodes=\$${2}_${3:-sg}"
     set -- "$1" $nodes
     map_letter "$1" e "$2"
     map_letter "$1" f "$3"

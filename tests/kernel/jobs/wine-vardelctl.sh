@@ -106,4 +106,36 @@ for arch in win64 win32; do
     expect_commands /tmp/expected
 done
 
+# The README's advice for people running the program under Wine: a user (no CAP_SYS_RAWIO) whose
+# letters name the drive's disks gets only INQUIRY through the kernel; with the sg nodes and the
+# rights the udev rule gives, the same user changes the drive.
+add_drive user
+clear_attention user
+for node in $user_disks $user_sg; do chown 1000:1000 "$node" && chmod 0600 "$node"; done
+# Wine runs a prefix only for its owner. Debian's Wine names its server's folder in /tmp after the
+# prefix, not the user, so root's servers and their folders go first.
+for arch in win64 win32; do in_wine $arch /usr/lib/wine/wineserver64 -k; done
+rm -rf "$WINE_ROOT"/tmp/wine-*
+chown -R 1000:1000 "$WINE_ROOT/wine/win64" || die "cannot give the prefix to the user"
+WINE_USER=1000
+
+begin "win64 as a user, letters on the disks: the kernel refuses the vendor commands"
+map_letters win64 user disks
+run_windows win64 vardelctl.exe set lun0 fixed
+expect_status 2
+expect_said "No drive found"
+{ inquiry user 0; inquiry user 1; } > /tmp/expected
+expect_commands /tmp/expected
+
+begin "win64 as a user, letters on the sg nodes: set lun0 fixed"
+map_letters win64 user
+run_windows win64 vardelctl.exe set lun0 fixed
+expect_status 0
+{
+    discovery user
+    read_info user 1; read_id user 1; write_block user 1 "304:00>a1"; read_info user 1
+} > /tmp/expected
+expect_commands /tmp/expected
+WINE_USER=""
+
 finish
