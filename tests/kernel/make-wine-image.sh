@@ -56,11 +56,16 @@ if [ -f "$image" ]; then
 fi
 started=$SECONDS
 tree="$cache/root"
-rm -rf "$tree" "$cache"/wine-*.ext4
+# The root is only ever mounted on inside a mount namespace of its own (below); were anything
+# mounted under it here (/dev above all), removing it would remove through the mount.
+remove_tree() {
+    ! grep -qF " $tree/" /proc/mounts || fail "something is mounted under $tree: not removing it"
+    rm -rf "$tree"
+}
+remove_tree
+rm -f "$cache"/wine-*.ext4
 mkdir -p "$tree"
 
-# Everything that mounts runs in a mount namespace of its own, so that nothing stays mounted on
-# this machine whatever way the script ends.
 echo "make-wine-image: debootstrap into $tree" >&2
 debootstrap --variant=minbase --arch=amd64 bookworm "$tree" "$mirror" > "$cache/debootstrap.log" 2>&1 ||
     { tail -n 20 "$cache/debootstrap.log" >&2; fail "debootstrap failed (log: $cache/debootstrap.log)"; }
@@ -92,6 +97,8 @@ fi
 SETUP
 chmod +x "$tree/usr/local/bin/vardel-wine-image-setup"
 echo "make-wine-image: installing Wine and making the prefixes" >&2
+# Everything that mounts runs in a mount namespace of its own (unshare makes its mounts private),
+# so that nothing stays mounted on this machine whatever way the script ends.
 export VARDEL_WINE_PREFIX_IN_GUEST="${VARDEL_WINE_PREFIX_IN_GUEST:-0}"
 unshare --mount --fork sh -c '
     tree=$1; shift
@@ -119,7 +126,7 @@ mkfs.ext4 -q -F -L vardel-wine -d "$tree" "$image.part" "${size_mb}M" ||
     fail "mkfs.ext4 could not make the image"
 win32_in_guest=0
 [ -f "$tree/wine/win32/.vardel-screen-ready" ] || win32_in_guest=1
-rm -rf "$tree"
+remove_tree
 if [ $win32_in_guest -eq 1 ]; then
     echo "make-wine-image: making the 32-bit prefix in a guest (minutes under emulation)" >&2
     "$here/run-in-guest.sh" --transport none --wine-image "$image.part" --writable \
