@@ -319,10 +319,7 @@ TEST_F(RealWindowTest, EveryCommandSaysNoDriveFoundWithoutTheDrive) {
     EXPECT_TRUE(EditsShow("", ""));
 }
 
-class UsbDriveWindowTest : public VardelWindowTest {
-  protected:
-    void SetUp() override { StartProgram(options.realExe); }
-};
+class UsbDriveWindowTest : public RealWindowTest {};
 
 TEST_F(UsbDriveWindowTest, StatusShowsBothTypes) {
     ASSERT_TRUE(RunQuietCommand(kStatusButton));

@@ -117,15 +117,15 @@ unshare --mount --fork sh -c '
 # Each prefix holds a copy of every Wine library; as hard links to the originals they take no room.
 hardlink -q -c "$tree/usr/lib" "$tree/wine" > /dev/null || fail "hardlink failed"
 
+win32_in_guest=0
+[ -f "$tree/wine/win32/.vardel-screen-ready" ] || win32_in_guest=1
 # Room for the prefixes' growth and the programs' files in the guest (writes go to QEMU's
 # snapshot, but the file system itself must have the free blocks); a 32-bit prefix still to be made
 # takes about 600 MB before its libraries are linked.
 size_mb=$(( $(du -sm "$tree" | cut -f1) * 12 / 10 + 256 ))
-[ -f "$tree/wine/win32/.vardel-screen-ready" ] || size_mb=$((size_mb + 1024))
+[ $win32_in_guest -eq 0 ] || size_mb=$((size_mb + 1024))
 mkfs.ext4 -q -F -L vardel-wine -d "$tree" "$image.part" "${size_mb}M" ||
     fail "mkfs.ext4 could not make the image"
-win32_in_guest=0
-[ -f "$tree/wine/win32/.vardel-screen-ready" ] || win32_in_guest=1
 remove_tree
 if [ $win32_in_guest -eq 1 ]; then
     echo "make-wine-image: making the 32-bit prefix in a guest (minutes under emulation)" >&2

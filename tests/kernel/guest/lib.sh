@@ -22,6 +22,8 @@
 #                                         commands the kernel sends on its own
 #   inquiry, read_id, read_info,          the log lines of the tool's commands as the drive
 #   write_block DRIVE LUN ...             receives them on this transport
+#   discovery DRIVE,                      those of a discovery that finds the drive, and of one
+#   discovery_without_drive DRIVE RESULT  whose identity reads end with RESULT
 #   begin TEXT, expect_* ..., finish      checks that name the scenario and what differed
 
 VARDEL_TRANSPORT=$(cat /vardel/transport)
@@ -175,7 +177,13 @@ run_program() {
     else
         /vardel/program "$@" > /tmp/run.out 2> /tmp/run.err
     fi
-    RUN_STATUS=$?
+    collect_run $?
+}
+
+# collect_run STATUS: RUN_STATUS, and RUN_OUT and RUN_ERR from /tmp/run.out and /tmp/run.err,
+# which it also shows
+collect_run() {
+    RUN_STATUS=$1
     RUN_OUT=$(cat /tmp/run.out)
     RUN_ERR=$(cat /tmp/run.err)
     sed 's/^/  | /' /tmp/run.out /tmp/run.err
@@ -267,6 +275,20 @@ else
             "${3:+ changed=$3}"
     }
 fi
+
+# A drive's commands in the tool's discovery, LUN 0's disk named first: INQUIRY on each disk, the
+# identity block of each candidate, then of each again for the ordering by LUN.
+discovery() {  # discovery DRIVE
+    inquiry "$1" 0; inquiry "$1" 1
+    read_id "$1" 0; read_id "$1" 1
+    read_id "$1" 0; read_id "$1" 1
+}
+
+# A discovery that finds nothing on the drive: each identity read ends with RESULT.
+discovery_without_drive() {  # discovery_without_drive DRIVE RESULT
+    inquiry "$1" 0; inquiry "$1" 1
+    read_id "$1" 0 "$2"; read_id "$1" 1 "$2"
+}
 
 expect_commands() {  # expect_commands FILE: the drives received FILE's lines since the run began
     log_since_mark > /tmp/commands.actual

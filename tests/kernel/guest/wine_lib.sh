@@ -70,7 +70,6 @@ wine_start() {
         WINE_DISPLAY=:7
     fi
     for arch in win64 win32; do
-        unmap_letters $arch
         in_wine $arch /usr/lib/wine/wineserver64 -p || die "the Wine server of $arch did not start"
     done
 }
@@ -106,9 +105,9 @@ run_windows() {
     log_mark
     in_wine "$arch" "$(wine_loader "$arch")" "/vardel/files/$arch/$program" "$@" \
         > /tmp/run.out 2> /tmp/run.err
-    RUN_STATUS=$?
-    RUN_OUT=$(tr -d '\r' < /tmp/run.out)
-    RUN_ERR=$(tr -d '\r' < /tmp/run.err)
-    sed 's/^/  | /' /tmp/run.out /tmp/run.err | tr -d '\r'
-    echo "  exit status $RUN_STATUS"
+    status=$?
+    for stream in out err; do
+        tr -d '\r' < /tmp/run.$stream > /tmp/run.unix && mv /tmp/run.unix /tmp/run.$stream
+    done
+    collect_run $status
 }

@@ -4,12 +4,6 @@
 # (INQUIRY on every disk, the identity block of every candidate), the ordering by LUN (the identity
 # blocks again), then the command's own reads and writes on the LUN 1 disk.
 
-discovery() {
-    inquiry one 0; inquiry one 1
-    read_id one 0; read_id one 1
-    read_id one 0; read_id one 1
-}
-
 add_drive one
 
 begin "the unit attention that adding LUN 1 left on LUN 0"
@@ -17,13 +11,13 @@ begin "the unit attention that adding LUN 1 left on LUN 0"
 # without reaching the drive) and is sent once more, so the drive sees a plain status.
 run status
 expect_rows "Removable" "Fixed Disk"
-{ discovery; read_id one 1; read_info one 1; } > /tmp/expected
+{ discovery one; read_id one 1; read_info one 1; } > /tmp/expected
 expect_commands /tmp/expected
 
 begin "status"
 run status
 expect_rows "Removable" "Fixed Disk"
-{ discovery; read_id one 1; read_info one 1; } > /tmp/expected
+{ discovery one; read_id one 1; read_info one 1; } > /tmp/expected
 expect_commands /tmp/expected
 
 begin "backup only reads"
@@ -40,7 +34,7 @@ set_and_check() {
     run set "$1" "$2"
     expect_status 0
     {
-        discovery
+        discovery one
         if [ "$1 $2" = "lun1 removable" ]; then
             read_id one 1; read_info one 1
         else
@@ -64,7 +58,8 @@ begin "the default write"
 run write
 expect_status 0
 expect_said "Write Success"
-{ discovery; read_info one 1; read_id one 1; write_block one 1; read_info one 1; } > /tmp/expected
+{ discovery one; read_info one 1; read_id one 1; write_block one 1; read_info one 1; } \
+    > /tmp/expected
 expect_commands /tmp/expected
 run status
 expect_rows "Removable" "Fixed Disk"
@@ -73,7 +68,7 @@ begin "a write with both row texts"
 run write --lun0 "Fixed Disk" --lun1 "Removable"
 expect_status 0
 expect_said "Write Success"
-{ discovery; read_info one 1; read_id one 1; write_block one 1 "304:00>a1,305:a1>00"
+{ discovery one; read_info one 1; read_id one 1; write_block one 1 "304:00>a1,305:a1>00"
   read_info one 1; } > /tmp/expected
 expect_commands /tmp/expected
 run status

@@ -3,12 +3,6 @@
 # vendor commands, a good one beside it, and a second good one (serial VD0000000002, both LUNs
 # fixed).
 
-discovery() {
-    inquiry $1 0; inquiry $1 1
-    read_id $1 0; read_id $1 1
-    read_id $1 0; read_id $1 1
-}
-
 add_drive stubborn --ignore-writes
 clear_attention stubborn
 
@@ -34,10 +28,7 @@ begin "a drive whose identity block comes back short with status GOOD"
 run set lun0 fixed
 expect_status 2
 expect_said "No drive found"
-{
-    inquiry short 0; inquiry short 1
-    read_id short 0 "GOOD returned=300"; read_id short 1 "GOOD returned=300"
-} > /tmp/expected
+discovery_without_drive short "GOOD returned=300" > /tmp/expected
 expect_commands /tmp/expected
 remove_drive short
 
@@ -48,10 +39,7 @@ begin "a drive that refuses the vendor commands"
 run status
 expect_status 2
 expect_said "No drive found"
-{
-    inquiry refusing 0; inquiry refusing 1
-    read_id refusing 0 "CHECK 5/20"; read_id refusing 1 "CHECK 5/20"
-} > /tmp/expected
+discovery_without_drive refusing "CHECK 5/20" > /tmp/expected
 expect_commands /tmp/expected
 run set lun0 fixed
 expect_status 2

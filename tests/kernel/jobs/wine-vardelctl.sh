@@ -6,12 +6,6 @@
 
 . /vardel/wine_lib.sh
 
-discovery() {  # discovery DRIVE
-    inquiry "$1" 0; inquiry "$1" 1
-    read_id "$1" 0; read_id "$1" 1
-    read_id "$1" 0; read_id "$1" 1
-}
-
 # set_and_check ARCH DRIVE ROW TYPE CHANGE LUN0-ROW LUN1-ROW: the change as the drive saw it, then
 # status. Every button but "LUN 1 removable" reads the configuration block first.
 set_and_check() {
@@ -80,30 +74,23 @@ add_drive refusing --refuse-vendor
 clear_attention refusing
 add_drive short --identity-bytes 300
 clear_attention short
-for arch in win64 win32; do
-    map_letters $arch refusing
-    begin "$arch: a drive that refuses the vendor commands"
-    run_windows $arch vardelctl.exe set lun0 fixed
+# nothing_found ARCH DRIVE RESULT TITLE: set finds no drive, each identity read ending with RESULT
+nothing_found() {
+    map_letters "$1" "$2"
+    begin "$1: $4"
+    run_windows "$1" vardelctl.exe set lun0 fixed
     expect_status 2
     expect_said "No drive found"
-    {
-        inquiry refusing 0; inquiry refusing 1
-        read_id refusing 0 "CHECK 5/20"; read_id refusing 1 "CHECK 5/20"
-    } > /tmp/expected
+    discovery_without_drive "$2" "$3" > /tmp/expected
     expect_commands /tmp/expected
+}
 
+for arch in win64 win32; do
+    nothing_found $arch refusing "CHECK 5/20" "a drive that refuses the vendor commands"
     # Wine passes the kernel's residue on as a shorter DataTransferLength; a block that did not
     # arrive whole is no read, so nothing is found and nothing written.
-    map_letters $arch short
-    begin "$arch: an identity block that comes back short with status GOOD"
-    run_windows $arch vardelctl.exe set lun0 fixed
-    expect_status 2
-    expect_said "No drive found"
-    {
-        inquiry short 0; inquiry short 1
-        read_id short 0 "GOOD returned=300"; read_id short 1 "GOOD returned=300"
-    } > /tmp/expected
-    expect_commands /tmp/expected
+    nothing_found $arch short "GOOD returned=300" \
+        "an identity block that comes back short with status GOOD"
 done
 
 # The README's advice for people running the program under Wine: a user (no CAP_SYS_RAWIO) whose
