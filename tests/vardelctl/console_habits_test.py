@@ -108,6 +108,19 @@ class ConsoleHabitsTest(unittest.TestCase):
         self.assertIn("--emulate[=FILE]", whole.out)
         self.assertIn("Examples:", whole.out)
         self.assertIn("--dry-run", self.run_tool("help", "set").out)
+        # With --json even the help and the version are one JSON object, and nothing else.
+        version = self.run_tool("--version").out.strip().split(" ")[-1]
+        cases = [(["--json", "--version"], "version", "version", version),
+                 (["--version", "--json"], "version", "version", version),
+                 (["--json", "help"], "help", "help", whole.out),
+                 (["--json", "--help"], "help", "help", whole.out),
+                 (["set", "--help", "--json"], "help", "help", self.run_tool("set", "--help").out)]
+        for args, command, field, value in cases:
+            with self.subTest(" ".join(args)):
+                run = self.run_tool(*args)
+                self.assertEqual((run.code, run.err), (0, ""), run)
+                self.assertEqual(run.json(), {"formatVersion": 2, "command": command,
+                                              "outcome": "done", "exitCode": 0, field: value})
 
     def test_the_exit_codes_are_documented_alike_everywhere(self):
         """--help, docs/vardelctl.md and the manual page list the same codes."""
