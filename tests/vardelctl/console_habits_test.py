@@ -11,6 +11,7 @@ whole from the arguments, as in vardelctl_test.py, whose folder handling this fi
 import json
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -401,22 +402,40 @@ class ConsoleHabitsTest(unittest.TestCase):
             "vardelctl --emulate=pl": ["--emulate=plain.json"],
             "vardelctl --emulate = pl": ["plain.json"],
             "vardelctl --emulate st": ["status"],
+            # The values of the global options after the command are not its arguments.
+            "vardelctl set --device E l": ["lun0", "lun1"],
+            "vardelctl set --device E lun0 f": ["fixed"],
+            "vardelctl set --device = E lun0 f": ["fixed"],
+            "vardelctl set lun0 --emulate = plain.json f": ["fixed"],
+            "vardelctl set --emulate plain.json lun1 r": ["removable"],
+            "vardelctl status --emulate pl": ["plain.json"],
+            "vardelctl backup --device E my": ["my scen.json"],
+            # A name with a space is one name, however the word is quoted so far.
+            "vardelctl backup my": ["my scen.json"],
+            ("vardelctl", "backup", "\"my sc"): ["my scen.json"],
+            "vardelctl backup 'my": ["my scen.json"],
+            ("vardelctl", "backup", "my\\ s"): ["my scen.json"],
+            "vardelctl --emulate=my": ["--emulate=my scen.json"],
+            "vardelctl --emulate = \"my": ["my scen.json"],
+            "vardelctl --emulate my": ["my scen.json"],
         }
         self.scenario("plain.json")
         os.mkdir(os.path.join(self.folder, "bk-folder"))
+        shutil.copy(os.path.join(self.folder, "plain.json"),
+                    os.path.join(self.folder, "my scen.json"))
         script = ["source %s" % COMPLETION]
         for line in cases:
-            words = line.split(" ")
+            words = line.split(" ") if isinstance(line, str) else list(line)
             script.append('COMP_WORDS=(%s); COMP_CWORD=%d; COMPREPLY=(); _vardelctl; '
-                          'echo "${COMPREPLY[*]}"' % (" ".join("'%s'" % w for w in words),
-                                                       len(words) - 1))
+                          'printf "%%s|" "${COMPREPLY[@]}"; echo'
+                          % (" ".join(shlex.quote(w) for w in words), len(words) - 1))
         script.append("complete -p vardelctl")
         completed = subprocess.run(["bash", "-c", "\n".join(script)], cwd=self.folder,
                                    capture_output=True, text=True, timeout=60)
         self.assertEqual(completed.stderr, "")
         replies = completed.stdout.splitlines()
         for (line, expected), reply in zip(cases.items(), replies):
-            self.assertEqual(reply.split(), expected, line)
+            self.assertEqual(sorted(filter(None, reply.split("|"))), sorted(expected), line)
         self.assertEqual(replies[-1], "complete -F _vardelctl vardelctl")
 
 
