@@ -62,8 +62,7 @@ InterruptWatch::InterruptWatch() {
 
 void InterruptWatch::Watch(const std::string& temporary) {
     bool free = false;
-    if (temporary.size() < sizeof temporaryPath &&
-        slotTaken.compare_exchange_strong(free, true)) {
+    if (temporary.size() < sizeof temporaryPath && slotTaken.compare_exchange_strong(free, true)) {
         std::memcpy(temporaryPath, temporary.c_str(), temporary.size() + 1);
         armed.store(true);
         watching_ = true;
