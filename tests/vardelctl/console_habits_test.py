@@ -301,7 +301,8 @@ class ConsoleHabitsTest(unittest.TestCase):
         scenario = self.scenario("plain.json")
         self.assertExit(self.run_tool("--emulate=" + scenario, "backup", "b.json"), 0)
         self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable"), 0)
-        for answer, code, slot_b in ((b"n\n", 1, 0x00), (b"y\n", 0, 0xA1)):
+        # Only a yes writes: an empty answer (Enter alone) is a no.
+        for answer, code, slot_b in ((b"n\n", 1, 0x00), (b"\n", 1, 0x00), (b"y\n", 0, 0xA1)):
             with self.subTest(answer):
                 controller, terminal = pty.openpty()
                 try:
@@ -359,6 +360,13 @@ class ConsoleHabitsTest(unittest.TestCase):
         # Again: the files are there, and each drive says so.
         self.assertExit(self.run_tool("--emulate=" + scenario, "backup", "--all", "saved"), 64)
 
+    def test_all_writes_no_backup_of_a_drive_whose_block_was_not_read(self):
+        scenario = self.scenario("two-drives.json", fault(letter="F", operation="readConfig",
+                                                          effect="scsiStatus", code=2))
+        run = self.run_tool("--emulate=" + scenario, "backup", "--all", "saved")
+        self.assertExit(run, 1)
+        self.assertEqual(os.listdir(os.path.join(self.folder, "saved")), ["VD0000000002.json"])
+
     def test_all_ends_0_only_when_every_drive_is_done(self):
         # The second drive's write fails; the first is still changed, and its change kept.
         scenario = self.scenario("two-drives.json", fault(letter="H", operation="write",
@@ -377,6 +385,17 @@ class ConsoleHabitsTest(unittest.TestCase):
         self.assertEqual([d["outcome"] for d in report.json()["drives"]], ["done", "writeFailed"])
         self.assertEqual((report.json()["outcome"], report.err), ("notAllDone", ""))
         self.assertEqual(self.block(scenario, 0)[SLOT_B], 0x00)
+        # The first drive that is not done gives the code, whichever comes after it: a backup
+        # file already there (64) and a block not read (1), in either order.
+        for first, second, code in (("VD0000000001", "H", 64), ("VD0000000002", "F", 1)):
+            with self.subTest(first=first):
+                folder = os.path.join(self.folder, "codes-" + first)
+                os.mkdir(folder)
+                open(os.path.join(folder, first + ".json"), "w").close()
+                failing = self.scenario("two-drives.json", fault(
+                    letter=second, operation="readConfig", effect="scsiStatus", code=2))
+                run = self.run_tool("--emulate=" + failing, "backup", "--all", folder)
+                self.assertExit(run, code)
         for args in (["--device", "E", "status", "--all"], ["backup", "--all", "-"]):
             with self.subTest(" ".join(args)):
                 self.assertExit(self.run_tool("--emulate=" + scenario, *args), 64)
