@@ -172,10 +172,14 @@ FileWriteResult WriteFileAtomically(const std::string& path, const std::string& 
     }
     std::string temporary;
     OpenFile file;
+    // From the temporary's creation until it is renamed or removed, SIGINT and SIGTERM remove it
+    // before they end the process.
+    InterruptWatch interrupts;
     if (const int error = CreateTemporary(target, old, temporary, file); error != 0) {
         problem = Because("cannot be written: no new file can be made beside it", error);
         return FileWriteResult::Failed;
     }
+    interrupts.Watch(temporary);
     int error = WriteAll(file.Handle(), contents.data(), contents.size());
     if (error == 0) error = FlushToDisk(file.Handle());
     // The last chance for the system to report a write it had deferred.

@@ -26,6 +26,8 @@ enum class FileWriteResult { Written, Exists, Failed };
 // is Exists (atomically: no window in which another writer's file is clobbered). Failed: `problem`
 // says why (with the system's reason), and the old file is untouched; the one exception is a folder
 // that cannot be flushed after the rename, where `problem` says that the new file is in place.
+// SIGINT or SIGTERM during the write removes the temporary before the process ends (POSIX); a kill
+// that cannot be caught (SIGKILL) leaves it beside the intact file.
 FileWriteResult WriteFileAtomically(const std::string& path, const std::string& contents,
                                     bool replaceExisting, std::string& problem);
 

@@ -56,6 +56,30 @@ int ReadSome(FileHandle file, char* bytes, std::size_t room, std::size_t& got);
 bool IsAlreadyExists(int error);
 std::string ErrorText(int error);
 
+// Removes a write's temporary should SIGINT or SIGTERM end the process while it exists, then lets
+// the signal end the process as it would have (the action in place before). From construction to
+// Watch the two signals wait (in this thread), so that none strikes between the temporary's
+// creation and its registration; the destructor ends the watch, puts the handlers back and lets a
+// waiting signal through. A signal the process ignores stays ignored. One write at a time is
+// watched (the programs write one file at a time; a second, in another thread, goes unwatched):
+// a signal handler reaches nothing but a fixed place. POSIX: file_io_signals_posix.cpp; Windows
+// keeps no watch. Nothing can remove the temporary after SIGKILL or a power cut.
+class InterruptWatch {
+  public:
+    InterruptWatch();
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+    void Watch(const std::string& temporary);
+
+  private:
+    void LetThrough();
+
+    unsigned held_ = 0;  // the signals this watch holds back, as bits
+    bool watching_ = false;
+};
+
 // Different in every call, in every thread and process, as far as the system can tell; it names the
 // temporary files.
 std::uint64_t UniqueNumber();

@@ -4,6 +4,9 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "drive/lun_type.h"
 #include "drive/vendor_blocks.h"
@@ -315,6 +318,57 @@ emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::st
     return fault;
 }
 
+// Parses the text, refusing a key given twice in one object: the parser would keep the last one
+// silently, and a slip (two "typeSlotA" where "typeSlotB" was meant) would go unseen, as an
+// unknown field would without its check. The parser tells each object, array and key as it meets
+// them, which is where the place of the second key is known.
+Json ParseRefusingDuplicateKeys(const std::string& text, const Reader& reader) {
+    struct Level {
+        bool array = false;
+        std::size_t elements = 0;  // an array's elements met so far
+        std::string place;
+        std::set<std::string> keys;
+        std::string lastKey;
+    };
+    std::vector<Level> levels;
+    // The place of the value that starts now, in the terms of Reader's messages.
+    auto placeOfNext = [&levels]() {
+        if (levels.empty()) return std::string();
+        Level& parent = levels.back();
+        return parent.array ? Reader::Index(parent.place, parent.elements++)
+                            : Reader::Join(parent.place, parent.lastKey);
+    };
+    using Event = Json::parse_event_t;
+    return Json::parse(text, [&](int, Event event, Json& parsed) {
+        switch (event) {
+            case Event::object_start:
+            case Event::array_start: {
+                Level level;
+                level.array = event == Event::array_start;
+                level.place = placeOfNext();
+                levels.push_back(std::move(level));
+                break;
+            }
+            case Event::object_end:
+            case Event::array_end:
+                levels.pop_back();
+                break;
+            case Event::key: {
+                Level& object = levels.back();
+                object.lastKey = parsed.get<std::string>();
+                if (!object.keys.insert(object.lastKey).second) {
+                    reader.Fail(Reader::Join(object.place, object.lastKey), "given twice");
+                }
+                break;
+            }
+            case Event::value:
+                if (!levels.empty() && levels.back().array) ++levels.back().elements;
+                break;
+        }
+        return true;
+    });
+}
+
 }  // namespace
 
 Scenario Scenario::Load(const std::string& path) {
@@ -326,7 +380,7 @@ Scenario Scenario::Load(const std::string& path) {
     std::string problem;
     if (!ReadWholeFile(path, text, problem)) reader.Fail("", problem);
     try {
-        scenario.document_ = Json::parse(text);
+        scenario.document_ = ParseRefusingDuplicateKeys(text, reader);
     } catch (const Json::exception& error) {
         // A syntax error, or a number too large for any type (out_of_range).
         reader.Fail("", std::string("not valid JSON (") + error.what() + ")");

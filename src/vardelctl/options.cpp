@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <sstream>
 #include <vector>
 
 #include "drive/lun_type.h"
@@ -268,8 +269,17 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) {
-            app.exit(error, out, err);
-            return kExitSuccess;
+            if (!json) {
+                app.exit(error, out, err);
+                return kExitSuccess;
+            }
+            // --json promises one JSON object on every run: the text goes into it.
+            if (dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr) {
+                return ReportVersion(out);
+            }
+            std::ostringstream text;
+            app.exit(error, text, text);
+            return ReportHelp(text.str(), out);
         }
         const std::vector<CLI::App*> commands = app.get_subcommands();
         const CLI::App* command = commands.empty() ? nullptr : commands.front();

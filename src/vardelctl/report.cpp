@@ -618,6 +618,26 @@ int ReportProblem(const Options& options, int exitCode, const std::string& text,
     return exitCode;
 }
 
+int ReportVersion(std::ostream& out) {
+    Json report = NewReport();
+    report["command"] = "version";
+    report["outcome"] = "done";
+    report["exitCode"] = kExitSuccess;
+    report["version"] = VARDEL_VERSION;
+    PrintJson(report, out);
+    return kExitSuccess;
+}
+
+int ReportHelp(const std::string& text, std::ostream& out) {
+    Json report = NewReport();
+    report["command"] = "help";
+    report["outcome"] = "done";
+    report["exitCode"] = kExitSuccess;
+    report["help"] = text;
+    PrintJson(report, out);
+    return kExitSuccess;
+}
+
 int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& out,
                    std::ostream& err) {
     if (options.json) {

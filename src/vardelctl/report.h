@@ -74,6 +74,11 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
 int ReportProblem(const Options& options, int exitCode, const std::string& text, std::ostream& out,
                   std::ostream& err);
 
+// --version and --help (`help`) with --json: one report that carries the version, or the help text
+// as the text mode shows it. Exit 0.
+int ReportVersion(std::ostream& out);
+int ReportHelp(const std::string& text, std::ostream& out);
+
 // A restore the user declined at the question: nothing was written. Exit 1.
 int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& out,
                    std::ostream& err);

@@ -50,10 +50,21 @@ bool UserAgrees(const std::string& question, std::istream& in, std::ostream& err
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
 }
 
-bool PathTaken(const std::string& path) {
+enum class PathState { Free, Taken, Unreachable };
+
+// Whether something is at `path` (a link counts, even a dangling one). Unreachable: the system
+// cannot even tell (a name too long, a folder that may not be searched), with its reason in
+// `problem`; --force could not help there.
+PathState LookAtPath(const std::string& path, std::string& problem) {
     std::error_code error;
-    return std::filesystem::symlink_status(std::filesystem::path(path), error).type() !=
-           std::filesystem::file_type::not_found;
+    const std::filesystem::file_type type =
+        std::filesystem::symlink_status(std::filesystem::path(path), error).type();
+    if (type == std::filesystem::file_type::not_found) return PathState::Free;
+    if (type == std::filesystem::file_type::none) {
+        problem = path + ": cannot be written (" + error.message() + ")";
+        return PathState::Unreachable;
+    }
+    return PathState::Taken;
 }
 
 // Checks what can be refused before the first device command; -1 to go on.
@@ -87,7 +98,13 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
                                  "carry the --json report as well; give a file",
                                  out, err);
         }
-        if (options.file != kStandardOutput && !options.force && PathTaken(options.file)) {
+        std::string problem;
+        const PathState state =
+            options.file == kStandardOutput ? PathState::Free : LookAtPath(options.file, problem);
+        if (state == PathState::Unreachable) {
+            return ReportProblem(options, kExitFileNotWritten, problem, out, err);
+        }
+        if (state == PathState::Taken && !options.force) {
             return ReportProblem(options, kExitUsage,
                                  options.file + ": exists; give --force to replace it", out, err);
         }

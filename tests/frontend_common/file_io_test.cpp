@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -402,6 +403,87 @@ TEST(FileWrite, OfTwoWritersOfANewFileOneWins) {
     }
     EXPECT_EQ(scratch.Names(), std::set<std::string>{"FILE"});
 }
+
+// Root replacing a user's file leaves it theirs, owner and group.
+TEST(FileWrite, ReplacementKeepsTheOwner) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    Scratch scratch;
+    Put(scratch / "FILE", kOld);
+    constexpr uid_t kUser = 65534;
+    constexpr gid_t kGroup = 65534;
+    ASSERT_EQ(chown((scratch / "FILE").c_str(), kUser, kGroup), 0);
+    std::string problem;
+    ASSERT_EQ(Write(scratch / "FILE", kNew, true, problem), FileWriteResult::Written) << problem;
+    struct stat status {};
+    ASSERT_EQ(stat((scratch / "FILE").c_str(), &status), 0);
+    EXPECT_EQ(Got(scratch / "FILE"), kNew);
+    EXPECT_EQ(status.st_uid, kUser);
+    EXPECT_EQ(status.st_gid, kGroup);
+}
+
+// A signal that ends the process while the temporary is being written. The moment is the write
+// past a file size limit: its SIGXFSZ handler sends the signal of the case.
+struct InterruptCase {
+    const char* name;
+    int signal;
+    bool ignored;  // the process ignores the signal: the write goes on, and fails at the limit
+};
+
+void PrintTo(const InterruptCase& interrupt, std::ostream* out) {
+    *out << interrupt.name;
+}
+
+constexpr int kChildWriteFailed = 3;
+constexpr int kChildSignalWaited = 4;
+
+int signalToSend = 0;
+bool signalIgnored = false;
+
+// A signal that is neither ignored nor held back ends the process before kill returns.
+extern "C" void SendTheSignal(int) {
+    kill(getpid(), signalToSend);
+    if (!signalIgnored) _exit(kChildSignalWaited);
+}
+
+class InterruptedWrites : public testing::TestWithParam<InterruptCase> {};
+
+TEST_P(InterruptedWrites, LeaveNoTemporaryAndTheOldFile) {
+    const InterruptCase& interrupt = GetParam();
+    Scratch scratch;
+    Put(scratch / "FILE", kOld);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        signalToSend = interrupt.signal;
+        signalIgnored = interrupt.ignored;
+        signal(SIGXFSZ, SendTheSignal);
+        if (interrupt.ignored) signal(interrupt.signal, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(1);
+        std::string problem;
+        const FileWriteResult result =
+            WriteFileAtomically(scratch / "FILE", std::string(64 * 1024, 'x'), true, problem);
+        _exit(result == FileWriteResult::Failed ? kChildWriteFailed : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (interrupt.ignored) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kChildWriteFailed) << status;
+    } else {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == interrupt.signal) << status;
+    }
+    EXPECT_EQ(Got(scratch / "FILE"), kOld);
+    EXPECT_EQ(scratch.Names(), std::set<std::string>{"FILE"});
+}
+
+const InterruptCase kInterruptCases[] = {
+    {"Terminate", SIGTERM, false},
+    {"Interrupt", SIGINT, false},
+    {"IgnoredInterrupt", SIGINT, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedWrites, testing::ValuesIn(kInterruptCases),
+                         testing_support::CaseName());
 
 struct ReadCase {
     const char* name;

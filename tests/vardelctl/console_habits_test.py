@@ -11,6 +11,7 @@ whole from the arguments, as in vardelctl_test.py, whose folder handling this fi
 import json
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -108,6 +109,19 @@ class ConsoleHabitsTest(unittest.TestCase):
         self.assertIn("--emulate[=FILE]", whole.out)
         self.assertIn("Examples:", whole.out)
         self.assertIn("--dry-run", self.run_tool("help", "set").out)
+        # With --json even the help and the version are one JSON object, and nothing else.
+        version = self.run_tool("--version").out.strip().split(" ")[-1]
+        cases = [(["--json", "--version"], "version", "version", version),
+                 (["--version", "--json"], "version", "version", version),
+                 (["--json", "help"], "help", "help", whole.out),
+                 (["--json", "--help"], "help", "help", whole.out),
+                 (["set", "--help", "--json"], "help", "help", self.run_tool("set", "--help").out)]
+        for args, command, field, value in cases:
+            with self.subTest(" ".join(args)):
+                run = self.run_tool(*args)
+                self.assertEqual((run.code, run.err), (0, ""), run)
+                self.assertEqual(run.json(), {"formatVersion": 2, "command": command,
+                                              "outcome": "done", "exitCode": 0, field: value})
 
     def test_the_exit_codes_are_documented_alike_everywhere(self):
         """--help, docs/vardelctl.md and the manual page list the same codes."""
@@ -287,7 +301,8 @@ class ConsoleHabitsTest(unittest.TestCase):
         scenario = self.scenario("plain.json")
         self.assertExit(self.run_tool("--emulate=" + scenario, "backup", "b.json"), 0)
         self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable"), 0)
-        for answer, code, slot_b in ((b"n\n", 1, 0x00), (b"y\n", 0, 0xA1)):
+        # Only a yes writes: an empty answer (Enter alone) is a no.
+        for answer, code, slot_b in ((b"n\n", 1, 0x00), (b"\n", 1, 0x00), (b"y\n", 0, 0xA1)):
             with self.subTest(answer):
                 controller, terminal = pty.openpty()
                 try:
@@ -345,6 +360,13 @@ class ConsoleHabitsTest(unittest.TestCase):
         # Again: the files are there, and each drive says so.
         self.assertExit(self.run_tool("--emulate=" + scenario, "backup", "--all", "saved"), 64)
 
+    def test_all_writes_no_backup_of_a_drive_whose_block_was_not_read(self):
+        scenario = self.scenario("two-drives.json", fault(letter="F", operation="readConfig",
+                                                          effect="scsiStatus", code=2))
+        run = self.run_tool("--emulate=" + scenario, "backup", "--all", "saved")
+        self.assertExit(run, 1)
+        self.assertEqual(os.listdir(os.path.join(self.folder, "saved")), ["VD0000000002.json"])
+
     def test_all_ends_0_only_when_every_drive_is_done(self):
         # The second drive's write fails; the first is still changed, and its change kept.
         scenario = self.scenario("two-drives.json", fault(letter="H", operation="write",
@@ -363,6 +385,17 @@ class ConsoleHabitsTest(unittest.TestCase):
         self.assertEqual([d["outcome"] for d in report.json()["drives"]], ["done", "writeFailed"])
         self.assertEqual((report.json()["outcome"], report.err), ("notAllDone", ""))
         self.assertEqual(self.block(scenario, 0)[SLOT_B], 0x00)
+        # The first drive that is not done gives the code, whichever comes after it: a backup
+        # file already there (64) and a block not read (1), in either order.
+        for first, second, code in (("VD0000000001", "H", 64), ("VD0000000002", "F", 1)):
+            with self.subTest(first=first):
+                folder = os.path.join(self.folder, "codes-" + first)
+                os.mkdir(folder)
+                open(os.path.join(folder, first + ".json"), "w").close()
+                failing = self.scenario("two-drives.json", fault(
+                    letter=second, operation="readConfig", effect="scsiStatus", code=2))
+                run = self.run_tool("--emulate=" + failing, "backup", "--all", folder)
+                self.assertExit(run, code)
         for args in (["--device", "E", "status", "--all"], ["backup", "--all", "-"]):
             with self.subTest(" ".join(args)):
                 self.assertExit(self.run_tool("--emulate=" + scenario, *args), 64)
@@ -388,22 +421,40 @@ class ConsoleHabitsTest(unittest.TestCase):
             "vardelctl --emulate=pl": ["--emulate=plain.json"],
             "vardelctl --emulate = pl": ["plain.json"],
             "vardelctl --emulate st": ["status"],
+            # The values of the global options after the command are not its arguments.
+            "vardelctl set --device E l": ["lun0", "lun1"],
+            "vardelctl set --device E lun0 f": ["fixed"],
+            "vardelctl set --device = E lun0 f": ["fixed"],
+            "vardelctl set lun0 --emulate = plain.json f": ["fixed"],
+            "vardelctl set --emulate plain.json lun1 r": ["removable"],
+            "vardelctl status --emulate pl": ["plain.json"],
+            "vardelctl backup --device E my": ["my scen.json"],
+            # A name with a space is one name, however the word is quoted so far.
+            "vardelctl backup my": ["my scen.json"],
+            ("vardelctl", "backup", "\"my sc"): ["my scen.json"],
+            "vardelctl backup 'my": ["my scen.json"],
+            ("vardelctl", "backup", "my\\ s"): ["my scen.json"],
+            "vardelctl --emulate=my": ["--emulate=my scen.json"],
+            "vardelctl --emulate = \"my": ["my scen.json"],
+            "vardelctl --emulate my": ["my scen.json"],
         }
         self.scenario("plain.json")
         os.mkdir(os.path.join(self.folder, "bk-folder"))
+        shutil.copy(os.path.join(self.folder, "plain.json"),
+                    os.path.join(self.folder, "my scen.json"))
         script = ["source %s" % COMPLETION]
         for line in cases:
-            words = line.split(" ")
+            words = line.split(" ") if isinstance(line, str) else list(line)
             script.append('COMP_WORDS=(%s); COMP_CWORD=%d; COMPREPLY=(); _vardelctl; '
-                          'echo "${COMPREPLY[*]}"' % (" ".join("'%s'" % w for w in words),
-                                                       len(words) - 1))
+                          'printf "%%s|" "${COMPREPLY[@]}"; echo'
+                          % (" ".join(shlex.quote(w) for w in words), len(words) - 1))
         script.append("complete -p vardelctl")
         completed = subprocess.run(["bash", "-c", "\n".join(script)], cwd=self.folder,
                                    capture_output=True, text=True, timeout=60)
         self.assertEqual(completed.stderr, "")
         replies = completed.stdout.splitlines()
         for (line, expected), reply in zip(cases.items(), replies):
-            self.assertEqual(reply.split(), expected, line)
+            self.assertEqual(sorted(filter(None, reply.split("|"))), sorted(expected), line)
         self.assertEqual(replies[-1], "complete -F _vardelctl vardelctl")
 
 

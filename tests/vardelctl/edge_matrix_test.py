@@ -213,6 +213,7 @@ CASES = [
              vendor="\x1b[31m")), check=no_raw_control_bytes),
     # set
     Case("set, words in capitals", ["set", "LUN0", "FIXED"], 0, change={SLOT_A: 0xA1}),
+    Case("set, LUN1 in capitals", ["set", "LUN1", "REMOVABLE"], 0, change={SLOT_B: 0x00}),
     Case("set, a word cut short", ["set", "lun0", "fix"], 64),
     Case("set, empty --device", ["--device", "", "set", "lun0", "fixed"], 2,
          check=says("No drive found")),
@@ -258,6 +259,12 @@ CASES = [
     Case("backup --force onto a folder", ["backup", "--force", "b.json"], 5,
          prepare=folder_at("b.json")),
     Case("backup into a missing folder", ["backup", "no/such/b.json"], 5),
+    # Where the name cannot even be looked at, --force could not help: the system's reason.
+    Case("backup, a file name too long", ["backup", "x" * 300 + ".json"], 5,
+         check=says("cannot be written (File name too long)")),
+    Case("backup into a folder that may not be searched", ["backup", "locked/b.json"], 5,
+         prepare=lambda f: os.mkdir(os.path.join(f, "locked"), 0o600), as_nobody=True,
+         check=says("locked/b.json: cannot be written (Permission denied)")),
     Case("backup to standard output", ["backup", "-"], 0, modes=(False,),
          check=backup_on_stdout),
     Case("backup to standard output with --json", ["backup", "-"], 64, modes=(True,)),
@@ -276,6 +283,10 @@ def restore_cases(test):
              ["restore", "--yes", "b.json"], 4,
              prepare=sequence(with_serial("AA0000000001-0002"),
                               take(with_serial("aa0000000001-0999")), set_slot_a("0xA1"))),
+        Case("restore onto a serial that is the first twelve characters",
+             ["restore", "--yes", "b.json"], 4,
+             prepare=sequence(with_serial("AA0000000001-0002"),
+                              take(with_serial("AA0000000001")), set_slot_a("0xA1"))),
         Case("restore, neither carries a serial", ["restore", "--yes", "b.json"], 4,
              prepare=sequence(with_serial(None), take(set_slot_a("0xA1")))),
         Case("restore --allow-no-serial, neither carries a serial",
@@ -288,6 +299,15 @@ def restore_cases(test):
              ["restore", "--yes", "b.json"], 64, check=says("deviceKey"),
              prepare=take(lambda f: change_scenario(
                  f, lambda d: d.update(deviceKey="00" * 24), "b.json"))),
+        Case("restore, a backup of another format version", ["restore", "--yes", "b.json"], 64,
+             check=says("formatVersion"),
+             prepare=take(sequence(set_slot_a("0xA1"), lambda f: change_scenario(
+                 f, lambda d: d.update(formatVersion=2), "b.json")))),
+        # The drive never receives bytes 512..527: a backup differing only there is on the drive.
+        Case("restore --dry-run, the backup differs only past byte 511",
+             ["restore", "--dry-run", "b.json"], 0, check=says("already holds", "out"),
+             prepare=take(lambda f: change_scenario(
+                 f, lambda d: d["configBlock"].__setitem__(32, "FF" * 16), "b.json"))),
         Case("restore, the drive ignores writes", ["restore", "--yes", "b.json"], 1,
              prepare=take(sequence(set_slot_a("0xA1"), ignores_writes))),
         Case("restore, a full disk", ["restore", "--yes", "b.json"], 5,

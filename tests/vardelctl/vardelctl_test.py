@@ -396,6 +396,24 @@ class VardelctlTest(unittest.TestCase):
                 self.assertExit(run, 64)
                 self.assertEqual(run.err.strip(), "vardelctl: plain.json: " + message)
                 self.assertEqual(self.read_bytes(scenario), before)
+        # A key given twice would otherwise be taken silently, the last one winning.
+        with open(os.path.join(SCENARIOS, "plain.json")) as f:
+            plain = f.read()
+        twice = {
+            '"typeSlotB": "0xA1"': ('"typeSlotA": "0xA1"', "drives[0].config.typeSlotA"),
+            '{"letter": "F", "lun": 1}': ('{"letter": "F", "lun": 1, "letter": "G"}',
+                                         "drives[0].volumes[1].letter"),
+            '"otherVolumes": ["C"],': ('"otherVolumes": ["C"], "otherVolumes": [],',
+                                       "otherVolumes"),
+        }
+        for text, (duplicate, place) in twice.items():
+            with self.subTest(place):
+                self.assertIn(text, plain)
+                with open(os.path.join(self.folder, "twice.json"), "w") as f:
+                    f.write(plain.replace(text, duplicate))
+                run = self.run_tool("--emulate=twice.json", "set", "lun0", "fixed")
+                self.assertExit(run, 64)
+                self.assertEqual(run.err, "vardelctl: twice.json: %s: given twice\n" % place)
         with open(os.path.join(self.folder, "broken.json"), "w") as f:
             f.write("{\"drives\": [")
         run = self.run_tool("--emulate=broken.json", "status")
