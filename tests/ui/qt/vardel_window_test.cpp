@@ -25,6 +25,8 @@
 
 #include "commands/command_messages.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/exit_codes.h"
+#include "frontend_common/file_lock.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "resource.h"
@@ -126,6 +128,10 @@ class ScenarioWindow {
         options.scenarioFile = file.toStdString();
         if (!platform_.SetUp(options, problem_)) return;
         window_ = std::make_unique<LunModeWindow>(platform_.Watched(), boxes_);
+        window_->SetBeforeCommand([this] {
+            held_ = platform_.BeforeCommand(problem_, exitCode_);
+            return held_;
+        });
         window_->SetAfterCommand([this] { saved_ = platform_.AfterCommand(problem_); });
     }
 
@@ -133,9 +139,14 @@ class ScenarioWindow {
     const std::string& Problem() const { return problem_; }
     const std::vector<ShownBox>& Shown() const { return boxes_.shown; }
 
+    // Whether the command ran: false when the file was held by another program.
+    bool Held() const { return held_; }
+    int ExitCode() const { return exitCode_; }
+
     // True when the file held the drives' state after the command.
     bool Run(int controlId) {
         saved_ = false;
+        held_ = false;
         problem_.clear();
         window_->RunCommand(controlId);
         return saved_;
@@ -150,8 +161,15 @@ class ScenarioWindow {
     RecordingBoxes boxes_;
     std::unique_ptr<LunModeWindow> window_;
     bool saved_ = false;
+    bool held_ = false;
+    int exitCode_ = 0;
     std::string problem_;
 };
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // A copy of the standard scenario in a folder of its own.
 QString CopyOfPlainScenario(const QString& folder) {
@@ -665,6 +683,36 @@ class VardelWindowTest : public QObject {
         again.Run(IDC_STATUS_BUTTON);
         QCOMPARE(again.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
         QCOMPARE(again.Row(IDC_LUN1_EDIT), QStringLiteral("Fixed Disk"));
+    }
+
+    // Two windows on one scenario file: each command holds the file and takes up what the other
+    // wrote, so neither change is lost; while another program holds the file for the whole wait,
+    // the command does not run and the window says the drive is busy.
+    void twoWindowsOnOneScenarioKeepBothChanges() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString file = CopyOfPlainScenario(folder.path());
+        ScenarioWindow first(file);
+        ScenarioWindow second(file);
+        QVERIFY(first.Started() && second.Started());
+        QVERIFY2(first.Run(IDC_STATUS_BUTTON), first.Problem().c_str());
+        QVERIFY2(second.Run(IDC_LUN1_REMOVABLE), second.Problem().c_str());
+        QVERIFY2(first.Run(IDC_LUN0_FIXED), first.Problem().c_str());
+        QVERIFY2(first.Run(IDC_STATUS_BUTTON), first.Problem().c_str());
+        QCOMPARE(first.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
+        QCOMPARE(first.Row(IDC_LUN1_EDIT), QStringLiteral("Removable"));
+
+        const QByteArray before = ReadAll(file);
+        {
+            frontend::FileLock other;
+            std::string problem;
+            QCOMPARE(other.Take(file.toStdString(), 0, problem), frontend::FileLockResult::Held);
+            QVERIFY(!second.Run(IDC_LUN0_REMOVABLE));
+            QVERIFY(!second.Held());
+            QCOMPARE(second.ExitCode(), frontend::kExitBusy);
+            QVERIFY2(second.Problem().rfind(kDriveBusyMessage, 0) == 0, second.Problem().c_str());
+        }
+        QCOMPARE(ReadAll(file), before);
     }
 
     void aScenarioThatCannotBeReadIsNamed_data() {
