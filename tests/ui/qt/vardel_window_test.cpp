@@ -130,6 +130,7 @@ class ScenarioWindow {
         window_ = std::make_unique<LunModeWindow>(platform_.Watched(), boxes_);
         window_->SetBeforeCommand([this] {
             held_ = platform_.BeforeCommand(problem_, exitCode_);
+            if (held_ && afterHold) afterHold();
             return held_;
         });
         window_->SetAfterCommand([this] { saved_ = platform_.AfterCommand(problem_); });
@@ -141,6 +142,8 @@ class ScenarioWindow {
 
     // Whether the command ran: false when the file was held by another program.
     bool Held() const { return held_; }
+    // Runs once the command holds the file, before the command itself.
+    std::function<void()> afterHold;
     int ExitCode() const { return exitCode_; }
 
     // True when the file held the drives' state after the command.
@@ -653,7 +656,8 @@ class VardelWindowTest : public QObject {
 
     // A write-back that fails leaves the change pending: the command after the obstacle is gone
     // (here a status read, which changes nothing itself) writes it. The obstacle binds root too:
-    // the scenario's folder is moved away and a plain file takes its name.
+    // once the command holds the file, the scenario's folder is moved away and a plain file takes
+    // its name.
     void aFailedWriteBackIsWrittenAfterTheNextCommand() {
         QTemporaryDir base;
         QVERIFY(base.isValid());
@@ -665,11 +669,14 @@ class VardelWindowTest : public QObject {
             ScenarioWindow window(file);
             QVERIFY2(window.Started(), window.Problem().c_str());
 
-            QVERIFY(QDir().rename(folder, aside));
-            QFile blocker(folder);
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-            blocker.close();
+            bool blocked = false;
+            window.afterHold = [&] {
+                QFile blocker(folder);
+                blocked = QDir().rename(folder, aside) && blocker.open(QIODevice::WriteOnly);
+            };
             QVERIFY(!window.Run(IDC_LUN0_FIXED));
+            window.afterHold = nullptr;
+            QVERIFY(blocked);
             QVERIFY2(window.Problem().find("drive.json") != std::string::npos,
                      window.Problem().c_str());
             QCOMPARE(window.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
