@@ -45,7 +45,7 @@ begin "a run that finds the drive held is busy and sends nothing after discovery
 run write --lun0 removable --lun1 fixed
 expect_status 0
 : > /tmp/hold.out
-/vardel/hold_lock "$target_sg" 10 > /tmp/hold.out 2>&1 &
+/vardel/hold_lock "$target_sg" 300 > /tmp/hold.out 2>&1 &
 holder=$!
 waited=0
 until grep -qx held /tmp/hold.out; do
