@@ -39,16 +39,21 @@ const std::vector<Step> kDiscovery = {
     {"OPEN %,READ ID %,CLOSE %", "EF"},
 };
 
-// Each command's own calls, all on the LUN 1 letter (F).
+// Each command's own calls, all on the LUN 1 letter (F). A command that writes holds the drive's
+// lock from its first block read to its last read.
 const std::vector<Step> kStatus = {{"OPEN %,READ ID %,CLOSE %,OPEN %,READ INFO %,CLOSE %", "F"}};
 const std::vector<Step> kSetLun0Fixed = {
+    {"LOCK %", "F"},
     {"OPEN %,READ INFO %,CLOSE %,OPEN %,READ ID %,CLOSE %", "F"},
     {"OPEN %,WRITE %,CLOSE %", "F"},
     {"OPEN %,READ INFO %,CLOSE %", "F"},  // the read-back
+    {"UNLOCK %", "F"},
 };
 const std::vector<Step> kWrite = {
+    {"LOCK %", "F"},
     {"OPEN %,READ INFO %,CLOSE %,OPEN %,READ ID %,CLOSE %", "F"},
     {"OPEN %,WRITE %,CLOSE %", "F"},
+    {"UNLOCK %", "F"},
 };
 
 std::vector<std::string> Expand(const std::vector<Step>& steps) {
@@ -90,6 +95,10 @@ std::string Describe(const CallRecord& call) {
             return "REGCLOSE";
         case CallRecord::Kind::Version:
             return "VERSION";
+        case CallRecord::Kind::Lock:
+            return "LOCK " + letter;
+        case CallRecord::Kind::Unlock:
+            return "UNLOCK " + letter;
     }
     return "?";
 }
@@ -97,7 +106,8 @@ std::string Describe(const CallRecord& call) {
 bool IsDeviceCall(const std::string& call) {
     return call.rfind("OPEN", 0) == 0 || call.rfind("CLOSE", 0) == 0 ||
            call.rfind("INQUIRY", 0) == 0 || call.rfind("READ", 0) == 0 ||
-           call.rfind("WRITE", 0) == 0;
+           call.rfind("WRITE", 0) == 0 || call.rfind("LOCK", 0) == 0 ||
+           call.rfind("UNLOCK", 0) == 0;
 }
 
 std::size_t CountDeviceCalls(const std::vector<std::string>& calls) {

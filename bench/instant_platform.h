@@ -29,6 +29,8 @@ class InstantPlatform : public Platform {
                                     std::uint32_t* dataSize) override;
     std::int32_t CloseRegistryKey(RegistryKey) override { return 0; }
     std::uint32_t VersionNumber() override { return 0x23F00206u; }
+    DriveLockResult LockDrive(char, std::uint32_t) override { return DriveLockResult::Held; }
+    bool UnlockDrive(char) override { return true; }
 
   private:
     emulated::Drive drive_;

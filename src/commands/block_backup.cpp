@@ -1,7 +1,9 @@
 #include "commands/block_backup.h"
 
 #include <cstring>
+#include <optional>
 
+#include "commands/drive_lock.h"
 #include "commands/single_drive.h"
 #include "drive/drive_identity.h"
 #include "drive/lun_type.h"
@@ -65,6 +67,14 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const
     if (outcome.code != OutcomeCode::Done) return outcome;
     const char target = state.targetLetter;
     outcome.target = target;
+
+    // From the identity read to the read-back no other program changes the drive; a dry run
+    // (the preview before the question, too) waits for no one.
+    std::optional<DriveHold> hold;
+    if (view == nullptr || !view->dryRun) {
+        hold.emplace(platform, target);
+        if (!hold->Held()) return hold->NotHeld(outcome);
+    }
 
     alignas(kVendorBlockAlignment) VendorBlock identity = {};
     CommandDetail detail = {};

@@ -38,7 +38,8 @@ struct RestoreView {
 // Blocks without a serial cannot show that they belong to one drive: NoSerial, unless
 // `allowNoSerial`, which lets a drive without serial take a backup without serial. It reads the
 // drive's configuration block whole before it writes, and confirms by reading it back. A drive
-// that already holds those bytes is not written (Done, not changed). `view`, when given, receives
+// that already holds those bytes is not written (Done, not changed). Unless it runs dry, it holds
+// the drive's lock (drive_lock.h) from the identity read to the read-back, or ends Busy. `view`, when given, receives
 // the block as read; a dry run ends Done with the rows the write would leave.
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
                                   const VendorBlock& info, const VendorBlock& identity,

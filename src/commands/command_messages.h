@@ -10,5 +10,6 @@ constexpr char kMoreDrivesMessage[] = "More drives found, please remove others";
 constexpr char kFailMessage[] = "Fail";
 constexpr char kWriteSuccessMessage[] = "Write Success";
 constexpr char kWriteFailMessage[] = "Write Fail";
+constexpr char kDriveBusyMessage[] = "The drive is busy: another program is changing it";
 
 }  // namespace vardel

@@ -20,6 +20,8 @@ const char* OutcomeMessage(const CommandOutcome& outcome) {
             return kMoreDrivesMessage;
         case OutcomeCode::UnknownError:
             return kUnknownErrorMessage;
+        case OutcomeCode::Busy:
+            return kDriveBusyMessage;
         case OutcomeCode::ReadFailed:
         case OutcomeCode::WriteFailed:
         case OutcomeCode::NotConfirmed:

@@ -23,6 +23,8 @@ enum class OutcomeCode {
     WrongDevice,    // the drive is not the one a backup came from; nothing was written
     NoSerial,       // the drive and the backup carry no serial to show they are one; nothing was
                     // written
+    Busy,           // another program held the drive's lock for the whole wait; nothing was read
+                    // or written
 };
 
 // The type byte of each row, in row order (the layout rule already applied).

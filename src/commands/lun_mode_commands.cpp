@@ -1,7 +1,9 @@
 #include "commands/lun_mode_commands.h"
 
 #include <cstring>
+#include <optional>
 
+#include "commands/drive_lock.h"
 #include "commands/single_drive.h"
 #include "commands/type_text.h"
 #include "device/scsi_commands.h"
@@ -128,6 +130,18 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
     Platform& platform = context.platform;
     const char target = outcome.target;
 
+    // From the first read to the read-back no other program changes the drive; a dry run writes
+    // nothing and waits for no one.
+    std::optional<DriveHold> hold;
+    if (!context.dryRun) {
+        hold.emplace(platform, target);
+        if (!hold->Held()) {
+            outcome = hold->NotHeld(outcome);
+            context.window.ShowMessage(outcome);
+            return outcome;
+        }
+    }
+
     // Nothing is written unless both blocks came from the drive just now: without the identity
     // block the layout, and so the byte to change, is unknown.
     Blocks blocks;
@@ -180,6 +194,7 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
         }
     }
 
+    if (hold) hold->Release();
     // The buttons stay as they were: this command never disabled them.
     if (outcome.code != OutcomeCode::Done) {
         context.window.ShowMessage(outcome);
@@ -202,12 +217,22 @@ CommandOutcome WriteRaw(CommandContext& context) {
     // A prompt from the length check does not stop the command.
     context.window.Take();
 
+    // From the first read to the read-back no other program changes the drive, and no message
+    // is shown while it is held.
+    std::optional<DriveHold> hold;
+    auto end = [&](const CommandOutcome& ended) {
+        if (hold) hold->Release();
+        return EndWithMessage(context, ended);
+    };
+    if (!context.dryRun) {
+        hold.emplace(platform, target);
+        if (!hold->Held()) return end(hold->NotHeld(outcome));
+    }
+
     Blocks blocks;
     CommandDetail detail = {};
     const DriveStatus read = ReadBothBlocks(platform, target, blocks, false, detail);
-    if (read != kDriveOk) {
-        return EndWithMessage(context, Failed(outcome, OutcomeCode::ReadFailed, read, detail));
-    }
+    if (read != kDriveOk) return end(Failed(outcome, OutcomeCode::ReadFailed, read, detail));
 
     TrimSpaces(state.lun1Text);
     TrimSpaces(state.lun0Text);
@@ -230,13 +255,11 @@ CommandOutcome WriteRaw(CommandContext& context) {
         return outcome;
     }
     const DriveStatus written = VendorWrite(platform, target, blocks.info, &detail);
-    if (written != kDriveOk) {
-        return EndWithMessage(context, Failed(outcome, OutcomeCode::WriteFailed, written, detail));
-    }
+    if (written != kDriveOk) return end(Failed(outcome, OutcomeCode::WriteFailed, written, detail));
     outcome.code = OutcomeCode::Done;
     outcome.changed = outcome.types.lun0 != before.lun0 || outcome.types.lun1 != before.lun1;
     if (context.confirmWrite) ConfirmWrite(platform, target, blocks, asRead, outcome);
-    return EndWithMessage(context, outcome);
+    return end(outcome);
 }
 
 }  // namespace vardel

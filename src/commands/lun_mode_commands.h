@@ -1,7 +1,8 @@
 #pragma once
 // The commands behind the buttons. Each runs to its end: it finds the single drive, reads its
 // vendor blocks, writes the configuration block where asked, reports through the status texts or
-// a message, and returns what happened.
+// a message, and returns what happened. Set and Write hold the drive's lock (drive_lock.h) from
+// their first block read to their last, and end Busy when another program keeps it.
 
 #include <cstdint>
 

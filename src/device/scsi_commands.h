@@ -47,6 +47,7 @@ enum class DeviceCommand : std::uint8_t {
     ReadConfigBlock,    // vendor read with kInfoTag
     ReadTaggedBlock,    // vendor read with any other tag
     WriteConfigBlock,
+    LockDrive,  // not sent to the drive: the system's lock of it (Platform::LockDrive)
 };
 
 constexpr std::size_t kDetailSenseSize = 32;

@@ -39,6 +39,10 @@ class AccessWatch : public Platform {
     }
     std::int32_t CloseRegistryKey(RegistryKey key) override { return inner_->CloseRegistryKey(key); }
     std::uint32_t VersionNumber() override { return inner_->VersionNumber(); }
+    DriveLockResult LockDrive(char letter, std::uint32_t waitMilliseconds) override {
+        return inner_->LockDrive(letter, waitMilliseconds);
+    }
+    bool UnlockDrive(char letter) override { return inner_->UnlockDrive(letter); }
 
   private:
     Platform* inner_;

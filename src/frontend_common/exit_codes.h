@@ -20,6 +20,9 @@ constexpr int kExitFileNotWritten = 5;
 constexpr int kExitUnknownError = 6;
 // This build has no backend for the machine's own drives.
 constexpr int kExitNoMachineAccess = 7;
+// The drive is busy: another program held it (or the emulated drive's scenario file) for the whole
+// wait; nothing was written.
+constexpr int kExitBusy = 8;
 // Usage: an unknown command, option or argument, an unreadable file (sysexits' EX_USAGE).
 constexpr int kExitUsage = 64;
 // Refused to run with root's rights (sysexits' EX_NOPERM): the window never runs as root.

@@ -467,6 +467,37 @@ Scenario Scenario::Load(const std::string& path) {
     return scenario;
 }
 
+Scenario Scenario::LoadToChange(const std::string& path, std::uint32_t waitMilliseconds) {
+    auto lock = std::make_shared<FileLock>();
+    std::string problem;
+    const FileLockResult locked = lock->Take(path, waitMilliseconds, problem);
+    if (locked == FileLockResult::Busy) {
+        throw ScenarioBusy(path + ": another program is changing this emulated drive");
+    }
+    // A file that cannot even be opened says why as the read does; one that reads but cannot
+    // be locked is not run on unguarded.
+    Scenario scenario = Load(path);
+    if (locked == FileLockResult::Failed) throw ScenarioError(path + ": " + problem);
+    scenario.lock_ = std::move(lock);
+    return scenario;
+}
+
+void Scenario::HoldAndRefresh(emulated::EmulatedPlatform& platform,
+                              std::uint32_t waitMilliseconds) {
+    Scenario now = LoadToChange(path_, waitMilliseconds);
+    if (now.drives_.size() != drives_.size()) {
+        throw ScenarioError(path_ + ": the file no longer describes the drives it did when the "
+                                    "program started; start it again");
+    }
+    for (std::size_t i = 0; i < drives_.size(); ++i) {
+        const emulated::Block& inFile = now.drives_[i].drive.configBlock;
+        if (inFile != drives_[i].drive.configBlock) {
+            platform.DriveAt(static_cast<int>(i)).configBlock = inFile;
+        }
+    }
+    *this = std::move(now);
+}
+
 void Scenario::SetUp(emulated::EmulatedPlatform& platform) const {
     if (hasVersion_) platform.SetVersionNumber(version_);
     for (char letter : otherVolumes_) platform.AddOtherVolume(letter);

@@ -14,6 +14,9 @@ constexpr VolumeHandle kNullVolumeHandle = 0;
 
 using RegistryKey = std::uintptr_t;
 
+// How a wait for a drive's lock ended. Failed: LastError() gives the system's error.
+enum class DriveLockResult : std::uint8_t { Held, Busy, Failed };
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -37,6 +40,15 @@ class Platform {
                                             std::uint8_t* data, std::uint32_t* dataSize) = 0;
     virtual std::int32_t CloseRegistryKey(RegistryKey key) = 0;
     virtual std::uint32_t VersionNumber() = 0;
+
+    // The lock of the drive behind a letter, which every Vardel program takes before it reads a
+    // block it may write back, and holds until the write's read-back: the system's own exclusive
+    // lock of that drive (Linux: flock on the node the letter opens onto; Windows: a named mutex
+    // per drive). LockDrive waits up to `waitMilliseconds` while another process holds it, and
+    // then gives Busy; a letter that is already held by this platform is Busy at once. A held
+    // lock goes with UnlockDrive, or with the platform.
+    virtual DriveLockResult LockDrive(char letter, std::uint32_t waitMilliseconds) = 0;
+    virtual bool UnlockDrive(char letter) = 0;
 };
 
 }  // namespace vardel

@@ -14,6 +14,7 @@ constexpr int kExitWrongDevice = frontend::kExitWrongDevice;
 constexpr int kExitFileNotWritten = frontend::kExitFileNotWritten;
 constexpr int kExitUnknownError = frontend::kExitUnknownError;
 constexpr int kExitNoMachineAccess = frontend::kExitNoMachineAccess;
+constexpr int kExitBusy = frontend::kExitBusy;
 constexpr int kExitUsage = frontend::kExitUsage;
 
 // The table as --help shows it.
@@ -29,6 +30,7 @@ constexpr char kExitCodeHelp[] =
     "  5   a backup file or the scenario's new state could not be written\n"
     "  6   unknown error\n"
     "  7   this build cannot reach the machine's drives\n"
+    "  8   the drive is busy: another program kept it for the whole wait; nothing written\n"
     "  64  usage: unknown command or option, a bad argument, an unreadable file\n"
     "With --all: 0 when every drive is done, otherwise the code of the first that is not.\n";
 

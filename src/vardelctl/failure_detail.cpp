@@ -20,6 +20,8 @@ const char* DeviceCommandText(DeviceCommand command) {
             return "vendor read";
         case DeviceCommand::WriteConfigBlock:
             return "write of the configuration block";
+        case DeviceCommand::LockDrive:
+            return "lock of the drive";
         case DeviceCommand::None:
             break;
     }
@@ -59,6 +61,8 @@ const char* DeviceCommandName(DeviceCommand command) {
             return "readTaggedBlock";
         case DeviceCommand::WriteConfigBlock:
             return "writeConfigBlock";
+        case DeviceCommand::LockDrive:
+            return "lockDrive";
         case DeviceCommand::None:
             break;
     }
@@ -79,6 +83,10 @@ std::string FailureDetail(const CommandOutcome& outcome, const std::vector<std::
 
     const std::string what = DeviceCommandText(detail.command);
     const std::string where = Where(detail.letter, paths);
+    if (detail.command == DeviceCommand::LockDrive) {
+        return "the drive's lock could not be taken through " + where + ", " +
+               SystemError(detail.systemError, nativeErrors) + "; nothing was read or written";
+    }
     if (!detail.opened) {
         return "the " + what + " could not open " + where + ", " +
                SystemError(detail.systemError, nativeErrors);

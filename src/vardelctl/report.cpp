@@ -93,6 +93,8 @@ const char* OutcomeName(OutcomeCode code) {
             return "wrongDevice";
         case OutcomeCode::NoSerial:
             return "noSerial";
+        case OutcomeCode::Busy:
+            return "busy";
     }
     return "";
 }
@@ -238,6 +240,11 @@ void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::o
     if (outcome.code == OutcomeCode::WrongDevice) {
         SayLines(err, "the drive attached is not the one the backup was taken from (serial " +
                           DisplayText(notes.serial) + "); nothing was written");
+    }
+    if (outcome.code == OutcomeCode::Busy) {
+        SayLines(err,
+                 "another Vardel program (a vardelctl or the window) held the drive for the whole "
+                 "wait; nothing was written. Run the command again when it is done");
     }
     if (outcome.code == OutcomeCode::NoSerial) {
         SayLines(err,
@@ -394,6 +401,8 @@ int ExitCodeOf(OutcomeCode code) {
         case OutcomeCode::WrongDevice:
         case OutcomeCode::NoSerial:
             return kExitWrongDevice;
+        case OutcomeCode::Busy:
+            return kExitBusy;
         case OutcomeCode::UnknownError:
             break;
     }

@@ -11,6 +11,7 @@
 
 #include "commands/block_backup.h"
 #include "commands/device_listing.h"
+#include "commands/drive_lock.h"
 #include "commands/type_text.h"
 #include "frontend_common/access_watch.h"
 #include "frontend_common/machine_platform.h"
@@ -33,8 +34,15 @@ using frontend::IsEmulatedNoRightsError;
 using frontend::IsNoRightsError;
 using frontend::MakeMachinePlatform;
 using frontend::Scenario;
+using frontend::ScenarioBusy;
 using frontend::ScenarioError;
 namespace {
+
+// set, write and restore, unless they run dry.
+bool MayChangeDrives(const Options& options) {
+    return !options.dryRun &&
+           (options.verb == Verb::Set || options.verb == Verb::Write || options.verb == Verb::Restore);
+}
 
 constexpr char kStandardOutput[] = "-";
 
@@ -260,7 +268,14 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     Platform* platform = &emulatedPlatform;
     if (options.emulate && !options.scenarioFile.empty()) {
         try {
-            scenario = Scenario::Load(options.scenarioFile);
+            // The file is the emulated drives' state: a run that may change it holds it from the
+            // read to the write-back, as a command holds a real drive.
+            scenario = MayChangeDrives(options)
+                           ? Scenario::LoadToChange(options.scenarioFile, kDriveLockWaitMilliseconds)
+                           : Scenario::Load(options.scenarioFile);
+        } catch (const ScenarioBusy&) {
+            return ReportResult(options, EndedInDiscovery(options, OutcomeCode::Busy), notes, out,
+                                err);
         } catch (const ScenarioError& error) {
             return ReportProblem(options, kExitUsage, error.what(), out, err);
         }

@@ -374,6 +374,10 @@ class SenseWritingPlatform : public Platform {
         return machine_.CloseRegistryKey(key);
     }
     std::uint32_t VersionNumber() override { return machine_.VersionNumber(); }
+    DriveLockResult LockDrive(char letter, std::uint32_t waitMilliseconds) override {
+        return machine_.LockDrive(letter, waitMilliseconds);
+    }
+    bool UnlockDrive(char letter) override { return machine_.UnlockDrive(letter); }
 
   private:
     template <typename Header>

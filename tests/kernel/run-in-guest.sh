@@ -11,7 +11,8 @@
 #   --transport T    tcm (default), usb, or none (no drives)
 #   --program FILE   the program under test; it is /vardel/program in the guest (static, or its
 #                    shared libraries are copied along)
-#   --tools DIR      where the drive programs, sg_tur and sg_floor are (default build/host/tools)
+#   --tools DIR      where the drive programs, sg_tur, sg_floor and hold_lock are (default
+#                    build/host/tools)
 #   --job FILE       a job script to run (tests/kernel/jobs/*.sh); it may use the functions of
 #                    tests/kernel/guest/lib.sh. Without --job the guest adds the drives given by
 #                    --drive, clears their unit attentions, runs the program with the arguments
@@ -121,7 +122,7 @@ memory="${memory:-512}"
 for entry in "${added[@]}"; do
     [ -f "${entry#*=}" ] || fail "--add $entry: ${entry#*=} is missing (build it first)"
 done
-helpers="$drive_program sg_tur sg_floor"
+helpers="$drive_program sg_tur sg_floor hold_lock"
 [ "$transport" != none ] || helpers=""
 for helper in $helpers; do
     [ -x "$tools/$helper" ] || fail "$tools/$helper is missing: build the host preset first"

@@ -925,5 +925,32 @@ TEST(StandardDriveTest, InquiryTextIsPaddedAndKeptInsideTheData) {
     EXPECT_EQ(Bytes(drive.inquiry.data() + 36, 4), Bytes(raw, 4));
 }
 
+// ---- The drive's lock ----
+
+// One lock per drive, whichever letter takes it; in one process nothing waits. A fault stands for
+// another process that holds it (busy) or a system that refuses it.
+TEST_F(EmulatedPlatformTest, EachDriveIsOneLockWhicheverLetterTakesIt) {
+    EXPECT_EQ(platform_.LockDrive('f', 5000), DriveLockResult::Held);
+    EXPECT_TRUE(platform_.DriveLocked('F'));
+    EXPECT_EQ(platform_.LockDrive('E', 5000), DriveLockResult::Busy);
+    EXPECT_EQ(platform_.LockDrive('C', 0), DriveLockResult::Held);  // a volume of its own
+    EXPECT_EQ(platform_.LockDrive('G', 0), DriveLockResult::Failed);
+    EXPECT_EQ(platform_.LastError(), kErrorFileNotFound);
+    EXPECT_FALSE(platform_.UnlockDrive('E'));
+    EXPECT_TRUE(platform_.UnlockDrive('F'));
+    EXPECT_FALSE(platform_.DriveLocked('F'));
+    EXPECT_EQ(platform_.LockDrive('E', 0), DriveLockResult::Held);
+    EXPECT_EQ(platform_.Log().back().kind, CallRecord::Kind::Lock);
+    EXPECT_EQ(platform_.Log().back().letter, 'E');
+
+    platform_.InjectFault({'F', Operation::Lock, 0, 1, FaultEffect::Busy, 0});
+    platform_.InjectFault({'F', Operation::Lock, 1, 1, FaultEffect::FailControl, 5});
+    EXPECT_TRUE(platform_.UnlockDrive('E'));
+    EXPECT_EQ(platform_.LockDrive('F', 0), DriveLockResult::Busy);
+    EXPECT_EQ(platform_.LockDrive('F', 0), DriveLockResult::Failed);
+    EXPECT_EQ(platform_.LastError(), 5u);
+    EXPECT_EQ(platform_.LockDrive('F', 0), DriveLockResult::Held);
+}
+
 }  // namespace
 }  // namespace vardel::emulated

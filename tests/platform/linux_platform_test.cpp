@@ -454,6 +454,49 @@ TEST(LinuxPlatformLifetime, DescriptorsLeftOpenAreClosedWithThePlatform) {
     EXPECT_TRUE(system.openNodes.empty());
 }
 
+// The drive's lock is flock on a descriptor of its own of the node the letter opens onto: a
+// second platform (another process) over the same nodes is Busy until the first lets go, and the
+// volumes the commands open and close meanwhile do not let it go.
+TEST_F(LinuxPlatformTest, TheDrivesLockIsAFlockOnTheLettersOwnNode) {
+    tree_.AddDisk('E', "sg2");
+    LinuxPlatform other(system_, tree_.Paths());
+    ASSERT_EQ(platform_.LockDrive('e', 0), DriveLockResult::Held);
+    EXPECT_EQ(OpenedPaths(), std::vector<std::string>{tree_.DevNode("sg2")});
+    EXPECT_EQ(system_.opens[0].flags, kOpenFlags);
+    EXPECT_EQ(platform_.LockDrive('E', 0), DriveLockResult::Busy);  // held here already
+
+    VolumeHandle volume = OpenVolume(platform_, 'E');
+    ASSERT_NE(volume, kInvalidVolumeHandle);
+    CloseVolume(platform_, volume);
+    EXPECT_EQ(other.LockDrive('E', 60), DriveLockResult::Busy);
+
+    EXPECT_TRUE(platform_.UnlockDrive('E'));
+    EXPECT_FALSE(platform_.UnlockDrive('E'));
+    EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(EBADF));
+    EXPECT_EQ(other.LockDrive('E', 0), DriveLockResult::Held);
+    EXPECT_EQ(platform_.LockDrive('E', 0), DriveLockResult::Busy);
+}
+
+// A lock that cannot be opened fails with the open's error and keeps nothing open; one that
+// was held goes with the platform.
+TEST_F(LinuxPlatformTest, ALockThatCannotOpenFailsWithTheSystemsError) {
+    tree_.AddDisk('E', "sg2");
+    tree_.AddDisk('F', "sg3");
+    system_.openErrors[tree_.DevNode("sg2")] = EACCES;
+    EXPECT_EQ(platform_.LockDrive('E', 0), DriveLockResult::Failed);
+    EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(EACCES));
+    EXPECT_EQ(platform_.LockDrive('G', 0), DriveLockResult::Failed);
+    EXPECT_EQ(platform_.LastError(), static_cast<std::uint32_t>(ENOENT));
+    EXPECT_TRUE(system_.openNodes.empty());
+    {
+        LinuxPlatform holder(system_, tree_.Paths());
+        ASSERT_EQ(holder.LockDrive('F', 0), DriveLockResult::Held);
+        EXPECT_EQ(platform_.LockDrive('F', 0), DriveLockResult::Busy);
+    }
+    EXPECT_TRUE(system_.openNodes.empty());
+    EXPECT_EQ(platform_.LockDrive('F', 0), DriveLockResult::Held);
+}
+
 TEST(RealLinuxPlatform, ALetterWithNoDiskIsNoCandidateAndOpensNothing) {
     LinuxPlatform platform;
     const std::uint32_t mask = platform.LogicalDriveMask();

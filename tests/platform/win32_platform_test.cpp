@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "device/scsi_commands.h"
 #include "drive/candidate_drive.h"
@@ -93,6 +95,38 @@ TEST(Win32Platform, VersionGateReadsTheSystemsVersion) {
     EXPECT_EQ(FindDrives(platform, list, sizeof(list), count),
               refused ? kFindDrivesVersionRefused : kFindDrivesOk);
     EXPECT_EQ(count, 0);  // no drive of the served kind on this machine
+}
+
+// The drive's lock is a named mutex: another holder (a thread stands for another process, as a
+// mutex belongs to its thread) keeps it Busy for the whole wait; one that ended without letting
+// go left it abandoned, and it is taken over.
+TEST(Win32DriveLock, AnotherHolderIsBusyAndAnAbandonedLockIsTaken) {
+    Win32Platform platform;
+    const char letter = AbsentLetter(platform);
+    ASSERT_NE(letter, 0);
+    Win32Platform abandoning;
+    std::thread([&] {
+        EXPECT_EQ(abandoning.LockDrive(letter, 0), DriveLockResult::Held);
+    }).join();  // the thread ends without UnlockDrive
+    EXPECT_EQ(platform.LockDrive(letter, 0), DriveLockResult::Held);
+    EXPECT_EQ(platform.LockDrive(letter, 0), DriveLockResult::Busy);  // held here already
+    EXPECT_TRUE(platform.UnlockDrive(letter));
+    EXPECT_FALSE(platform.UnlockDrive(letter));
+
+    std::atomic<bool> held{false};
+    std::atomic<bool> letGo{false};
+    std::thread holder([&] {
+        Win32Platform other;
+        EXPECT_EQ(other.LockDrive(letter, 0), DriveLockResult::Held);
+        held = true;
+        while (!letGo) Sleep(5);
+        EXPECT_TRUE(other.UnlockDrive(letter));
+    });
+    while (!held) Sleep(5);
+    EXPECT_EQ(platform.LockDrive(letter, 50), DriveLockResult::Busy);
+    letGo = true;
+    holder.join();
+    EXPECT_EQ(platform.LockDrive(letter, 1000), DriveLockResult::Held);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ namespace vardel::emulated {
 namespace {
 
 constexpr std::uint32_t kErrorInvalidFunction = 1;
+constexpr std::uint32_t kErrorNotOwner = 288;  // ReleaseMutex of a mutex not held
 constexpr std::uint32_t kKeyQueryValue = 0x0001;
 constexpr std::uint32_t kDefaultVersion = 0x23F00206u;  // 6.2, build 9200
 constexpr const char* kMountedDevicesKey = "System\\MountedDevices";
@@ -94,6 +95,8 @@ const char* TraceName(Operation operation) {
             return "READ ID";
         case Operation::Write:
             return "WRITE";
+        case Operation::Lock:
+            return "LOCK";
         case Operation::Open:
         case Operation::OtherCommand:
             break;
@@ -381,6 +384,60 @@ std::uint32_t EmulatedPlatform::VersionNumber() {
     call.succeeded = true;
     Record(call);
     return version_;
+}
+
+bool EmulatedPlatform::LockKeyOf(char letter, int& key) const {
+    const auto volume = volumes_.find(letter);
+    if (volume == volumes_.end() || (letterMask_ & LetterBit(letter)) == 0) return false;
+    key = volume->second.driveIndex >= 0 ? volume->second.driveIndex : -letter;
+    return true;
+}
+
+DriveLockResult EmulatedPlatform::LockDrive(char letter, std::uint32_t) {
+    CallRecord call;
+    call.kind = CallRecord::Kind::Lock;
+    call.operation = Operation::Lock;
+    call.letter = VolumeLetter(letter);
+
+    DriveLockResult result = DriveLockResult::Held;
+    std::uint32_t error = kErrorSuccess;
+    int key = 0;
+    if (const Fault* fault = StrikingFault(call.letter, Operation::Lock)) {
+        if (fault->effect == FaultEffect::Busy) {
+            result = DriveLockResult::Busy;
+        } else {
+            result = DriveLockResult::Failed;
+            error = fault->code != 0 ? fault->code : kErrorInvalidFunction;
+        }
+    } else if (!LockKeyOf(call.letter, key)) {
+        result = DriveLockResult::Failed;
+        error = kErrorFileNotFound;
+    } else {
+        for (const auto& held : heldLocks_) {
+            if (held.second == key) result = DriveLockResult::Busy;
+        }
+        if (result == DriveLockResult::Held) heldLocks_[call.letter] = key;
+    }
+    lastError_ = error;
+    call.succeeded = result == DriveLockResult::Held;
+    call.error = error;
+    Record(call);
+    return result;
+}
+
+bool EmulatedPlatform::UnlockDrive(char letter) {
+    CallRecord call;
+    call.kind = CallRecord::Kind::Unlock;
+    call.letter = VolumeLetter(letter);
+    call.succeeded = heldLocks_.erase(call.letter) > 0;
+    call.error = call.succeeded ? kErrorSuccess : kErrorNotOwner;
+    lastError_ = call.error;
+    Record(call);
+    return call.succeeded;
+}
+
+bool EmulatedPlatform::DriveLocked(char letter) const {
+    return heldLocks_.count(VolumeLetter(letter)) > 0;
 }
 
 int SetUpStandardMachine(EmulatedPlatform& platform) {

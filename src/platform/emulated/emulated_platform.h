@@ -16,8 +16,8 @@
 
 namespace vardel::emulated {
 
-// What a call did to the drive, read from its CDB (Open for a volume open).
-enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherCommand };
+// What a call did to the drive, read from its CDB (Open for a volume open, Lock for LockDrive).
+enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherCommand, Lock };
 
 // The name of a command in the command trace: "INQUIRY", "READ INFO", "READ ID", "WRITE", or
 // "OTHER" for anything else.
@@ -32,6 +32,9 @@ enum class FaultEffect {
     // (UNIT ATTENTION, power on or reset), as after a replug; `code` is not used; the firmware
     // does nothing
     UnitAttention,
+    // With Lock only: LockDrive gives Busy, as while another process holds the drive; `code` is
+    // not used. (FailControl on Lock makes it fail with `code`.)
+    Busy,
 };
 
 struct Fault {
@@ -54,11 +57,13 @@ struct CallRecord {
         RegistryOpen,
         RegistryQuery,
         RegistryClose,
-        Version
+        Version,
+        Lock,
+        Unlock
     };
     Kind kind = Kind::Open;
     Operation operation = Operation::OtherCommand;  // Open and Control only
-    char letter = 0;   // the volume behind the path or handle, 0 when none
+    char letter = 0;   // the volume behind the path or handle (Lock, Unlock: the letter given)
     std::string name;  // Open: the path; RegistryOpen: the sub key; RegistryQuery: the value name
     std::uint32_t access = 0, share = 0, disposition = 0, flags = 0;  // Open, RegistryOpen
     std::uint32_t controlCode = 0, inSize = 0, outSize = 0;           // Control
@@ -117,6 +122,12 @@ class EmulatedPlatform : public Platform {
                                     std::uint32_t* dataSize) override;
     std::int32_t CloseRegistryKey(RegistryKey key) override;
     std::uint32_t VersionNumber() override;
+    // Within one process nothing waits: a drive already held is Busy at once. Each drive is one
+    // lock whichever of its letters takes it; a letter with no drive of ours is a lock of its own.
+    DriveLockResult LockDrive(char letter, std::uint32_t waitMilliseconds) override;
+    bool UnlockDrive(char letter) override;
+    // Whether a lock taken through `letter` is held now.
+    bool DriveLocked(char letter) const;
 
   private:
     struct Volume {
@@ -133,6 +144,9 @@ class EmulatedPlatform : public Platform {
     };
 
     const Fault* StrikingFault(char letter, Operation operation);
+    // What one lock stands for: the drive's index, or for a letter with no drive of ours minus
+    // the letter; false for a letter that does not exist.
+    bool LockKeyOf(char letter, int& key) const;
     void Record(const CallRecord& call);
 
     std::vector<Drive> drives_;
@@ -143,6 +157,7 @@ class EmulatedPlatform : public Platform {
     std::vector<ArmedFault> faults_;
     std::map<VolumeHandle, OpenHandle> handles_;
     std::map<RegistryKey, bool> registryKeys_;
+    std::map<char, int> heldLocks_;  // by letter taken through: the lock key
     VolumeHandle nextHandle_ = 0x100;
     RegistryKey nextKey_ = 0x200;
     std::uint32_t lastError_ = 0;

@@ -79,6 +79,7 @@ LinuxPlatform::LinuxPlatform(LinuxSystem& system, LinuxPaths paths)
 // Every command closes its volume; a descriptor left here means one did not.
 LinuxPlatform::~LinuxPlatform() {
     for (const int descriptor : descriptors_) system_.Close(descriptor);
+    for (const auto& lock : locks_) system_.Close(lock.second);
 }
 
 bool LinuxPlatform::Fail(int error) {
@@ -253,6 +254,41 @@ std::int32_t LinuxPlatform::CloseRegistryKey(RegistryKey key) {
 
 std::uint32_t LinuxPlatform::VersionNumber() {
     return kReportedVersion;
+}
+
+// Every process reaches a drive's letter through the same node (its generic node where there is
+// one), so a lock on that node is one lock per drive for all of them. flock belongs to the open
+// file, not the process: the backend's own opens and closes of the same node leave it alone.
+DriveLockResult LinuxPlatform::LockDrive(char letter, std::uint32_t waitMilliseconds) {
+    if (!IsLetter(letter)) {
+        Fail(EINVAL);
+        return DriveLockResult::Failed;
+    }
+    const char key = UpperCaseLetter(letter);
+    if (locks_.count(key) != 0) return DriveLockResult::Busy;
+    const auto pin = pins_.find(key);
+    const int descriptor = pin == pins_.end() ? OpenUnpinned(letter) : OpenPinned(pin->second);
+    if (descriptor < 0) {
+        Fail(-descriptor);
+        return DriveLockResult::Failed;
+    }
+    const int result = system_.LockExclusive(descriptor, waitMilliseconds);
+    if (result != 0) {
+        system_.Close(descriptor);
+        if (result == -EWOULDBLOCK) return DriveLockResult::Busy;
+        Fail(-result);
+        return DriveLockResult::Failed;
+    }
+    locks_.emplace(key, descriptor);
+    return DriveLockResult::Held;
+}
+
+bool LinuxPlatform::UnlockDrive(char letter) {
+    const auto lock = locks_.find(UpperCaseLetter(letter));
+    if (lock == locks_.end()) return Fail(EBADF);
+    const int result = system_.Close(lock->second);
+    locks_.erase(lock);
+    return result == 0 || Fail(-result);
 }
 
 }  // namespace vardel

@@ -54,6 +54,11 @@ class LinuxPlatform : public Platform {
     std::int32_t CloseRegistryKey(RegistryKey key) override;
     std::uint32_t VersionNumber() override;
 
+    // flock on a descriptor of its own of the node the letter opens onto (with the same pinning),
+    // so that no file is made and whoever may reach the drive may lock it.
+    DriveLockResult LockDrive(char letter, std::uint32_t waitMilliseconds) override;
+    bool UnlockDrive(char letter) override;
+
   private:
     // The device a letter first opened onto, and how to reach it again.
     struct DevicePin {
@@ -81,6 +86,7 @@ class LinuxPlatform : public Platform {
     LinuxPaths paths_;
     std::set<int> descriptors_;       // the ones this platform opened and has not closed
     std::map<char, DevicePin> pins_;  // by upper-case letter
+    std::map<char, int> locks_;       // the descriptor holding each locked letter's drive
     bool disksListed_ = false;
     std::uint32_t listedDisks_ = 0;
     std::uint32_t lastError_ = 0;

@@ -2,12 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace vardel {
 namespace {
@@ -16,6 +19,8 @@ namespace {
 constexpr std::size_t kTextFileLimit = 4096;
 // A sysfs link climbs a few directories and names a device path: far shorter than a page.
 constexpr std::size_t kLinkLimit = 4096;
+// How often a held lock is tried again: short beside the wait, long beside a flock call.
+constexpr std::chrono::milliseconds kLockRetryInterval{20};
 
 }  // namespace
 
@@ -37,6 +42,23 @@ int RealLinuxSystem::DeviceNumber(int descriptor, dev_t& number) {
     if (::fstat(descriptor, &status) != 0) return -errno;
     number = status.st_rdev;
     return 0;
+}
+
+// Polled rather than a blocking flock under an alarm: no signal handler is touched, and the
+// deadline holds whatever the process does with signals.
+int RealLinuxSystem::LockExclusive(int descriptor, std::uint32_t waitMilliseconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    for (;;) {
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) return 0;
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error != EWOULDBLOCK) return -error;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return -EWOULDBLOCK;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            kLockRetryInterval, deadline - now));
+    }
 }
 
 bool RealLinuxSystem::Exists(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <scsi/sg.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ class LinuxSystem {
     // The device number of the node an open descriptor stands for (fstat's st_rdev: 0 for
     // anything but a device node): 0, or minus errno.
     virtual int DeviceNumber(int descriptor, dev_t& number) = 0;
+    // flock(LOCK_EX) on an open descriptor, tried without blocking until it is taken or
+    // `waitMilliseconds` have passed: 0, -EWOULDBLOCK when another open file still holds it, or
+    // minus errno. Closing the descriptor gives it back.
+    virtual int LockExclusive(int descriptor, std::uint32_t waitMilliseconds) = 0;
 
     virtual bool Exists(const std::string& path) = 0;
     // The entry names of a directory in name order, without "." and ".."; empty when the
@@ -42,6 +47,7 @@ class RealLinuxSystem : public LinuxSystem {
     int Close(int descriptor) override;
     int SgIo(int descriptor, sg_io_hdr_t& header) override;
     int DeviceNumber(int descriptor, dev_t& number) override;
+    int LockExclusive(int descriptor, std::uint32_t waitMilliseconds) override;
     bool Exists(const std::string& path) override;
     std::vector<std::string> ListDirectory(const std::string& path) override;
     bool ReadTextFile(const std::string& path, std::string& text) override;

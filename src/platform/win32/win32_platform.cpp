@@ -1,5 +1,8 @@
 #include "platform/win32/win32_platform.h"
 
+#include <cstdio>
+#include <string>
+
 #include "platform/platform_constants.h"
 #include "platform/scsi_pass_through.h"  // windows.h and ntddscsi.h, in the order they need
 
@@ -31,7 +34,84 @@ HKEY ToKey(RegistryKey key) {
     return key == kHkeyLocalMachine ? HKEY_LOCAL_MACHINE : reinterpret_cast<HKEY>(key);
 }
 
+char UpperCaseLetter(char letter) {
+    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+// The name of the drive's lock without its namespace.
+std::string DriveLockName(char letter) {
+    const char path[] = {'\\', '\\', '.', '\\', letter, ':', 0};
+    // No access is needed to ask for the address, and none is taken from another program.
+    const HANDLE volume = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    char name[96];
+    bool named = false;
+    if (volume != INVALID_HANDLE_VALUE) {
+        SCSI_ADDRESS address = {};
+        DWORD returned = 0;
+        if (DeviceIoControl(volume, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
+                            sizeof(address), &returned, nullptr) != FALSE &&
+            returned >= sizeof(address)) {
+            std::snprintf(name, sizeof(name), "Vardel.Drive.Port%u.Path%u.Target%u",
+                          static_cast<unsigned>(address.PortNumber),
+                          static_cast<unsigned>(address.PathId),
+                          static_cast<unsigned>(address.TargetId));
+            named = true;
+        }
+        CloseHandle(volume);
+    }
+    if (!named) std::snprintf(name, sizeof(name), "Vardel.Drive.Letter%c", letter);
+    return name;
+}
+
 }  // namespace
+
+Win32Platform::~Win32Platform() {
+    for (const auto& lock : locks_) {
+        ReleaseMutex(ToHandle(lock.second));
+        CloseHandle(ToHandle(lock.second));
+    }
+}
+
+DriveLockResult Win32Platform::LockDrive(char letter, std::uint32_t waitMilliseconds) {
+    const char key = UpperCaseLetter(letter);
+    if (key < 'A' || key > 'Z') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return DriveLockResult::Failed;
+    }
+    if (locks_.count(key) != 0) return DriveLockResult::Busy;
+    const std::string name = DriveLockName(key);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
+    if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+        mutex = CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+    }
+    if (mutex == nullptr) return DriveLockResult::Failed;
+    const DWORD waited = WaitForSingleObject(mutex, waitMilliseconds);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        locks_.emplace(key, reinterpret_cast<VolumeHandle>(mutex));
+        return DriveLockResult::Held;
+    }
+    const DWORD error = GetLastError();
+    CloseHandle(mutex);
+    if (waited == WAIT_TIMEOUT) return DriveLockResult::Busy;
+    SetLastError(error);
+    return DriveLockResult::Failed;
+}
+
+bool Win32Platform::UnlockDrive(char letter) {
+    const auto lock = locks_.find(UpperCaseLetter(letter));
+    if (lock == locks_.end()) {
+        SetLastError(ERROR_NOT_OWNER);
+        return false;
+    }
+    const HANDLE mutex = ToHandle(lock->second);
+    locks_.erase(lock);
+    const BOOL released = ReleaseMutex(mutex);
+    const DWORD error = GetLastError();
+    CloseHandle(mutex);
+    if (released == FALSE) SetLastError(error);
+    return released != FALSE;
+}
 
 VolumeHandle Win32Platform::Open(const char* path, std::uint32_t access, std::uint32_t share,
                                  std::uint32_t disposition, std::uint32_t flags) {

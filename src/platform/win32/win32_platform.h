@@ -1,6 +1,8 @@
 #pragma once
 // The real Windows backend: each operation is the system call of the same meaning.
 
+#include <map>
+
 #include "platform/platform.h"
 
 namespace vardel {
@@ -21,6 +23,18 @@ class Win32Platform : public Platform {
                                     std::uint32_t* dataSize) override;
     std::int32_t CloseRegistryKey(RegistryKey key) override;
     std::uint32_t VersionNumber() override;
+
+    // A named mutex per drive: "Vardel.Drive.PortP.PathB.TargetT" from the letter's SCSI address
+    // (IOCTL_SCSI_GET_ADDRESS; the LUN left out, so both LUNs of a drive share it), or
+    // "Vardel.Drive.LetterX" where the volume gives none; in the Global namespace, or in the
+    // session's own (Local) where the Global one is refused. An abandoned mutex (a program ended
+    // while it held the drive) counts as taken.
+    DriveLockResult LockDrive(char letter, std::uint32_t waitMilliseconds) override;
+    bool UnlockDrive(char letter) override;
+    ~Win32Platform() override;
+
+  private:
+    std::map<char, VolumeHandle> locks_;  // the held mutex of each locked letter
 };
 
 }  // namespace vardel

@@ -66,6 +66,16 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
         return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
     });
     int exitCode = kExitOk;
+    window.SetBeforeCommand([&] {
+        std::string holdProblem;
+        int holdCode = kExitOk;
+        if (platform.BeforeCommand(holdProblem, holdCode)) return true;
+        err << holdProblem << '\n';
+        shownBoxes.Show(&window, QString::fromStdString(holdProblem),
+                        QString::fromUtf8(kApplicationName), MessageIcon::Exclamation);
+        exitCode = holdCode;
+        return false;
+    });
     window.SetAfterCommand([&] {
         std::string writeProblem;
         if (platform.AfterCommand(writeProblem)) return;

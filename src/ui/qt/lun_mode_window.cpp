@@ -166,6 +166,7 @@ QWidget* LunModeWindow::Control(int controlId) const {
 }
 
 void LunModeWindow::RunCommand(int controlId) {
+    if (beforeCommand_ && !beforeCommand_()) return;
     QWidget* const focus = QApplication::focusWidget();
     controls_.TakeFocusMoved();
     QApplication::setOverrideCursor(Qt::WaitCursor);

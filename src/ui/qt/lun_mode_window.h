@@ -29,6 +29,11 @@ class LunModeWindow : public QDialog {
   public:
     LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* parent = nullptr);
 
+    // Runs before every command; when it gives false the command does not run, nor the after
+    // command (e.g. the emulated drive's file is held by another program).
+    void SetBeforeCommand(std::function<bool()> beforeCommand) {
+        beforeCommand_ = std::move(beforeCommand);
+    }
     // Runs after every command, e.g. to write an emulated drive's new state back to its file.
     void SetAfterCommand(std::function<void()> afterCommand);
     // What "No drive found" adds when the front end knows why (see the dialog model).
@@ -58,6 +63,7 @@ class LunModeWindow : public QDialog {
 
     QtDialogControls controls_;
     LunModeDialogModel model_;
+    std::function<bool()> beforeCommand_;
     std::function<void()> afterCommand_;
     QLineEdit* lun0Edit_ = nullptr;
     QLineEdit* lun1Edit_ = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/qt/window_platform.h"
 
+#include "commands/command_messages.h"
+#include "commands/drive_lock.h"
 #include "frontend_common/exit_codes.h"
 #include "frontend_common/machine_platform.h"
 
@@ -35,6 +37,22 @@ bool WindowPlatform::SetUp(const LaunchOptions& options, std::string& problem) {
     return true;
 }
 
+bool WindowPlatform::BeforeCommand(std::string& problem, int& exitCode) {
+    if (!scenario_) return true;
+    try {
+        scenario_->HoldAndRefresh(emulated_, kDriveLockWaitMilliseconds);
+    } catch (const frontend::ScenarioBusy& busy) {
+        problem = std::string(kDriveBusyMessage) + "\n" + busy.what();
+        exitCode = frontend::kExitBusy;
+        return false;
+    } catch (const frontend::ScenarioError& error) {
+        problem = error.what();
+        exitCode = frontend::kExitUsage;
+        return false;
+    }
+    return true;
+}
+
 bool WindowPlatform::AfterCommand(std::string& problem) {
     watch_->ForgetNoRights();
     if (machine_ != nullptr) {
@@ -48,13 +66,15 @@ bool WindowPlatform::AfterCommand(std::string& problem) {
         }
     }
     if (!scenario_) return true;
+    bool saved = true;
     try {
         scenario_->SaveChanges(emulated_);
     } catch (const frontend::ScenarioError& error) {
         problem = error.what();
-        return false;
+        saved = false;
     }
-    return true;
+    scenario_->Release();
+    return saved;
 }
 
 }  // namespace vardel::qt

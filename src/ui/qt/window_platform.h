@@ -30,8 +30,13 @@ class WindowPlatform {
     // Valid after SetUp succeeded.
     frontend::AccessWatch& Watched() { return *watch_; }
 
+    // Before each command: a scenario file is the emulated drives' state, so the window holds
+    // it locked (Scenario::HoldAndRefresh) until the command's save, and takes what another
+    // program wrote into it meanwhile. False with `problem` and the exit code for the case (busy:
+    // another program kept it for the whole wait) when the command must not run.
+    bool BeforeCommand(std::string& problem, int& exitCode);
     // After each command: the next one notes the rights afresh, and a scenario file gets the
-    // drives' new state. False with `problem` when the file could not be written.
+    // drives' new state and is let go. False with `problem` when the file could not be written.
     bool AfterCommand(std::string& problem);
 
   private:

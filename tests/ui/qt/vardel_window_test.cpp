@@ -25,6 +25,8 @@
 
 #include "commands/command_messages.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/exit_codes.h"
+#include "frontend_common/file_lock.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "resource.h"
@@ -126,6 +128,11 @@ class ScenarioWindow {
         options.scenarioFile = file.toStdString();
         if (!platform_.SetUp(options, problem_)) return;
         window_ = std::make_unique<LunModeWindow>(platform_.Watched(), boxes_);
+        window_->SetBeforeCommand([this] {
+            held_ = platform_.BeforeCommand(problem_, exitCode_);
+            if (held_ && afterHold) afterHold();
+            return held_;
+        });
         window_->SetAfterCommand([this] { saved_ = platform_.AfterCommand(problem_); });
     }
 
@@ -133,9 +140,16 @@ class ScenarioWindow {
     const std::string& Problem() const { return problem_; }
     const std::vector<ShownBox>& Shown() const { return boxes_.shown; }
 
+    // Whether the command ran: false when the file was held by another program.
+    bool Held() const { return held_; }
+    // Runs once the command holds the file, before the command itself.
+    std::function<void()> afterHold;
+    int ExitCode() const { return exitCode_; }
+
     // True when the file held the drives' state after the command.
     bool Run(int controlId) {
         saved_ = false;
+        held_ = false;
         problem_.clear();
         window_->RunCommand(controlId);
         return saved_;
@@ -150,8 +164,15 @@ class ScenarioWindow {
     RecordingBoxes boxes_;
     std::unique_ptr<LunModeWindow> window_;
     bool saved_ = false;
+    bool held_ = false;
+    int exitCode_ = 0;
     std::string problem_;
 };
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // A copy of the standard scenario in a folder of its own.
 QString CopyOfPlainScenario(const QString& folder) {
@@ -635,7 +656,8 @@ class VardelWindowTest : public QObject {
 
     // A write-back that fails leaves the change pending: the command after the obstacle is gone
     // (here a status read, which changes nothing itself) writes it. The obstacle binds root too:
-    // the scenario's folder is moved away and a plain file takes its name.
+    // once the command holds the file, the scenario's folder is moved away and a plain file takes
+    // its name.
     void aFailedWriteBackIsWrittenAfterTheNextCommand() {
         QTemporaryDir base;
         QVERIFY(base.isValid());
@@ -647,11 +669,14 @@ class VardelWindowTest : public QObject {
             ScenarioWindow window(file);
             QVERIFY2(window.Started(), window.Problem().c_str());
 
-            QVERIFY(QDir().rename(folder, aside));
-            QFile blocker(folder);
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-            blocker.close();
+            bool blocked = false;
+            window.afterHold = [&] {
+                QFile blocker(folder);
+                blocked = QDir().rename(folder, aside) && blocker.open(QIODevice::WriteOnly);
+            };
             QVERIFY(!window.Run(IDC_LUN0_FIXED));
+            window.afterHold = nullptr;
+            QVERIFY(blocked);
             QVERIFY2(window.Problem().find("drive.json") != std::string::npos,
                      window.Problem().c_str());
             QCOMPARE(window.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
@@ -665,6 +690,36 @@ class VardelWindowTest : public QObject {
         again.Run(IDC_STATUS_BUTTON);
         QCOMPARE(again.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
         QCOMPARE(again.Row(IDC_LUN1_EDIT), QStringLiteral("Fixed Disk"));
+    }
+
+    // Two windows on one scenario file: each command holds the file and takes up what the other
+    // wrote, so neither change is lost; while another program holds the file for the whole wait,
+    // the command does not run and the window says the drive is busy.
+    void twoWindowsOnOneScenarioKeepBothChanges() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString file = CopyOfPlainScenario(folder.path());
+        ScenarioWindow first(file);
+        ScenarioWindow second(file);
+        QVERIFY(first.Started() && second.Started());
+        QVERIFY2(first.Run(IDC_STATUS_BUTTON), first.Problem().c_str());
+        QVERIFY2(second.Run(IDC_LUN1_REMOVABLE), second.Problem().c_str());
+        QVERIFY2(first.Run(IDC_LUN0_FIXED), first.Problem().c_str());
+        QVERIFY2(first.Run(IDC_STATUS_BUTTON), first.Problem().c_str());
+        QCOMPARE(first.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
+        QCOMPARE(first.Row(IDC_LUN1_EDIT), QStringLiteral("Removable"));
+
+        const QByteArray before = ReadAll(file);
+        {
+            frontend::FileLock other;
+            std::string problem;
+            QCOMPARE(other.Take(file.toStdString(), 0, problem), frontend::FileLockResult::Held);
+            QVERIFY(!second.Run(IDC_LUN0_REMOVABLE));
+            QVERIFY(!second.Held());
+            QCOMPARE(second.ExitCode(), frontend::kExitBusy);
+            QVERIFY2(second.Problem().rfind(kDriveBusyMessage, 0) == 0, second.Problem().c_str());
+        }
+        QCOMPARE(ReadAll(file), before);
     }
 
     void aScenarioThatCannotBeReadIsNamed_data() {
