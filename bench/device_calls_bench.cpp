@@ -30,12 +30,14 @@ constexpr const char* kAllLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 // Discovery: the version gate and the letter mask; for every letter its mounted-device entry
 // (key opened and closed per letter) and an INQUIRY on a volume opened for it alone; the identity
-// block of each candidate (E, F); then the identity blocks again, to order the letters by LUN.
+// block of each candidate (E, F) and its SCSI address, each on a volume opened for it alone (the
+// address tells two drives of one serial apart); then the identity blocks again, to order the
+// letters by LUN.
 const std::vector<Step> kDiscovery = {
     {"VERSION", ""},
     {"LETTERS", ""},
     {"REGOPEN,REGQUERY %,REGCLOSE,OPEN %,INQUIRY %,CLOSE %", kAllLetters},
-    {"OPEN %,READ ID %,CLOSE %", "EF"},
+    {"OPEN %,READ ID %,CLOSE %,OPEN %,ADDRESS %,CLOSE %", "EF"},
     {"OPEN %,READ ID %,CLOSE %", "EF"},
 };
 
@@ -106,8 +108,8 @@ std::string Describe(const CallRecord& call) {
 bool IsDeviceCall(const std::string& call) {
     return call.rfind("OPEN", 0) == 0 || call.rfind("CLOSE", 0) == 0 ||
            call.rfind("INQUIRY", 0) == 0 || call.rfind("READ", 0) == 0 ||
-           call.rfind("WRITE", 0) == 0 || call.rfind("LOCK", 0) == 0 ||
-           call.rfind("UNLOCK", 0) == 0;
+           call.rfind("WRITE", 0) == 0 || call.rfind("ADDRESS", 0) == 0 ||
+           call.rfind("LOCK", 0) == 0 || call.rfind("UNLOCK", 0) == 0;
 }
 
 std::size_t CountDeviceCalls(const std::vector<std::string>& calls) {

@@ -9,8 +9,9 @@
 #    instructions that process executes, a figure that does not depend on the machine's load.
 # 3. A real kernel: one QEMU guest boot (tests/kernel/run-in-guest.sh, job
 #    tests/kernel/jobs/bench-status.sh): `vardelctl status` against the SG_IO floor, sg_floor
-#    sending the same 8 commands, both started once per round; sg_floor --repeat (one process
-#    for all rounds) and three start-up figures for reference. --transport T attaches the drive
+#    sending the same 8 commands and asking the same 2 SCSI addresses, both started once per
+#    round; sg_floor --repeat (one process for all rounds) and three start-up figures for
+#    reference. --transport T attaches the drive
 #    over usb (usb-storage, as a real drive is attached; the default) or tcm (the loopback SCSI
 #    target); --no-kernel skips the boot; --guest-program FILE times another build of vardelctl.
 # 4. The size of Vardel.exe from build/win32 and build/win64, built with those presets (the
@@ -139,11 +140,11 @@ elif os.path.exists(kernel_log):
     tool_ms, floor_ms, repeat_ms = per_run("tool_cs"), per_run("floor_cs"), per_run("floor_repeat_cs")
     kernel_row("vardelctl status, one process per run", "%.2f ms (%d runs)" % (tool_ms, runs),
                "", "")
-    kernel_row("floor, sg_floor sending status's 8 commands, one process per round",
+    kernel_row("floor, sg_floor sending status's 8 commands and 2 address questions, one process per round",
                "%.2f ms" % floor_ms, "", "")
     kernel_row("status / floor", "%.2fx" % (tool_ms / floor_ms if floor_ms else float("inf")),
                "at most 1.2x", "met" if floor_ms and tool_ms / floor_ms <= 1.2 else "MISSED")
-    kernel_row("sg_floor --repeat, the same 8 commands, per round (one process)",
+    kernel_row("sg_floor --repeat, the same sequence, per round (one process)",
                "%.2f ms" % repeat_ms, "(reference)", "")
     kernel_row("status / in-process floor",
                "%.2fx" % (tool_ms / repeat_ms if repeat_ms else float("inf")), "(reference)", "")

@@ -25,7 +25,7 @@ bool SameWrittenBytes(const VendorBlock& a, const VendorBlock& b) {
 
 }  // namespace
 
-CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const DeviceKey* device,
+CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const PhysicalDevice* device,
                             BlockBackup& backup) {
     std::memset(&backup, 0, sizeof(backup));
     CommandOutcome outcome;
@@ -58,7 +58,8 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Devic
     return outcome;
 }
 
-CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
+CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
+                                  const PhysicalDevice* device,
                                   const VendorBlock& info, const VendorBlock& backupIdentity,
                                   bool allowNoSerial, RestoreView* view) {
     CommandOutcome outcome;

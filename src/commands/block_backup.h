@@ -6,6 +6,7 @@
 #include "commands/command_state.h"
 #include "device/scsi_commands.h"
 #include "drive/device_key.h"
+#include "drive/physical_device.h"
 #include "platform/platform.h"
 
 namespace vardel {
@@ -22,7 +23,7 @@ struct BlockBackup {
 
 // Reads the INQUIRY data and both blocks through the target letter; it writes nothing. Done only
 // when all three came whole; the outcome's types are the rows as read.
-CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const DeviceKey* device,
+CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const PhysicalDevice* device,
                             BlockBackup& backup);
 
 // What a restore found on the drive before it would write, for a front end that shows the
@@ -41,7 +42,8 @@ struct RestoreView {
 // that already holds those bytes is not written (Done, not changed). Unless it runs dry, it holds
 // the drive's lock (drive_lock.h) from the identity read to the read-back, or ends Busy. `view`, when given, receives
 // the block as read; a dry run ends Done with the rows the write would leave.
-CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state, const DeviceKey* device,
+CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
+                                  const PhysicalDevice* device,
                                   const VendorBlock& info, const VendorBlock& identity,
                                   bool allowNoSerial, RestoreView* view = nullptr);
 

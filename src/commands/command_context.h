@@ -4,7 +4,7 @@
 
 #include "commands/command_state.h"
 #include "commands/window_operations.h"
-#include "drive/device_key.h"
+#include "drive/physical_device.h"
 #include "platform/platform.h"
 
 namespace vardel {
@@ -13,8 +13,8 @@ struct CommandContext {
     Platform& platform;
     CommandState& state;
     WindowOperations& window;
-    // Only the letters of this device take part in discovery; null: every device does.
-    const DeviceKey* device = nullptr;
+    // Only the letters on this physical device take part in discovery; null: every device does.
+    const PhysicalDevice* device = nullptr;
     // Write reads the block back and counts only what the drive kept. The window does not: its
     // Write ends with the message of the write itself.
     bool confirmWrite = false;

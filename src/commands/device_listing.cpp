@@ -17,7 +17,7 @@ char TargetOf(Platform& platform, const DeviceRecord& record) {
 
 }  // namespace
 
-OutcomeCode ListDevices(Platform& platform, const DeviceKey* only, DeviceListing& listing) {
+OutcomeCode ListDevices(Platform& platform, const PhysicalDevice* only, DeviceListing& listing) {
     std::memset(&listing, 0, sizeof(listing));
     if (!VersionAccepted(platform)) return OutcomeCode::UnknownError;
 
@@ -28,7 +28,9 @@ OutcomeCode ListDevices(Platform& platform, const DeviceKey* only, DeviceListing
     for (int j = 0; j < listing.recorded; ++j) {
         ListedDevice& device = listing.devices[j];
         const DeviceRecord& record = scan.table.records[j];
-        device.key = scan.keys[j];
+        device.physical = scan.devices[j];
+        device.key = device.physical.key;
+        std::memcpy(device.identity, scan.identities[j], sizeof(device.identity));
         std::memcpy(device.lunSlots, record.lunSlots, sizeof(device.lunSlots));
         device.target = TargetOf(platform, record);
         for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {

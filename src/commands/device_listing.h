@@ -1,6 +1,6 @@
 #pragma once
-// What discovery sees, for a front end to show: every device of the served kind with its key, its
-// letters by LUN slot, the letter the commands would go to, and each letter's INQUIRY data. It
+// What discovery sees, for a front end to show: every physical device of the served kind with its
+// key, where it sits, its identity block, its letters by LUN slot, the letter the commands would go to, and each letter's INQUIRY data. It
 // only reads.
 
 #include "commands/command_outcome.h"
@@ -12,7 +12,9 @@
 namespace vardel {
 
 struct ListedDevice {
-    DeviceKey key;
+    DeviceKey key;            // the drive's name
+    PhysicalDevice physical;  // what narrows the commands to this device alone
+    VendorBlock identity;     // as read through its first letter: the whole serial
     char lunSlots[kLunSlotsPerDevice];  // drive letter by LUN index, 0 for none
     // Where the commands would send their block commands (0: none, they would say "Unknown
     // error"), as discovery's LUN ordering picks it.
@@ -29,6 +31,6 @@ struct DeviceListing {
 
 // Done, or UnknownError when the system's version is refused. `only` narrows the scan to one
 // device as it does for the commands.
-OutcomeCode ListDevices(Platform& platform, const DeviceKey* only, DeviceListing& listing);
+OutcomeCode ListDevices(Platform& platform, const PhysicalDevice* only, DeviceListing& listing);
 
 }  // namespace vardel

@@ -6,7 +6,7 @@
 
 namespace vardel {
 
-OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const DeviceKey* device) {
+OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const PhysicalDevice* device) {
     std::memset(state.letterList, 0, sizeof(state.letterList));
     std::uint8_t count = 0;
     const int found =

@@ -32,10 +32,10 @@ std::uint32_t CandidateMask(Platform& platform) {
 
 }  // namespace
 
-void ScanDevices(Platform& platform, DeviceScan& scan, const DeviceKey* only) {
+void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only) {
     std::memset(&scan, 0, sizeof(scan));
     DeviceTable& table = scan.table;
-    DeviceKey* keys = scan.keys;
+    PhysicalDevice* devices = scan.devices;
     int& count = scan.count;
 
     // All letters are filtered before any identity block is read.
@@ -50,17 +50,20 @@ void ScanDevices(Platform& platform, DeviceScan& scan, const DeviceKey* only) {
         const std::size_t lun = LunIndexOf(block);
         if (lun >= kLunSlotsPerDevice) continue;
 
-        const DeviceKey key = ExtractDeviceKey(block);
-        if (only != nullptr && !KeysMatch(key, *only)) continue;
+        // The key names the drive; where it sits tells it apart from a drive of the same key.
+        const PhysicalDevice found =
+            ReadPhysicalDevice(platform, LetterAt(i), ExtractDeviceKey(block));
+        if (only != nullptr && !SameDevice(found, *only)) continue;
         const int recorded = std::min(count, kMaxRecordedDevices);
         int device = 0;
-        while (device < recorded && !KeysMatch(keys[device], key)) ++device;
+        while (device < recorded && !SameDevice(devices[device], found)) ++device;
         if (device == recorded) {
             // A new device. Beyond the table's room it is only counted: any count of two or more
             // already stops every command.
             ++count;
             if (device == kMaxRecordedDevices) continue;
-            keys[device] = key;
+            devices[device] = found;
+            std::memcpy(scan.identities[device], block, sizeof(block));
         }
         // The later letter of a device wins a slot.
         table.records[device].lunSlots[lun] = LetterAt(i);
@@ -80,7 +83,7 @@ bool VersionAccepted(Platform& platform) {
 }
 
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const DeviceKey* only) {
+               const PhysicalDevice* only) {
     count = 0;
     if (!VersionAccepted(platform)) return kFindDrivesVersionRefused;
 

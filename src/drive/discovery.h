@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "drive/device_key.h"
+#include "device/scsi_commands.h"
+#include "drive/physical_device.h"
 #include "platform/platform.h"
 
 namespace vardel {
@@ -30,34 +31,36 @@ enum FindDrivesResult : int {
     kFindDrivesListTooSmall = 2,
 };
 
-// What one scan found: each recorded device's letters by LUN index and its key (entry j of
-// `keys` belongs to record j), and the number of distinct devices, which may exceed the table's
-// room.
+// What one scan found: each recorded device's letters by LUN index, what it is and the identity
+// block of its first letter (entry j of `devices` and `identities` belongs to record j), and the
+// number of distinct devices, which may exceed the table's room.
 struct DeviceScan {
     DeviceTable table;
-    DeviceKey keys[kMaxDevices];
+    PhysicalDevice devices[kMaxDevices];
+    VendorBlock identities[kMaxDevices];
     int count;
 };
 
 // Walks the 26 letters: first filters all of them to the candidates, then reads each candidate's
-// identity block and groups the letters by device key. Returns the number of distinct devices,
-// which may exceed the table's room; the devices beyond it are counted but not recorded. A letter
-// whose LUN index does not fit a record is left out.
+// identity block and SCSI address and groups the letters by physical device (SameDevice).
+// Returns the number of distinct devices, which may exceed the table's room; the devices beyond
+// it are counted but not recorded. A letter whose LUN index does not fit a record is left out.
 int ScanDevices(Platform& platform, DeviceTable& table);
 
-// The same scan, keeping the keys. `scan` is cleared first. With `only`, a letter whose key does
-// not match it is left out after its identity block was read, so the commands sent stay the same.
-void ScanDevices(Platform& platform, DeviceScan& scan, const DeviceKey* only);
+// The same scan, keeping what each device is. `scan` is cleared first. With `only`, a letter on
+// another device is left out after its identity block and address were read, so the commands
+// sent stay the same.
+void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only);
 
 // The operating-system gate of FindDrives: systems whose minor version number is 3 or more are
 // refused.
 bool VersionAccepted(Platform& platform);
 
 // Fills `list` with one group per device (LUN 0 letter, LUN 1 letter if any, 0) and a closing 0.
-// `count` is 0 on entry and the number of devices on success. With `only`, the devices are those
-// whose key matches it: at most one.
+// `count` is 0 on entry and the number of devices on success. With `only`, the letters are those
+// on that device: at most one device.
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const DeviceKey* only = nullptr);
+               const PhysicalDevice* only = nullptr);
 
 // Rewrites list bytes 0..7 as LUN slots 0..7, reading each letter's LUN index from its identity
 // block. A letter whose LUN index is 8 or more is left out.

@@ -37,7 +37,8 @@ constexpr NamedOperation kOperations[] = {{"open", emulated::Operation::Open},
                                           {"readConfig", emulated::Operation::ReadConfig},
                                           {"readIdentity", emulated::Operation::ReadIdentity},
                                           {"write", emulated::Operation::Write},
-                                          {"other", emulated::Operation::OtherCommand}};
+                                          {"other", emulated::Operation::OtherCommand},
+                                          {"address", emulated::Operation::Address}};
 
 struct NamedEffect {
     const char* name;
@@ -269,7 +270,7 @@ emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::st
     }
     if (!known) {
         reader.Fail(Reader::Join(place, "operation"),
-                    "expected open, inquiry, readConfig, readIdentity, write or other");
+                    "expected open, inquiry, readConfig, readIdentity, write, other or address");
     }
     const std::string effect = reader.Text(value["effect"], Reader::Join(place, "effect"));
     known = false;
@@ -286,6 +287,11 @@ emulated::Fault ReadFault(const Reader& reader, const Json& value, const std::st
     if ((fault.effect == emulated::FaultEffect::FailOpen) !=
         (fault.operation == emulated::Operation::Open)) {
         reader.Fail(place, "failOpen goes with the operation open, and only with it");
+    }
+    // The address question reaches no drive, so it has no SCSI status to fake.
+    if (fault.operation == emulated::Operation::Address &&
+        fault.effect != emulated::FaultEffect::FailControl) {
+        reader.Fail(place, "the operation address takes only the effect failControl");
     }
     if (fault.effect == emulated::FaultEffect::UnitAttention) {
         // Its status and sense are always the same, so a code would be silently ignored.

@@ -19,6 +19,9 @@ constexpr std::uint32_t kFileFlagNoBuffering = 0x20000000u;
 // FILE_WRITE_ACCESS)
 constexpr std::uint32_t kIoctlScsiPassThrough = 0x0004D004u;
 constexpr std::uint32_t kIoctlScsiPassThroughDirect = 0x0004D014u;
+// CTL_CODE(FILE_DEVICE_CONTROLLER, 0x406, METHOD_BUFFERED, FILE_ANY_ACCESS): the SCSI address
+// (port, path, target, LUN) of the device behind a volume, into a ScsiAddress.
+constexpr std::uint32_t kIoctlScsiGetAddress = 0x00041018u;
 
 constexpr RegistryKey kHkeyLocalMachine = 0x80000002u;
 constexpr std::uint32_t kKeyRead = 0x00020019u;

@@ -25,6 +25,7 @@
 namespace vardel {
 using ScsiPassThrough = SCSI_PASS_THROUGH;
 using ScsiPassThroughDirect = SCSI_PASS_THROUGH_DIRECT;
+using ScsiAddress = SCSI_ADDRESS;
 }  // namespace vardel
 
 #else
@@ -63,6 +64,15 @@ struct ScsiPassThroughDirect {
     std::uint8_t Cdb[16];
 };
 
+// What IOCTL_SCSI_GET_ADDRESS fills: where the device sits on the system's SCSI buses.
+struct ScsiAddress {
+    std::uint32_t Length;  // sizeof(ScsiAddress)
+    std::uint8_t PortNumber;
+    std::uint8_t PathId;
+    std::uint8_t TargetId;
+    std::uint8_t Lun;
+};
+
 }  // namespace vardel
 
 #endif
@@ -73,6 +83,8 @@ namespace vardel {
 constexpr std::uint8_t kScsiDataOut = 0;
 constexpr std::uint8_t kScsiDataIn = 1;
 constexpr std::uint8_t kScsiDataUnspecified = 2;
+
+static_assert(sizeof(ScsiAddress) == 8, "SCSI_ADDRESS is 8 bytes on every build");
 
 constexpr std::size_t kCdbCapacity = sizeof(ScsiPassThrough::Cdb);
 static_assert(kCdbCapacity == 16, "the pass-through header carries a 16-byte CDB");

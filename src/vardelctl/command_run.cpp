@@ -26,7 +26,7 @@ CommandKind KindOf(Verb verb) {
 
 }  // namespace
 
-RunResult RunCommand(const Options& options, Platform& platform, const DeviceKey* device,
+RunResult RunCommand(const Options& options, Platform& platform, const PhysicalDevice* device,
                      const RestoreSource* restore, RestoreView* view, bool machine) {
     RunResult result;
     CommandState state;

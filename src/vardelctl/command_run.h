@@ -24,10 +24,10 @@ struct RunResult {
     std::unique_ptr<BlockBackup> backup;  // backup: what goes into the file
 };
 
-// Runs the command of `options` on the drive `device` names (null: the single drive). `restore`
+// Runs the command of `options` on the physical device `device` (null: the single drive). `restore`
 // is the backup a restore writes and `view` what it saw first. `machine`: the platform is the
 // machine's own, whose disks the system can describe.
-RunResult RunCommand(const Options& options, Platform& platform, const DeviceKey* device,
+RunResult RunCommand(const Options& options, Platform& platform, const PhysicalDevice* device,
                      const RestoreSource* restore, RestoreView* view, bool machine);
 
 // The result of a command that discovery ended with `code` before it sent anything.

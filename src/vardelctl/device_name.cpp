@@ -1,15 +1,18 @@
 #include "vardelctl/device_name.h"
 
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
+#include "frontend_common/hex_text.h"
 #include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
 namespace {
 
 constexpr char kNodePrefix = '/';
+constexpr char kHexPrefix[] = "hex:";
 
 bool IsLetter(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) != 0;
@@ -30,7 +33,16 @@ bool ParseDeviceName(const std::string& text, DeviceName& name) {
         return true;
     }
     name.kind = DeviceNameKind::Serial;
-    return DeviceKeyFromSerialText(text, name.key);
+    name.serial = text;
+    if (text.rfind(kHexPrefix, 0) == 0) {
+        std::vector<std::uint8_t> bytes;
+        return frontend::BytesFromHex(text.substr(sizeof(kHexPrefix) - 1), bytes) &&
+               !bytes.empty();
+    }
+    for (const char c : text) {
+        if (c < 0x21 || c > 0x7E) return false;
+    }
+    return true;
 }
 
 char LetterOfNode(const std::string& node, const DiskDescriber& describe) {
@@ -56,6 +68,21 @@ const ListedDevice* DeviceAtLetter(const DeviceListing& listing, char letter) {
         }
     }
     return nullptr;
+}
+
+std::vector<const ListedDevice*> DevicesWithSerial(const DeviceListing& listing,
+                                                   const std::string& serial) {
+    const auto folded = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string wanted = folded(serial);
+    std::vector<const ListedDevice*> found;
+    for (int j = 0; j < listing.recorded; ++j) {
+        const std::string carried = SerialOfIdentity(listing.devices[j].identity);
+        if (!carried.empty() && folded(carried) == wanted) found.push_back(&listing.devices[j]);
+    }
+    return found;
 }
 
 }  // namespace vardel::cli

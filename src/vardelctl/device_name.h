@@ -1,11 +1,13 @@
 #pragma once
-// What --device names: a serial as `list` shows it, a drive letter ("E" or "E:", on every
-// system), or one of the system's device nodes ("/dev/sdb", "/dev/sg1", or a link to one). A
-// letter or node is turned into the key of the drive behind it, and the commands narrow
-// discovery by that key as they do for a serial.
+// What --device names: a drive's whole serial as `list` shows it (letter case aside), a drive
+// letter ("E" or "E:", on every system), or one of the system's device nodes ("/dev/sdb",
+// "/dev/sg1", or a link to one). Each is turned into the physical device behind it, and the
+// commands narrow discovery to that device. A serial that several drives carry names none of
+// them: a letter or node then chooses.
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "commands/device_listing.h"
 #include "drive/device_key.h"
@@ -17,12 +19,13 @@ enum class DeviceNameKind { Serial, Letter, Node };
 
 struct DeviceName {
     DeviceNameKind kind = DeviceNameKind::Serial;
-    DeviceKey key{};   // Serial
+    std::string serial;  // Serial, as given
     char letter = 0;   // Letter
     std::string node;  // Node, as given
 };
 
-// False for a text that is none of them (a serial with bytes that are not printable ASCII).
+// False for a text that is none of them (a serial with bytes that are not printable ASCII, or
+// "hex:" without whole bytes of hexadecimal after it).
 bool ParseDeviceName(const std::string& text, DeviceName& name);
 
 // What the system says of a letter's disk (frontend::DescribeMachineDisk, or a stand-in); empty
@@ -35,5 +38,9 @@ char LetterOfNode(const std::string& node, const DiskDescriber& describe);
 
 // The listed device with a volume at `letter`; null when none has.
 const ListedDevice* DeviceAtLetter(const DeviceListing& listing, char letter);
+
+// The listed devices whose whole serial, as `list` shows it, is `serial` without regard to case.
+std::vector<const ListedDevice*> DevicesWithSerial(const DeviceListing& listing,
+                                                   const std::string& serial);
 
 }  // namespace vardel::cli

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <system_error>
 
 #include "commands/device_listing.h"
@@ -30,10 +32,28 @@ std::string MakeFolder(const std::string& folder) {
     return "";
 }
 
+std::string Folded(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+bool IsPlainName(const std::string& name) {
+    bool plain = !name.empty() && name[0] != '.';
+    for (const char c : name) plain = plain && IsPlainNameCharacter(c);
+    return plain;
+}
+
+char FirstLetter(const ListedDevice& device) {
+    for (const char slot : device.lunSlots) {
+        if (slot != 0) return slot;
+    }
+    return '_';
+}
+
 // Puts one drive's backup into the folder; a problem goes into the drive's run.
-void SaveBackup(const Options& options, const BlockBackup& backup, DriveRun& run) {
-    const std::filesystem::path path =
-        std::filesystem::path(options.file) / BackupFileNameFor(run.device.key);
+void SaveBackup(const Options& options, const std::string& name, const BlockBackup& backup,
+                DriveRun& run) {
+    const std::filesystem::path path = std::filesystem::path(options.file) / name;
     run.notes.file = path.string();
     try {
         WriteBackupFile(run.notes.file, backup, options.force);
@@ -51,10 +71,59 @@ void SaveBackup(const Options& options, const BlockBackup& backup, DriveRun& run
 std::string BackupFileNameFor(const DeviceKey& key) {
     const std::string serial = SerialTextOf(key);
     if (serial.empty()) return "no-serial.json";
-    bool plain = serial[0] != '.';
-    for (const char c : serial) plain = plain && IsPlainNameCharacter(c);
-    if (plain) return serial + ".json";
+    if (IsPlainName(serial)) return serial + ".json";
     return "key-" + frontend::HexOf(key.bytes, kDeviceKeySize) + ".json";
+}
+
+std::vector<std::string> BackupFileNames(const DeviceListing& listing) {
+    const auto count = static_cast<std::size_t>(listing.recorded);
+    std::vector<std::string> names(count);
+    std::vector<std::string> serials(count);
+    std::map<std::string, int> uses;  // of each default name, folded
+    for (std::size_t j = 0; j < count; ++j) {
+        names[j] = BackupFileNameFor(listing.devices[j].key);
+        serials[j] = SerialOfIdentity(listing.devices[j].identity);
+        ++uses[Folded(names[j])];
+    }
+    std::vector<bool> clash(count);
+    std::map<std::string, int> serialUses;  // of each whole serial among the clashing, folded
+    std::set<std::string> taken;
+    for (std::size_t j = 0; j < count; ++j) {
+        clash[j] = uses[Folded(names[j])] > 1;
+        if (clash[j]) {
+            ++serialUses[Folded(serials[j])];
+        } else {
+            taken.insert(Folded(names[j]));
+        }
+    }
+    // Drives whose whole serials differ take them (the usual case of a long serial).
+    std::vector<bool> named(count, false);
+    for (std::size_t j = 0; j < count; ++j) {
+        const std::string name = serials[j] + ".json";
+        if (!clash[j] || !IsPlainName(serials[j]) || serialUses[Folded(serials[j])] > 1 ||
+            taken.count(Folded(name)) != 0) {
+            continue;
+        }
+        names[j] = name;
+        named[j] = true;
+        taken.insert(Folded(name));
+    }
+    // Drives that carry the same serial: their letter tells them apart for this run.
+    for (std::size_t j = 0; j < count; ++j) {
+        if (!clash[j] || named[j]) continue;
+        const std::string stem = IsPlainName(serials[j])
+                                     ? serials[j]
+                                     : names[j].substr(0, names[j].size() - 5);  // less ".json"
+        const std::string letter(1, FirstLetter(listing.devices[j]));
+        std::string name = stem + "-" + letter + ".json";
+        // Only a serial made to look like another drive's serial and letter gets here.
+        for (int n = 2; taken.count(Folded(name)) != 0; ++n) {
+            name = stem + "-" + letter + "-" + std::to_string(n) + ".json";
+        }
+        names[j] = name;
+        taken.insert(Folded(name));
+    }
+    return names;
 }
 
 EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine) {
@@ -68,16 +137,17 @@ EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool m
         if (!every.folderProblem.empty()) return every;
     }
 
+    const std::vector<std::string> names = BackupFileNames(listing);
     for (int j = 0; j < listing.recorded; ++j) {
         DriveRun run;
         run.device = listing.devices[j];
         // Each drive is chosen as --device would choose it, so each run sees that drive alone.
         RunResult result =
-            RunCommand(options, platform, &run.device.key, nullptr, nullptr, machine);
+            RunCommand(options, platform, &run.device.physical, nullptr, nullptr, machine);
         run.outcome = result.outcome;
         NoteFailure(run.notes, run.outcome, machine);
         if (result.backup && run.outcome.code == OutcomeCode::Done) {
-            SaveBackup(options, *result.backup, run);
+            SaveBackup(options, names[static_cast<std::size_t>(j)], *result.backup, run);
         }
         every.drives.push_back(run);
     }

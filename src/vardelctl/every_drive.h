@@ -1,10 +1,12 @@
 #pragma once
 // --all: one command on every attached drive of the served kind, one after the other, each chosen
-// by its key as --device would choose it. A production line's way to switch or save a batch.
+// as --device would choose it by its letter: drives that share a serial are each reached. A
+// production line's way to switch or save a batch.
 
 #include <string>
 #include <vector>
 
+#include "commands/device_listing.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
@@ -20,11 +22,18 @@ struct EveryDriveRun {
 };
 
 // Runs status, set, write or backup on each drive. A backup goes into the folder `options.file`
-// (made when missing), one file per serial, written as soon as its blocks are read.
+// (made when missing), one file per drive (BackupFileNames), written as soon as its blocks are
+// read.
 EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine);
 
 // The backup file's name for a drive: its serial where that is a plain file name, otherwise
 // "key-" and the key in hexadecimal; "no-serial" for a drive without.
 std::string BackupFileNameFor(const DeviceKey& key);
+
+// The backup file names of every listed drive, entry j for device j: BackupFileNameFor where no
+// other drive's name is the same (file systems may ignore case); drives whose names clash take
+// their whole serial where it is a plain name that clashes with nothing, otherwise the name
+// with "-" and their first letter ("VD0000000001-E.json").
+std::vector<std::string> BackupFileNames(const DeviceListing& listing);
 
 }  // namespace vardel::cli

@@ -192,7 +192,7 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
 
     app.add_flag("--json", options.json, "Machine-readable output on stdout (one JSON object)");
     app.add_option("--device", options.device,
-                   "Only this drive: its serial (see list), letter (E:) or node (/dev/sdb)")
+                   "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
         ->type_name("DEVICE");
     CLI::Option* emulate =
         app.add_option("--emulate", options.scenarioFile,
@@ -238,7 +238,7 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
         app.add_subcommand("backup", "Save both blocks of the drive to a JSON file; only reads");
     backup->footer(
         "Examples: vardelctl backup drive.json\n"
-        "          vardelctl backup --all backups    one file per serial");
+        "          vardelctl backup --all backups    one file per drive");
     backup
         ->add_option("file", options.file,
                      "The backup file to write; - for standard output; with --all, a folder")
@@ -246,7 +246,7 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
         ->type_name("FILE");
     backup->add_flag("--force", options.force, "Replace the file if it exists");
     backup->add_flag("--all", options.all,
-                     "Every attached drive into the folder given, one file per serial");
+                     "Every attached drive into the folder given, one file per drive");
     CLI::App* restore =
         app.add_subcommand("restore", "Write a backed-up configuration block onto the same drive");
     restore->footer("Example: vardelctl restore drive.json --dry-run");

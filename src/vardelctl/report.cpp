@@ -149,10 +149,6 @@ std::string InquiryText(const InquiryData& inquiry, std::size_t offset, std::siz
     return last == std::string::npos ? "" : text.substr(0, last + 1);
 }
 
-std::string SerialShown(const DeviceKey& key) {
-    const std::string serial = SerialTextOf(key);
-    return serial.empty() ? "(none)" : serial;
-}
 
 // The fields of one command's report, the same alone and as an entry of an --all report.
 void FillOutcomeJson(Json& report, const Options& options, const CommandOutcome& outcome,
@@ -222,7 +218,7 @@ Json ListedDeviceJson(const ListedDevice& device, const std::vector<DiskDescript
         volume["paths"] = disk.paths;
         volumes.push_back(volume);
     }
-    return {{"serial", SerialTextOf(device.key)},
+    return {{"serial", SerialOfIdentity(device.identity)},
             {"deviceKey", HexOf(device.key.bytes, kDeviceKeySize)},
             {"target", LetterJson(device.target)},
             {"volumes", volumes}};
@@ -234,8 +230,8 @@ void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::o
     if (outcome.code == OutcomeCode::NoDrive && notes.noRights) SayLines(err, NoRightsAdvice());
     if (outcome.code == OutcomeCode::SeveralDrives) {
         SayLines(err,
-                 "choose one with --device SERIAL (`vardelctl list` shows the serials), or run on "
-                 "each with --all");
+                 "choose one with --device SERIAL, LETTER or NODE (`vardelctl list` shows them), "
+                 "or run on each with --all");
     }
     if (outcome.code == OutcomeCode::WrongDevice) {
         SayLines(err, "the drive attached is not the one the backup was taken from (serial " +
@@ -456,7 +452,7 @@ void ReportListing(const Options& options, OutcomeCode code, const DeviceListing
     }
     for (int j = 0; j < listing.recorded; ++j) {
         const ListedDevice& device = listing.devices[j];
-        out << "Drive " << j + 1 << ": serial " << SerialShown(device.key) << '\n';
+        out << "Drive " << j + 1 << ": serial " << DisplayText(SerialShown(device)) << '\n';
         for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {
             if (device.lunSlots[lun] == 0) continue;
             out << "  LUN " << lun << ": " << device.lunSlots[lun] << ':';
@@ -483,20 +479,31 @@ void ReportListing(const Options& options, OutcomeCode code, const DeviceListing
         out << listing.count - listing.recorded << " more drives not shown\n";
     }
     if (listing.count >= 2) {
-        out << "Several drives: the commands need --device SERIAL to choose one, or --all.\n";
+        out << "Several drives: the commands need --device SERIAL, LETTER or NODE to choose one, "
+               "or --all.\n";
     }
 }
 
-int ReportDeviceNotFound(const Options& options, const std::string& why,
-                         const DeviceListing& attached, const DiskDescriptions& disks,
-                         const RunNotes& notes, std::ostream& out, std::ostream& err) {
+std::string SerialShown(const ListedDevice& device) {
+    const std::string serial = SerialOfIdentity(device.identity);
+    return serial.empty() ? "(none)" : serial;
+}
+
+namespace {
+
+// What --device chose, or could not choose, among the drives listed, and what `list` shows of
+// them. `ended` gives the system's message.
+int ReportDeviceChoice(const Options& options, OutcomeCode ended, const char* outcomeName,
+                       int exitCode, const std::string& why, const DeviceListing& attached,
+                       const DiskDescriptions& disks, const RunNotes& notes, std::ostream& out,
+                       std::ostream& err) {
     CommandOutcome noDrive;
-    noDrive.code = OutcomeCode::NoDrive;
+    noDrive.code = ended;
     if (options.json) {
         Json report = NewReport();
         report["command"] = VerbName(options.verb);
-        report["outcome"] = "deviceNotFound";
-        report["exitCode"] = kExitWrongDevice;
+        report["outcome"] = outcomeName;
+        report["exitCode"] = exitCode;
         report["message"] = OutcomeMessage(noDrive);
         report["device"] = options.device;
         report["error"] = why;
@@ -508,14 +515,14 @@ int ReportDeviceNotFound(const Options& options, const std::string& why,
         }
         report["devices"] = devices;
         PrintJson(report, out);
-        return kExitWrongDevice;
+        return exitCode;
     }
     err << OutcomeMessage(noDrive) << '\n';
     std::ostringstream text;
     text << why << "; `vardelctl list` shows:";
     for (int j = 0; j < attached.recorded; ++j) {
         const ListedDevice& device = attached.devices[j];
-        text << "\n  serial " << DisplayText(SerialShown(device.key)) << ':';
+        text << "\n  serial " << DisplayText(SerialShown(device)) << ':';
         for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {
             if (device.lunSlots[lun] == 0) continue;
             text << ' ' << device.lunSlots[lun] << ": (LUN " << lun;
@@ -527,7 +534,23 @@ int ReportDeviceNotFound(const Options& options, const std::string& why,
         text << "\n  " << attached.count - attached.recorded << " more drives not shown";
     }
     SayLines(err, text.str());
-    return kExitWrongDevice;
+    return exitCode;
+}
+
+}  // namespace
+
+int ReportDeviceNotFound(const Options& options, const std::string& why,
+                         const DeviceListing& attached, const DiskDescriptions& disks,
+                         const RunNotes& notes, std::ostream& out, std::ostream& err) {
+    return ReportDeviceChoice(options, OutcomeCode::NoDrive, "deviceNotFound", kExitWrongDevice,
+                              why, attached, disks, notes, out, err);
+}
+
+int ReportSerialShared(const Options& options, const std::string& why,
+                       const DeviceListing& sharing, const DiskDescriptions& disks,
+                       const RunNotes& notes, std::ostream& out, std::ostream& err) {
+    return ReportDeviceChoice(options, OutcomeCode::SeveralDrives, "severalDrives",
+                              kExitSeveralDrives, why, sharing, disks, notes, out, err);
 }
 
 int DriveRunExitCode(const DriveRun& run) {
@@ -571,7 +594,7 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
         Json entries = Json::array();
         for (const DriveRun& run : drives) {
             Json entry;
-            entry["serial"] = SerialTextOf(run.device.key);
+            entry["serial"] = SerialOfIdentity(run.device.identity);
             entry["deviceKey"] = HexOf(run.device.key.bytes, kDeviceKeySize);
             if (run.problemCode >= 0) {
                 entry["command"] = VerbName(options.verb);
@@ -595,7 +618,7 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
         return exitCode;
     }
     for (const DriveRun& run : drives) {
-        const std::string serial = SerialShown(run.device.key);
+        const std::string serial = SerialShown(run.device);
         out << DisplayText(serial);
         if (run.outcome.target != 0) out << " (" << run.outcome.target << ":)";
         out << ": " << DriveLineText(options, run) << '\n';

@@ -51,6 +51,15 @@ int ReportDeviceNotFound(const Options& options, const std::string& why,
                          const DeviceListing& attached, const DiskDescriptions& disks,
                          const RunNotes& notes, std::ostream& out, std::ostream& err);
 
+// --device gave a serial that several attached drives carry, `sharing` (`why` says so): nothing
+// was sent to any of them beyond discovery. Exit 3, as for several drives without --device.
+int ReportSerialShared(const Options& options, const std::string& why,
+                       const DeviceListing& sharing, const DiskDescriptions& disks,
+                       const RunNotes& notes, std::ostream& out, std::ostream& err);
+
+// A listed drive's whole serial as `list` shows it and --device takes it; "(none)" without one.
+std::string SerialShown(const ListedDevice& device);
+
 // One drive's part of a run with --all: the outcome of the command on it, or a problem of its own
 // (a backup file that could not be written), which then sets the exit code.
 struct DriveRun {

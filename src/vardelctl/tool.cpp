@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "commands/block_backup.h"
 #include "commands/device_listing.h"
@@ -120,19 +121,10 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
     return -1;
 }
 
-// What --device names, turned into the key discovery narrows by. -1 to go on with `key`, or the
-// exit code of the report that it names no drive.
-int FindDeviceKey(const Options& options, const DeviceName& name, AccessWatch& platform,
-                  bool machine, RunNotes& notes, DeviceKey& key, std::ostream& out,
-                  std::ostream& err) {
-    if (name.kind == DeviceNameKind::Serial) {
-        key = name.key;
-        return -1;
-    }
-    const char letter =
-        name.kind == DeviceNameKind::Letter
-            ? name.letter
-            : LetterOfNode(name.node, machine ? DiskDescriber(DescribeMachineDisk) : nullptr);
+// What --device names, turned into the physical device discovery narrows to. -1 to go on with
+// `device`, or the exit code of the report that it names no drive, or several.
+int FindDevice(const Options& options, const DeviceName& name, AccessWatch& platform, bool machine,
+               RunNotes& notes, PhysicalDevice& device, std::ostream& out, std::ostream& err) {
     DeviceListing listing{};
     const OutcomeCode listed = ListDevices(platform, nullptr, listing);
     notes.noRights = platform.SawNoRights();
@@ -140,11 +132,36 @@ int FindDeviceKey(const Options& options, const DeviceName& name, AccessWatch& p
         const OutcomeCode code = listed != OutcomeCode::Done ? listed : OutcomeCode::NoDrive;
         return ReportResult(options, EndedInDiscovery(options, code), notes, out, err);
     }
-    if (const ListedDevice* device = DeviceAtLetter(listing, letter); device != nullptr) {
-        key = device->key;
+    const std::string given = "--device " + options.device;
+    if (name.kind == DeviceNameKind::Serial) {
+        const std::vector<const ListedDevice*> carriers = DevicesWithSerial(listing, name.serial);
+        if (carriers.size() == 1) {
+            device = carriers[0]->physical;
+            return -1;
+        }
+        if (carriers.empty()) {
+            return ReportDeviceNotFound(options,
+                                        given + ": none of the attached drives has this serial",
+                                        listing, DescribeDisks(listing, machine), notes, out, err);
+        }
+        // Drives that share a serial: only a letter or node can tell which one is meant.
+        DeviceListing sharing{};
+        sharing.count = static_cast<int>(carriers.size());
+        for (const ListedDevice* carrier : carriers) sharing.devices[sharing.recorded++] = *carrier;
+        return ReportSerialShared(options,
+                                  given + ": " + std::to_string(carriers.size()) +
+                                      " drives carry this serial; choose one by its letter or "
+                                      "node",
+                                  sharing, DescribeDisks(sharing, machine), notes, out, err);
+    }
+    const char letter =
+        name.kind == DeviceNameKind::Letter
+            ? name.letter
+            : LetterOfNode(name.node, machine ? DiskDescriber(DescribeMachineDisk) : nullptr);
+    if (const ListedDevice* found = DeviceAtLetter(listing, letter); found != nullptr) {
+        device = found->physical;
         return -1;
     }
-    const std::string given = "--device " + options.device;
     std::string why;
     if (name.kind == DeviceNameKind::Letter) {
         why = given + ": no drive of the served kind is at " + std::string(1, letter) + ":";
@@ -159,24 +176,9 @@ int FindDeviceKey(const Options& options, const DeviceName& name, AccessWatch& p
                                 err);
 }
 
-// A serial that matched nothing while other drives are attached: the user meant one of those.
-// Empty when the run did not end that way.
-std::string SerialMatchedNothing(const Options& options, const DeviceName& name,
-                                 const RunResult& result, Platform& platform,
-                                 DeviceListing& attached) {
-    if (!options.deviceGiven || options.device.empty() || name.kind != DeviceNameKind::Serial ||
-        !FoundNoDrive(result)) {
-        return "";
-    }
-    if (ListDevices(platform, nullptr, attached) != OutcomeCode::Done || attached.count == 0) {
-        return "";
-    }
-    return "--device " + options.device + ": none of the attached drives has this serial";
-}
-
 // A restore that asks first shows what it would change: it reads the drive as it would before
 // writing, and writes nothing. -1 to go on and write, or the exit code it ended with.
-int AskBeforeRestore(const Options& options, AccessWatch& platform, const DeviceKey* device,
+int AskBeforeRestore(const Options& options, AccessWatch& platform, const PhysicalDevice* device,
                      const RestoreSource& restore, bool machine, RunNotes& notes, std::istream& in,
                      std::ostream& out, std::ostream& err) {
     RestoreView preview{};
@@ -299,13 +301,13 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     // An empty --device names no drive: it would otherwise read as the key of every drive
     // without serial. The command ends as discovery would when nothing matches, and sends nothing.
     const bool matchNothing = options.deviceGiven && options.device.empty();
-    DeviceKey deviceKey{};
-    const DeviceKey* device = nullptr;
+    PhysicalDevice chosen{};
+    const PhysicalDevice* device = nullptr;
     if (options.deviceGiven && !matchNothing) {
         const int ended =
-            FindDeviceKey(options, deviceName, watch, onMachine, notes, deviceKey, out, err);
+            FindDevice(options, deviceName, watch, onMachine, notes, chosen, out, err);
         if (ended >= 0) return ended;
-        device = &deviceKey;
+        device = &chosen;
     }
 
     RestoreView view{};
@@ -328,9 +330,6 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     notes.noRights = watch.SawNoRights();
     NoteFailure(notes, result.outcome, onMachine);
     if (restore) NoteChanges(notes, view, restore->info);
-    DeviceListing attached{};
-    const std::string unmatched =
-        options.all ? "" : SerialMatchedNothing(options, deviceName, result, watch, attached);
 
     const bool toStandardOutput = options.file == kStandardOutput && options.verb == Verb::Backup;
     if (const int lost = KeepFiles(options, result, scenario, emulatedPlatform, out, err);
@@ -347,9 +346,6 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         for (const DriveRun& run : every.drives) changed |= run.outcome.changed;
         exitCode = ReportEveryDrive(options, every.code, every.deviceCount, every.drives,
                                     notes.noRights, out, err);
-    } else if (!unmatched.empty()) {
-        exitCode = ReportDeviceNotFound(options, unmatched, attached,
-                                        DescribeDisks(attached, onMachine), notes, out, err);
     } else if (toStandardOutput) {
         // The backup is on stdout: the report goes beside it to stderr, as the tool's own lines.
         std::ostringstream report;

@@ -29,7 +29,7 @@ enum class Run { Status, Lun0Fixed, Lun1Fixed, Write, WriteA1 };
 
 using Machine = testing_support::StandardMachine;
 
-CommandOutcome RunCommand(Machine& machine, Run run, const DeviceKey* device = nullptr) {
+CommandOutcome RunCommand(Machine& machine, Run run, const PhysicalDevice* device = nullptr) {
     CommandState state;
     RecordingWindow window;
     CommandContext context{machine.platform, state, window, device};
@@ -158,24 +158,33 @@ TEST(OutcomeTest, SetLunModeNamesItsRowAndType) {
     EXPECT_EQ(outcome.requestedType, kLunTypeFixedDisk);
 }
 
-// With two drives attached, naming one by its key narrows discovery to its letters.
+// With two drives attached, naming one narrows discovery to its letters, also where both drives
+// carry one serial.
 TEST(OutcomeTest, ANamedDeviceIsTheOnlyOneFound) {
-    Machine machine;
-    emulated::Drive other = emulated::StandardDrive();
-    emulated::SetSerial(other, "vd0000000002");
-    other.configBlock[kTypeSlotAOffset] = kLunTypeFixedDisk;
-    machine.platform.AttachVolume('G', machine.platform.AddDrive(other), 0);
-    alignas(kVendorBlockAlignment) VendorBlock identity = {};
-    std::copy(other.identityBlock.begin(), other.identityBlock.end(), identity);
-    const DeviceKey key = ExtractDeviceKey(identity);
+    for (const char* serial : {"vd0000000002", "VD0000000001"}) {
+        SCOPED_TRACE(serial);
+        Machine machine;
+        emulated::Drive other = emulated::StandardDrive();
+        emulated::SetSerial(other, serial);
+        other.configBlock[kTypeSlotAOffset] = kLunTypeFixedDisk;
+        machine.platform.AttachVolume('G', machine.platform.AddDrive(other), 0);
+        alignas(kVendorBlockAlignment) VendorBlock identity = {};
+        std::copy(other.identityBlock.begin(), other.identityBlock.end(), identity);
+        const PhysicalDevice device =
+            ReadPhysicalDevice(machine.platform, 'G', ExtractDeviceKey(identity));
 
-    const CommandOutcome outcome = RunCommand(machine, Run::Status, &key);
-    EXPECT_EQ(outcome.code, OutcomeCode::Done);
-    EXPECT_EQ(outcome.target, 'G');
-    EXPECT_EQ(outcome.types.lun0, kLunTypeFixedDisk);
+        const CommandOutcome outcome = RunCommand(machine, Run::Status, &device);
+        EXPECT_EQ(outcome.code, OutcomeCode::Done);
+        EXPECT_EQ(outcome.target, 'G');
+        EXPECT_EQ(outcome.types.lun0, kLunTypeFixedDisk);
 
-    const DeviceKey nobody = {};
-    EXPECT_EQ(RunCommand(machine, Run::Status, &nobody).code, OutcomeCode::NoDrive);
+        PhysicalDevice nobody = device;
+        nobody.key = {};
+        EXPECT_EQ(RunCommand(machine, Run::Status, &nobody).code, OutcomeCode::NoDrive);
+        nobody = device;
+        nobody.port = 7;
+        EXPECT_EQ(RunCommand(machine, Run::Status, &nobody).code, OutcomeCode::NoDrive);
+    }
 }
 
 // A block that arrives short counts as unread: no command writes after it, and none shows it.

@@ -17,9 +17,9 @@ using emulated::Operation;
 constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
 constexpr std::uint32_t kCheckCondition = 2;
 
-constexpr Operation kCommandOperations[] = {Operation::Inquiry, Operation::ReadConfig,
+constexpr Operation kCommandOperations[] = {Operation::Inquiry,      Operation::ReadConfig,
                                             Operation::ReadIdentity, Operation::Write,
-                                            Operation::OtherCommand};
+                                            Operation::OtherCommand, Operation::Address};
 
 void InjectOnce(EmulatedPlatform& platform, const CallRecord& call, FaultEffect effect,
                 std::uint32_t code) {
@@ -80,8 +80,10 @@ bool Applies(FaultKind fault, const CallRecord& call) {
         case FaultKind::OpenFails:
             return open;
         case FaultKind::ControlFails:
-        case FaultKind::CheckCondition:
             return control;
+        case FaultKind::CheckCondition:
+            // The address question reaches no drive, so no drive can answer it with a status.
+            return control && call.operation != Operation::Address;
         case FaultKind::DriveGone:
             return open || control;
         case FaultKind::OtherSerial:

@@ -29,8 +29,9 @@ const char* FaultName(FaultKind fault);
 // An open of a volume or a pass-through call: the calls a fault can strike.
 bool IsDeviceCall(const emulated::CallRecord& call);
 
-// Whether the fault means anything at this call: only an open can fail to open, only an identity
-// read can bring another identity, only a write can be ignored; a drive can go at any call.
+// Whether the fault means anything at this call: only an open can fail to open, only a command
+// that reaches the drive can meet CHECK CONDITION, only an identity read can bring another
+// identity, only a write can be ignored; a drive can go at any call.
 bool Applies(FaultKind fault, const emulated::CallRecord& call);
 
 // The drive under test and the letters it is seen through.

@@ -50,16 +50,17 @@ Baseline RunWithoutFaults(UserCommand command) {
     return baseline;
 }
 
-// Discovery on this machine: INQUIRY C, E, F; the scan's identity reads of E and F; the LUN
-// ordering's identity reads of E and F. What a fault at each of them leads to follows from the
-// discovery rules: a letter whose INQUIRY or scan read fails drops out, E alone is a device with a
-// target, F alone (LUN 1 only) is not; the ordering keeps the last block it read.
-constexpr std::size_t kDiscoveryCommands = 7;
+// Discovery on this machine: INQUIRY C, E, F; the scan's identity read and address question of E,
+// then of F; the LUN ordering's identity reads of E and F. What a fault at each of them leads to
+// follows from the discovery rules: a letter whose INQUIRY or scan read fails drops out, E alone
+// is a device with a target, F alone (LUN 1 only) is not; a letter whose address is unknown is
+// another device than one whose address is known; the ordering keeps the last block it read.
+constexpr std::size_t kDiscoveryCommands = 9;
 constexpr Operation kDiscoveryOperations[kDiscoveryCommands] = {
     Operation::Inquiry,      Operation::Inquiry,      Operation::Inquiry,
-    Operation::ReadIdentity, Operation::ReadIdentity, Operation::ReadIdentity,
-    Operation::ReadIdentity};
-constexpr char kDiscoveryLetters[kDiscoveryCommands + 1] = "CEFEFEF";
+    Operation::ReadIdentity, Operation::Address,      Operation::ReadIdentity,
+    Operation::Address,      Operation::ReadIdentity, Operation::ReadIdentity};
+constexpr char kDiscoveryLetters[kDiscoveryCommands + 1] = "CEFEEFFEF";
 
 struct Expected {
     OutcomeCode code;
@@ -76,18 +77,21 @@ constexpr Expected kGoneAfterE{OutcomeCode::ReadFailed, 'E', false};
 constexpr Expected kGoneAfterF{OutcomeCode::ReadFailed, 'F', false};
 
 // By discovery command, for a call that fails, the drive gone from there on, another serial and
-// another LUN index. The last two strike identity reads only: their INQUIRY entries are never
+// another LUN index. The last two strike identity reads only: their other entries are never
 // taken. Another serial in the scan makes two devices of one; in the ordering it does not matter.
+// One letter's address lost makes two devices of one; the drive gone at E's address leaves E
+// alone, at F's it leaves E with its address and F without.
 constexpr Expected kFailsInDiscovery[kDiscoveryCommands] = {
-    kDone, kUnknown, kDoneThroughE, kUnknown, kDoneThroughE, kDone, kDone};
+    kDone, kUnknown, kDoneThroughE, kUnknown, kSeveral, kDoneThroughE, kSeveral, kDone, kDone};
 constexpr Expected kGoneInDiscovery[kDiscoveryCommands] = {
-    kNoDrive, kNoDrive, kNoDrive, kNoDrive, kGoneAfterE, kGoneAfterF, kGoneAfterF};
+    kNoDrive,    kNoDrive, kNoDrive,    kNoDrive,   kGoneAfterE,
+    kGoneAfterE, kSeveral, kGoneAfterF, kGoneAfterF};
 constexpr Expected kOtherSerialInDiscovery[kDiscoveryCommands] = {
-    kUnknown, kUnknown, kUnknown, kSeveral, kSeveral, kDone, kDone};
+    kUnknown, kUnknown, kUnknown, kSeveral, kUnknown, kSeveral, kUnknown, kDone, kDone};
 // E answering LUN 1 in the scan leaves LUN 0 without a letter; F answering LUN 0 there takes E's
 // slot, and the ordering, which reads F again, still sends to F.
 constexpr Expected kOtherLunInDiscovery[kDiscoveryCommands] = {
-    kUnknown, kUnknown, kUnknown, kUnknown, kDone, kDone, kDone};
+    kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kDone, kUnknown, kDone, kDone};
 
 bool FailsTheCall(FaultKind fault) {
     return fault == FaultKind::OpenFails || fault == FaultKind::ControlFails ||
@@ -307,8 +311,8 @@ bool RunOnce(UserCommand command, const Baseline& baseline, std::size_t callInde
 
 std::string CallName(const Baseline& baseline, std::size_t callIndex) {
     const CallRecord& call = baseline.calls[callIndex];
-    static const char* const kOperations[] = {"open",    "INQUIRY", "READ INFO",
-                                              "READ ID", "WRITE",   "OTHER"};
+    static const char* const kOperations[] = {"open",  "INQUIRY", "READ INFO", "READ ID",
+                                              "WRITE", "OTHER",   "ADDRESS"};
     const char* kind = call.kind == CallRecord::Kind::Open
                            ? "open for"
                            : kOperations[static_cast<int>(call.operation)];

@@ -289,9 +289,9 @@ TEST_F(CommandsTest, ReadBackFollowsALayoutSelectorTheWriteChanged) {
 }
 
 TEST_F(CommandsTest, ReadBackThatFailsAtTheOpenConfirmsNothing) {
-    // The fourth open of F in a mode command is its read-back: inquiry, two identity reads in
-    // discovery, then configuration read, identity read, write.
-    Fail('F', Operation::Open, FaultEffect::FailOpen, kErrorNotReady, 6);
+    // The seventh open of F in a mode command is its read-back: inquiry, identity read, address
+    // and identity read in discovery, then configuration read, identity read, write.
+    Fail('F', Operation::Open, FaultEffect::FailOpen, kErrorNotReady, 7);
     SetLunMode(context_, kLun0Removable);
     EXPECT_EQ(window_.events, Trace{"message Fail"});
     EXPECT_EQ(state_.lun0Text, "");
@@ -369,7 +369,8 @@ TEST_P(DiscoveryMessageTest, EndsWithTheMessageAndEnabledButtons) {
     EXPECT_EQ(window_.Messages(), Trace{c.message});
     EXPECT_EQ(window_.events.back(), "enable");
     for (const std::string& command : platform_.CommandTrace()) {
-        EXPECT_TRUE(command.rfind("INQUIRY", 0) == 0 || command.rfind("READ ID", 0) == 0)
+        EXPECT_TRUE(command.rfind("INQUIRY", 0) == 0 || command.rfind("READ ID", 0) == 0 ||
+                    command.rfind("ADDRESS", 0) == 0)
             << command;
     }
     EXPECT_EQ(Config(), before);

@@ -87,7 +87,7 @@ TEST_F(DiscoveryTest, OneDeviceOverTwoLettersTargetsTheLun1Letter) {
     EXPECT_EQ(SelectTargetLetter(list_.data()), 'F');
 }
 
-TEST_F(DiscoveryTest, DiscoverySendsOnlyInquiriesThenIdentityReads) {
+TEST_F(DiscoveryTest, DiscoverySendsOnlyInquiriesThenIdentityReadsAndAddressQuestions) {
     const int drive = platform_.AddDrive(emulated::StandardDrive());
     platform_.AttachVolume('F', drive, 1);
     platform_.AttachVolume('E', drive, 0);
@@ -98,7 +98,8 @@ TEST_F(DiscoveryTest, DiscoverySendsOnlyInquiriesThenIdentityReads) {
     // read and nothing is written.
     EXPECT_EQ(platform_.CommandTrace(),
               (std::vector<std::string>{"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
-                                        "READ ID F", "READ ID E", "READ ID F"}));
+                                        "ADDRESS E", "READ ID F", "ADDRESS F", "READ ID E",
+                                        "READ ID F"}));
     // The mounted-devices key is opened and closed once per existing letter.
     EXPECT_EQ(Count(CallRecord::Kind::RegistryOpen), 3u);
     EXPECT_EQ(Count(CallRecord::Kind::RegistryClose), 3u);
@@ -270,11 +271,15 @@ INSTANTIATE_TEST_SUITE_P(
         SignatureCase{"NoSignature", {'1', '.', '0', '0'}, {}, -2}),
     testing_support::CaseName());
 
-// Grouping letters into devices by their key.
+// Grouping letters into devices: by where the device sits (its SCSI port, path and target) and
+// its key; letters whose address cannot be read by their key alone. E is LUN 0 and F LUN 1, of
+// one drive or of two.
 struct GroupingCase {
     const char* name;
-    const char* serialE;  // nullptr: no serial (flag byte 0)
-    const char* serialF;
+    bool oneDrive;
+    const char* serialE;  // nullptr: no serial (flag byte 16 is 0)
+    const char* serialF;  // of the second drive
+    const char* addressFails;  // the letters whose address question fails
     int devices;
     const char* groups;
 };
@@ -291,22 +296,46 @@ Drive DriveFor(const char* serial) {
     return drive;
 }
 
-TEST_P(GroupingTest, GroupsByDeviceKey) {
-    // Two separate drives, E on LUN 0 of the first and F on LUN 1 of the second.
-    platform_.AttachVolume('E', platform_.AddDrive(DriveFor(GetParam().serialE)), 0);
-    platform_.AttachVolume('F', platform_.AddDrive(DriveFor(GetParam().serialF)), 1);
+TEST_P(GroupingTest, GroupsByPhysicalDevice) {
+    const GroupingCase& c = GetParam();
+    const int first = platform_.AddDrive(DriveFor(c.serialE));
+    platform_.AttachVolume('E', first, 0);
+    platform_.AttachVolume('F', c.oneDrive ? first : platform_.AddDrive(DriveFor(c.serialF)), 1);
+    for (const char* letter = c.addressFails; *letter != 0; ++letter) {
+        Fault address;
+        address.letter = *letter;
+        address.operation = Operation::Address;
+        address.effect = FaultEffect::FailControl;
+        address.code = kErrorIoDevice;
+        address.times = -1;
+        platform_.InjectFault(address);
+    }
     ASSERT_EQ(FindInto(), kFindDrivesOk);
-    EXPECT_EQ(count_, GetParam().devices);
-    EXPECT_EQ(Groups(), GetParam().groups);
+    EXPECT_EQ(count_, c.devices);
+    EXPECT_EQ(Groups(), c.groups);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Keys, GroupingTest,
-    ::testing::Values(GroupingCase{"NoSerialsShareTheZeroKey", nullptr, nullptr, 1, "EF.."},
-                      GroupingCase{"SerialsDifferingInCaseOnly", "ab12cd", "AB12CD", 1, "EF.."},
-                      GroupingCase{"SerialsDifferingInADigit", "AB12CD", "AB13CD", 2, "E..F.."},
-                      GroupingCase{"ThirteenthCharacterIsNotInTheKey", "ABCDEFGHIJKLM",
-                                   "ABCDEFGHIJKLZ", 1, "EF.."}),
+    Devices, GroupingTest,
+    ::testing::Values(
+        GroupingCase{"OneDrive", true, "VD0000000001", nullptr, "", 1, "EF.."},
+        GroupingCase{"OneDriveWithoutSerial", true, nullptr, nullptr, "", 1, "EF.."},
+        GroupingCase{"TwoDrivesWithOneSerial", false, "VD0000000001", "VD0000000001", "", 2,
+                     "E..F.."},
+        GroupingCase{"TwoDrivesWhoseSerialsAgreeInTwelveCharacters", false, "AA0000000001-0001",
+                     "AA0000000001-0002", "", 2, "E..F.."},
+        GroupingCase{"TwoDrivesWithoutSerial", false, nullptr, nullptr, "", 2, "E..F.."},
+        GroupingCase{"TwoDrivesWhoseSerialsDifferInCaseOnly", false, "ab12cd", "AB12CD", "", 2,
+                     "E..F.."},
+        // Without addresses only the key tells, as it always did.
+        GroupingCase{"OneDriveWithoutAddresses", true, "VD0000000001", nullptr, "EF", 1, "EF.."},
+        GroupingCase{"TwoDrivesOfOneKeyWithoutAddresses", false, "AA0000000001-0001",
+                     "AA0000000001-0002", "EF", 1, "EF.."},
+        GroupingCase{"TwoDrivesOfTwoKeysWithoutAddresses", false, "VD0000000001",
+                     "VD0000000002", "EF", 2, "E..F.."},
+        // A letter without address is never taken for one with: the drive counts as two.
+        GroupingCase{"OneDriveWithOneAddressUnknown", true, "VD0000000001", nullptr, "F", 2,
+                     "E..F.."}),
     testing_support::CaseName());
 
 TEST_F(DiscoveryTest, TheLaterLetterOfADeviceWinsItsSlot) {
@@ -394,23 +423,66 @@ TEST_F(DiscoveryTest, AShortIdentityAnswerLeavesTheLetterOut) {
     EXPECT_EQ(Groups(), "E..");
 }
 
-// The scan that keeps the keys sends the same commands, narrowed to one device or not.
-TEST_F(DiscoveryTest, AScanKeepsEachDevicesKeyAndCanBeNarrowedToOne) {
-    platform_.AttachVolume('E', platform_.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
-    platform_.AttachVolume('F', platform_.AddDrive(DriveWithSerial("SECOND-DRIVE")), 1);
-    DeviceScan scan;
-    ScanDevices(platform_, scan, nullptr);
-    const std::vector<std::string> trace = platform_.CommandTrace();
-    ASSERT_EQ(scan.count, 2);
-    EXPECT_EQ(std::string(scan.keys[1].bytes, scan.keys[1].bytes + 12), "SECOND-DRIVE");
-    EXPECT_EQ(scan.table.records[1].lunSlots[1], 'F');
+// The scan that keeps what each device is sends the same commands, narrowed to one device or not;
+// two drives of one serial are told apart by where they sit.
+TEST_F(DiscoveryTest, AScanKeepsEachDeviceAndCanBeNarrowedToOne) {
+    for (const char* serial : {"SECOND-DRIVE", "FIRST-DRIVE"}) {
+        SCOPED_TRACE(serial);
+        EmulatedPlatform platform;
+        platform.AttachVolume('E', platform.AddDrive(DriveWithSerial("FIRST-DRIVE")), 0);
+        const int second = platform.AddDrive(DriveWithSerial(serial));
+        platform.AttachVolume('F', second, 1);
+        platform.AttachVolume('G', second, 0);
+        DeviceScan scan;
+        ScanDevices(platform, scan, nullptr);
+        const std::vector<std::string> trace = platform.CommandTrace();
+        ASSERT_EQ(scan.count, 2);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(scan.devices[1].key.bytes)), serial);
+        EXPECT_TRUE(scan.devices[1].addressKnown);
+        EXPECT_EQ(scan.devices[1].port, second);
+        EXPECT_EQ(std::string(scan.table.records[1].lunSlots, 2), "GF");
+        EXPECT_EQ(scan.identities[1][385], 1);  // read through F, the device's first letter
 
-    const DeviceKey second = scan.keys[1];
-    platform_.ClearLog();
-    ScanDevices(platform_, scan, &second);
-    EXPECT_EQ(platform_.CommandTrace(), trace);
-    EXPECT_EQ(scan.count, 1);
-    EXPECT_EQ(std::string(scan.table.records[0].lunSlots, 2), std::string("\0F", 2));
+        const PhysicalDevice chosen = scan.devices[1];
+        platform.ClearLog();
+        ScanDevices(platform, scan, &chosen);
+        EXPECT_EQ(platform.CommandTrace(), trace);
+        EXPECT_EQ(scan.count, 1);
+        EXPECT_EQ(std::string(scan.table.records[0].lunSlots, 2), "GF");
+    }
+}
+
+// Which volumes are one device, beyond what the emulated machine can show: an address that
+// agrees is not enough when the keys differ.
+TEST(SameDevice, NeedsTheAddressAndTheKeyToAgree) {
+    PhysicalDevice a = {};
+    a.addressKnown = true;
+    a.port = 3;
+    a.key.bytes[0] = 'v';
+    struct Case {
+        const char* name;
+        void (*change)(PhysicalDevice&);
+        bool same;
+    } const cases[] = {
+        {"Itself", [](PhysicalDevice&) {}, true},
+        {"KeyInOtherCase", [](PhysicalDevice& b) { b.key.bytes[0] = 'V'; }, true},
+        {"OtherKey", [](PhysicalDevice& b) { b.key.bytes[0] = 'W'; }, false},
+        {"OtherPort", [](PhysicalDevice& b) { b.port = 4; }, false},
+        {"OtherPath", [](PhysicalDevice& b) { b.path = 1; }, false},
+        {"OtherTarget", [](PhysicalDevice& b) { b.target = 1; }, false},
+        {"AddressUnknown", [](PhysicalDevice& b) { b.addressKnown = false; }, false},
+    };
+    for (const Case& c : cases) {
+        PhysicalDevice b = a;
+        c.change(b);
+        EXPECT_EQ(SameDevice(a, b), c.same) << c.name;
+        EXPECT_EQ(SameDevice(b, a), c.same) << c.name;
+    }
+    PhysicalDevice unknownA = a;
+    unknownA.addressKnown = false;
+    PhysicalDevice unknownB = unknownA;
+    unknownB.port = 9;  // a port never read says nothing
+    EXPECT_TRUE(SameDevice(unknownA, unknownB));
 }
 
 TEST(SelectTargetLetter, TakesTheLastSlotOfTheRunFromSlotZero) {

@@ -202,6 +202,52 @@ TEST_F(EmulatedPlatformTest, VendorReadAnswersTheBlockOfItsTagWithTheLunOfTheVol
     EXPECT_THAT(platform_.CommandTrace(), ElementsAre("READ INFO F", "READ ID E", "READ ID F"));
 }
 
+// Each drive sits on a port of its own, its volumes on one target, told apart by their LUN; the
+// address question reaches no drive, takes any handle, and fails as a fault says.
+TEST_F(EmulatedPlatformTest, TheAddressOfAVolumeIsItsDrivesPortAndItsLun) {
+    const int second = platform_.AddDrive(StandardDrive());
+    platform_.AttachVolume('G', second, 1);
+    std::uint32_t error = 0;
+    // The bytes returned, or all ones for a call that failed with `error`.
+    const auto ask = [this, &error](char letter, ScsiAddress& address, std::uint32_t size) {
+        const VolumeHandle handle = OpenVolume(letter, 0);  // no access asked
+        std::uint32_t returned = 99;
+        const bool answered = platform_.Control(handle, kIoctlScsiGetAddress, nullptr, 0,
+                                                &address, size, &returned);
+        error = platform_.LastError();
+        platform_.Close(handle);
+        return answered ? returned : 0xFFFFFFFFu;
+    };
+    struct Case {
+        char letter;
+        std::uint8_t port;
+        std::uint8_t lun;
+    } const cases[] = {{'E', 0, 0}, {'F', 0, 1}, {'G', 1, 1}};
+    for (const Case& c : cases) {
+        ScsiAddress address = {};
+        EXPECT_EQ(ask(c.letter, address, sizeof(address)), sizeof(ScsiAddress)) << c.letter;
+        EXPECT_EQ(address.Length, sizeof(ScsiAddress));
+        EXPECT_EQ(address.PortNumber, c.port) << c.letter;
+        EXPECT_EQ(address.PathId, 0);
+        EXPECT_EQ(address.TargetId, 0);
+        EXPECT_EQ(address.Lun, c.lun) << c.letter;
+    }
+    EXPECT_THAT(platform_.CommandTrace(), ElementsAre("ADDRESS E", "ADDRESS F", "ADDRESS G"));
+
+    ScsiAddress address = {};
+    EXPECT_EQ(ask('E', address, sizeof(address) - 1), 0xFFFFFFFFu);
+    EXPECT_EQ(error, kErrorInvalidParameter);
+    Fault fails;
+    fails.letter = 'F';
+    fails.operation = Operation::Address;
+    fails.effect = FaultEffect::FailControl;
+    fails.code = kErrorIoDevice;
+    platform_.InjectFault(fails);
+    EXPECT_EQ(ask('F', address, sizeof(address)), 0xFFFFFFFFu);
+    EXPECT_EQ(error, kErrorIoDevice);
+    EXPECT_EQ(ask('F', address, sizeof(address)), sizeof(ScsiAddress));  // it struck once
+}
+
 TEST_F(EmulatedPlatformTest, VendorWriteTakesTheFirst512BytesAndKeepsTheTail) {
     const Block before = TheDrive().configBlock;
     alignas(16) std::array<std::uint8_t, kBlockSize> data{};

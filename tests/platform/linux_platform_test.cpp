@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "commands/block_backup.h"
+#include "device/device_address.h"
 #include "device/scsi_commands.h"
 #include "device/scsi_request.h"
 #include "device/volume.h"
@@ -570,6 +571,20 @@ TEST_F(LinuxDriveTest, DiscoveryFindsTheOneDriveThroughItsTwoDisks) {
     EXPECT_TRUE(system_.openNodes.empty());
 }
 
+// A second drive with the very same serial on another SCSI host is another drive.
+TEST_F(LinuxDriveTest, DiscoveryTellsTwoDrivesOfOneSerialApartByTheirHost) {
+    emulated::Drive twin = emulated::StandardDrive();
+    tree_.AddDisk('G', "sg3", "7:0:0:0");
+    tree_.AddDisk('H', "sg4", "7:0:0:1");
+    luns_[tree_.DevNode("sg3")] = Lun{&twin, 0};
+    luns_[tree_.DevNode("sg4")] = Lun{&twin, 1};
+    char list[kLetterListSize] = {};
+    std::uint8_t count = 0;
+    ASSERT_EQ(FindDrives(platform_, list, sizeof(list), count), kFindDrivesOk);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(std::string(list, 7), std::string("EF\0GH\0\0", 7));
+}
+
 TEST_F(LinuxDriveTest, TheThreeCommandsReachTheDrive) {
     InquiryData inquiry;
     ASSERT_EQ(ScsiInquiry(platform_, 'F', inquiry), kDriveOk);
@@ -642,6 +657,49 @@ TEST_F(LinuxDriveTest, ADriveSwappedInDuringARestoreGetsNothing) {
     EXPECT_EQ(newcomer.configBlock, newcomerBlock);
     EXPECT_EQ(drive_.configBlock, ourBlock);
     EXPECT_TRUE(system_.openNodes.empty());
+}
+
+// A volume's SCSI address is the "host:channel:target:lun" its letter was pinned to: the open
+// is the only system call, and a device whose name is no address gives none.
+TEST_F(LinuxPlatformTest, AnAddressIsThePinnedScsiDevicesName) {
+    struct Case {
+        const char* scsiDevice;
+        DriveStatus status;
+        DeviceAddress address;
+    } const cases[] = {
+        {"6:0:2:1", kDriveOk, {6, 0, 2, 1}},
+        {"12:3:4:5", kDriveOk, {12, 3, 4, 5}},
+        // Host numbers grow with every plug; only the low byte is kept.
+        {"262:0:0:1", kDriveOk, {6, 0, 0, 1}},
+        {"target6:0:0", ENODEV, {0, 0, 0, 0}},
+        {"6:0:0", ENODEV, {0, 0, 0, 0}},
+        {"6:0:0:1:2", ENODEV, {0, 0, 0, 0}},
+    };
+    char letter = 'E';
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scsiDevice);
+        tree_.AddDisk(letter, "sg1", c.scsiDevice);
+        system_.lookups.clear();
+        system_.opens.clear();
+        DeviceAddress address = {9, 9, 9, 9};
+        EXPECT_EQ(ReadDeviceAddress(platform_, letter, address), c.status);
+        EXPECT_EQ(address.port, c.address.port);
+        EXPECT_EQ(address.path, c.address.path);
+        EXPECT_EQ(address.target, c.address.target);
+        EXPECT_EQ(address.lun, c.address.lun);
+        EXPECT_EQ(system_.opens.size(), 1u);
+        EXPECT_EQ(system_.sgIoCalls, 0);
+        EXPECT_TRUE(system_.openNodes.empty());
+        // A second question asks sysfs only what any later open asks.
+        system_.lookups.clear();
+        VolumeHandle handle = OpenVolume(platform_, letter);
+        const std::vector<std::string> openLookups = system_.lookups;
+        system_.lookups.clear();
+        CloseVolume(platform_, handle);
+        ReadDeviceAddress(platform_, letter, address);
+        EXPECT_EQ(system_.lookups, openLookups);
+        ++letter;
+    }
 }
 
 TEST_F(LinuxPlatformTest, DescribeDiskGivesTheNodesAndTheIdentityFromSysfs) {

@@ -13,8 +13,9 @@ namespace vardel::testing_support {
 using Trace = std::vector<std::string>;
 
 // What discovery sends on the standard machine: the scan, then the LUN ordering.
-inline const Trace kStandardDiscovery = {"INQUIRY C", "INQUIRY E", "INQUIRY F", "READ ID E",
-                                         "READ ID F", "READ ID E", "READ ID F"};
+inline const Trace kStandardDiscovery = {"INQUIRY C", "INQUIRY E", "INQUIRY F",
+                                         "READ ID E", "ADDRESS E", "READ ID F",
+                                         "ADDRESS F", "READ ID E", "READ ID F"};
 
 struct StandardMachine {
     emulated::EmulatedPlatform platform;

@@ -137,12 +137,12 @@ TEST_F(DialogModelTest, ModeButtonsRouteToTheirRowTypeAndReadOrder) {
         ASSERT_TRUE(model_.OnCommand(c.button)) << c.button;
         EXPECT_EQ(controls_.edits[IDC_LUN0_EDIT], c.edit1002) << c.button;
         EXPECT_EQ(controls_.edits[IDC_LUN1_EDIT], c.edit1004) << c.button;
-        // After discovery's three inquiries and four identity reads.
+        // After discovery's three inquiries, four identity reads and two address questions.
         const Events trace = platform_.CommandTrace();
-        ASSERT_EQ(trace.size(), 11u) << c.button;
+        ASSERT_EQ(trace.size(), 13u) << c.button;
         const Events reads = c.identityFirst ? Events{"READ ID F", "READ INFO F"}
                                              : Events{"READ INFO F", "READ ID F"};
-        EXPECT_EQ(Events(trace.begin() + 7, trace.begin() + 9), reads) << c.button;
+        EXPECT_EQ(Events(trace.begin() + 9, trace.begin() + 11), reads) << c.button;
     }
     EXPECT_TRUE(controls_.Boxes().empty());
 }

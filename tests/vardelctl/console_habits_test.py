@@ -217,6 +217,85 @@ class ConsoleHabitsTest(unittest.TestCase):
         run = self.run_tool("--emulate=" + scenario, "--device", "", "status")
         self.assertEqual((run.code, run.err), (2, "No drive found\n"))
 
+    def test_drives_that_share_a_serial_are_each_a_drive(self):
+        def serials(first, second):
+            def change(document):
+                document["drives"][0]["identity"] = {"serial": first}
+                document["drives"][1]["identity"] = {"serial": second}
+            return change
+        cases = [
+            # serials, what --device takes of them, the backup file names
+            ("one serial", serials("VD0000000001", "VD0000000001"), [],
+             ["VD0000000001-E.json", "VD0000000001-G.json"]),
+            ("twelve characters alike", serials("AA0000000001-0001", "AA0000000001-0002"),
+             [("aa0000000001-0002", "H"), ("AA0000000001-0001", "F")],
+             ["AA0000000001-0001.json", "AA0000000001-0002.json"]),
+            ("no serials", serials(None, None), [], ["no-serial-E.json", "no-serial-G.json"]),
+        ]
+        for name, change, by_serial, files in cases:
+            with self.subTest(name):
+                scenario = self.scenario("two-drives.json", change)
+                run = self.run_tool("--emulate=" + scenario, "status")
+                self.assertExit(run, 3)
+                self.assertIn("More drives found, please remove others", run.err)
+                listing = self.run_tool("--emulate=" + scenario, "--json", "list").json()
+                self.assertEqual(listing["deviceCount"], 2)
+                self.assertEqual([[v["letter"] for v in d["volumes"]] for d in listing["devices"]],
+                                 [["E", "F"], ["G", "H"]])
+                for device, target in [("E", "F"), ("g:", "H")] + by_serial:
+                    run = self.run_tool("--emulate=" + scenario, "--device", device, "--json",
+                                        "status")
+                    self.assertExit(run, 0)
+                    self.assertEqual(run.json()["target"], target, device)
+                for device in ("AA0000000001", "aa0000000001-9999"):
+                    self.assertExit(self.run_tool("--emulate=" + scenario, "--device", device,
+                                                  "status"), 4)
+                run = self.run_tool("--emulate=" + scenario, "set", "--all", "lun0", "fixed")
+                self.assertExit(run, 0)
+                self.assertEqual(len(run.out.splitlines()), 3, run)  # two drives, the reminder
+                self.assertEqual([self.block(scenario, i)[SLOT_A] for i in (0, 1)], [0xA1, 0xA1])
+                run = self.run_tool("--emulate=" + scenario, "backup", "--all", "saved")
+                self.assertExit(run, 0)
+                self.assertEqual(sorted(os.listdir(os.path.join(self.folder, "saved"))), files)
+                shutil.rmtree(os.path.join(self.folder, "saved"))
+
+        # A serial two drives carry chooses neither: the refusal names both, by their letters.
+        scenario = self.scenario("two-drives.json", serials("VD0000000001", "VD0000000001"))
+        run = self.run_tool("--emulate=" + scenario, "--device", "vd0000000001", "set", "lun0",
+                            "fixed")
+        self.assertExit(run, 3)
+        lines = run.err.splitlines()
+        self.assertEqual(lines[0], "More drives found, please remove others", run)
+        self.assertIn("--device vd0000000001: 2 drives carry this serial", lines[1])
+        self.assertEqual(lines[2:], ["vardelctl:   serial VD0000000001: E: (LUN 0) F: (LUN 1)",
+                                     "vardelctl:   serial VD0000000001: G: (LUN 0) H: (LUN 1)"])
+        report = self.run_tool("--emulate=" + scenario, "--device", "VD0000000001", "--json",
+                               "status").json()
+        self.assertEqual((report["outcome"], report["exitCode"], len(report["devices"])),
+                         ("severalDrives", 3, 2))
+        self.assertEqual([self.block(scenario, i)[SLOT_A] for i in (0, 1)], [0x00, 0xA1])
+
+    def test_letters_whose_place_cannot_be_read_group_by_their_key(self):
+        cases = [
+            # letters whose address question fails, the exit code of status
+            ("", 0), ("EF", 0),
+            # one letter of the drive without, the other with: taken for two drives
+            ("F", 3),
+        ]
+        for letters, code in cases:
+            with self.subTest(letters or "none"):
+                faults = [{"letter": letter, "operation": "address", "effect": "failControl",
+                           "code": 1117, "times": -1} for letter in letters]
+                scenario = self.scenario("plain.json", lambda d: d.update(faults=faults))
+                run = self.run_tool("--emulate=" + scenario, "status")
+                self.assertExit(run, code)
+        scenario = self.scenario("plain.json", fault(operation="address", effect="scsiStatus",
+                                                     code=2))
+        run = self.run_tool("--emulate=" + scenario, "status")
+        self.assertExit(run, 64)
+        self.assertIn("faults[0]: the operation address takes only the effect failControl",
+                      run.err)
+
     # Exit codes
 
     def test_each_case_has_its_exit_code(self):

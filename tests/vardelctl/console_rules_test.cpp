@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "vardelctl/device_name.h"
 #include "vardelctl/display_text.h"
@@ -222,6 +223,53 @@ TEST(EveryDriveTest, NamesEachBackupFileAFileSystemTakes) {
         DeviceKey key{};
         std::memcpy(key.bytes, c.serial, std::strlen(c.serial));
         EXPECT_EQ(BackupFileNameFor(key), c.file) << c.serial;
+    }
+}
+
+// Drives whose names would clash get names of their own; the others keep theirs.
+TEST(EveryDriveTest, GivesDrivesThatShareANameFilesOfTheirOwn) {
+    struct Drive {
+        const char* serial;  // nullptr: none
+        char letter;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Drive> drives;
+        std::vector<std::string> files;
+    } const cases[] = {
+        {"UniqueSerials", {{"VD0000000001", 'E'}, {"VD0000000002", 'G'}},
+         {"VD0000000001.json", "VD0000000002.json"}},
+        {"OneSerial", {{"VD0000000001", 'E'}, {"VD0000000001", 'G'}, {"VD0000000002", 'I'}},
+         {"VD0000000001-E.json", "VD0000000001-G.json", "VD0000000002.json"}},
+        {"CaseOnly", {{"vd0000000001", 'E'}, {"VD0000000001", 'G'}},
+         {"vd0000000001-E.json", "VD0000000001-G.json"}},
+        {"TwelveCharactersAlike", {{"AA0000000001-0001", 'E'}, {"AA0000000001-0002", 'G'}},
+         {"AA0000000001-0001.json", "AA0000000001-0002.json"}},
+        {"LongSerialsTwice",
+         {{"AA0000000001-0001", 'E'}, {"AA0000000001-0001", 'G'}, {"AA0000000001-0002", 'I'}},
+         {"AA0000000001-0001-E.json", "AA0000000001-0001-G.json", "AA0000000001-0002.json"}},
+        {"NoSerials", {{nullptr, 'E'}, {nullptr, 'G'}}, {"no-serial-E.json", "no-serial-G.json"}},
+        // A whole serial that is another drive's name: the letter decides.
+        {"SerialLikeAName", {{"AA0000000001", 'E'}, {"AA0000000001-E", 'G'}, {"AA0000000001", 'I'}},
+         {"AA0000000001-E-2.json", "AA0000000001-E.json", "AA0000000001-I.json"}},
+    };
+    for (const Case& c : cases) {
+        DeviceListing listing{};
+        for (const Drive& drive : c.drives) {
+            ListedDevice& device = listing.devices[listing.recorded++];
+            if (drive.serial != nullptr) {
+                const std::size_t length = std::strlen(drive.serial);
+                device.identity[16] = 1;
+                device.identity[96] = static_cast<std::uint8_t>(2 + 2 * length);
+                for (std::size_t i = 0; i < length; ++i) {
+                    device.identity[98 + 2 * i] = static_cast<std::uint8_t>(drive.serial[i]);
+                    if (i < 12) device.key.bytes[i] = static_cast<std::uint8_t>(drive.serial[i]);
+                }
+            }
+            device.lunSlots[0] = drive.letter;
+        }
+        listing.count = listing.recorded;
+        EXPECT_EQ(BackupFileNames(listing), c.files) << c.name;
     }
 }
 

@@ -352,7 +352,7 @@ class VardelctlTest(unittest.TestCase):
         for args in ([], ["frobnicate"], ["set", "lun2", "fixed"], ["set", "lun0"],
                      ["set", "lun0", "sideways"], ["write", "--lun0", "zz"],
                      ["write", "--lun0", "Fixed disk"], ["write", "--lun0", "Unknown"],
-                     ["--device", "hex:12", "status"], ["backup"]):
+                     ["--device", "hex:123", "status"], ["backup"]):
             with self.subTest(" ".join(args)):
                 run = self.run_tool("--emulate=" + scenario, *args)
                 self.assertExit(run, 64)

@@ -3,13 +3,21 @@
 // every node, the identity read (06 05, six zero tag bytes, 0x80 at byte 8, 528 bytes in) to every
 // node, then the configuration read ("INFO" tag) and, with --write, the vendor write (06 06 01,
 // 512 bytes out) of the block as read, and a read-back, on the last node. --sequence gives the
-// commands one by one instead ("inquiry:0 identity:1 config:1", the number indexing the nodes),
-// so that any program's exact sequence can be sent. With --repeat N the sequence runs N times,
+// commands one by one instead ("inquiry:0 identity:1 address:1 config:1", the number indexing
+// the nodes), so that any program's exact sequence can be sent; "address" sends no command to the
+// drive: it opens the node, asks the kernel where its device sits (SG_GET_SCSI_ID) and closes it,
+// as a program that tells drives apart by their place does. With --repeat N the sequence runs N times,
 // printing only the last round: the floor of what any program needs to talk to the same disks.
 //
 //   sg_floor [--write | --sequence LIST] [--repeat N] /dev/sgX [/dev/sgY ...]
 
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,7 +88,28 @@ std::string BlockDetail(const std::uint8_t (&block)[kBlockSize], const char* for
     return text;
 }
 
-enum class Step { Inquiry, Identity, Config, WriteBack };
+// The node's SCSI address, on a node opened for it alone.
+void Address(Round& round, const std::string& path) {
+    struct sg_scsi_id id {};
+    int error = 0;
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+    } else {
+        if (ioctl(fd, SG_GET_SCSI_ID, &id) != 0) error = errno;
+        close(fd);
+    }
+    if (error != 0) ++round.failures;
+    if (!round.print) return;
+    if (error != 0) {
+        std::printf("%s ADDRESS error=%s\n", path.c_str(), std::strerror(error));
+    } else {
+        std::printf("%s ADDRESS %d:%d:%d:%d\n", path.c_str(), id.host_no, id.channel, id.scsi_id,
+                    id.lun);
+    }
+}
+
+enum class Step { Inquiry, Identity, Address, Config, WriteBack };
 
 struct Command {
     Step step;
@@ -100,8 +129,10 @@ std::vector<Command> DefaultSequence(std::size_t nodeCount, bool write) {
 
 // "inquiry:0 identity:1 config:1 ...": one command per word, the number indexing the nodes.
 bool ParseSequence(const std::string& text, std::size_t nodeCount, std::vector<Command>& sequence) {
-    const std::pair<const char*, Step> names[] = {
-        {"inquiry", Step::Inquiry}, {"identity", Step::Identity}, {"config", Step::Config}};
+    const std::pair<const char*, Step> names[] = {{"inquiry", Step::Inquiry},
+                                                  {"identity", Step::Identity},
+                                                  {"address", Step::Address},
+                                                  {"config", Step::Config}};
     std::size_t at = 0;
     while ((at = text.find_first_not_of(' ', at)) != std::string::npos) {
         const std::size_t end = std::min(text.find(' ', at), text.size());
@@ -143,6 +174,9 @@ void RunRound(Round& round, const std::vector<std::string>& nodes,
                        BlockDetail(block, " lun=%u flag382=%02x untouched=%zu", 385, 382));
                 break;
             }
+            case Step::Address:
+                Address(round, node);
+                break;
             case Step::Config: {
                 const SgResult result = VendorRead(node, kInfoTag, block);
                 configRead = result.error == 0 && result.status == 0;
@@ -200,7 +234,8 @@ int main(int argc, char** argv) {
     }
     if (!usable) {
         std::fprintf(stderr,
-                     "usage: sg_floor [--write | --sequence \"inquiry:0 identity:1 config:1 ...\"]"
+                     "usage: sg_floor [--write | --sequence \"inquiry:0 identity:1 address:1 "
+                     "config:1 ...\"]"
                      " [--repeat N] /dev/sgX [/dev/sgY ...]\n");
         return 64;
     }

@@ -6,6 +6,7 @@
 #include "platform/emulated/firmware.h"
 #include "platform/emulated/pass_through_record.h"
 #include "platform/platform_constants.h"
+#include "platform/scsi_pass_through.h"
 
 namespace vardel::emulated {
 namespace {
@@ -97,6 +98,8 @@ const char* TraceName(Operation operation) {
             return "WRITE";
         case Operation::Lock:
             return "LOCK";
+        case Operation::Address:
+            return "ADDRESS";
         case Operation::Open:
         case Operation::OtherCommand:
             break;
@@ -254,6 +257,9 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
     // The real call writes the returned byte count without looking and faults on a null pointer.
     if (bytesReturned == nullptr) return finish(kErrorNoAccess);
     if (opened == handles_.end()) return finish(kErrorInvalidHandle);
+    if (controlCode == kIoctlScsiGetAddress) {
+        return finish(AnswerAddress(call, out, outSize, bytesReturned));
+    }
     if (!IsPassThroughCode(controlCode)) return finish(kErrorInvalidFunction);
     if ((opened->second.access & kReadWrite) != kReadWrite) return finish(kErrorAccessDenied);
     if (const std::uint32_t error = RecordError(record, readable, inSize, out, outSize)) {
@@ -286,6 +292,29 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
     *bytesReturned = BytesReturned(record, answer.moved);
     call.scsiStatus = answer.status;
     return finish(kErrorSuccess);
+}
+
+// Any handle may ask (FILE_ANY_ACCESS); the answer is the port driver's, so no drive sees it.
+std::uint32_t EmulatedPlatform::AnswerAddress(CallRecord& call, void* out, std::uint32_t outSize,
+                                              std::uint32_t* bytesReturned) {
+    call.operation = Operation::Address;
+    *bytesReturned = 0;
+    if (const Fault* fault = StrikingFault(call.letter, Operation::Address)) {
+        if (fault->effect == FaultEffect::FailControl) return fault->code;
+    }
+    if (out == nullptr || outSize < sizeof(ScsiAddress)) return kErrorInvalidParameter;
+    const auto volume = volumes_.find(call.letter);
+    ScsiAddress address = {};
+    address.Length = sizeof(ScsiAddress);
+    if (volume != volumes_.end()) {
+        // A volume with no drive of ours sits on a port of its own, past every drive's.
+        const int port = volume->second.driveIndex >= 0 ? volume->second.driveIndex : 0xFF;
+        address.PortNumber = static_cast<std::uint8_t>(port);
+        address.Lun = volume->second.lunIndex;
+    }
+    std::memcpy(out, &address, sizeof(address));
+    *bytesReturned = sizeof(address);
+    return kErrorSuccess;
 }
 
 bool EmulatedPlatform::Close(VolumeHandle handle) {

@@ -16,16 +16,18 @@
 
 namespace vardel::emulated {
 
-// What a call did to the drive, read from its CDB (Open for a volume open, Lock for LockDrive).
-enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherCommand, Lock };
+// What a call did to the drive, read from its CDB (Open for a volume open, Lock for LockDrive,
+// Address for the question where the volume's device sits, which no drive sees).
+enum class Operation { Open, Inquiry, ReadConfig, ReadIdentity, Write, OtherCommand, Lock, Address };
 
-// The name of a command in the command trace: "INQUIRY", "READ INFO", "READ ID", "WRITE", or
-// "OTHER" for anything else.
+// The name of a command in the command trace: "INQUIRY", "READ INFO", "READ ID", "WRITE",
+// "ADDRESS", or "OTHER" for anything else.
 const char* TraceName(Operation operation);
 
 enum class FaultEffect {
     FailOpen,     // Open returns the invalid handle; LastError() gives `code`
     FailControl,  // Control returns false; LastError() gives `code`; nothing reaches the drive
+                  // (the only effect on Address)
     ScsiStatus,   // Control succeeds with the record's ScsiStatus = `code`; the firmware does
                   // nothing
     // Control succeeds with CHECK CONDITION and the fixed-format sense of a drive that was reset
@@ -88,7 +90,8 @@ class EmulatedPlatform : public Platform {
     int AddDrive(const Drive& drive);
     Drive& DriveAt(int index);
     // Puts `letter` in front of LUN `lunIndex` of drive `driveIndex`: the letter exists, has a
-    // mounted-device entry and opens onto that drive.
+    // mounted-device entry and opens onto that drive. Its SCSI address is port `driveIndex`, path
+    // 0, target 0, LUN `lunIndex`: each drive sits on a port of its own, as a USB drive does.
     void AttachVolume(char letter, int driveIndex, std::uint8_t lunIndex);
     // A letter that exists (a hard disk, a CD drive ...) with no drive of ours behind it.
     void AddOtherVolume(char letter);
@@ -105,7 +108,8 @@ class EmulatedPlatform : public Platform {
     const std::vector<CallRecord>& Log() const { return log_; }
     void ClearLog() { log_.clear(); }
     // The commands that reached the driver, one line each: "INQUIRY E", "READ INFO F",
-    // "READ ID F", "WRITE F", "OTHER E", prefixed with "failed " when the control call failed.
+    // "READ ID F", "WRITE F", "ADDRESS E", "OTHER E", prefixed with "failed " when the control
+    // call failed.
     std::vector<std::string> CommandTrace() const;
 
     VolumeHandle Open(const char* path, std::uint32_t access, std::uint32_t share,
@@ -147,6 +151,9 @@ class EmulatedPlatform : public Platform {
     // What one lock stands for: the drive's index, or for a letter with no drive of ours minus
     // the letter; false for a letter that does not exist.
     bool LockKeyOf(char letter, int& key) const;
+    // IOCTL_SCSI_GET_ADDRESS on an open volume; `call` is logged by the caller.
+    std::uint32_t AnswerAddress(CallRecord& call, void* out, std::uint32_t outSize,
+                                std::uint32_t* bytesReturned);
     void Record(const CallRecord& call);
 
     std::vector<Drive> drives_;

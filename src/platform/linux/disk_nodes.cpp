@@ -99,6 +99,22 @@ DiskDevice ResolveDisk(LinuxSystem& system, const LinuxPaths& paths, char letter
     return disk;
 }
 
+bool ParseScsiDeviceAddress(const std::string& scsiDevice, ScsiDeviceAddress& address) {
+    constexpr unsigned long kLimit = 0xFFFFFFFFul;
+    const std::size_t slash = scsiDevice.rfind('/');
+    const std::string name = slash == std::string::npos ? scsiDevice : scsiDevice.substr(slash + 1);
+    unsigned long* const parts[] = {&address.host, &address.channel, &address.target, &address.lun};
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (position >= name.size() || name[position] != ':') return false;
+            ++position;
+        }
+        if (!ReadDecimal(name, position, kLimit, *parts[i])) return false;
+    }
+    return position == name.size();
+}
+
 dev_t ParseDeviceNumber(const std::string& text) {
     // The kernel's limits: 12 bits of major number, 20 of minor.
     constexpr unsigned long kMajorLimit = (1ul << 12) - 1;

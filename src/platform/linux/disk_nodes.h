@@ -57,6 +57,17 @@ struct DiskDevice {
 // Everything a volume's open checks, read in one place.
 DiskDevice ResolveDisk(LinuxSystem& system, const LinuxPaths& paths, char letter);
 
+// Where a SCSI device sits, from the last part of its sysfs path ("host:channel:target:lun").
+struct ScsiDeviceAddress {
+    unsigned long host = 0;
+    unsigned long channel = 0;
+    unsigned long target = 0;
+    unsigned long lun = 0;
+};
+
+// False when the path does not end in four numbers separated by colons.
+bool ParseScsiDeviceAddress(const std::string& scsiDevice, ScsiDeviceAddress& address);
+
 // A device number in the form sysfs writes it, "MAJOR:MINOR" and a newline; 0 for any other text.
 dev_t ParseDeviceNumber(const std::string& text);
 

@@ -11,6 +11,7 @@
 
 #include "platform/linux/sg_io_translation.h"
 #include "platform/platform_constants.h"
+#include "platform/scsi_pass_through.h"
 
 namespace vardel {
 namespace {
@@ -78,7 +79,7 @@ LinuxPlatform::LinuxPlatform(LinuxSystem& system, LinuxPaths paths)
 
 // Every command closes its volume; a descriptor left here means one did not.
 LinuxPlatform::~LinuxPlatform() {
-    for (const int descriptor : descriptors_) system_.Close(descriptor);
+    for (const auto& opened : descriptors_) system_.Close(opened.first);
     for (const auto& lock : locks_) system_.Close(lock.second);
 }
 
@@ -102,7 +103,7 @@ VolumeHandle LinuxPlatform::Open(const char* path, std::uint32_t, std::uint32_t,
         Fail(-descriptor);
         return kInvalidVolumeHandle;
     }
-    descriptors_.insert(descriptor);
+    descriptors_[descriptor] = UpperCaseLetter(letter);
     return HandleOf(descriptor);
 }
 
@@ -185,6 +186,9 @@ bool LinuxPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, void
     if (bytesReturned != nullptr) *bytesReturned = 0;
     const int descriptor = DescriptorOf(handle);
     if (descriptors_.count(descriptor) == 0) return Fail(EBADF);
+    if (controlCode == kIoctlScsiGetAddress) {
+        return AnswerAddress(descriptor, out, outSize, bytesReturned);
+    }
 
     // Default-initialised: PrepareSgIo clears only as much of the bounce buffer as the transfer.
     SgIoCall call;
@@ -201,6 +205,28 @@ bool LinuxPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, void
     error = CompleteSgIo(call, out, returned);
     if (error != 0) return Fail(error);
     if (bytesReturned != nullptr) *bytesReturned = returned;
+    return true;
+}
+
+// Every open pins its letter, so the device is known. Numbers past a byte keep their low byte:
+// the kernel counts hosts up with every plug, and only devices attached at the same time are
+// compared.
+bool LinuxPlatform::AnswerAddress(int descriptor, void* out, std::uint32_t outSize,
+                                  std::uint32_t* bytesReturned) {
+    if (out == nullptr || outSize < sizeof(ScsiAddress)) return Fail(EINVAL);
+    const auto pin = pins_.find(descriptors_.at(descriptor));
+    ScsiDeviceAddress device;
+    if (pin == pins_.end() || !ParseScsiDeviceAddress(pin->second.scsiDevice, device)) {
+        return Fail(ENODEV);
+    }
+    ScsiAddress address = {};
+    address.Length = sizeof(ScsiAddress);
+    address.PortNumber = static_cast<std::uint8_t>(device.host & 0xFFu);
+    address.PathId = static_cast<std::uint8_t>(device.channel & 0xFFu);
+    address.TargetId = static_cast<std::uint8_t>(device.target & 0xFFu);
+    address.Lun = static_cast<std::uint8_t>(device.lun & 0xFFu);
+    std::memcpy(out, &address, sizeof(address));
+    if (bytesReturned != nullptr) *bytesReturned = sizeof(address);
     return true;
 }
 

@@ -11,14 +11,14 @@
 // A platform serves one user command (the window makes one per command, vardelctl one per
 // process), so what sysfs says is read once and kept: the list of disks at the first need, and a
 // letter's nodes and numbers at its first open. A later open asks sysfs only what a replug would
-// change and checks the node it opens by device number against what it kept.
+// change and checks the node it opens by device number against what it kept. A volume's SCSI
+// address is the pinned device's "host:channel:target:lun", known without asking the system.
 
 #include <sys/types.h>
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "platform/linux/disk_nodes.h"
@@ -84,7 +84,12 @@ class LinuxPlatform : public Platform {
     std::unique_ptr<LinuxSystem> ownedSystem_;
     LinuxSystem& system_;
     LinuxPaths paths_;
-    std::set<int> descriptors_;       // the ones this platform opened and has not closed
+    // What IOCTL_SCSI_GET_ADDRESS answers for a descriptor: its letter's pinned SCSI device.
+    bool AnswerAddress(int descriptor, void* out, std::uint32_t outSize,
+                       std::uint32_t* bytesReturned);
+
+    // The ones this platform opened and has not closed, with the letter each opened for.
+    std::map<int, char> descriptors_;
     std::map<char, DevicePin> pins_;  // by upper-case letter
     std::map<char, int> locks_;       // the descriptor holding each locked letter's drive
     bool disksListed_ = false;

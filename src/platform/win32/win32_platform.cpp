@@ -15,6 +15,7 @@ static_assert(kOpenExisting == OPEN_EXISTING, "");
 static_assert(kFileFlagNoBuffering == FILE_FLAG_NO_BUFFERING, "");
 static_assert(kIoctlScsiPassThrough == IOCTL_SCSI_PASS_THROUGH, "");
 static_assert(kIoctlScsiPassThroughDirect == IOCTL_SCSI_PASS_THROUGH_DIRECT, "");
+static_assert(kIoctlScsiGetAddress == IOCTL_SCSI_GET_ADDRESS, "");
 static_assert(kKeyRead == KEY_READ, "");
 static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER, "");
 static_assert(kErrorMoreData == ERROR_MORE_DATA, "");

@@ -5,7 +5,10 @@
 # The floor is sg_floor (tools/kernel/sg_floor.cpp), a minimal static program, sending exactly
 # the CDBs that status sends, in the same order, each on a node opened for it alone: INQUIRY to
 # both disks, the identity block of both (the scan), of both again (the ordering by LUN) and of
-# LUN 1 once more, then LUN 1's configuration block. vardelctl starts one process per command, so
+# LUN 1 once more, then LUN 1's configuration block. In the scan each disk's identity read is
+# followed by the question where its device sits (the SCSI address, which tells two drives of one
+# serial apart): it sends the drive nothing, but opens the node once more, and so does the floor
+# (SG_GET_SCSI_ID on a node opened for it alone). vardelctl starts one process per command, so
 # the fair floor is sg_floor started once per round; sg_floor --repeat, one process for all
 # rounds, is the cost of the commands alone and is shown for reference. Three more programs say
 # where the tool's own time goes: `vardelctl --version` (start-up and the option parser),
@@ -14,7 +17,8 @@
 
 rounds=50
 blocks=8
-status_sequence="inquiry:0 inquiry:1 identity:0 identity:1 identity:0 identity:1 identity:1 config:1"
+status_sequence="inquiry:0 inquiry:1 identity:0 address:0 identity:1 address:1 identity:0 identity:1"
+status_sequence="$status_sequence identity:1 config:1"
 
 centiseconds() {  # the guest's uptime; busybox's date has no sub-second format
     read -r up _ < /proc/uptime

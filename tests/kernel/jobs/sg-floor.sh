@@ -33,12 +33,20 @@ grep -q '^/dev/sg1 READ INFO status=0 .* same-as-written$' /tmp/floor.out ||
 
 begin "--sequence sends exactly the commands listed (the benchmark's floor relies on it)"
 log_mark
-/vardel/sg_floor --sequence "identity:1 inquiry:0 config:1 identity:1" $one_sg > /tmp/floor.out
+/vardel/sg_floor --sequence "identity:1 address:1 inquiry:0 config:1 identity:1 address:0" \
+    $one_sg > /tmp/floor.out
 status=$?
 cat /tmp/floor.out
 [ $status -eq 0 ] || fail "sg_floor --sequence exited with $status"
+# The address question sends the drive nothing; the kernel tells where each disk sits.
 { read_id one 1; inquiry one 0; read_info one 1; read_id one 1; } > /tmp/expected
 expect_commands /tmp/expected
+for lun in 0 1; do
+    set -- $one_sg
+    [ $lun -eq 1 ] && shift
+    grep -qx "$1 ADDRESS $one_address:$lun" /tmp/floor.out ||
+        fail "sg_floor did not say that $1 sits at $one_address:$lun"
+done
 
 begin "a vendor read meets CHECK CONDITION: sense key 5, and the data-in buffer"
 add_drive refusing --refuse-vendor

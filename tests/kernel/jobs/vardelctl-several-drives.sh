@@ -1,7 +1,8 @@
 # vardelctl through the real kernel with drives it must not change: one that keeps its old block,
 # one whose identity block comes back short (each alone, then removed), then one that refuses the
 # vendor commands, a good one beside it, and a second good one (serial VD0000000002, both LUNs
-# fixed).
+# fixed). Then drives that only their place on the bus tells apart: a twin of the good one with
+# the very same serial, and two whose serials agree in their first twelve characters.
 
 add_drive stubborn --ignore-writes
 clear_attention stubborn
@@ -83,5 +84,83 @@ run --device VD0000000002 status
 expect_rows "Fixed Disk" "Removable"
 run --device VD0000000001 status
 expect_rows "Removable" "Fixed Disk"
+
+remove_drive refusing
+remove_drive two
+add_drive twin --lun0-type a1
+clear_attention twin
+# The letter of a disk node: /dev/sdc is C.
+letter_of() { echo "${1#/dev/sd}" | tr a-z A-Z; }
+one_letter=$(letter_of "${one_disks%% *}")
+twin_letter=$(letter_of "${twin_disks%% *}")
+
+begin "two drives with one serial are two drives"
+run status
+expect_status 3
+expect_said "More drives found, please remove others"
+run list
+expect_status 0
+[ "$(printf '%s\n' "$RUN_OUT" | grep -c '^Drive [0-9]: serial VD0000000001$')" -eq 2 ] ||
+    fail "list does not show two drives with serial VD0000000001"
+for node in $one_disks $one_sg $twin_disks $twin_sg; do
+    printf '%s\n' "$RUN_OUT" | grep -q " $node\( \|$\)" || fail "list does not show $node"
+done
+run --device vd0000000001 set lun1 removable
+expect_status 3
+expect_said "More drives found, please remove others"
+for node in ${one_sg%% *} ${twin_sg%% *}; do
+    printf '%s\n' "$RUN_ERR" | grep -q "$node" || fail "the refusal does not name $node"
+done
+log_since_mark | grep -q ' 06 [02]6 ' && fail "a vendor write was sent"
+
+begin "--device by node or letter is exactly that drive"
+run --device "${twin_sg##* }" set lun1 removable
+expect_status 0
+log_since_mark | grep ' 06 [02]6 ' > /tmp/writes
+[ "$(cat /tmp/writes)" = "$(write_block twin 1 "305:a1>00")" ] ||
+    fail "the writes sent were \"$(tr '\n' ';' < /tmp/writes)\", expected one to the twin"
+run --device "$one_letter" status
+expect_rows "Removable" "Fixed Disk"
+run --device "${twin_disks%% *}" status
+expect_rows "Fixed Disk" "Removable"
+
+begin "--all reaches both drives of one serial"
+run set --all lun0 fixed
+expect_status 0
+log_since_mark | grep ' 06 [02]6 ' | sort > /tmp/writes
+{ write_block one 1 "304:00>a1"; } | sort > /tmp/expected
+[ "$(cat /tmp/writes)" = "$(cat /tmp/expected)" ] ||
+    fail "the writes sent were \"$(tr '\n' ';' < /tmp/writes)\", expected one to drive one"
+[ "$(printf '%s\n' "$RUN_OUT" | grep -c '^VD0000000001 ')" -eq 2 ] ||
+    fail "set --all did not report two drives"
+rm -rf /tmp/backups
+run backup --all /tmp/backups
+expect_status 0
+[ "$(ls /tmp/backups | tr '\n' ' ')" = "$(printf '%s\n' "VD0000000001-$one_letter.json" \
+    "VD0000000001-$twin_letter.json" | sort | tr '\n' ' ')" ] ||
+    fail "backup --all wrote $(ls /tmp/backups | tr '\n' ' ')"
+remove_drive twin
+
+add_drive near1 --serial AA0000000001-0001
+add_drive near2 --serial AA0000000001-0002 --lun0-type a1
+clear_attention near1
+clear_attention near2
+
+begin "serials that agree in their first twelve characters"
+run --device AA0000000001-0002 status
+expect_rows "Fixed Disk" "Fixed Disk"
+run --device aa0000000001-0001 status
+expect_rows "Removable" "Fixed Disk"
+run --device aa0000000001-9999 status
+expect_status 4
+expect_said "No drive found"
+run --device AA0000000001 status
+expect_status 4
+run status --all
+expect_status 0
+for serial in VD0000000001 AA0000000001-0001 AA0000000001-0002; do
+    shown=$(printf '%s\n' "$RUN_OUT" | grep -c "^$serial ")
+    [ "$shown" -eq 1 ] || fail "status --all shows $serial $shown times"
+done
 
 finish
