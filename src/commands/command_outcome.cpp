@@ -37,9 +37,10 @@ bool WriteUnconfirmed(const CommandOutcome& outcome) {
 }
 
 std::string UnconfirmedWriteAdvice(const char* readAgain) {
-    return std::string("The drive acknowledged the write, but reading the block back failed, so "
-                       "the change is not confirmed: the drive may hold it now. Read the drive "
-                       "again with ") +
+    return std::string(
+               "The drive acknowledged the write, but reading the block back failed, so "
+               "the change is not confirmed: the drive may hold it now. Read the drive "
+               "again with ") +
            readAgain + ", and replug the drive for a change to take effect.";
 }
 

@@ -354,7 +354,8 @@ std::string DriveLineText(const Options& options, const DriveRun& run) {
     if (outcome.code != OutcomeCode::Done) {
         const std::string detail =
             FailureDetail(outcome, run.notes.failedPaths, run.notes.nativeErrors);
-        std::string line = std::string(OutcomeMessage(outcome)) + (detail.empty() ? "" : ": " + detail);
+        std::string line =
+            std::string(OutcomeMessage(outcome)) + (detail.empty() ? "" : ": " + detail);
         if (WriteUnconfirmed(outcome)) {
             line += ". " + UnconfirmedWriteAdvice("vardelctl --device SERIAL status");
         }
@@ -532,8 +533,8 @@ int DriveRunExitCode(const DriveRun& run) {
 
 int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
                      const std::vector<DriveRun>& drives,
-                     const std::vector<DiskNotOpened>& notOpened, bool noRights,
-                     std::ostream& out, std::ostream& err) {
+                     const std::vector<DiskNotOpened>& notOpened, bool noRights, std::ostream& out,
+                     std::ostream& err) {
     // Discovery's own end comes first: no drive, or no scan at all.
     OutcomeCode overall = code;
     if (overall == OutcomeCode::Done && deviceCount == 0) overall = OutcomeCode::NoDrive;
@@ -559,10 +560,10 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
         Json report = NewReport();
         report["command"] = VerbName(options.verb);
         report["all"] = true;
-        report["outcome"] = overall != OutcomeCode::Done         ? OutcomeName(overall)
-                            : exitCode == kExitSuccess           ? "done"
-                            : exitCode == kExitDrivesLeftAlone   ? "drivesLeftAlone"
-                                                                 : "notAllDone";
+        report["outcome"] = overall != OutcomeCode::Done       ? OutcomeName(overall)
+                            : exitCode == kExitSuccess         ? "done"
+                            : exitCode == kExitDrivesLeftAlone ? "drivesLeftAlone"
+                                                               : "notAllDone";
         report["exitCode"] = exitCode;
         report["message"] =
             overall != OutcomeCode::Done ? Json(OutcomeMessage(ended)) : Json(nullptr);
@@ -620,11 +621,11 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
                 disks += (i == 0 ? " (" : ", ") + shown[i] + (i + 1 == shown.size() ? ")" : "");
             }
         }
-        SayLines(err, (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) +
-                                                              " disks") +
-                          " could not be opened for lack of rights, so a drive there was left "
-                          "alone: " +
-                          disks);
+        SayLines(err,
+                 (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
+                     " could not be opened for lack of rights, so a drive there was left "
+                     "alone: " +
+                     disks);
         SayLines(err, NoRightsAdvice());
     }
     if (unreached > 0) {

@@ -77,8 +77,8 @@ struct DiskNotOpened {
 // a disk not opened), otherwise 0.
 int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
                      const std::vector<DriveRun>& drives,
-                     const std::vector<DiskNotOpened>& notOpened, bool noRights,
-                     std::ostream& out, std::ostream& err);
+                     const std::vector<DiskNotOpened>& notOpened, bool noRights, std::ostream& out,
+                     std::ostream& err);
 
 // A problem before any device command: a usage error, an unreadable file. Exit code given.
 int ReportProblem(const Options& options, int exitCode, const std::string& text, std::ostream& out,

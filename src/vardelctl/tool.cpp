@@ -185,10 +185,10 @@ int KeepFiles(const Options& options, const RunResult& result, std::optional<Sce
             out << BackupFileText(*result.backup);
             const std::string why = frontend::FinishStandardOutput();
             if (!why.empty()) {
-                return ReportProblem(options, kExitFileNotWritten,
-                                     "-: the backup could not be written to standard output (" +
-                                         why + ")",
-                                     out, err);
+                return ReportProblem(
+                    options, kExitFileNotWritten,
+                    "-: the backup could not be written to standard output (" + why + ")", out,
+                    err);
             }
         } else {
             try {

@@ -477,8 +477,8 @@ class VardelWindowTest : public QObject {
 
     // The drive took the write but the read-back failed: the box says "Fail" as always, and the
     // line beside the status button says that the drive may hold the change and what to do,
-    // whole at any scale (its tooltip at length). A later status read that succeeds leaves it: the drive has not
-    // restarted.
+    // whole at any scale (its tooltip at length). A later status read that succeeds leaves it:
+    // the drive has not restarted.
     void anUnconfirmedWriteSaysWhatToDo() {
         emulated::Fault readBack;
         readBack.letter = 'F';
