@@ -623,7 +623,7 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
         }
         SayLines(err,
                  (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
-                     " could not be opened for lack of rights, so a drive there was left "
+                     " could not be opened for lack of rights, so any drive there was left "
                      "alone: " +
                      disks);
         SayLines(err, NoRightsAdvice());

@@ -144,7 +144,7 @@ class LossesSaidTest(unittest.TestCase):
         self.assertEqual(run.out.splitlines()[0],
                          "VD0000000001 (F:): Lun0: Removable, Lun1: Removable; changed")
         self.assertEqual(run.err.splitlines()[0],
-                         "vardelctl: 2 disks could not be opened for lack of rights, so a drive "
+                         "vardelctl: 2 disks could not be opened for lack of rights, so any drive "
                          "there was left alone: G:, H:")
         self.assertEqual([self.block(scenario, i)[SLOT_B] for i in (0, 1)], [0x00, 0xA1])
 
