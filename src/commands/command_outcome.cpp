@@ -34,4 +34,16 @@ const char* OutcomeMessage(const CommandOutcome& outcome) {
     return writeRaw ? kWriteSuccessMessage : nullptr;
 }
 
+bool WriteUnconfirmed(const CommandOutcome& outcome) {
+    return outcome.code == OutcomeCode::ReadFailed && outcome.changed;
+}
+
+std::string UnconfirmedWriteAdvice(const char* readAgain) {
+    return std::string(
+               "The drive acknowledged the write, but reading the block back failed, so "
+               "the change is not confirmed: the drive may hold it now. Read the drive "
+               "again with ") +
+           readAgain + ", and replug the drive for a change to take effect.";
+}
+
 }  // namespace vardel

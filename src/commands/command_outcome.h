@@ -4,6 +4,7 @@
 // this value.
 
 #include <cstdint>
+#include <string>
 
 #include "device/scsi_commands.h"
 #include "drive/lun_type.h"
@@ -65,5 +66,18 @@ struct CommandOutcome {
 // The message a front end shows for the outcome; nullptr when the command ends without one (a
 // status shown, a mode switched, a backup taken, a restore done).
 const char* OutcomeMessage(const CommandOutcome& outcome);
+
+// The drive acknowledged a write, but the read that was to confirm it failed: the drive may now
+// hold the new block, and a replug would make it count. A read that failed before any write
+// leaves `changed` false, so only the read-back after an accepted write ends this way.
+bool WriteUnconfirmed(const CommandOutcome& outcome);
+
+// What every front end says after such an outcome, beside its message: that the write was
+// acknowledged, that nothing confirmed it, and what to do. `readAgain` names how the user reads
+// the drive again in that front end ("vardelctl status", "the status button").
+std::string UnconfirmedWriteAdvice(const char* readAgain);
+// The same, short enough for a window's line of two: the whole advice goes beside it (a tooltip).
+constexpr char kUnconfirmedWriteLine[] =
+    "Write acknowledged, not confirmed: check the status, then replug.";
 
 }  // namespace vardel

@@ -1,6 +1,7 @@
 #include "device/volume.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/platform_constants.h"
 
@@ -8,6 +9,14 @@ namespace vardel {
 
 void FormatVolumePath(char letter, char (&path)[kVolumePathSize]) {
     std::snprintf(path, sizeof(path), "\\\\.\\%c:", letter);
+}
+
+char VolumePathLetter(const char* path) {
+    if (path == nullptr || std::strlen(path) != kVolumePathSize - 1) return 0;
+    if (std::strncmp(path, "\\\\.\\", 4) != 0 || path[5] != ':') return 0;
+    const char letter = path[4];
+    if (letter >= 'a' && letter <= 'z') return static_cast<char>(letter - 'a' + 'A');
+    return letter >= 'A' && letter <= 'Z' ? letter : 0;
 }
 
 VolumeHandle OpenVolume(Platform& platform, char letter) {

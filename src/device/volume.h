@@ -10,6 +10,9 @@ constexpr int kVolumePathSize = 7;  // "\\.\E:" and its terminating zero
 // Writes "\\.\<letter>:" into `path`.
 void FormatVolumePath(char letter, char (&path)[kVolumePathSize]);
 
+// The letter, in upper case, of a path FormatVolumePath writes; 0 for any other path.
+char VolumePathLetter(const char* path);
+
 // Read/write, shared for reading and writing, existing volume, unbuffered. Gives
 // kInvalidVolumeHandle on failure; the caller fetches the error code.
 VolumeHandle OpenVolume(Platform& platform, char letter);

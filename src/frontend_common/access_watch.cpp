@@ -1,5 +1,6 @@
 #include "frontend_common/access_watch.h"
 
+#include "device/volume.h"
 #include "platform/platform_constants.h"
 
 namespace vardel::frontend {
@@ -9,7 +10,11 @@ namespace vardel::frontend {
 VolumeHandle AccessWatch::Open(const char* path, std::uint32_t access, std::uint32_t share,
                                std::uint32_t disposition, std::uint32_t flags) {
     const VolumeHandle handle = inner_->Open(path, access, share, disposition, flags);
-    if (handle == kInvalidVolumeHandle && isNoRights_(inner_->LastError())) sawNoRights_ = true;
+    if (handle == kInvalidVolumeHandle && isNoRights_(inner_->LastError())) {
+        sawNoRights_ = true;
+        const char letter = VolumePathLetter(path);
+        if (letter != 0) noRightsLetters_ |= 1u << (letter - 'A');
+    }
     return handle;
 }
 

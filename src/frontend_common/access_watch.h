@@ -17,8 +17,13 @@ class AccessWatch : public Platform {
     void Watch(Platform& inner) { inner_ = &inner; }
 
     bool SawNoRights() const { return sawNoRights_; }
+    // The letters whose volume could not be opened for lack of rights: bit 0 is A.
+    std::uint32_t NoRightsLetters() const { return noRightsLetters_; }
     // A window runs many commands over one watch; each asks afresh.
-    void ForgetNoRights() { sawNoRights_ = false; }
+    void ForgetNoRights() {
+        sawNoRights_ = false;
+        noRightsLetters_ = 0;
+    }
 
     VolumeHandle Open(const char* path, std::uint32_t access, std::uint32_t share,
                       std::uint32_t disposition, std::uint32_t flags) override;
@@ -48,6 +53,7 @@ class AccessWatch : public Platform {
     Platform* inner_;
     NoRightsTest isNoRights_;
     bool sawNoRights_ = false;
+    std::uint32_t noRightsLetters_ = 0;
 };
 
 // The emulated machine speaks the Windows codes.

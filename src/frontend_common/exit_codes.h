@@ -23,6 +23,9 @@ constexpr int kExitNoMachineAccess = 7;
 // The drive is busy: another program held it (or the emulated drive's scenario file) for the whole
 // wait; nothing was written.
 constexpr int kExitBusy = 8;
+// --all did its work on the drives it reached, but left some alone: a disk it could not open for
+// lack of rights, or drives beyond the number one run serves. (8 belongs to a busy drive.)
+constexpr int kExitDrivesLeftAlone = 9;
 // Usage: an unknown command, option or argument, an unreadable file (sysexits' EX_USAGE).
 constexpr int kExitUsage = 64;
 // Refused to run with root's rights (sysexits' EX_NOPERM): the window never runs as root.

@@ -26,6 +26,8 @@ struct DiskDescription {
     std::string vendor;
     std::string product;
     std::string revision;
+    // The system says the disk is not attached through USB: no drive of the served kind.
+    bool notOnUsb = false;
 };
 
 // False when the system says nothing about the letter's disk.

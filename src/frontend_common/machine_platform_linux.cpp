@@ -42,6 +42,7 @@ bool DescribeMachineDisk(char letter, DiskDescription& description) {
     description.vendor = info.vendor;
     description.product = info.product;
     description.revision = info.revision;
+    description.notOnUsb = info.notOnUsb;
     return true;
 #else
     (void)letter;

@@ -8,6 +8,7 @@
 
 #include "commands/device_listing.h"
 #include "frontend_common/hex_text.h"
+#include "frontend_common/machine_platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
 #include "vardelctl/serial_text.h"
@@ -64,6 +65,30 @@ void SaveBackup(const Options& options, const std::string& name, const BlockBack
         run.problemCode = kExitFileNotWritten;
         run.problem = error.what();
     }
+}
+
+// The letters the watch saw refused for lack of rights, but those of the drives reached, and those
+// the system says are not attached through USB (a system disk), as no drive of the kind is.
+std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceListing& listing,
+                                          bool machine) {
+    for (int j = 0; j < listing.recorded; ++j) {
+        for (const char letter : listing.devices[j].lunSlots) {
+            if (letter >= 'A' && letter <= 'Z') refused &= ~(1u << (letter - 'A'));
+        }
+    }
+    std::vector<DiskNotOpened> disks;
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if ((refused & (1u << i)) == 0) continue;
+        DiskNotOpened disk;
+        disk.letter = static_cast<char>('A' + i);
+        frontend::DiskDescription description;
+        if (machine && frontend::DescribeMachineDisk(disk.letter, description)) {
+            if (description.notOnUsb) continue;
+            disk.paths = description.paths;
+        }
+        disks.push_back(disk);
+    }
+    return disks;
 }
 
 }  // namespace
@@ -126,7 +151,8 @@ std::vector<std::string> BackupFileNames(const DeviceListing& listing) {
     return names;
 }
 
-EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine) {
+EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
+                              bool machine) {
     EveryDriveRun every;
     DeviceListing listing{};
     every.code = ListDevices(platform, nullptr, listing);
@@ -151,6 +177,7 @@ EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool m
         }
         every.drives.push_back(run);
     }
+    every.notOpened = DisksNotOpened(platform.NoRightsLetters(), listing, machine);
     return every;
 }
 

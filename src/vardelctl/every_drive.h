@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/device_listing.h"
+#include "frontend_common/access_watch.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
@@ -19,12 +20,15 @@ struct EveryDriveRun {
     std::vector<DriveRun> drives;
     // backup: the folder could not be made; nothing was read.
     std::string folderProblem;
+    // The disks outside the drives reached that could not be opened for lack of rights.
+    std::vector<DiskNotOpened> notOpened;
 };
 
 // Runs status, set, write or backup on each drive. A backup goes into the folder `options.file`
 // (made when missing), one file per drive (BackupFileNames), written as soon as its blocks are
 // read.
-EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine);
+EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
+                              bool machine);
 
 // The backup file's name for a drive: its serial where that is a plain file name, otherwise
 // "key-" and the key in hexadecimal; "no-serial" for a drive without.

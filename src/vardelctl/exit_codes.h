@@ -15,6 +15,7 @@ constexpr int kExitFileNotWritten = frontend::kExitFileNotWritten;
 constexpr int kExitUnknownError = frontend::kExitUnknownError;
 constexpr int kExitNoMachineAccess = frontend::kExitNoMachineAccess;
 constexpr int kExitBusy = frontend::kExitBusy;
+constexpr int kExitDrivesLeftAlone = frontend::kExitDrivesLeftAlone;
 constexpr int kExitUsage = frontend::kExitUsage;
 
 // The table as --help shows it.
@@ -27,11 +28,15 @@ constexpr char kExitCodeHelp[] =
     "  3   several drives: choose one with --device, or run on each with --all\n"
     "  4   not the drive meant: --device names no attached drive; a restore onto another\n"
     "      drive, or where neither drive nor backup carries a serial\n"
-    "  5   a backup file or the scenario's new state could not be written\n"
+    "  5   a backup file, the scenario's new state or standard output could not be\n"
+    "      written\n"
     "  6   unknown error\n"
     "  7   this build cannot reach the machine's drives\n"
     "  8   the drive is busy: another program kept it for the whole wait; nothing written\n"
+    "  9   --all left drives alone: a disk not opened for lack of rights, or more drives\n"
+    "      than one run serves\n"
     "  64  usage: unknown command or option, a bad argument, an unreadable file\n"
-    "With --all: 0 when every drive is done, otherwise the code of the first that is not.\n";
+    "With --all: 0 when every drive is done, otherwise the code of the first that is not;\n"
+    "9 when each drive reached is done but some were left alone.\n";
 
 }  // namespace vardel::cli

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "frontend_common/standard_output.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
 #include "vardelctl/tool.h"
@@ -28,19 +29,44 @@ int ReportUnforeseen(int argc, char** argv, const std::string& what) {
     return kExitUnknownError;
 }
 
-}  // namespace
+// The run's output ends here: a report that did not reach standard output is a failure. A run
+// that failed on its own keeps its code; one that did what was asked ends as for a file not
+// written, and says so on stderr, in JSON mode too (its one object is what was lost).
+int EndOutput(int exitCode, bool alreadySaid) {
+    using namespace vardel::cli;
+    const std::string why = vardel::frontend::FinishStandardOutput();
+    if (why.empty()) return exitCode;
+    if (!alreadySaid) {
+        SayLines(std::cerr, "standard output could not be written (" + why +
+                                "): the report is not whole; `vardelctl status` shows what the "
+                                "drive holds");
+    }
+    return exitCode == kExitSuccess ? kExitFileNotWritten : exitCode;
+}
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv, bool& backupToStandardOutput) {
     using namespace vardel::cli;
     // The libraries behind the arguments and the files throw; nothing of theirs passes this point.
     try {
         Options options;
         const int parsed = ParseOptions(argc, argv, options, std::cout, std::cerr);
         if (parsed >= 0) return parsed;
+        // Its one output is the backup, whose writing the run checks and reports itself.
+        backupToStandardOutput =
+            options.verb == Verb::Backup && options.file == "-" && !options.json && !options.all;
         return RunTool(options, std::cin, std::cout, std::cerr);
     } catch (const std::exception& error) {
         return ReportUnforeseen(argc, argv, error.what());
     } catch (...) {
         return ReportUnforeseen(argc, argv, "");
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vardel::frontend::GuardStandardStreams();
+    bool backupToStandardOutput = false;
+    const int exitCode = Run(argc, argv, backupToStandardOutput);
+    return EndOutput(exitCode, backupToStandardOutput);
 }

@@ -227,6 +227,7 @@ Json ListedDeviceJson(const ListedDevice& device, const std::vector<DiskDescript
 // The lines a user sees beside the system's message, to say what went wrong and what to do.
 void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::ostream& err) {
     SayLines(err, FailureDetail(outcome, notes.failedPaths, notes.nativeErrors));
+    if (WriteUnconfirmed(outcome)) SayLines(err, UnconfirmedWriteAdvice("vardelctl status"));
     if (outcome.code == OutcomeCode::NoDrive && notes.noRights) SayLines(err, NoRightsAdvice());
     if (outcome.code == OutcomeCode::SeveralDrives) {
         SayLines(err,
@@ -356,7 +357,12 @@ std::string DriveLineText(const Options& options, const DriveRun& run) {
     if (outcome.code != OutcomeCode::Done) {
         const std::string detail =
             FailureDetail(outcome, run.notes.failedPaths, run.notes.nativeErrors);
-        return std::string(OutcomeMessage(outcome)) + (detail.empty() ? "" : ": " + detail);
+        std::string line =
+            std::string(OutcomeMessage(outcome)) + (detail.empty() ? "" : ": " + detail);
+        if (WriteUnconfirmed(outcome)) {
+            line += ". " + UnconfirmedWriteAdvice("vardelctl --device SERIAL status");
+        }
+        return line;
     }
     const RowTypes& types = outcome.types;
     std::string rows = options.dryRun && outcome.beforeKnown
@@ -558,7 +564,8 @@ int DriveRunExitCode(const DriveRun& run) {
 }
 
 int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
-                     const std::vector<DriveRun>& drives, bool noRights, std::ostream& out,
+                     const std::vector<DriveRun>& drives,
+                     const std::vector<DiskNotOpened>& notOpened, bool noRights, std::ostream& out,
                      std::ostream& err) {
     // Discovery's own end comes first: no drive, or no scan at all.
     OutcomeCode overall = code;
@@ -572,10 +579,12 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
         if (driveCode == kExitSuccess) continue;
         if (notDone++ == 0 && exitCode == kExitSuccess) exitCode = driveCode;
     }
-    // Drives beyond the listing's room were never reached.
+    // Drives beyond the listing's room were never reached, nor any on a disk it could not open.
+    // A drive reached that failed says more, so its code comes first.
     const int unreached =
         overall == OutcomeCode::Done ? deviceCount - static_cast<int>(drives.size()) : 0;
-    if (unreached > 0 && exitCode == kExitSuccess) exitCode = kExitUnknownError;
+    const bool leftAlone = overall == OutcomeCode::Done && (unreached > 0 || !notOpened.empty());
+    if (leftAlone && exitCode == kExitSuccess) exitCode = kExitDrivesLeftAlone;
 
     CommandOutcome ended;
     ended.code = overall;
@@ -583,9 +592,10 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
         Json report = NewReport();
         report["command"] = VerbName(options.verb);
         report["all"] = true;
-        report["outcome"] = overall != OutcomeCode::Done ? OutcomeName(overall)
-                            : exitCode == kExitSuccess   ? "done"
-                                                         : "notAllDone";
+        report["outcome"] = overall != OutcomeCode::Done       ? OutcomeName(overall)
+                            : exitCode == kExitSuccess         ? "done"
+                            : exitCode == kExitDrivesLeftAlone ? "drivesLeftAlone"
+                                                               : "notAllDone";
         report["exitCode"] = exitCode;
         report["message"] =
             overall != OutcomeCode::Done ? Json(OutcomeMessage(ended)) : Json(nullptr);
@@ -608,6 +618,11 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
             entries.push_back(entry);
         }
         report["drives"] = entries;
+        Json disks = Json::array();
+        for (const DiskNotOpened& disk : notOpened) {
+            disks.push_back({{"letter", LetterJson(disk.letter)}, {"paths", disk.paths}});
+        }
+        report["leftAlone"] = {{"notOpened", disks}, {"beyondReach", unreached}};
         PrintJson(report, out);
         return exitCode;
     }
@@ -627,6 +642,23 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
     if (notDone > 0) {
         SayLines(err, std::to_string(notDone) + " of " + std::to_string(drives.size()) +
                           " drives not done");
+    }
+    if (!notOpened.empty()) {
+        std::string disks;
+        for (const DiskNotOpened& disk : notOpened) {
+            std::vector<std::string> shown;
+            for (const std::string& path : disk.paths) shown.push_back(DisplayText(path));
+            disks += (disks.empty() ? "" : ", ") + std::string(1, disk.letter) + ":";
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                disks += (i == 0 ? " (" : ", ") + shown[i] + (i + 1 == shown.size() ? ")" : "");
+            }
+        }
+        SayLines(err,
+                 (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
+                     " could not be opened for lack of rights, so any drive there was left "
+                     "alone: " +
+                     disks);
+        SayLines(err, NoRightsAdvice());
     }
     if (unreached > 0) {
         SayLines(err, std::to_string(unreached) +

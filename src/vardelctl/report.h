@@ -72,11 +72,21 @@ struct DriveRun {
 
 int DriveRunExitCode(const DriveRun& run);
 
+// A disk --all could not open for lack of rights, outside every drive it reached: nothing shows
+// that it is no drive of the served kind, so a drive there may have been left alone.
+struct DiskNotOpened {
+    char letter = 0;
+    std::vector<std::string> paths;  // the system's nodes, where it names them
+};
+
 // Every drive's line, or one JSON object with an entry per drive. `code` is discovery's
-// (UnknownError, or Done); `drives` holds one entry per recorded device. Returns the exit code:
-// 0 when every drive is done, 2 without drives, otherwise the first failure's.
+// (UnknownError, or Done); `drives` holds one entry per recorded device, and the drives counted
+// beyond them were not reached. Returns the exit code: 2 without drives, otherwise the first
+// failure's among the drives reached, otherwise 9 when a drive was left alone (not reached, or on
+// a disk not opened), otherwise 0.
 int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
-                     const std::vector<DriveRun>& drives, bool noRights, std::ostream& out,
+                     const std::vector<DriveRun>& drives,
+                     const std::vector<DiskNotOpened>& notOpened, bool noRights, std::ostream& out,
                      std::ostream& err);
 
 // A problem before any device command: a usage error, an unreadable file. Exit code given.

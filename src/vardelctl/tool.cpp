@@ -17,6 +17,7 @@
 #include "frontend_common/access_watch.h"
 #include "frontend_common/machine_platform.h"
 #include "frontend_common/scenario.h"
+#include "frontend_common/standard_output.h"
 #include "platform/emulated/emulated_platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
@@ -207,7 +208,15 @@ int KeepFiles(const Options& options, const RunResult& result, std::optional<Sce
               emulated::EmulatedPlatform& emulatedPlatform, std::ostream& out, std::ostream& err) {
     if (result.backup && result.outcome.code == OutcomeCode::Done) {
         if (options.file == kStandardOutput) {
-            out << BackupFileText(*result.backup) << std::flush;
+            // `out` is the process's standard output: the backup counts once the system took it.
+            out << BackupFileText(*result.backup);
+            const std::string why = frontend::FinishStandardOutput();
+            if (!why.empty()) {
+                return ReportProblem(
+                    options, kExitFileNotWritten,
+                    "-: the backup could not be written to standard output (" + why + ")", out,
+                    err);
+            }
         } else {
             try {
                 WriteBackupFile(options.file, *result.backup, options.force);
@@ -345,7 +354,7 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         }
         for (const DriveRun& run : every.drives) changed |= run.outcome.changed;
         exitCode = ReportEveryDrive(options, every.code, every.deviceCount, every.drives,
-                                    notes.noRights, out, err);
+                                    every.notOpened, notes.noRights, out, err);
     } else if (toStandardOutput) {
         // The backup is on stdout: the report goes beside it to stderr, as the tool's own lines.
         std::ostringstream report;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -720,6 +721,31 @@ TEST_F(LinuxPlatformTest, DescribeDiskGivesTheNodesAndTheIdentityFromSysfs) {
     EXPECT_TRUE(absent.sgNode.empty());
     EXPECT_TRUE(absent.vendor.empty());
     EXPECT_TRUE(DescribeDisk(system_, tree_.Paths(), '?').blockNode.empty());
+}
+
+// A disk that could not be opened may still hold a drive of the served kind, unless sysfs places
+// it on a path without a USB controller: /sys/block/sdX links to its place in the device tree.
+TEST_F(LinuxPlatformTest, DescribeDiskTellsADiskNotOnUsb) {
+    namespace fs = std::filesystem;
+    const std::string sys = tree_.Paths().sys;
+    const auto placeAt = [&](char letter, const std::string& place) {
+        tree_.AddDisk(letter);
+        const std::string disk = std::string("sd") + static_cast<char>(letter - 'A' + 'a');
+        const std::string target = sys + "/devices/" + place + "/block/" + disk;
+        fs::create_directories(fs::path(target).parent_path());
+        fs::rename(sys + "/block/" + disk, target);
+        fs::create_directory_symlink("../devices/" + place + "/block/" + disk,
+                                     sys + "/block/" + disk);
+    };
+    placeAt('E', "pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0");
+    placeAt('F', "pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0");
+    tree_.AddDisk('G');  // a directory, not a link: nothing tells where it sits
+
+    EXPECT_TRUE(DescribeDisk(system_, tree_.Paths(), 'E').present);
+    EXPECT_FALSE(DescribeDisk(system_, tree_.Paths(), 'E').notOnUsb);
+    EXPECT_TRUE(DescribeDisk(system_, tree_.Paths(), 'F').present);
+    EXPECT_TRUE(DescribeDisk(system_, tree_.Paths(), 'F').notOnUsb);
+    EXPECT_FALSE(DescribeDisk(system_, tree_.Paths(), 'G').notOnUsb);
 }
 
 }  // namespace

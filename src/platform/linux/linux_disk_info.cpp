@@ -29,6 +29,12 @@ LinuxDiskInfo DescribeDisk(LinuxSystem& system, const LinuxPaths& paths, char le
     info.vendor = ReadAttribute(system, device + "vendor");
     info.product = ReadAttribute(system, device + "model");
     info.revision = ReadAttribute(system, device + "rev");
+    // /sys/block/sdX links to the disk's place in the device tree, through "/usbN/" when a USB
+    // controller is on the way.
+    std::string place;
+    if (system.ReadLink(nodes.sysBlock, place)) {
+        info.notOnUsb = place.find("/usb") == std::string::npos;
+    }
     return info;
 }
 

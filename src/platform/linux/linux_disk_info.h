@@ -17,6 +17,9 @@ struct LinuxDiskInfo {
     std::string vendor;
     std::string product;
     std::string revision;
+    // Sysfs places the disk on a path without a USB controller (a SATA, SAS or virtual disk).
+    // False also when the path cannot be read.
+    bool notOnUsb = false;
 };
 
 // The running system.

@@ -78,11 +78,12 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     });
     window.SetAfterCommand([&] {
         std::string writeProblem;
-        if (platform.AfterCommand(writeProblem)) return;
+        if (platform.AfterCommand(writeProblem)) return true;
         err << writeProblem << '\n';
         shownBoxes.Show(&window, QString::fromStdString(writeProblem),
                         QString::fromUtf8(kApplicationName), MessageIcon::Exclamation);
         exitCode = kExitFileNotWritten;
+        return false;
     });
     window.show();
 

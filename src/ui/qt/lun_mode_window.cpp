@@ -138,7 +138,7 @@ void LunModeWindow::BuildControls() {
     }
 }
 
-void LunModeWindow::SetAfterCommand(std::function<void()> afterCommand) {
+void LunModeWindow::SetAfterCommand(std::function<bool()> afterCommand) {
     afterCommand_ = std::move(afterCommand);
 }
 
@@ -179,8 +179,25 @@ void LunModeWindow::RunCommand(int controlId) {
         focus->setFocus(Qt::OtherFocusReason);
     }
     // The reminder stays once a command changed the drive: nothing tells the window of a replug.
-    if (model_.LastOutcome().changed) statusLine_->setText(Text(kReplugReminder));
-    if (afterCommand_) afterCommand_();
+    // A write the drive acknowledged but no read confirmed may have changed it: the line says so
+    // (the message box says "Fail", as it always has).
+    const CommandOutcome& last = model_.LastOutcome();
+    if (WriteUnconfirmed(last)) {
+        statusLine_->setText(Text(kUnconfirmedWriteLine));
+        statusLine_->setToolTip(Text(UnconfirmedWriteAdvice(kReadAgainInWindow).c_str()));
+    } else if (last.changed) {
+        statusLine_->setText(Text(kReplugReminder));
+        statusLine_->setToolTip(QString());
+    }
+    if (!afterCommand_) return;
+    if (!afterCommand_()) {
+        statusLine_->setText(Text(kChangeNotKept));
+        changeNotKept_ = true;
+    } else if (changeNotKept_) {
+        // A later command kept the change that was pending.
+        statusLine_->setText(Text(kReplugReminder));
+        changeNotKept_ = false;
+    }
 }
 
 // Enter runs the hidden default button, also from an edit (an edit passes Enter on); the Write

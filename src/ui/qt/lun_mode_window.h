@@ -34,8 +34,9 @@ class LunModeWindow : public QDialog {
     void SetBeforeCommand(std::function<bool()> beforeCommand) {
         beforeCommand_ = std::move(beforeCommand);
     }
-    // Runs after every command, e.g. to write an emulated drive's new state back to its file.
-    void SetAfterCommand(std::function<void()> afterCommand);
+    // Runs after every command, e.g. to write an emulated drive's new state back to its file;
+    // false when the change could not be kept, which the status line then says.
+    void SetAfterCommand(std::function<bool()> afterCommand);
     // What "No drive found" adds when the front end knows why (see the dialog model).
     void SetNoDriveHint(LunModeDialogModel::NoDriveHint hint) {
         model_.SetNoDriveHint(std::move(hint));
@@ -49,7 +50,8 @@ class LunModeWindow : public QDialog {
     QWidget* Control(int controlId) const;
     // The entry "關於 Kestrin(&A)..." of the window's context menu.
     QAction* AboutAction() const { return aboutAction_; }
-    // The line beside the status button: empty until a command changes the drive.
+    // The line beside the status button: empty until a command changes the drive (or may have:
+    // a write acknowledged but not confirmed), and then what to do.
     QLabel* StatusLine() const { return statusLine_; }
 
   protected:
@@ -64,7 +66,9 @@ class LunModeWindow : public QDialog {
     QtDialogControls controls_;
     LunModeDialogModel model_;
     std::function<bool()> beforeCommand_;
-    std::function<void()> afterCommand_;
+    std::function<bool()> afterCommand_;
+    // The status line says that the last change could not be kept.
+    bool changeNotKept_ = false;
     QLineEdit* lun0Edit_ = nullptr;
     QLineEdit* lun1Edit_ = nullptr;
     QPushButton* writeButton_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QApplication>
 
 #include "frontend_common/exit_codes.h"
+#include "frontend_common/standard_output.h"
 #include "ui/qt/application.h"
 #include "ui/qt/launch_options.h"
 
@@ -28,9 +29,20 @@ constexpr char kRootRefusal[] =
     "control --reload), replug the drive and start vardel as yourself. To try it without a\n"
     "drive: vardel --emulate\n";
 
+// What the program printed (--help, --version, a screenshot run's lines) counts once the system
+// took it; a run that failed on its own keeps its code.
+int EndOutput(int exitCode) {
+    const std::string why = vardel::frontend::FinishStandardOutput();
+    if (why.empty()) return exitCode;
+    std::cerr << "vardel: standard output could not be written (" << why << ")\n";
+    return exitCode == vardel::frontend::kExitSuccess ? vardel::frontend::kExitFileNotWritten
+                                                      : exitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    vardel::frontend::GuardStandardStreams();
     // --help and --version answer without a display.
     {
         const std::vector<std::string> raw(argv + 1, argv + argc);
@@ -39,7 +51,7 @@ int main(int argc, char** argv) {
         if (vardel::qt::ParseLaunchOptions(raw, early, ignored) && (early.help || early.version)) {
             std::cout << (early.help ? std::string(vardel::qt::kLaunchUsage)
                                      : std::string("vardel ") + VARDEL_VERSION + "\n");
-            return 0;
+            return EndOutput(vardel::frontend::kExitSuccess);
         }
     }
     if (RunsAsRoot()) {
@@ -58,7 +70,7 @@ int main(int argc, char** argv) {
             std::cerr << "vardel: " << problem << '\n' << vardel::qt::kLaunchUsage;
             return vardel::qt::kLaunchUsageExit;
         }
-        return vardel::qt::RunVardel(options, std::cout, std::cerr);
+        return EndOutput(vardel::qt::RunVardel(options, std::cout, std::cerr));
     } catch (const std::exception& error) {
         std::cerr << "Unknown error\n" << error.what() << '\n';
     } catch (...) {

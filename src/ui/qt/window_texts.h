@@ -17,6 +17,13 @@ constexpr char kStatusLineName[] = "Status";
 
 // The drive takes a new type when it starts again; vardelctl says the same after a change.
 constexpr char kReplugReminder[] = "Replug the drive for the change to take effect.";
+// How the window reads the drive again, in the words every front end says after a write the
+// drive acknowledged but no read confirmed.
+constexpr char kReadAgainInWindow[] = "the status button";
+// An emulated drive's new state that could not go back into its scenario file: the change is
+// only in this run of the window (the next command tries to keep it again).
+constexpr char kChangeNotKept[] =
+    "The change could not be kept: the scenario file could not be written.";
 
 // What follows "No drive found" when the drives' nodes could not be opened for lack of rights.
 // The window refuses to run as root, so it names no command run as root to start it; paragraphs

@@ -133,7 +133,10 @@ class ScenarioWindow {
             if (held_ && afterHold) afterHold();
             return held_;
         });
-        window_->SetAfterCommand([this] { saved_ = platform_.AfterCommand(problem_); });
+        window_->SetAfterCommand([this] {
+            saved_ = platform_.AfterCommand(problem_);
+            return saved_;
+        });
     }
 
     bool Started() const { return window_ != nullptr; }
@@ -157,6 +160,12 @@ class ScenarioWindow {
 
     QString Row(int editId) const {
         return qobject_cast<QLineEdit*>(window_->Control(editId))->text();
+    }
+    QString StatusLine() const { return window_->StatusLine()->text(); }
+    // The line's text has room in it, whole.
+    bool StatusLineFits() const {
+        const QLabel* line = window_->StatusLine();
+        return line->heightForWidth(line->width()) <= line->height();
     }
 
   private:
@@ -487,6 +496,37 @@ class VardelWindowTest : public QObject {
         QVERIFY(window_->grab().save(ScreenshotPath(*window_, "vardel-replug")));
     }
 
+    // The drive took the write but the read-back failed: the box says "Fail" as always, and the
+    // line beside the status button says that the drive may hold the change and what to do,
+    // whole at any scale (its tooltip at length). A later status read that succeeds leaves it:
+    // the drive has not restarted.
+    void anUnconfirmedWriteSaysWhatToDo() {
+        emulated::Fault readBack;
+        readBack.letter = 'F';
+        readBack.operation = emulated::Operation::ReadConfig;
+        readBack.skip = 1;
+        readBack.effect = emulated::FaultEffect::FailControl;
+        readBack.code = 1117;
+        platform_->InjectFault(readBack);
+        window_->RunCommand(IDC_LUN0_FIXED);
+        QCOMPARE(boxes_->shown.size(), std::size_t{1});
+        QCOMPARE(boxes_->shown.back().text, Utf8(kFailMessage));
+        QLabel* statusLine = window_->StatusLine();
+        const QString advice = Utf8(kUnconfirmedWriteLine);
+        QCOMPARE(statusLine->text(), advice);
+        QCOMPARE(statusLine->toolTip(), Utf8(UnconfirmedWriteAdvice(kReadAgainInWindow).c_str()));
+        QVERIFY(statusLine->toolTip().contains(QStringLiteral("acknowledged")));
+        QVERIFY(statusLine->isVisible());
+        QVERIFY2(statusLine->heightForWidth(statusLine->width()) <= statusLine->height(),
+                 qPrintable(QStringLiteral("%1 pixels high for %2")
+                                .arg(statusLine->height())
+                                .arg(statusLine->heightForWidth(statusLine->width()))));
+        Click(IDC_STATUS_BUTTON);
+        QCOMPARE(Edit(IDC_LUN0_EDIT)->text(), QStringLiteral("Fixed Disk"));
+        QCOMPARE(statusLine->text(), advice);
+        QVERIFY(window_->grab().save(ScreenshotPath(*window_, "vardel-unconfirmed")));
+    }
+
     void theWaitCursorShowsWhileTheDriveIsAsked() {
         std::vector<bool> waiting;
         platform_->SetAfterCallHook([&waiting](const emulated::CallRecord&) {
@@ -680,10 +720,16 @@ class VardelWindowTest : public QObject {
             QVERIFY2(window.Problem().find("drive.json") != std::string::npos,
                      window.Problem().c_str());
             QCOMPARE(window.Row(IDC_LUN0_EDIT), QStringLiteral("Fixed Disk"));
+            // A replug could not make a change count that the file does not hold.
+            QCOMPARE(window.StatusLine(), Utf8(kChangeNotKept));
+            QVERIFY(window.StatusLineFits());
+            QVERIFY(!window.Run(IDC_STATUS_BUTTON));
+            QCOMPARE(window.StatusLine(), Utf8(kChangeNotKept));
 
             QVERIFY(QFile::remove(folder));
             QVERIFY(QDir().rename(aside, folder));
             QVERIFY2(window.Run(IDC_STATUS_BUTTON), window.Problem().c_str());
+            QCOMPARE(window.StatusLine(), Utf8(kReplugReminder));
         }
         ScenarioWindow again(file);
         QVERIFY2(again.Started(), again.Problem().c_str());
