@@ -311,8 +311,9 @@ bool RunOnce(UserCommand command, const Baseline& baseline, std::size_t callInde
 
 std::string CallName(const Baseline& baseline, std::size_t callIndex) {
     const CallRecord& call = baseline.calls[callIndex];
+    // By Operation's order.
     static const char* const kOperations[] = {"open",  "INQUIRY", "READ INFO", "READ ID",
-                                              "WRITE", "OTHER",   "ADDRESS"};
+                                              "WRITE", "OTHER",   "LOCK",      "ADDRESS"};
     const char* kind = call.kind == CallRecord::Kind::Open
                            ? "open for"
                            : kOperations[static_cast<int>(call.operation)];
