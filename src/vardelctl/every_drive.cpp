@@ -57,7 +57,8 @@ std::string BackupFileNameFor(const DeviceKey& key) {
     return "key-" + frontend::HexOf(key.bytes, kDeviceKeySize) + ".json";
 }
 
-EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine) {
+EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine,
+                              frontend::DriveJournal* journal) {
     EveryDriveRun every;
     DeviceListing listing{};
     every.code = ListDevices(platform, nullptr, listing);
@@ -73,9 +74,12 @@ EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool m
         run.device = listing.devices[j];
         // Each drive is chosen as --device would choose it, so each run sees that drive alone.
         RunResult result =
-            RunCommand(options, platform, &run.device.key, nullptr, nullptr, machine);
+            RunCommand(options, platform, &run.device.key, nullptr, nullptr, machine, journal);
         run.outcome = result.outcome;
         NoteFailure(run.notes, run.outcome, machine);
+        if (run.outcome.code == OutcomeCode::JournalNotSaved && journal != nullptr) {
+            run.notes.journalProblem = journal->Problem();
+        }
         if (result.backup && run.outcome.code == OutcomeCode::Done) {
             SaveBackup(options, *result.backup, run);
         }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend_common/drive_journal.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
@@ -21,7 +22,8 @@ struct EveryDriveRun {
 
 // Runs status, set, write or backup on each drive. A backup goes into the folder `options.file`
 // (made when missing), one file per serial, written as soon as its blocks are read.
-EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine);
+EveryDriveRun RunOnEveryDrive(const Options& options, Platform& platform, bool machine,
+                              frontend::DriveJournal* journal);
 
 // The backup file's name for a drive: its serial where that is a plain file name, otherwise
 // "key-" and the key in hexadecimal; "no-serial" for a drive without.

@@ -10,7 +10,7 @@
 
 namespace vardel::cli {
 
-enum class Verb { Status, Set, Write, List, Backup, Restore };
+enum class Verb { Status, Set, Write, List, Backup, Restore, History, Undo };
 
 struct Options {
     Verb verb = Verb::Status;
@@ -31,7 +31,8 @@ struct Options {
     // backup, restore
     std::string file;            // backup: "-" is standard output; with --all, the folder
     bool force = false;          // backup: replace an existing file
-    bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
+    bool allowNoSerial = false;  // restore, undo: onto a drive without serial, from a backup without
+    bool noJournal = false;      // set, write, restore, undo: change the drive without a journal entry
 };
 
 // Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with

@@ -1,0 +1,50 @@
+#include "frontend_common/journal_place.h"
+
+#include <cstdlib>
+
+namespace vardel::frontend {
+namespace {
+
+std::string Value(const EnvironmentLookup& lookup, const char* name) {
+    const char* value = lookup(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+std::string JournalFolderFor(StateFolderRule rule, const EnvironmentLookup& lookup, bool emulated,
+                             std::string& problem) {
+    problem.clear();
+    if (rule == StateFolderRule::LocalAppData) {
+        const std::string base = Value(lookup, "LOCALAPPDATA");
+        if (base.empty()) {
+            problem = "LOCALAPPDATA is not set, so the journal has no folder";
+            return "";
+        }
+        return base + "\\Vardel\\journal" + (emulated ? "\\emulated" : "");
+    }
+    // A relative XDG_STATE_HOME is invalid and to be ignored.
+    std::string base = Value(lookup, "XDG_STATE_HOME");
+    if (base.empty() || base[0] != '/') {
+        const std::string home = Value(lookup, "HOME");
+        if (home.empty() || home[0] != '/') {
+            problem = "neither XDG_STATE_HOME nor HOME names a folder for the journal";
+            return "";
+        }
+        base = home + (home.back() == '/' ? "" : "/") + ".local/state";
+    }
+    if (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base + "/vardel/journal" + (emulated ? "/emulated" : "");
+}
+
+std::string JournalFolder(bool emulated, std::string& problem) {
+#ifdef _WIN32
+    constexpr StateFolderRule kRule = StateFolderRule::LocalAppData;
+#else
+    constexpr StateFolderRule kRule = StateFolderRule::Xdg;
+#endif
+    return JournalFolderFor(
+        kRule, [](const char* name) { return std::getenv(name); }, emulated, problem);
+}
+
+}  // namespace vardel::frontend

@@ -1,0 +1,26 @@
+#pragma once
+// Where the journal of changes lives: in the user's own state folder, one file per drive, the
+// emulated machines' drives in a subfolder of their own so that they never mix with real ones.
+
+#include <functional>
+#include <string>
+
+namespace vardel::frontend {
+
+// An environment variable's value; null when it is not set.
+using EnvironmentLookup = std::function<const char*(const char*)>;
+
+enum class StateFolderRule {
+    Xdg,           // $XDG_STATE_HOME (only when absolute), else $HOME/.local/state; then vardel/journal
+    LocalAppData,  // %LOCALAPPDATA%\Vardel\journal
+};
+
+// The journal's folder under `rule`, with "emulated" below it for an emulated machine. Empty, with
+// `problem` saying why, when the environment names no place for it.
+std::string JournalFolderFor(StateFolderRule rule, const EnvironmentLookup& lookup, bool emulated,
+                             std::string& problem);
+
+// The same for the running system and its environment.
+std::string JournalFolder(bool emulated, std::string& problem);
+
+}  // namespace vardel::frontend
