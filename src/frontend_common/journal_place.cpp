@@ -16,11 +16,16 @@ std::string JournalFolderFor(StateFolderRule rule, const EnvironmentLookup& look
                              std::string& problem) {
     problem.clear();
     if (rule == StateFolderRule::LocalAppData) {
-        const std::string base = Value(lookup, "LOCALAPPDATA");
+        std::string base = Value(lookup, "LOCALAPPDATA");
+        // Where the system keeps the local application data of a profile.
+        if (base.empty() && !Value(lookup, "USERPROFILE").empty()) {
+            base = Value(lookup, "USERPROFILE") + "\\AppData\\Local";
+        }
         if (base.empty()) {
-            problem = "LOCALAPPDATA is not set, so the journal has no folder";
+            problem = "neither LOCALAPPDATA nor USERPROFILE names a folder for the journal";
             return "";
         }
+        if (base.back() == '\\') base.pop_back();
         return base + "\\Vardel\\journal" + (emulated ? "\\emulated" : "");
     }
     // A relative XDG_STATE_HOME is invalid and to be ignored.

@@ -12,7 +12,7 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 
 enum class StateFolderRule {
     Xdg,           // $XDG_STATE_HOME (only when absolute), else $HOME/.local/state; then vardel/journal
-    LocalAppData,  // %LOCALAPPDATA%\Vardel\journal
+    LocalAppData,  // %LOCALAPPDATA% (else %USERPROFILE%\AppData\Local), then Vardel\journal
 };
 
 // The journal's folder under `rule`, with "emulated" below it for an emulated machine. Empty, with

@@ -293,7 +293,8 @@ class ConsoleHabitsTest(unittest.TestCase):
                 try:
                     process = subprocess.Popen(
                         vardelctl_test.PROGRAM + ["--emulate=" + scenario, "restore", "b.json"],
-                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal)
+                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal,
+                        env=vardelctl_test.journal_environment(self.state))
                     os.write(controller, answer)
                     process.communicate(timeout=60)
                     question = os.read(controller, 4096).decode(errors="replace")

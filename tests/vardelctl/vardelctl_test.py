@@ -45,6 +45,15 @@ def config_block(drive):
     return block
 
 
+def journal_environment(folder):
+    """The environment of a run whose journal goes into `folder`, never the user's own: the Linux
+    program takes XDG_STATE_HOME, the Windows one (under Wine, whose Z: is /) LOCALAPPDATA."""
+    environment = dict(os.environ)
+    environment["XDG_STATE_HOME"] = folder
+    environment["LOCALAPPDATA"] = "Z:" + folder.replace("/", "\\")
+    return environment
+
+
 class Run:
     def __init__(self, completed):
         self.code = completed.returncode
@@ -66,9 +75,12 @@ class Run:
 class VardelctlTest(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="vardelctl-test-")
+        # Each test has a journal of its own, outside the folder it looks at.
+        self.state = tempfile.mkdtemp(prefix="vardelctl-state-")
 
     def tearDown(self):
         shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.state, ignore_errors=True)
 
     def scenario(self, name, change=None):
         """Copies a scenario into the test's folder, changed by `change(document)` if given."""
@@ -91,7 +103,8 @@ class VardelctlTest(unittest.TestCase):
 
     def run_tool(self, *args):
         completed = subprocess.run(PROGRAM + list(args), cwd=self.folder, stdin=subprocess.DEVNULL,
-                                   capture_output=True, text=True, timeout=120)
+                                   capture_output=True, text=True, timeout=120,
+                                   env=journal_environment(self.state))
         return Run(completed)
 
     def assertExit(self, run, code):
