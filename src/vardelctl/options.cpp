@@ -265,7 +265,11 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
 
     CLI::App* history = app.add_subcommand(
         "history", "List the changes kept in the journal: time, drive, rows before and after");
-    history->footer("Example: vardelctl history --device VD0000000001");
+    history->footer(
+        "The journal: one file per drive in $XDG_STATE_HOME/vardel/journal (else\n"
+        "~/.local/state/vardel/journal; on Windows %LOCALAPPDATA%\\Vardel\\journal), the\n"
+        "emulated machines' in emulated/ below it; the newest 20 changes of each drive.\n"
+        "Example: vardelctl history --device VD0000000001");
     CLI::App* undo = app.add_subcommand(
         "undo", "Put back the block that the drive's last change replaced, from the journal");
     undo->footer("Example: vardelctl undo --dry-run");
