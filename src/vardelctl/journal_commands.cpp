@@ -68,7 +68,8 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
                                  out, err);
         }
     }
-    if (folder.empty()) return ReportProblem(options, kExitFileNotWritten, problem, out, err);
+    // Without a place for it there is no journal to read, and the environment must be mended.
+    if (folder.empty()) return ReportProblem(options, kExitUsage, "history: " + problem, out, err);
 
     // Each journal file, in the order of their names, so that the listing is the same every time.
     std::vector<std::string> files;

@@ -411,6 +411,12 @@ class VardelctlTest(unittest.TestCase):
         self.assertEqual(self.read_bytes(scenario), before)
         self.assertExit(self.run_tool(emulate, "--device", "VD0000000001", "undo", "--yes"), 0)
         self.assertEqual(self.block_of(scenario)[SLOT_A], 0x00)
+        # --all journals each drive's change in that drive's own file.
+        self.assertExit(self.run_tool(emulate, "set", "lun1", "removable", "--all"), 0)
+        entries = self.run_tool(emulate, "--json", "history").json()["entries"]
+        self.assertEqual(sorted((e["serial"], e["command"]) for e in entries[-2:]),
+                         [("VD0000000001", "set"), ("VD0000000002", "set")])
+        self.assertNotEqual(entries[-1]["file"], entries[-2]["file"])
 
     def test_a_change_whose_journal_cannot_be_saved_is_not_made(self):
         scenario = self.scenario("plain.json")
