@@ -23,9 +23,10 @@ enum class OutcomeCode {
     WrongDevice,    // the drive is not the one a backup came from; nothing was written
     NoSerial,       // the drive and the backup carry no serial to show they are one; nothing was
                     // written
-    JournalNotSaved,  // the block as read could not be kept in the journal; nothing was written
-    NotAsChanged,     // Undo: the drive no longer holds what the change to undo wrote; nothing
-                      // was written
+    // The block as read could not be kept in the journal; nothing was written.
+    JournalNotSaved,
+    // Undo: the drive no longer holds what the change to undo wrote; nothing was written.
+    NotAsChanged,
 };
 
 // The type byte of each row, in row order (the layout rule already applied).

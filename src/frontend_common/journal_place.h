@@ -11,7 +11,7 @@ namespace vardel::frontend {
 using EnvironmentLookup = std::function<const char*(const char*)>;
 
 enum class StateFolderRule {
-    Xdg,           // $XDG_STATE_HOME (only when absolute), else $HOME/.local/state; then vardel/journal
+    Xdg,  // $XDG_STATE_HOME (only when absolute), else $HOME/.local/state; then vardel/journal
     LocalAppData,  // %LOCALAPPDATA% (else %USERPROFILE%\AppData\Local), then Vardel\journal
 };
 

@@ -19,8 +19,8 @@ bool IsPrintable(std::uint8_t c) {
 }
 
 bool IsPlainNameCharacter(std::uint8_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
 }
 
 // FNV-1a, 64 bits: tells long serials with a common start apart.

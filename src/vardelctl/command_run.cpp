@@ -72,9 +72,9 @@ RunResult RunCommand(const Options& options, Platform& platform, const DeviceKey
             RestoreGuard guard;
             guard.journal = journal;
             guard.mustHold = restore->undo ? &restore->written : nullptr;
-            result.outcome = RestoreConfigBlock(platform, state, device, restore->info,
-                                                restore->identity, options.allowNoSerial, view,
-                                                guard);
+            result.outcome =
+                RestoreConfigBlock(platform, state, device, restore->info, restore->identity,
+                                   options.allowNoSerial, view, guard);
             break;
         }
         case Verb::History:

@@ -136,8 +136,8 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
     for (const FoundEntry& item : found) {
         const JournalEntry& entry = item.entry;
         out << entry.time << "  " << (entry.serial.empty() ? "(none)" : DisplayText(entry.serial))
-            << (entry.target != 0 ? std::string(" (") + entry.target + ":)" : std::string())
-            << "  " << DisplayText(entry.command) << "  "
+            << (entry.target != 0 ? std::string(" (") + entry.target + ":)" : std::string()) << "  "
+            << DisplayText(entry.command) << "  "
             << RowsText(entry.identity, entry.asRead, entry.written) << '\n';
     }
     return kExitSuccess;

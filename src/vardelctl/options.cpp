@@ -304,8 +304,8 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     options.type = CLI::detail::to_lower(type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
     options.deviceGiven = app.count("--device") > 0;
     const std::pair<const char*, Verb> verbs[] = {
-        {"status", Verb::Status}, {"set", Verb::Set},       {"write", Verb::Write},
-        {"list", Verb::List},     {"backup", Verb::Backup}, {"restore", Verb::Restore},
+        {"status", Verb::Status},   {"set", Verb::Set},       {"write", Verb::Write},
+        {"list", Verb::List},       {"backup", Verb::Backup}, {"restore", Verb::Restore},
         {"history", Verb::History}, {"undo", Verb::Undo}};
     for (const auto& [name, verb] : verbs) {
         if (app.get_subcommand(name)->parsed()) options.verb = verb;

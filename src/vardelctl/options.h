@@ -31,8 +31,9 @@ struct Options {
     // backup, restore
     std::string file;            // backup: "-" is standard output; with --all, the folder
     bool force = false;          // backup: replace an existing file
-    bool allowNoSerial = false;  // restore, undo: onto a drive without serial, from a backup without
-    bool noJournal = false;      // set, write, restore, undo: change the drive without a journal entry
+    bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
+    // set, write, restore, undo: change the drive without a journal entry first
+    bool noJournal = false;
 };
 
 // Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with

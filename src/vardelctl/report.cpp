@@ -118,8 +118,7 @@ std::string DetailOf(const CommandOutcome& outcome, const RunNotes& notes) {
     if (outcome.code == OutcomeCode::JournalNotSaved) {
         return "the configuration block as read could not be saved to the journal, so nothing was "
                "written: " +
-               DisplayText(notes.journalProblem) +
-               ". --no-journal makes the change without it";
+               DisplayText(notes.journalProblem) + ". --no-journal makes the change without it";
     }
     return FailureDetail(outcome, notes.failedPaths, notes.nativeErrors);
 }
@@ -270,8 +269,9 @@ void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::o
     }
     if (outcome.code == OutcomeCode::NotAsChanged) {
         std::ostringstream text;
-        text << "the drive no longer holds what " << notes.undoneChange << " wrote: "
-             << notes.sinceChange.size() << (notes.sinceChange.size() == 1 ? " byte" : " bytes")
+        text << "the drive no longer holds what " << notes.undoneChange
+             << " wrote: " << notes.sinceChange.size()
+             << (notes.sinceChange.size() == 1 ? " byte" : " bytes")
              << " changed since (offset: it wrote -> the drive holds now):\n";
         for (const ByteChange& change : notes.sinceChange) {
             text << "  " << ByteChangeText(change) << '\n';
@@ -427,8 +427,7 @@ std::string DriveLineText(const Options& options, const DriveRun& run) {
     const CommandOutcome& outcome = run.outcome;
     if (run.problemCode >= 0) return run.problem;
     if (outcome.code != OutcomeCode::Done) {
-        const std::string detail =
-            DetailOf(outcome, run.notes);
+        const std::string detail = DetailOf(outcome, run.notes);
         return std::string(OutcomeMessage(outcome)) + (detail.empty() ? "" : ": " + detail);
     }
     const RowTypes& types = outcome.types;

@@ -341,7 +341,9 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     NoteFailure(notes, result.outcome, onMachine);
     if (restore) NoteChanges(notes, view, restore->info);
     if (restore) NoteSinceChange(notes, view, *restore);
-    if (result.outcome.code == OutcomeCode::JournalNotSaved) notes.journalProblem = journal.Problem();
+    if (result.outcome.code == OutcomeCode::JournalNotSaved) {
+        notes.journalProblem = journal.Problem();
+    }
     DeviceListing attached{};
     const std::string unmatched =
         options.all ? "" : SerialMatchedNothing(options, deviceName, result, watch, attached);

@@ -15,10 +15,10 @@
 #include "commands/block_backup.h"
 #include "commands/command_context.h"
 #include "commands/lun_mode_commands.h"
+#include "commands/recording_window.h"
 #include "drive/vendor_blocks.h"
 #include "support/case_name.h"
 #include "support/standard_machine.h"
-#include "commands/recording_window.h"
 
 namespace vardel {
 namespace {
@@ -66,7 +66,6 @@ class WriteJournalTest : public ::testing::Test {
     Block& Identity() { return machine_.Drive().identityBlock; }
 
   protected:
-
     bool Wrote() const {
         for (const std::string& command : machine_.platform.CommandTrace()) {
             if (command.find("WRITE") != std::string::npos) return true;
@@ -88,8 +87,8 @@ struct WritingCase {
         run;
 };
 
-CommandOutcome RunSet(WriteJournalTest&, emulated::EmulatedPlatform& platform,
-                      CommandState& state, WindowOperations& window, WriteJournal* journal) {
+CommandOutcome RunSet(WriteJournalTest&, emulated::EmulatedPlatform& platform, CommandState& state,
+                      WindowOperations& window, WriteJournal* journal) {
     CommandContext context{platform, state, window};
     context.journal = journal;
     return SetLunMode(context, kLun0FixedBinding);
@@ -138,8 +137,8 @@ class WritingCommandTest : public WriteJournalTest,
 
 TEST_P(WritingCommandTest, TheJournalHasTheBlocksBeforeTheWriteIsSent) {
     RecordingJournal journal(machine_.platform, kJournalSaved);
-    const CommandOutcome outcome = GetParam().run(*this, machine_.platform, state_, window_,
-                                                  &journal);
+    const CommandOutcome outcome =
+        GetParam().run(*this, machine_.platform, state_, window_, &journal);
     ASSERT_EQ(outcome.code, OutcomeCode::Done);
     ASSERT_TRUE(outcome.changed);
     ASSERT_EQ(journal.calls.size(), 1u);
@@ -159,8 +158,8 @@ TEST_P(WritingCommandTest, TheJournalHasTheBlocksBeforeTheWriteIsSent) {
 TEST_P(WritingCommandTest, AJournalThatCannotKeepTheEntryStopsTheWrite) {
     const Block before = Config();
     RecordingJournal journal(machine_.platform, 1);
-    const CommandOutcome outcome = GetParam().run(*this, machine_.platform, state_, window_,
-                                                  &journal);
+    const CommandOutcome outcome =
+        GetParam().run(*this, machine_.platform, state_, window_, &journal);
     EXPECT_EQ(outcome.code, OutcomeCode::JournalNotSaved);
     EXPECT_FALSE(outcome.changed);
     EXPECT_EQ(journal.calls.size(), 1u);
@@ -176,8 +175,7 @@ TEST_P(WritingCommandTest, AJournalThatCannotKeepTheEntryStopsTheWrite) {
 INSTANTIATE_TEST_SUITE_P(EveryWrite, WritingCommandTest,
                          ::testing::Values(WritingCase{"set", CommandKind::SetLunMode, RunSet},
                                            WritingCase{"write", CommandKind::WriteRaw, RunWrite},
-                                           WritingCase{"restore", CommandKind::Restore,
-                                                       RunRestore},
+                                           WritingCase{"restore", CommandKind::Restore, RunRestore},
                                            WritingCase{"undo", CommandKind::Undo, RunUndo}),
                          testing_support::CaseName());
 

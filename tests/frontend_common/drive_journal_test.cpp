@@ -107,22 +107,42 @@ struct PlaceCase {
 };
 
 const PlaceCase kPlaceCases[] = {
-    {"XdgStateHome", StateFolderRule::Xdg, {{"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}}, false,
+    {"XdgStateHome",
+     StateFolderRule::Xdg,
+     {{"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}},
+     false,
      "/s/vardel/journal"},
-    {"XdgStateHomeWithSlash", StateFolderRule::Xdg, {{"XDG_STATE_HOME", "/s/"}}, false,
+    {"XdgStateHomeWithSlash",
+     StateFolderRule::Xdg,
+     {{"XDG_STATE_HOME", "/s/"}},
+     false,
      "/s/vardel/journal"},
-    {"RelativeXdgStateHomeIsIgnored", StateFolderRule::Xdg,
-     {{"XDG_STATE_HOME", "state"}, {"HOME", "/h"}}, false, "/h/.local/state/vardel/journal"},
-    {"EmptyXdgStateHomeIsIgnored", StateFolderRule::Xdg, {{"XDG_STATE_HOME", ""}, {"HOME", "/h"}},
-     false, "/h/.local/state/vardel/journal"},
-    {"EmulatedHasItsOwnFolder", StateFolderRule::Xdg, {{"HOME", "/h"}}, true,
+    {"RelativeXdgStateHomeIsIgnored",
+     StateFolderRule::Xdg,
+     {{"XDG_STATE_HOME", "state"}, {"HOME", "/h"}},
+     false,
+     "/h/.local/state/vardel/journal"},
+    {"EmptyXdgStateHomeIsIgnored",
+     StateFolderRule::Xdg,
+     {{"XDG_STATE_HOME", ""}, {"HOME", "/h"}},
+     false,
+     "/h/.local/state/vardel/journal"},
+    {"EmulatedHasItsOwnFolder",
+     StateFolderRule::Xdg,
+     {{"HOME", "/h"}},
+     true,
      "/h/.local/state/vardel/journal/emulated"},
     {"NoHome", StateFolderRule::Xdg, {{"HOME", ""}}, false, ""},
     {"RelativeHome", StateFolderRule::Xdg, {{"HOME", "h"}}, false, ""},
-    {"LocalAppData", StateFolderRule::LocalAppData,
-     {{"LOCALAPPDATA", "C:\\Users\\u\\AppData\\Local"}, {"XDG_STATE_HOME", "/s"}}, true,
+    {"LocalAppData",
+     StateFolderRule::LocalAppData,
+     {{"LOCALAPPDATA", "C:\\Users\\u\\AppData\\Local"}, {"XDG_STATE_HOME", "/s"}},
+     true,
      "C:\\Users\\u\\AppData\\Local\\Vardel\\journal\\emulated"},
-    {"UserProfile", StateFolderRule::LocalAppData, {{"USERPROFILE", "C:\\Users\\u"}}, false,
+    {"UserProfile",
+     StateFolderRule::LocalAppData,
+     {{"USERPROFILE", "C:\\Users\\u"}},
+     false,
      "C:\\Users\\u\\AppData\\Local\\Vardel\\journal"},
     {"NoProfile", StateFolderRule::LocalAppData, {}, false, ""},
 };
@@ -254,8 +274,7 @@ TEST(DriveJournal, RefusesInAReadOnlyFolder) {
     ASSERT_EQ(chmod(scratch.Path().c_str(), 0500), 0);
     DriveJournal journal(scratch.Path(), "", "test");
     EXPECT_NE(Save(journal, Identity("VD0000000001"), 1), kJournalSaved);
-    EXPECT_NE(journal.Problem().find("Permission denied"), std::string::npos)
-        << journal.Problem();
+    EXPECT_NE(journal.Problem().find("Permission denied"), std::string::npos) << journal.Problem();
     EXPECT_TRUE(Names(scratch.Path()).empty());
 }
 
