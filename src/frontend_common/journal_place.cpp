@@ -15,6 +15,14 @@ std::string Value(const EnvironmentLookup& lookup, const char* name) {
 std::string JournalFolderFor(StateFolderRule rule, const EnvironmentLookup& lookup, bool emulated,
                              std::string& problem) {
     problem.clear();
+    if (std::string chosen = Value(lookup, "VARDEL_JOURNAL"); !chosen.empty()) {
+        const bool backslashes =
+            chosen.find('\\') != std::string::npos && chosen.find('/') == std::string::npos;
+        if (chosen.size() > 1 && (chosen.back() == '/' || chosen.back() == '\\')) {
+            chosen.pop_back();
+        }
+        return chosen + (emulated ? (backslashes ? "\\emulated" : "/emulated") : "");
+    }
     if (rule == StateFolderRule::LocalAppData) {
         std::string base = Value(lookup, "LOCALAPPDATA");
         // Where the system keeps the local application data of a profile.

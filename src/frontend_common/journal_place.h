@@ -16,7 +16,10 @@ enum class StateFolderRule {
 };
 
 // The journal's folder under `rule`, with "emulated" below it for an emulated machine. Empty, with
-// `problem` saying why, when the environment names no place for it.
+// `problem` saying why, when the environment names no place for it. VARDEL_JOURNAL, when set and
+// not empty, names the folder on every system, before the system's rule: for a journal kept
+// elsewhere, and for tests, which must not write into the user's own (Wine, for one, sets
+// LOCALAPPDATA itself whatever its caller's environment says).
 std::string JournalFolderFor(StateFolderRule rule, const EnvironmentLookup& lookup, bool emulated,
                              std::string& problem);
 

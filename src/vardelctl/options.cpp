@@ -269,6 +269,7 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
         "The journal: one file per drive in $XDG_STATE_HOME/vardel/journal (else\n"
         "~/.local/state/vardel/journal; on Windows %LOCALAPPDATA%\\Vardel\\journal), the\n"
         "emulated machines' in emulated/ below it; the newest 20 changes of each drive.\n"
+        "VARDEL_JOURNAL, when set, names another folder.\n"
         "Example: vardelctl history --device VD0000000001");
     CLI::App* undo = app.add_subcommand(
         "undo", "Put back the block that the drive's last change replaced, from the journal");

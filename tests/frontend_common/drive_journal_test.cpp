@@ -145,6 +145,21 @@ const PlaceCase kPlaceCases[] = {
      false,
      "C:\\Users\\u\\AppData\\Local\\Vardel\\journal"},
     {"NoProfile", StateFolderRule::LocalAppData, {}, false, ""},
+    {"VardelJournalFirst",
+     StateFolderRule::Xdg,
+     {{"VARDEL_JOURNAL", "/j/"}, {"XDG_STATE_HOME", "/s"}},
+     true,
+     "/j/emulated"},
+    {"VardelJournalOnWindows",
+     StateFolderRule::LocalAppData,
+     {{"VARDEL_JOURNAL", "Z:\\j"}, {"LOCALAPPDATA", "C:\\L"}},
+     true,
+     "Z:\\j\\emulated"},
+    {"EmptyVardelJournalIsIgnored",
+     StateFolderRule::Xdg,
+     {{"VARDEL_JOURNAL", ""}, {"HOME", "/h"}},
+     false,
+     "/h/.local/state/vardel/journal"},
 };
 
 class JournalPlace : public testing::TestWithParam<PlaceCase> {};

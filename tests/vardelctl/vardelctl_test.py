@@ -47,11 +47,21 @@ def config_block(drive):
 
 def journal_environment(folder):
     """The environment of a run whose journal goes into `folder`, never the user's own: the Linux
-    program takes XDG_STATE_HOME, the Windows one (under Wine, whose Z: is /) LOCALAPPDATA."""
+    program follows XDG_STATE_HOME; the Windows one under Wine, which sets LOCALAPPDATA itself,
+    takes VARDEL_JOURNAL (Wine's Z: is /)."""
     environment = dict(os.environ)
     environment["XDG_STATE_HOME"] = folder
-    environment["LOCALAPPDATA"] = "Z:" + folder.replace("/", "\\")
+    if any("wine" in part for part in PROGRAM):
+        environment["VARDEL_JOURNAL"] = "Z:" + os.path.join(folder, "vardel", "journal").replace(
+            "/", "\\")
     return environment
+
+
+def host_path(path):
+    """A path the program printed, as this script opens it: Wine's Z:\\x\\y is /x/y."""
+    if len(path) > 2 and path[1] == ":" and path[0] in "Zz":
+        return path[2:].replace("\\", "/")
+    return path
 
 
 class Run:
@@ -354,7 +364,7 @@ class VardelctlTest(unittest.TestCase):
         self.assertEqual(entries[1]["rowsBefore"]["lun1"]["type"], "0xA1")
         self.assertEqual(entries[1]["rows"]["lun1"]["type"], "0x00")
         # Each entry is a backup that restore takes.
-        with open(entries[0]["file"]) as f:
+        with open(host_path(entries[0]["file"])) as f:
             with open(os.path.join(self.folder, "entry.json"), "w") as out:
                 json.dump(json.load(f)["entries"][0], out)
         self.assertExit(self.run_tool(emulate, "restore", "entry.json", "--dry-run"), 0)
