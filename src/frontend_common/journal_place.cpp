@@ -5,14 +5,14 @@
 namespace vardel::frontend {
 namespace {
 
-std::string Value(const EnvironmentLookup& lookup, const char* name) {
+std::string Value(EnvironmentLookup lookup, const char* name) {
     const char* value = lookup(name);
     return value != nullptr ? std::string(value) : std::string();
 }
 
 }  // namespace
 
-std::string JournalFolderFor(StateFolderRule rule, const EnvironmentLookup& lookup, bool emulated,
+std::string JournalFolderFor(StateFolderRule rule, EnvironmentLookup lookup, bool emulated,
                              std::string& problem) {
     problem.clear();
     if (std::string chosen = Value(lookup, "VARDEL_JOURNAL"); !chosen.empty()) {
@@ -57,7 +57,8 @@ std::string JournalFolder(bool emulated, std::string& problem) {
     constexpr StateFolderRule kRule = StateFolderRule::Xdg;
 #endif
     return JournalFolderFor(
-        kRule, [](const char* name) { return std::getenv(name); }, emulated, problem);
+        kRule, [](const char* name) -> const char* { return std::getenv(name); }, emulated,
+        problem);
 }
 
 }  // namespace vardel::frontend

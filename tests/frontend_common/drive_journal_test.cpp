@@ -164,16 +164,20 @@ const PlaceCase kPlaceCases[] = {
 
 class JournalPlace : public testing::TestWithParam<PlaceCase> {};
 
+// The environment of the case running; the lookup is a plain function.
+const std::map<std::string, std::string>* gEnvironment = nullptr;
+
+const char* CaseEnvironment(const char* name) {
+    const auto found = gEnvironment->find(name);
+    return found != gEnvironment->end() ? found->second.c_str() : nullptr;
+}
+
 TEST_P(JournalPlace, FollowsTheSystemsRule) {
     const PlaceCase& place = GetParam();
+    gEnvironment = &place.environment;
     std::string problem;
-    const std::string folder = JournalFolderFor(
-        place.rule,
-        [&place](const char* name) -> const char* {
-            const auto found = place.environment.find(name);
-            return found != place.environment.end() ? found->second.c_str() : nullptr;
-        },
-        place.emulated, problem);
+    const std::string folder =
+        JournalFolderFor(place.rule, &CaseEnvironment, place.emulated, problem);
     EXPECT_EQ(folder, place.folder);
     EXPECT_EQ(problem.empty(), !folder.empty()) << problem;
 }
