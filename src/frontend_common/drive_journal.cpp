@@ -15,29 +15,20 @@ namespace {
 constexpr int kJournalRefused = 1;
 constexpr std::size_t kHexLineBytes = 16;
 
-std::string Header() {
-    return std::string("{\"format\": \"") + kJournalFileFormat +
-           "\", \"formatVersion\": " + std::to_string(kJournalFileFormatVersion) +
-           ", \"entries\": [";
-}
+// The first and the last line of a journal file; the format and its version are those of
+// kJournalFileFormat and kJournalFileFormatVersion.
+constexpr char kHeader[] =
+    "{\"format\": \"vardel-journal\", \"formatVersion\": 1, \"entries\": [\n";
+constexpr char kFooter[] = "]}\n";
+static_assert(kJournalFileFormatVersion == 1, "the header names version 1");
 
-constexpr char kFooter[] = "]}";
-
+// The texts are the program's own and serials of printable ASCII: only quotes and backslashes
+// need escaping; anything below a space (none is expected) becomes '?'.
 std::string JsonString(const std::string& text) {
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string quoted = "\"";
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20) {
-            quoted += "\\u00";
-            quoted += kDigits[byte >> 4];
-            quoted += kDigits[byte & 0xF];
-        } else {
-            quoted += c;
-        }
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
     }
     return quoted + "\"";
 }
@@ -50,11 +41,6 @@ std::string HexLinesJson(const VendorBlock& block) {
         lines += "\"" + HexOf(block + at, kHexLineBytes) + "\"";
     }
     return lines + "]";
-}
-
-std::string WithoutLineEnd(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    return line;
 }
 
 }  // namespace
@@ -97,38 +83,29 @@ std::string JournalEntryLine(const JournalWrite& write, const std::string& tool,
     return line + "}";
 }
 
-bool SplitJournalText(const std::string& text, std::vector<std::string>& entries) {
-    entries.clear();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = WithoutLineEnd(text.substr(start, end - start));
-        if (!line.empty()) lines.push_back(std::move(line));
+bool JournalEntryLines(const std::string& text, std::string& lines, std::size_t& count) {
+    lines.clear();
+    count = 0;
+    if (text.empty()) return true;
+    const std::string head = kHeader;
+    const std::string foot = kFooter;
+    if (text.size() < head.size() + foot.size() || text.compare(0, head.size(), head) != 0 ||
+        text.compare(text.size() - foot.size(), foot.size(), foot) != 0) {
+        return false;
+    }
+    lines = text.substr(head.size(), text.size() - head.size() - foot.size());
+    for (std::size_t start = 0; start < lines.size(); ++count) {
+        const std::size_t end = lines.find('\n', start);
+        if (end == std::string::npos) return false;
+        const bool last = end + 1 == lines.size();
+        const std::size_t close = last ? end - 1 : end - 2;
+        if (end < start + (last ? 2 : 3) || lines[start] != '{' || lines[close] != '}' ||
+            (!last && lines[end - 1] != ',')) {
+            return false;
+        }
         start = end + 1;
     }
-    if (lines.empty()) return true;
-    if (lines.size() < 2 || lines.front() != Header() || lines.back() != kFooter) return false;
-    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        std::string entry = lines[i];
-        const bool last = i + 2 == lines.size();
-        if (!last) {
-            if (entry.back() != ',') return false;
-            entry.pop_back();
-        }
-        if (entry.size() < 2 || entry.front() != '{' || entry.back() != '}') return false;
-        entries.push_back(std::move(entry));
-    }
     return true;
-}
-
-std::string JournalText(const std::vector<std::string>& entries) {
-    std::string text = Header() + "\n";
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        text += entries[i] + (i + 1 < entries.size() ? ",\n" : "\n");
-    }
-    return text + kFooter + "\n";
 }
 
 std::string JournalTimeNow() {
@@ -162,29 +139,30 @@ int DriveJournal::BeforeWrite(const JournalWrite& write) {
     const char separator = folder_.find('\\') != std::string::npos ? '\\' : '/';
     const std::string path = folder_ + separator + JournalFileName(write.identity);
 
-    std::vector<std::string> entries;
+    std::string lines;
+    std::size_t count = 0;
+    // A file that cannot even be looked at is for the read to name.
     file_system::FileFacts facts;
-    if (const int error = file_system::Inspect(path, facts); error != 0) {
-        problem_ = path + ": cannot be looked at (" + file_system::ErrorText(error) + ")";
-        return kJournalRefused;
-    }
-    if (facts.exists) {
+    if (file_system::Inspect(path, facts) != 0 || facts.exists) {
         std::string text;
         if (!ReadWholeFile(path, text, problem)) {
             problem_ = path + ": " + problem;
             return kJournalRefused;
         }
         // Earlier entries are never thrown away for a file we cannot read.
-        if (!SplitJournalText(text, entries)) {
+        if (!JournalEntryLines(text, lines, count)) {
             problem_ = path + ": is not a journal this program wrote; move it away";
             return kJournalRefused;
         }
     }
-    entries.push_back(JournalEntryLine(write, tool_, JournalTimeNow()));
-    const std::size_t kept = static_cast<std::size_t>(entriesKept_);
-    if (entries.size() > kept) entries.erase(entries.begin(), entries.end() - kept);
-    if (WriteFileAtomically(path, JournalText(entries), true, problem) !=
-        FileWriteResult::Written) {
+    // The oldest go, so that with the new one the newest entriesKept_ stay.
+    for (; count >= static_cast<std::size_t>(entriesKept_); --count) {
+        lines.erase(0, lines.find('\n') + 1);
+    }
+    if (!lines.empty()) lines.insert(lines.size() - 1, ",");
+    const std::string text =
+        kHeader + lines + JournalEntryLine(write, tool_, JournalTimeNow()) + "\n" + kFooter;
+    if (WriteFileAtomically(path, text, true, problem) != FileWriteResult::Written) {
         problem_ = path + ": " + problem;
         return kJournalRefused;
     }

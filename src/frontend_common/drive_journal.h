@@ -11,8 +11,8 @@
 //   {...newest...}
 //   ]}
 
+#include <cstddef>
 #include <string>
-#include <vector>
 
 #include "commands/write_journal.h"
 
@@ -32,10 +32,10 @@ const char* JournalCommandName(CommandKind command);
 std::string JournalEntryLine(const JournalWrite& write, const std::string& tool,
                              const std::string& time);
 
-// The entries of a journal file's text, oldest first, each line as written. False when the text
-// is not a journal this program wrote (an empty text is a journal without entries).
-bool SplitJournalText(const std::string& text, std::vector<std::string>& entries);
-std::string JournalText(const std::vector<std::string>& entries);
+// The entry lines of a journal file's text, oldest first, each with its line break (all but the
+// last end in ","), and how many there are. False when the text is not a journal this program
+// wrote; an empty text is a journal without entries.
+bool JournalEntryLines(const std::string& text, std::string& lines, std::size_t& count);
 
 class DriveJournal : public WriteJournal {
   public:

@@ -1,6 +1,7 @@
 #include "frontend_common/whole_serial.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "drive/drive_identity.h"
 #include "drive/vendor_blocks.h"
@@ -63,8 +64,8 @@ std::string SerialFileName(const VendorBlock& identity) {
     }
     if (name.size() > kLongestSerialName) {
         const std::uint64_t hash = Hash(serial, bytes);
-        std::uint8_t hashBytes[8];
-        for (int i = 0; i < 8; ++i) hashBytes[i] = static_cast<std::uint8_t>(hash >> (56 - 8 * i));
+        std::uint8_t hashBytes[sizeof hash];
+        std::memcpy(hashBytes, &hash, sizeof hash);  // low byte first on every system served
         name = name.substr(0, kCutSerialName) + "~" + HexOf(hashBytes, sizeof hashBytes);
     }
     return name;
