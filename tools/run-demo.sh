@@ -27,16 +27,17 @@ if [ "$(id -u)" -eq 0 ]; then
   user=nobody
   if [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then user=$SUDO_USER; fi
   echo "Running the window as $user, not as root."
-  # The program and its files go to a folder of that user's, wherever the tree is.
+  # The program and its files go to a folder of that user's, wherever the tree is; so does the
+  # journal of the demo's changes (nobody has no home to keep it in).
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   install -m 0755 "$program" "$work/vardel"
-  install -d -m 0700 "$work/runtime"
+  install -d -m 0700 "$work/runtime" "$work/state"
   chown -R "$user" "$work"
   chmod 0755 "$work"
   program=$work/vardel
   run_as=(setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups --reset-env
-          env XDG_RUNTIME_DIR="$work/runtime")
+          env XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state")
   if [ -n "${DISPLAY:-}" ]; then
     # The display's cookie, for the other user.
     xauth nlist "$DISPLAY" 2>/dev/null \

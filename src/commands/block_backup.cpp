@@ -61,9 +61,10 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Physi
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
                                   const PhysicalDevice* device,
                                   const VendorBlock& info, const VendorBlock& backupIdentity,
-                                  bool allowNoSerial, RestoreView* view) {
+                                  bool allowNoSerial, RestoreView* view,
+                                  const RestoreGuard& guard) {
     CommandOutcome outcome;
-    outcome.command = CommandKind::Restore;
+    outcome.command = guard.mustHold != nullptr ? CommandKind::Undo : CommandKind::Restore;
     outcome.code = FindSingleDrive(platform, state, device);
     if (outcome.code != OutcomeCode::Done) return outcome;
     const char target = state.targetLetter;
@@ -104,6 +105,13 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
         view->blockRead = true;
     }
 
+    // An undo puts back what one change replaced only while the drive still holds what that
+    // change wrote: anything else on it came later, and would be lost.
+    if (guard.mustHold != nullptr && !SameWrittenBytes(block, *guard.mustHold)) {
+        outcome.code = OutcomeCode::NotAsChanged;
+        return outcome;
+    }
+
     const bool holdsIt = SameWrittenBytes(block, info);
     if (view != nullptr && view->dryRun) {
         // What the write would leave: the backup's bytes 0..511, the drive's own after them.
@@ -119,6 +127,10 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
         std::memcpy(asRead, block, sizeof(asRead));
         // Only bytes 0..511 leave the buffer; the rest stays as the drive gave it.
         std::memcpy(block, info, kVendorWriteLength);
+        if (!KeptInJournal(guard.journal, {outcome.command, target, identity, asRead, block})) {
+            outcome.code = OutcomeCode::JournalNotSaved;
+            return outcome;
+        }
         status = VendorWrite(platform, target, block, &detail);
         if (status != kDriveOk) return Failed(outcome, OutcomeCode::WriteFailed, status, detail);
         // Until the read-back says otherwise, an accepted write may have changed the drive.

@@ -4,6 +4,7 @@
 
 #include "commands/command_outcome.h"
 #include "commands/command_state.h"
+#include "commands/write_journal.h"
 #include "device/scsi_commands.h"
 #include "drive/device_key.h"
 #include "drive/physical_device.h"
@@ -34,17 +35,28 @@ struct RestoreView {
     alignas(kVendorBlockAlignment) VendorBlock asRead;
 };
 
+// What every restore writes through, and what an undo adds to it.
+struct RestoreGuard {
+    // Keeps the block as read before the write; null: no journal entry.
+    WriteJournal* journal = nullptr;
+    // Undo: the drive must still hold these bytes 0..511, what the change to undo wrote, or
+    // nothing is written (NotAsChanged). Null: a restore, which writes over whatever is there.
+    const VendorBlock* mustHold = nullptr;
+};
+
 // Writes bytes 0..511 of `info` onto the single drive, only when its identity block carries the
 // very serial of `identity`, the identity block taken with the backup (WrongDevice otherwise).
 // Blocks without a serial cannot show that they belong to one drive: NoSerial, unless
 // `allowNoSerial`, which lets a drive without serial take a backup without serial. It reads the
 // drive's configuration block whole before it writes, and confirms by reading it back. A drive
 // that already holds those bytes is not written (Done, not changed). Unless it runs dry, it holds
-// the drive's lock (drive_lock.h) from the identity read to the read-back, or ends Busy. `view`, when given, receives
-// the block as read; a dry run ends Done with the rows the write would leave.
+// the drive's lock (drive_lock.h) from the identity read to the read-back, or ends Busy.
+// `view`, when given, receives the block as read; a dry run ends Done with the rows the write
+// would leave. With `guard.mustHold` the command is an Undo.
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
                                   const PhysicalDevice* device,
                                   const VendorBlock& info, const VendorBlock& identity,
-                                  bool allowNoSerial, RestoreView* view = nullptr);
+                                  bool allowNoSerial, RestoreView* view = nullptr,
+                                  const RestoreGuard& guard = {});
 
 }  // namespace vardel

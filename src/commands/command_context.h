@@ -4,6 +4,7 @@
 
 #include "commands/command_state.h"
 #include "commands/window_operations.h"
+#include "commands/write_journal.h"
 #include "drive/physical_device.h"
 #include "platform/platform.h"
 
@@ -23,6 +24,8 @@ struct CommandContext {
     bool skipSameType = false;
     // The console's --dry-run: set and Write read as always and stop where they would write.
     bool dryRun = false;
+    // Keeps the block as read before each write; null: the change goes without a journal entry.
+    WriteJournal* journal = nullptr;
 };
 
 }  // namespace vardel

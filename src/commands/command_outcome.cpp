@@ -27,6 +27,8 @@ const char* OutcomeMessage(const CommandOutcome& outcome) {
         case OutcomeCode::NotConfirmed:
         case OutcomeCode::WrongDevice:
         case OutcomeCode::NoSerial:
+        case OutcomeCode::JournalNotSaved:
+        case OutcomeCode::NotAsChanged:
             return writeRaw ? kWriteFailMessage : kFailMessage;
         case OutcomeCode::Done:
             break;

@@ -11,7 +11,7 @@
 
 namespace vardel {
 
-enum class CommandKind { ReadStatus, SetLunMode, WriteRaw, Backup, Restore };
+enum class CommandKind { ReadStatus, SetLunMode, WriteRaw, Backup, Restore, Undo };
 
 enum class OutcomeCode {
     Done,
@@ -26,6 +26,10 @@ enum class OutcomeCode {
                     // written
     Busy,           // another program held the drive's lock for the whole wait; nothing was read
                     // or written
+    // The block as read could not be kept in the journal; nothing was written.
+    JournalNotSaved,
+    // Undo: the drive no longer holds what the change to undo wrote; nothing was written.
+    NotAsChanged,
 };
 
 // The type byte of each row, in row order (the layout rule already applied).

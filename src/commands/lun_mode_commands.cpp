@@ -166,6 +166,9 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
             outcome.typesKnown = true;
             outcome.writeSkipped = true;
             if (context.dryRun) return outcome;
+        } else if (!KeptInJournal(context.journal, {CommandKind::SetLunMode, target, blocks.device,
+                                                    asRead, blocks.info})) {
+            outcome.code = OutcomeCode::JournalNotSaved;
         } else {
             const DriveStatus written = VendorWrite(platform, target, blocks.info, &detail);
             if (written != kDriveOk) {
@@ -253,6 +256,12 @@ CommandOutcome WriteRaw(CommandContext& context) {
         outcome.code = OutcomeCode::Done;
         outcome.writeSkipped = true;
         return outcome;
+    }
+    if (!KeptInJournal(context.journal,
+                       {CommandKind::WriteRaw, target, blocks.device, asRead, blocks.info})) {
+        outcome.code = OutcomeCode::JournalNotSaved;
+        outcome.typesKnown = false;
+        return EndWithMessage(context, outcome);
     }
     const DriveStatus written = VendorWrite(platform, target, blocks.info, &detail);
     if (written != kDriveOk) return end(Failed(outcome, OutcomeCode::WriteFailed, written, detail));

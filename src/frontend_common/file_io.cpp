@@ -142,6 +142,31 @@ bool ReadWholeFile(const std::string& path, std::string& contents, std::string& 
     return true;
 }
 
+bool MakeFolders(const std::string& path, std::string& problem) {
+    problem.clear();
+    for (std::size_t end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/' && path[end] != '\\') continue;
+        const std::string part = path.substr(0, end);
+        // A drive's root (C:) is no folder to make.
+        if (part.back() == ':' || part.back() == '/' || part.back() == '\\') continue;
+        FileFacts facts;
+        if (const int error = Inspect(part, facts); error != 0) {
+            problem = part + ": " + Because("cannot be looked at", error);
+            return false;
+        }
+        if (facts.exists) {
+            if (facts.folder) continue;
+            problem = part + ": is not a folder";
+            return false;
+        }
+        if (const int error = MakeFolder(part); error != 0 && !IsAlreadyExists(error)) {
+            problem = part + ": " + Because("cannot be made", error);
+            return false;
+        }
+    }
+    return true;
+}
+
 FileWriteResult WriteFileAtomically(const std::string& path, const std::string& contents,
                                     bool replaceExisting, std::string& problem) {
     problem.clear();

@@ -31,4 +31,9 @@ enum class FileWriteResult { Written, Exists, Failed };
 FileWriteResult WriteFileAtomically(const std::string& path, const std::string& contents,
                                     bool replaceExisting, std::string& problem);
 
+// Makes the folder `path` and every missing folder above it (private to the user where the system
+// has modes). True when it is a folder afterwards; false with `problem` naming the part that is
+// no folder or cannot be made, and why.
+bool MakeFolders(const std::string& path, std::string& problem);
+
 }  // namespace vardel::frontend

@@ -142,6 +142,10 @@ int FlushFolder(FileHandle folder) {
     return 0;
 }
 
+int MakeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0700) != 0 ? errno : 0;
+}
+
 int OpenForReading(const std::string& path, FileHandle& file) {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) return errno;

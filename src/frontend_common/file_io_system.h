@@ -49,6 +49,10 @@ int MoveIfFree(const std::string& from, const std::string& to);
 int OpenFolder(const std::string& folder, FileHandle& handle);
 int FlushFolder(FileHandle folder);
 
+// Makes one folder, private to the user where the system has modes (0700); IsAlreadyExists when
+// something is there already.
+int MakeFolder(const std::string& path);
+
 int OpenForReading(const std::string& path, FileHandle& file);
 // `got` 0 at the end of the file.
 int ReadSome(FileHandle file, char* bytes, std::size_t room, std::size_t& got);

@@ -102,6 +102,10 @@ int FlushFolder(FileHandle) {
     return 0;
 }
 
+int MakeFolder(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) ? 0 : LastError();
+}
+
 int OpenForReading(const std::string& path, FileHandle& file) {
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

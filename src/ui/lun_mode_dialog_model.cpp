@@ -1,6 +1,10 @@
 #include "ui/lun_mode_dialog_model.h"
 
+#include <cstring>
+
+#include "commands/block_backup.h"
 #include "commands/lun_mode_commands.h"
+#include "drive/lun_type.h"
 #include "resource.h"
 
 namespace vardel {
@@ -40,8 +44,11 @@ LunModeDialogModel::LunModeDialogModel(Platform& platform, DialogControls& contr
 
 bool LunModeDialogModel::OnCommand(int controlId) {
     CommandContext context{platform_, state_, *this};
+    context.journal = this;
+    pending_.held = false;
     if (controlId == kWriteButtonId) {
         lastOutcome_ = WriteRaw(context);
+        Ended(lastOutcome_);
         return true;
     }
     if (controlId == IDC_STATUS_BUTTON) {
@@ -51,10 +58,44 @@ bool LunModeDialogModel::OnCommand(int controlId) {
     for (const ModeButton& button : kModeButtons) {
         if (button.controlId == controlId) {
             lastOutcome_ = SetLunMode(context, button.binding);
+            Ended(lastOutcome_);
             return true;
         }
     }
     return false;
+}
+
+void LunModeDialogModel::UndoLastChange() {
+    if (!lastChange_.held) return;
+    pending_.held = false;
+    EnableCommandButtons(false);
+    RestoreGuard guard;
+    guard.journal = this;
+    guard.mustHold = &lastChange_.written;
+    // No drive without serial: nothing would show that it is the drive the window changed.
+    lastOutcome_ = RestoreConfigBlock(platform_, state_, nullptr, lastChange_.asRead,
+                                      lastChange_.identity, false, nullptr, guard);
+    if (lastOutcome_.code == OutcomeCode::Done) {
+        state_.lun0Text = LunTypeText(lastOutcome_.types.lun0);
+        state_.lun1Text = LunTypeText(lastOutcome_.types.lun1);
+        Refresh();
+    } else {
+        ShowMessage(lastOutcome_);
+    }
+    EnableCommandButtons(true);
+    Ended(lastOutcome_);
+}
+
+int LunModeDialogModel::BeforeWrite(const JournalWrite& write) {
+    std::memcpy(pending_.identity, write.identity, sizeof(pending_.identity));
+    std::memcpy(pending_.asRead, write.asRead, sizeof(pending_.asRead));
+    std::memcpy(pending_.written, write.toWrite, sizeof(pending_.written));
+    pending_.held = true;
+    return journal_ != nullptr ? journal_->BeforeWrite(write) : kJournalSaved;
+}
+
+void LunModeDialogModel::Ended(const CommandOutcome& outcome) {
+    if (outcome.changed && pending_.held) lastChange_ = pending_;
 }
 
 void LunModeDialogModel::ShowMessage(const CommandOutcome& outcome) {

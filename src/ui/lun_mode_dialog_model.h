@@ -9,6 +9,7 @@
 #include "commands/command_outcome.h"
 #include "commands/command_state.h"
 #include "commands/window_operations.h"
+#include "commands/write_journal.h"
 #include "platform/platform.h"
 #include "ui/dialog_controls.h"
 
@@ -20,7 +21,7 @@ constexpr char kMessageCaption[] = " ";
 constexpr char kMaxCharsPromptTemplate[] = "請輸入少於 %1個文字.";
 constexpr int kStatusTextMaxCharacters = 2;
 
-class LunModeDialogModel : public WindowOperations {
+class LunModeDialogModel : public WindowOperations, private WriteJournal {
   public:
     LunModeDialogModel(Platform& platform, DialogControls& controls);
 
@@ -37,6 +38,16 @@ class LunModeDialogModel : public WindowOperations {
     using NoDriveHint = std::function<std::string()>;
     void SetNoDriveHint(NoDriveHint hint) { noDriveHint_ = std::move(hint); }
 
+    // The journal each change goes through before its write (null: none). A change whose entry
+    // the journal refuses is not made.
+    void SetJournal(WriteJournal* journal) { journal_ = journal; }
+    // Whether this window changed the drive, so that its last change can be undone.
+    bool CanUndo() const { return lastChange_.held; }
+    // Puts back the block the window's last change replaced, as restore does (the same drive, by
+    // its whole serial) and only while the drive still holds what that change wrote; the undo is
+    // itself a change, journaled, and the next undo puts it back in turn.
+    void UndoLastChange();
+
     // WindowOperations, for the commands.
     void ShowMessage(const CommandOutcome& outcome) override;
     void EnableCommandButtons(bool enable) override;
@@ -44,13 +55,28 @@ class LunModeDialogModel : public WindowOperations {
     bool Take() override;
 
   private:
+    // What one change read and wrote, as the journal was given it.
+    struct Change {
+        bool held = false;
+        alignas(kVendorBlockAlignment) VendorBlock identity = {};
+        alignas(kVendorBlockAlignment) VendorBlock asRead = {};
+        alignas(kVendorBlockAlignment) VendorBlock written = {};
+    };
+
     bool TakeEdit(int editId, std::string& text);
+    // Every write passes here: the blocks are kept for an undo, then the journal has its say.
+    int BeforeWrite(const JournalWrite& write) override;
+    // A command that changed the drive becomes the one an undo puts back.
+    void Ended(const CommandOutcome& outcome);
 
     Platform& platform_;
     DialogControls& controls_;
     CommandState state_;
     CommandOutcome lastOutcome_;
     NoDriveHint noDriveHint_;
+    WriteJournal* journal_ = nullptr;
+    Change pending_;
+    Change lastChange_;
 };
 
 }  // namespace vardel

@@ -35,6 +35,9 @@ struct RestoreSource {
     alignas(kVendorBlockAlignment) VendorBlock identity;
     DeviceKey key;
     std::string serial;
+    // An undo: the block the change to undo wrote, which the drive must still hold.
+    bool undo = false;
+    alignas(kVendorBlockAlignment) VendorBlock written;
 };
 
 // Reads and checks the whole file; throws BackupFileError.

@@ -17,8 +17,11 @@ CommandKind KindOf(Verb verb) {
             return CommandKind::Backup;
         case Verb::Restore:
             return CommandKind::Restore;
+        case Verb::Undo:
+            return CommandKind::Undo;
         case Verb::Status:
         case Verb::List:
+        case Verb::History:
             break;
     }
     return CommandKind::ReadStatus;
@@ -27,7 +30,8 @@ CommandKind KindOf(Verb verb) {
 }  // namespace
 
 RunResult RunCommand(const Options& options, Platform& platform, const PhysicalDevice* device,
-                     const RestoreSource* restore, RestoreView* view, bool machine) {
+                     const RestoreSource* restore, RestoreView* view, bool machine,
+                     WriteJournal* journal) {
     RunResult result;
     CommandState state;
     ConsoleWindow window(state, options.lun0Text, options.lun1Text);
@@ -37,6 +41,7 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
     context.confirmWrite = true;
     context.skipSameType = true;
     context.dryRun = options.dryRun;
+    context.journal = journal;
     switch (options.verb) {
         case Verb::Status:
             result.outcome = ReadStatus(context);
@@ -63,8 +68,16 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
             result.outcome = BackupBlocks(platform, state, device, *result.backup);
             break;
         case Verb::Restore:
-            result.outcome = RestoreConfigBlock(platform, state, device, restore->info,
-                                                restore->identity, options.allowNoSerial, view);
+        case Verb::Undo: {
+            RestoreGuard guard;
+            guard.journal = journal;
+            guard.mustHold = restore->undo ? &restore->written : nullptr;
+            result.outcome =
+                RestoreConfigBlock(platform, state, device, restore->info, restore->identity,
+                                   options.allowNoSerial, view, guard);
+            break;
+        }
+        case Verb::History:
             break;
     }
     return result;

@@ -26,9 +26,11 @@ struct RunResult {
 
 // Runs the command of `options` on the physical device `device` (null: the single drive). `restore`
 // is the backup a restore writes and `view` what it saw first. `machine`: the platform is the
-// machine's own, whose disks the system can describe.
+// machine's own, whose disks the system can describe. `journal` keeps the block as read before
+// any write (null: no journal entry).
 RunResult RunCommand(const Options& options, Platform& platform, const PhysicalDevice* device,
-                     const RestoreSource* restore, RestoreView* view, bool machine);
+                     const RestoreSource* restore, RestoreView* view, bool machine,
+                     WriteJournal* journal);
 
 // The result of a command that discovery ended with `code` before it sent anything.
 RunResult EndedInDiscovery(const Options& options, OutcomeCode code);

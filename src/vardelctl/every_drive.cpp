@@ -152,7 +152,7 @@ std::vector<std::string> BackupFileNames(const DeviceListing& listing) {
 }
 
 EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
-                              bool machine) {
+                              bool machine, frontend::DriveJournal* journal) {
     EveryDriveRun every;
     DeviceListing listing{};
     every.code = ListDevices(platform, nullptr, listing);
@@ -169,9 +169,13 @@ EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& pla
         run.device = listing.devices[j];
         // Each drive is chosen as --device would choose it, so each run sees that drive alone.
         RunResult result =
-            RunCommand(options, platform, &run.device.physical, nullptr, nullptr, machine);
+            RunCommand(options, platform, &run.device.physical, nullptr, nullptr, machine,
+                       journal);
         run.outcome = result.outcome;
         NoteFailure(run.notes, run.outcome, machine);
+        if (run.outcome.code == OutcomeCode::JournalNotSaved && journal != nullptr) {
+            run.notes.journalProblem = journal->Problem();
+        }
         if (result.backup && run.outcome.code == OutcomeCode::Done) {
             SaveBackup(options, names[static_cast<std::size_t>(j)], *result.backup, run);
         }

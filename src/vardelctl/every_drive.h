@@ -8,6 +8,7 @@
 
 #include "commands/device_listing.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/drive_journal.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
@@ -28,7 +29,7 @@ struct EveryDriveRun {
 // (made when missing), one file per drive (BackupFileNames), written as soon as its blocks are
 // read.
 EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
-                              bool machine);
+                              bool machine, frontend::DriveJournal* journal);
 
 // The backup file's name for a drive: its serial where that is a plain file name, otherwise
 // "key-" and the key in hexadecimal; "no-serial" for a drive without.

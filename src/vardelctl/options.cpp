@@ -15,14 +15,14 @@
 namespace vardel::cli {
 namespace {
 
-const std::vector<std::string> kCommandNames = {"status", "set",    "write",
-                                                "list",   "backup", "restore"};
+const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
+                                                "backup", "restore", "history", "undo"};
 constexpr char kHelpCommand[] = "help";
 
 constexpr char kDescription[] =
     "Shows and switches the type (Removable or Fixed Disk) of the two LUNs of the attached\n"
-    "drive, and keeps a backup of its configuration block. `vardelctl help COMMAND` tells more\n"
-    "of a command.";
+    "drive, and keeps a backup of its configuration block. Every change is kept in a journal\n"
+    "first, so that `undo` can put it back. `vardelctl help COMMAND` tells more of a command.";
 
 constexpr char kExamples[] =
     "Examples:\n"
@@ -34,6 +34,8 @@ constexpr char kExamples[] =
     "  vardelctl --device /dev/sdb status    one of several drives: serial, letter or node\n"
     "  vardelctl set lun1 removable --all    every attached drive, one after the other\n"
     "  vardelctl restore drive.json          shows the bytes it would change, then asks\n"
+    "  vardelctl history                     the changes kept in the journal\n"
+    "  vardelctl undo                        puts back what the drive's last change replaced\n"
     "  vardelctl --json status               one JSON object on stdout, for scripts\n";
 
 // Shows an optional value glued to its option, as it is typed: --emulate[=FILE].
@@ -124,8 +126,8 @@ std::string Explain(const CLI::ParseError& error, const CLI::App& app, const CLI
     }
     if (command == nullptr && dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
         std::string text =
-            "no command given; the commands are status, set, write, list, backup "
-            "and restore";
+            "no command given; the commands are status, set, write, list, backup, "
+            "restore, history and undo";
         // `--emulate stauts`: the slip was taken for the scenario file.
         const auto emulate = std::find(args.begin(), args.end(), "--emulate");
         if (emulate != args.end() && emulate + 1 != args.end()) {
@@ -194,6 +196,8 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     app.add_option("--device", options.device,
                    "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
         ->type_name("DEVICE");
+    app.add_flag("--no-journal", options.noJournal,
+                 "Change the drive without saving the block as read to the journal first");
     CLI::Option* emulate =
         app.add_option("--emulate", options.scenarioFile,
                        "Run on the built-in emulated drive, or on a scenario FILE's machine")
@@ -260,6 +264,24 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     restore->add_flag("--dry-run", options.dryRun,
                       "Read and show the bytes that would change; write nothing");
 
+    CLI::App* history = app.add_subcommand(
+        "history", "List the changes kept in the journal: time, drive, rows before and after");
+    history->footer(
+        "The journal: one file per drive in $XDG_STATE_HOME/vardel/journal (else\n"
+        "~/.local/state/vardel/journal; on Windows %LOCALAPPDATA%\\Vardel\\journal), the\n"
+        "emulated machines' in emulated/ below it; the newest 20 changes of each drive.\n"
+        "VARDEL_JOURNAL, when set, names another folder.\n"
+        "Example: vardelctl history --device VD0000000001");
+    CLI::App* undo = app.add_subcommand(
+        "undo", "Put back the block that the drive's last change replaced, from the journal");
+    undo->footer("Example: vardelctl undo --dry-run");
+    undo->add_flag("--yes", options.yes, "Do not ask first");
+    undo->add_flag("--allow-no-serial", options.allowNoSerial,
+                   "Undo on a drive without serial (nothing shows that it is the drive changed)");
+    undo->add_flag("--dry-run", options.dryRun,
+                   "Read and show the bytes that would change; write nothing");
+    undo->add_flag("--all", options.all, "Not taken: undo works on one drive");
+
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->group("Commands");
     }
@@ -293,8 +315,9 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     options.type = CLI::detail::to_lower(type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
     options.deviceGiven = app.count("--device") > 0;
     const std::pair<const char*, Verb> verbs[] = {
-        {"status", Verb::Status}, {"set", Verb::Set},       {"write", Verb::Write},
-        {"list", Verb::List},     {"backup", Verb::Backup}, {"restore", Verb::Restore}};
+        {"status", Verb::Status},   {"set", Verb::Set},       {"write", Verb::Write},
+        {"list", Verb::List},       {"backup", Verb::Backup}, {"restore", Verb::Restore},
+        {"history", Verb::History}, {"undo", Verb::Undo}};
     for (const auto& [name, verb] : verbs) {
         if (app.get_subcommand(name)->parsed()) options.verb = verb;
     }

@@ -10,7 +10,7 @@
 
 namespace vardel::cli {
 
-enum class Verb { Status, Set, Write, List, Backup, Restore };
+enum class Verb { Status, Set, Write, List, Backup, Restore, History, Undo };
 
 struct Options {
     Verb verb = Verb::Status;
@@ -32,6 +32,8 @@ struct Options {
     std::string file;            // backup: "-" is standard output; with --all, the folder
     bool force = false;          // backup: replace an existing file
     bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
+    // set, write, restore, undo: change the drive without a journal entry first
+    bool noJournal = false;
 };
 
 // Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with

@@ -1,5 +1,6 @@
 #include "vardelctl/report.h"
 
+#include <cctype>
 #include <ostream>
 #include <sstream>
 
@@ -51,6 +52,8 @@ const char* CommandName(CommandKind command) {
             return "backup";
         case CommandKind::Restore:
             return "restore";
+        case CommandKind::Undo:
+            return "undo";
     }
     return "";
 }
@@ -69,6 +72,10 @@ const char* VerbName(Verb verb) {
             return "backup";
         case Verb::Restore:
             return "restore";
+        case Verb::History:
+            return "history";
+        case Verb::Undo:
+            return "undo";
     }
     return "";
 }
@@ -95,13 +102,27 @@ const char* OutcomeName(OutcomeCode code) {
             return "noSerial";
         case OutcomeCode::Busy:
             return "busy";
+        case OutcomeCode::JournalNotSaved:
+            return "journalNotSaved";
+        case OutcomeCode::NotAsChanged:
+            return "notAsChanged";
     }
     return "";
 }
 
 bool Writes(CommandKind command) {
     return command == CommandKind::SetLunMode || command == CommandKind::WriteRaw ||
-           command == CommandKind::Restore;
+           command == CommandKind::Restore || command == CommandKind::Undo;
+}
+
+// The line after "Fail" for what no device command explains: a journal entry not saved.
+std::string DetailOf(const CommandOutcome& outcome, const RunNotes& notes) {
+    if (outcome.code == OutcomeCode::JournalNotSaved) {
+        return "the configuration block as read could not be saved to the journal, so nothing was "
+               "written: " +
+               DisplayText(notes.journalProblem) + ". --no-journal makes the change without it";
+    }
+    return FailureDetail(outcome, notes.failedPaths, notes.nativeErrors);
 }
 
 bool IsRead(DeviceCommand command) {
@@ -170,7 +191,7 @@ void FillOutcomeJson(Json& report, const Options& options, const CommandOutcome&
         report["dryRun"] = options.dryRun;
     }
     report["changed"] = outcome.changed;
-    const std::string detail = FailureDetail(outcome, notes.failedPaths, notes.nativeErrors);
+    const std::string detail = DetailOf(outcome, notes);
     report["detail"] = detail.empty() ? Json(nullptr) : Json(detail);
     report["failedCommand"] = failure ? Json{{"name", DeviceCommandName(failed.command)},
                                              {"letter", LetterJson(failed.letter)},
@@ -192,8 +213,13 @@ void FillOutcomeJson(Json& report, const Options& options, const CommandOutcome&
         report["row"] = outcome.row == LunRow::Lun0 ? "lun0" : "lun1";
         report["requestedType"] = RowJson(outcome.requestedType);
     }
-    if (outcome.command == CommandKind::Restore) {
+    if (outcome.command == CommandKind::Restore || outcome.command == CommandKind::Undo) {
         report["changes"] = notes.changesKnown ? ChangesJson(notes.changes) : Json(nullptr);
+    }
+    if (outcome.command == CommandKind::Undo) {
+        report["sinceChange"] = outcome.code == OutcomeCode::NotAsChanged
+                                    ? ChangesJson(notes.sinceChange)
+                                    : Json(nullptr);
     }
     if (!notes.file.empty()) report["file"] = notes.file;
 }
@@ -226,7 +252,7 @@ Json ListedDeviceJson(const ListedDevice& device, const std::vector<DiskDescript
 
 // The lines a user sees beside the system's message, to say what went wrong and what to do.
 void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::ostream& err) {
-    SayLines(err, FailureDetail(outcome, notes.failedPaths, notes.nativeErrors));
+    SayLines(err, DetailOf(outcome, notes));
     if (WriteUnconfirmed(outcome)) SayLines(err, UnconfirmedWriteAdvice("vardelctl status"));
     if (outcome.code == OutcomeCode::NoDrive && notes.noRights) SayLines(err, NoRightsAdvice());
     if (outcome.code == OutcomeCode::SeveralDrives) {
@@ -235,8 +261,22 @@ void ExplainFailure(const CommandOutcome& outcome, const RunNotes& notes, std::o
                  "or run on each with --all");
     }
     if (outcome.code == OutcomeCode::WrongDevice) {
-        SayLines(err, "the drive attached is not the one the backup was taken from (serial " +
-                          DisplayText(notes.serial) + "); nothing was written");
+        SayLines(err, std::string("the drive attached is not the one ") +
+                          (outcome.command == CommandKind::Undo ? "the change was made on"
+                                                                : "the backup was taken from") +
+                          " (serial " + DisplayText(notes.serial) + "); nothing was written");
+    }
+    if (outcome.code == OutcomeCode::NotAsChanged) {
+        std::ostringstream text;
+        text << "the drive no longer holds what " << notes.undoneChange
+             << " wrote: " << notes.sinceChange.size()
+             << (notes.sinceChange.size() == 1 ? " byte" : " bytes")
+             << " changed since (offset: it wrote -> the drive holds now):\n";
+        for (const ByteChange& change : notes.sinceChange) {
+            text << "  " << ByteChangeText(change) << '\n';
+        }
+        text << "nothing was written; `vardelctl history` shows the changes";
+        SayLines(err, text.str());
     }
     if (outcome.code == OutcomeCode::Busy) {
         SayLines(err,
@@ -313,6 +353,39 @@ void PrintRestore(const CommandOutcome& outcome, const RunNotes& notes, bool dry
     }
 }
 
+void PrintUndo(const CommandOutcome& outcome, const RunNotes& notes, bool dryRun,
+               std::ostream& out) {
+    if (dryRun) {
+        PrintRowChanges(outcome, out);
+        if (notes.changes.empty()) {
+            out << "The drive already holds the block that " << notes.undoneChange
+                << " replaced; nothing to write.\n";
+        } else {
+            out << "Undoing " << notes.undoneChange << " would change "
+                << BytesCount(notes.changes.size()) << " of the configuration block on "
+                << outcome.target << ": (offset: now -> after)\n";
+            PrintByteChanges(notes.changes, out);
+        }
+        out << kDryRunNote << '\n';
+        return;
+    }
+    PrintRows(outcome, out);
+    if (outcome.writeSkipped) {
+        out << "The drive already holds the block that " << notes.undoneChange
+            << " replaced; nothing written.\n";
+        return;
+    }
+    std::string undone = notes.undoneChange;
+    if (!undone.empty()) undone[0] = static_cast<char>(std::toupper(undone[0]));
+    out << undone << " is undone";
+    if (notes.changesKnown && outcome.changed) {
+        out << "; " << BytesCount(notes.changes.size()) << " changed (offset: before -> now):\n";
+        PrintByteChanges(notes.changes, out);
+    } else {
+        out << ".\n";
+    }
+}
+
 void PrintDone(const Options& options, const CommandOutcome& outcome, const RunNotes& notes,
                std::ostream& out) {
     switch (outcome.command) {
@@ -347,6 +420,9 @@ void PrintDone(const Options& options, const CommandOutcome& outcome, const RunN
         case CommandKind::Restore:
             PrintRestore(outcome, notes, options.dryRun, out);
             break;
+        case CommandKind::Undo:
+            PrintUndo(outcome, notes, options.dryRun, out);
+            break;
     }
 }
 
@@ -355,8 +431,7 @@ std::string DriveLineText(const Options& options, const DriveRun& run) {
     const CommandOutcome& outcome = run.outcome;
     if (run.problemCode >= 0) return run.problem;
     if (outcome.code != OutcomeCode::Done) {
-        const std::string detail =
-            FailureDetail(outcome, run.notes.failedPaths, run.notes.nativeErrors);
+        const std::string detail = DetailOf(outcome, run.notes);
         std::string line =
             std::string(OutcomeMessage(outcome)) + (detail.empty() ? "" : ": " + detail);
         if (WriteUnconfirmed(outcome)) {
@@ -381,6 +456,7 @@ std::string DriveLineText(const Options& options, const DriveRun& run) {
             return rows + "; written to " + run.notes.file;
         case CommandKind::ReadStatus:
         case CommandKind::Restore:
+        case CommandKind::Undo:
             break;
     }
     return rows;
@@ -402,9 +478,12 @@ int ExitCodeOf(OutcomeCode code) {
             return kExitSeveralDrives;
         case OutcomeCode::WrongDevice:
         case OutcomeCode::NoSerial:
+        case OutcomeCode::NotAsChanged:
             return kExitWrongDevice;
         case OutcomeCode::Busy:
             return kExitBusy;
+        case OutcomeCode::JournalNotSaved:
+            return kExitFileNotWritten;
         case OutcomeCode::UnknownError:
             break;
     }
@@ -706,7 +785,7 @@ int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& 
                    std::ostream& err) {
     if (options.json) {
         Json report = NewReport();
-        report["command"] = "restore";
+        report["command"] = VerbName(options.verb);
         report["outcome"] = "declined";
         report["exitCode"] = kExitDriveRefused;
         report["message"] = nullptr;
@@ -732,6 +811,23 @@ std::string RestoreQuestion(const std::string& file, const std::string& serial,
         text << " Neither carries a serial: nothing shows that the backup is this drive's.";
     }
     return text.str();
+}
+
+std::string UndoQuestion(const std::string& serial, const RunNotes& notes, char target) {
+    std::ostringstream text;
+    text << "Undoing " << notes.undoneChange << " changes " << BytesCount(notes.changes.size())
+         << " of the configuration block on " << target << ": (offset: now -> after):\n";
+    for (const ByteChange& change : notes.changes) text << "  " << ByteChangeText(change) << '\n';
+    text << "Put back the block that change replaced on the drive with serial "
+         << (serial.empty() ? "(none)" : DisplayText(serial)) << "?";
+    return text.str();
+}
+
+std::string RowsText(const VendorBlock& identity, const VendorBlock& before,
+                     const VendorBlock& after) {
+    const RowTypes was = RowTypesOf(before, IsSwappedLayout(identity, before));
+    const RowTypes is = RowTypesOf(after, IsSwappedLayout(identity, after));
+    return "Lun0: " + RowChange(was.lun0, is.lun0) + ", Lun1: " + RowChange(was.lun1, is.lun1);
 }
 
 void NoteBuiltInEmulation(std::ostream& err) {

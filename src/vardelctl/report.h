@@ -34,6 +34,12 @@ struct RunNotes {
     // restore: the bytes the backup changes on the drive, once its block was read.
     bool changesKnown = false;
     std::vector<ByteChange> changes;
+    // Why the journal entry before a change could not be saved (JournalNotSaved).
+    std::string journalProblem;
+    // undo: the change it puts back, as "the set of 2026-12-11T01:23:45Z", and, when the drive no
+    // longer holds what that change wrote, where it differs (offset: wrote -> holds now).
+    std::string undoneChange;
+    std::vector<ByteChange> sinceChange;
 };
 
 void ReportOutcome(const Options& options, const CommandOutcome& outcome, const RunNotes& notes,
@@ -105,6 +111,12 @@ int ReportDeclined(const Options& options, const RunNotes& notes, std::ostream& 
 // The question a restore asks on a terminal, with the bytes it would change.
 std::string RestoreQuestion(const std::string& file, const std::string& serial,
                             const RunNotes& notes, char target);
+// The same for an undo.
+std::string UndoQuestion(const std::string& serial, const RunNotes& notes, char target);
+
+// The rows of a configuration block, read under the layout its identity block gives, as text.
+std::string RowsText(const VendorBlock& identity, const VendorBlock& before,
+                     const VendorBlock& after);
 
 // After a change on the built-in emulated drive, which keeps nothing between runs: how to keep it.
 void NoteBuiltInEmulation(std::ostream& err);

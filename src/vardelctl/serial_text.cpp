@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include "drive/drive_identity.h"
-#include "drive/vendor_blocks.h"
 #include "frontend_common/hex_text.h"
+#include "frontend_common/whole_serial.h"
 
 namespace vardel::cli {
 
@@ -52,18 +51,7 @@ bool DeviceKeyFromSerialText(const std::string& text, DeviceKey& key) {
 }
 
 std::string SerialOfIdentity(const VendorBlock& identity) {
-    const std::size_t bytes = SerialByteCount(identity);
-    if (bytes == 0) return "";
-    const std::uint8_t* serial = identity + kSerialCharactersOffset;
-    std::string text;
-    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-        if (!IsPrintable(serial[i]) || serial[i + 1] != 0) {
-            return kHexPrefix + HexOf(serial, bytes);
-        }
-        text += static_cast<char>(serial[i]);
-    }
-    if (bytes % 2 != 0) return kHexPrefix + HexOf(serial, bytes);
-    return text;
+    return frontend::WholeSerialText(identity);
 }
 
 }  // namespace vardel::cli

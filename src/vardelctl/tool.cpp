@@ -15,6 +15,8 @@
 #include "commands/drive_lock.h"
 #include "commands/type_text.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/drive_journal.h"
+#include "frontend_common/journal_place.h"
 #include "frontend_common/machine_platform.h"
 #include "frontend_common/scenario.h"
 #include "frontend_common/standard_output.h"
@@ -23,6 +25,7 @@
 #include "vardelctl/command_run.h"
 #include "vardelctl/device_name.h"
 #include "vardelctl/every_drive.h"
+#include "vardelctl/journal_commands.h"
 #include "vardelctl/report.h"
 #include "vardelctl/row_text_argument.h"
 #include "vardelctl/terminal.h"
@@ -40,10 +43,10 @@ using frontend::ScenarioBusy;
 using frontend::ScenarioError;
 namespace {
 
-// set, write and restore, unless they run dry.
+// set, write, restore and undo, unless they run dry.
 bool MayChangeDrives(const Options& options) {
-    return !options.dryRun &&
-           (options.verb == Verb::Set || options.verb == Verb::Write || options.verb == Verb::Restore);
+    return !options.dryRun && (options.verb == Verb::Set || options.verb == Verb::Write ||
+                               options.verb == Verb::Restore || options.verb == Verb::Undo);
 }
 
 constexpr char kStandardOutput[] = "-";
@@ -88,6 +91,12 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
             }
             *text = rowText;
         }
+    }
+    if (options.verb == Verb::Undo && options.all) {
+        return ReportProblem(options, kExitUsage,
+                             "undo puts back the last change of one drive, not of every drive: "
+                             "give --device to choose it",
+                             out, err);
     }
     if (options.all && options.deviceGiven) {
         return ReportProblem(options, kExitUsage,
@@ -177,6 +186,15 @@ int FindDevice(const Options& options, const DeviceName& name, AccessWatch& plat
                                 err);
 }
 
+// An undo refused because the drive changed since shows where: what that change wrote against
+// what the drive holds now.
+void NoteSinceChange(RunNotes& notes, const RestoreView& view, const RestoreSource& restore) {
+    notes.sinceChange.clear();
+    if (restore.undo && view.blockRead) {
+        notes.sinceChange = WrittenBytesChanged(restore.written, view.asRead);
+    }
+}
+
 // A restore that asks first shows what it would change: it reads the drive as it would before
 // writing, and writes nothing. -1 to go on and write, or the exit code it ended with.
 int AskBeforeRestore(const Options& options, AccessWatch& platform, const PhysicalDevice* device,
@@ -184,19 +202,23 @@ int AskBeforeRestore(const Options& options, AccessWatch& platform, const Physic
                      std::ostream& out, std::ostream& err) {
     RestoreView preview{};
     preview.dryRun = true;
-    RunResult looked = RunCommand(options, platform, device, &restore, &preview, machine);
+    // Only reads: no journal entry.
+    RunResult looked = RunCommand(options, platform, device, &restore, &preview, machine, nullptr);
     // No drive: the run itself says so, and whether --device meant another.
     if (looked.outcome.code == OutcomeCode::NoDrive) return -1;
     notes.noRights = platform.SawNoRights();
     NoteChanges(notes, preview, restore.info);
+    NoteSinceChange(notes, preview, restore);
     if (looked.outcome.code != OutcomeCode::Done || notes.changes.empty()) {
         // Nothing to ask: it failed, or the drive holds the backup's block already.
         NoteFailure(notes, looked.outcome, machine);
         looked.outcome.writeSkipped = looked.outcome.code == OutcomeCode::Done;
         return ReportResult(options, looked, notes, out, err);
     }
-    if (!UserAgrees(RestoreQuestion(options.file, restore.serial, notes, looked.outcome.target), in,
-                    err)) {
+    const std::string question =
+        restore.undo ? UndoQuestion(restore.serial, notes, looked.outcome.target)
+                     : RestoreQuestion(options.file, restore.serial, notes, looked.outcome.target);
+    if (!UserAgrees(question, in, err)) {
         return ReportDeclined(options, notes, out, err);
     }
     return -1;
@@ -255,8 +277,23 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
             err);
     }
 
+    // The emulated machines keep a journal of their own, apart from the real drives'.
+    std::string journalProblem;
+    const std::string journalFolder = frontend::JournalFolder(options.emulate, journalProblem);
+    if (options.verb == Verb::History) {
+        return RunHistory(options, journalFolder, journalProblem, out, err);
+    }
+    frontend::DriveJournal journal(journalFolder, journalProblem, "vardelctl " VARDEL_VERSION);
+    frontend::DriveJournal* const usedJournal = options.noJournal ? nullptr : &journal;
+
     RunNotes notes;
     std::optional<RestoreSource> restore;
+    if (options.verb == Verb::Undo && !options.yes && !options.dryRun && !IsInteractive()) {
+        return ReportProblem(options, kExitUsage,
+                             "undo writes a whole configuration block and asks first; without a "
+                             "terminal to ask on, give --yes",
+                             out, err);
+    }
     if (options.verb == Verb::Backup || options.verb == Verb::Restore) notes.file = options.file;
     if (options.verb == Verb::Restore) {
         try {
@@ -319,6 +356,13 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         device = &chosen;
     }
 
+    if (options.verb == Verb::Undo && !matchNothing) {
+        restore.emplace();
+        const int ended = FindChangeToUndo(options, watch, device, journalFolder, journalProblem,
+                                           onMachine, *restore, notes, out, err);
+        if (ended >= 0) return ended;
+    }
+
     RestoreView view{};
     view.dryRun = options.dryRun;
     if (restore && !options.yes && !options.dryRun && !matchNothing) {
@@ -330,15 +374,19 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     EveryDriveRun every;
     RunResult result;
     if (options.all) {
-        every = RunOnEveryDrive(options, watch, onMachine);
+        every = RunOnEveryDrive(options, watch, onMachine, usedJournal);
     } else {
         result = matchNothing ? EndedInDiscovery(options, OutcomeCode::NoDrive)
                               : RunCommand(options, watch, device, restore ? &*restore : nullptr,
-                                           &view, onMachine);
+                                           &view, onMachine, usedJournal);
     }
     notes.noRights = watch.SawNoRights();
     NoteFailure(notes, result.outcome, onMachine);
     if (restore) NoteChanges(notes, view, restore->info);
+    if (restore) NoteSinceChange(notes, view, *restore);
+    if (result.outcome.code == OutcomeCode::JournalNotSaved) {
+        notes.journalProblem = journal.Problem();
+    }
 
     const bool toStandardOutput = options.file == kStandardOutput && options.verb == Verb::Backup;
     if (const int lost = KeepFiles(options, result, scenario, emulatedPlatform, out, err);

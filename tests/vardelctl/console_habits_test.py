@@ -387,7 +387,8 @@ class ConsoleHabitsTest(unittest.TestCase):
                 try:
                     process = subprocess.Popen(
                         vardelctl_test.PROGRAM + ["--emulate=" + scenario, "restore", "b.json"],
-                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal)
+                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal,
+                        env=vardelctl_test.journal_environment(self.state))
                     os.write(controller, answer)
                     process.communicate(timeout=60)
                     question = os.read(controller, 4096).decode(errors="replace")
@@ -397,6 +398,32 @@ class ConsoleHabitsTest(unittest.TestCase):
                 self.assertEqual(process.returncode, code)
                 self.assertIn("vardelctl:   305: 0x00 -> 0xA1\r\nvardelctl: Write the "
                               "configuration block from b.json", question)
+                self.assertEqual(self.block(scenario)[SLOT_B], slot_b)
+
+    @needs_host("needs a terminal of the host")
+    def test_undo_on_a_terminal_shows_the_change_before_it_asks(self):
+        import pty
+        scenario = self.scenario("plain.json")
+        self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable"), 0)
+        for answer, code, slot_b in ((b"\n", 1, 0x00), (b"y\n", 0, 0xA1)):
+            with self.subTest(answer):
+                controller, terminal = pty.openpty()
+                try:
+                    process = subprocess.Popen(
+                        vardelctl_test.PROGRAM + ["--emulate=" + scenario, "undo"],
+                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal,
+                        env=vardelctl_test.journal_environment(self.state))
+                    os.write(controller, answer)
+                    process.communicate(timeout=60)
+                    question = os.read(controller, 4096).decode(errors="replace")
+                finally:
+                    os.close(controller)
+                    os.close(terminal)
+                self.assertEqual(process.returncode, code)
+                self.assertIn("vardelctl: Undoing the set of ", question)
+                self.assertIn("vardelctl:   305: 0x00 -> 0xA1\r\nvardelctl: Put back the block "
+                              "that change replaced on the drive with serial VD0000000001?",
+                              question)
                 self.assertEqual(self.block(scenario)[SLOT_B], slot_b)
 
     # The built-in drive
@@ -492,8 +519,12 @@ class ConsoleHabitsTest(unittest.TestCase):
             "vardelctl --json set lun1 ": ["removable", "fixed"],
             "vardelctl --device E set lun0 f": ["fixed"],
             "vardelctl restore --": ["--yes", "--allow-no-serial", "--dry-run", "--json",
-                                     "--device", "--emulate", "--emulate=", "--help",
-                                     "--version"],
+                                     "--device", "--emulate", "--emulate=", "--no-journal",
+                                     "--help", "--version"],
+            "vardelctl h": ["history", "help"],
+            "vardelctl un": ["undo"],
+            "vardelctl undo --d": ["--dry-run", "--device"],
+            "vardelctl --no-j": ["--no-journal"],
             "vardelctl write --lun1 r": ["removable"],
             "vardelctl help b": ["backup"],
             "vardelctl backup bk": ["bk-folder"],

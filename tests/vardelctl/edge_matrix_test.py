@@ -351,10 +351,19 @@ class EdgeMatrixTest(unittest.TestCase):
             arguments.insert(len(PROGRAM), b"--json")
         completed = subprocess.run(arguments, cwd=folder, stdin=subprocess.DEVNULL,
                                    capture_output=True, timeout=120,
+                                   env=vardelctl_test.journal_environment(self.journal_folder()),
                                    preexec_fn=demote_and_limit(as_nobody, file_size_limit))
         completed.stdout = completed.stdout.decode(errors="replace")
         completed.stderr = completed.stderr.decode(errors="replace")
         return Run(completed, json_mode)
+
+    def journal_folder(self):
+        """A journal of the run's own, outside the folder the case looks at, that a run as nobody
+        may write in as well."""
+        folder = tempfile.mkdtemp(prefix="vardelctl-edge-state-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        os.chmod(folder, 0o777)
+        return folder
 
     def make_folder(self, case):
         folder = tempfile.mkdtemp(prefix="vardelctl-edge-")
@@ -464,7 +473,8 @@ class EdgeMatrixTest(unittest.TestCase):
         try:
             process = subprocess.Popen(PROGRAM + ["--emulate=s.json", "--json", "restore", "b.json"],
                                        cwd=folder, stdin=terminal, stdout=subprocess.PIPE,
-                                       stderr=terminal)
+                                       stderr=terminal,
+                                       env=vardelctl_test.journal_environment(self.journal_folder()))
             os.write(controller, b"n\n")
             out, _ = process.communicate(timeout=60)
             question = os.read(controller, 4096).decode(errors="replace")

@@ -45,6 +45,25 @@ def config_block(drive):
     return block
 
 
+def journal_environment(folder):
+    """The environment of a run whose journal goes into `folder`, never the user's own: the Linux
+    program follows XDG_STATE_HOME; the Windows one under Wine, which sets LOCALAPPDATA itself,
+    takes VARDEL_JOURNAL (Wine's Z: is /)."""
+    environment = dict(os.environ)
+    environment["XDG_STATE_HOME"] = folder
+    if any("wine" in part for part in PROGRAM):
+        environment["VARDEL_JOURNAL"] = "Z:" + os.path.join(folder, "vardel", "journal").replace(
+            "/", "\\")
+    return environment
+
+
+def host_path(path):
+    """A path the program printed, as this script opens it: Wine's Z:\\x\\y is /x/y."""
+    if len(path) > 2 and path[1] == ":" and path[0] in "Zz":
+        return path[2:].replace("\\", "/")
+    return path
+
+
 class Run:
     def __init__(self, completed):
         self.code = completed.returncode
@@ -66,9 +85,12 @@ class Run:
 class VardelctlTest(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="vardelctl-test-")
+        # Each test has a journal of its own, outside the folder it looks at.
+        self.state = tempfile.mkdtemp(prefix="vardelctl-state-")
 
     def tearDown(self):
         shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.state, ignore_errors=True)
 
     def scenario(self, name, change=None):
         """Copies a scenario into the test's folder, changed by `change(document)` if given."""
@@ -91,7 +113,8 @@ class VardelctlTest(unittest.TestCase):
 
     def run_tool(self, *args):
         completed = subprocess.run(PROGRAM + list(args), cwd=self.folder, stdin=subprocess.DEVNULL,
-                                   capture_output=True, text=True, timeout=120)
+                                   capture_output=True, text=True, timeout=120,
+                                   env=journal_environment(self.state))
         return Run(completed)
 
     def assertExit(self, run, code):
@@ -314,6 +337,166 @@ class VardelctlTest(unittest.TestCase):
         self.assertEqual(self.read_bytes(scenario), before)
 
     # Output
+
+    # The journal: history and undo
+
+    def block_of(self, scenario, drive=0):
+        return config_block(self.read_json(scenario)["drives"][drive])
+
+    def test_every_change_is_journaled_and_undo_puts_back_the_last(self):
+        scenario = self.scenario("plain.json")
+        emulate = "--emulate=" + scenario
+        first = self.block_of(scenario)
+        self.assertExit(self.run_tool(emulate, "set", "lun0", "fixed"), 0)
+        after_set = self.block_of(scenario)
+        self.assertExit(self.run_tool(emulate, "write", "--lun1", "removable"), 0)
+        after_write = self.block_of(scenario)
+
+        history = self.run_tool(emulate, "history")
+        self.assertExit(history, 0)
+        lines = history.out.splitlines()[1:]
+        self.assertEqual(len(lines), 2, history)
+        self.assertRegex(lines[0], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ  VD0000000001 \(F:\)  set  "
+                                   r"Lun0: Removable -> Fixed Disk, Lun1: Fixed Disk$")
+        self.assertIn("write  Lun0: Fixed Disk, Lun1: Fixed Disk -> Removable", lines[1])
+        entries = self.run_tool(emulate, "--json", "history").json()["entries"]
+        self.assertEqual([e["command"] for e in entries], ["set", "write"])
+        self.assertEqual(entries[1]["rowsBefore"]["lun1"]["type"], "0xA1")
+        self.assertEqual(entries[1]["rows"]["lun1"]["type"], "0x00")
+        # Each entry is a backup that restore takes.
+        with open(host_path(entries[0]["file"])) as f:
+            with open(os.path.join(self.folder, "entry.json"), "w") as out:
+                json.dump(json.load(f)["entries"][0], out)
+        self.assertExit(self.run_tool(emulate, "restore", "entry.json", "--dry-run"), 0)
+
+        dry = self.run_tool(emulate, "undo", "--dry-run")
+        self.assertExit(dry, 0)
+        self.assertIn("305: 0x00 -> 0xA1", dry.out)
+        self.assertEqual(self.block_of(scenario), after_write)
+        undo = self.run_tool(emulate, "undo", "--yes")
+        self.assertRows(undo, "Fixed Disk", "Fixed Disk")
+        self.assertIn("is undone", undo.out)
+        self.assertEqual(self.block_of(scenario), after_set)
+        # The undo is a change of its own: undoing it brings the write back.
+        undo = self.run_tool(emulate, "--json", "undo", "--yes")
+        self.assertExit(undo, 0)
+        self.assertEqual(undo.json()["command"], "undo")
+        self.assertEqual(self.block_of(scenario), after_write)
+        self.assertNotEqual(first, after_set)
+        self.assertEqual(len(self.run_tool(emulate, "--json", "history").json()["entries"]), 4)
+
+    def test_undo_refuses_a_drive_that_changed_since(self):
+        scenario = self.scenario("plain.json")
+        emulate = "--emulate=" + scenario
+        self.assertExit(self.run_tool(emulate, "set", "lun0", "fixed"), 0)
+        self.assertExit(self.run_tool(emulate, "--no-journal", "set", "lun1", "removable"), 0)
+        before = self.read_bytes(scenario)
+        for dry in ([], ["--dry-run"]):
+            with self.subTest(dry=dry):
+                run = self.run_tool(emulate, "undo", "--yes", *dry)
+                self.assertExit(run, 4)
+                self.assertIn("no longer holds what the set of", run.err)
+                self.assertIn("305: 0xA1 -> 0x00", run.err)
+                report = self.run_tool(emulate, "--json", "undo", "--yes", *dry).json()
+                self.assertEqual((report["outcome"], report["exitCode"]), ("notAsChanged", 4))
+                self.assertEqual(report["sinceChange"], [{"offset": 305, "from": "0xA1", "to": "0x00"}])
+                self.assertEqual(self.read_bytes(scenario), before)
+        # Only what the --no-journal change left is in the journal: the set.
+        self.assertEqual(len(self.run_tool(emulate, "--json", "history").json()["entries"]), 1)
+
+    def test_undo_on_another_drive_is_refused(self):
+        scenario = self.scenario("two-drives.json")
+        emulate = "--emulate=" + scenario
+        self.assertExit(self.run_tool(emulate, "--device", "VD0000000001", "set", "lun0", "fixed"), 0)
+        before = self.read_bytes(scenario)
+        run = self.run_tool(emulate, "--device", "VD0000000002", "undo", "--yes")
+        self.assertExit(run, 4)
+        self.assertIn("holds no change of the drive with serial VD0000000002", run.err)
+        # A serial that only starts alike is another drive, with a journal of its own.
+        alike = self.scenario("plain.json", lambda d: d["drives"][0]["identity"].update(
+            serial="VD0000000001-2"))
+        run = self.run_tool("--emulate=" + alike, "undo", "--yes")
+        self.assertExit(run, 4)
+        self.assertIn("serial VD0000000001-2", run.err)
+        self.assertEqual(self.read_bytes(scenario), before)
+        self.assertExit(self.run_tool(emulate, "--device", "VD0000000001", "undo", "--yes"), 0)
+        self.assertEqual(self.block_of(scenario)[SLOT_A], 0x00)
+        # --all journals each drive's change in that drive's own file.
+        self.assertExit(self.run_tool(emulate, "set", "lun1", "removable", "--all"), 0)
+        entries = self.run_tool(emulate, "--json", "history").json()["entries"]
+        self.assertEqual(sorted((e["serial"], e["command"]) for e in entries[-2:]),
+                         [("VD0000000001", "set"), ("VD0000000002", "set")])
+        self.assertNotEqual(entries[-1]["file"], entries[-2]["file"])
+
+    def test_a_change_whose_journal_cannot_be_saved_is_not_made(self):
+        scenario = self.scenario("plain.json")
+        before = self.read_bytes(scenario)
+        # A file where the journal's folder would be.
+        with open(os.path.join(self.state, "vardel"), "w") as f:
+            f.write("not a folder")
+        for command in (["set", "lun0", "fixed"], ["write", "--lun0", "fixed"]):
+            with self.subTest(command[0]):
+                run = self.run_tool("--emulate=" + scenario, *command)
+                self.assertExit(run, 5)
+                self.assertIn("could not be saved to the journal, so nothing was written", run.err)
+                self.assertIn("is not a folder", run.err)
+                report = self.run_tool("--emulate=" + scenario, "--json", *command).json()
+                self.assertEqual((report["outcome"], report["exitCode"]), ("journalNotSaved", 5))
+                self.assertFalse(report["changed"])
+                self.assertEqual(self.read_bytes(scenario), before)
+        run = self.run_tool("--emulate=" + scenario, "--no-journal", "set", "lun0", "fixed")
+        self.assertRows(run, "Fixed Disk", "Fixed Disk")
+
+    @unittest.skipIf(not hasattr(os, "geteuid"), "POSIX modes")
+    def test_a_read_only_journal_folder_refuses_the_change(self):
+        if any("wine" in part for part in PROGRAM):
+            self.skipTest("the Windows build ignores POSIX modes under Wine")
+        if os.geteuid() == 0:
+            # Folder modes do not bind root: the run is nobody's, in folders nobody may enter.
+            for folder in (self.folder, self.state):
+                os.chmod(folder, 0o777)
+        scenario = self.scenario("plain.json")
+        os.chmod(os.path.join(self.folder, scenario), 0o666)
+        journal = os.path.join(self.state, "vardel", "journal", "emulated")
+        os.makedirs(journal)
+        os.chmod(journal, 0o555)
+        before = self.read_bytes(scenario)
+
+        def as_nobody():
+            if os.geteuid() == 0:
+                os.setgroups([])
+                os.setgid(65534)
+                os.setuid(65534)
+        completed = subprocess.run(PROGRAM + ["--emulate=" + scenario, "set", "lun0", "fixed"],
+                                   cwd=self.folder, stdin=subprocess.DEVNULL, capture_output=True,
+                                   text=True, timeout=120, env=journal_environment(self.state),
+                                   preexec_fn=as_nobody)
+        run = Run(completed)
+        self.assertExit(run, 5)
+        self.assertIn("Permission denied", run.err)
+        self.assertEqual(self.read_bytes(scenario), before)
+
+    def test_undo_and_history_refuse_what_they_cannot_do(self):
+        scenario = self.scenario("plain.json")
+        emulate = "--emulate=" + scenario
+        self.assertExit(self.run_tool(emulate, "set", "lun0", "fixed"), 0)
+        before = self.read_bytes(scenario)
+        for args, problem in ((["undo"], "give --yes"),
+                              (["undo", "--all", "--yes"], "give --device"),
+                              (["--device", "E", "history"], "takes a drive's serial")):
+            with self.subTest(args):
+                run = self.run_tool(emulate, *args)
+                self.assertExit(run, 64)
+                self.assertIn(problem, run.err)
+        self.assertEqual(self.read_bytes(scenario), before)
+        # No change of a fresh drive: nothing to undo.
+        fresh = self.scenario("swapped.json", lambda d: d["drives"][0]["identity"].update(
+            serial="VD0000000009"))
+        self.assertExit(self.run_tool("--emulate=" + fresh, "undo", "--yes"), 4)
+        run = self.run_tool(emulate, "--device", "vd0000000001", "--json", "history")
+        self.assertEqual(len(run.json()["entries"]), 1)
+        run = self.run_tool(emulate, "--device", "VD0000000002", "history")
+        self.assertIn("No change is in the journal", run.out)
 
     def test_json_output_has_its_fields(self):
         scenario = self.scenario("plain.json")

@@ -7,7 +7,9 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "frontend_common/drive_journal.h"
 #include "frontend_common/exit_codes.h"
+#include "frontend_common/journal_place.h"
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
@@ -62,6 +64,12 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     MessageBoxes& shownBoxes =
         options.screenshotFile.empty() ? static_cast<MessageBoxes&>(modalBoxes) : printedBoxes;
     LunModeWindow window(platform.Watched(), shownBoxes);
+    // The emulated machines keep a journal of their own, apart from the real drives'.
+    std::string journalProblem;
+    const std::string journalFolder = frontend::JournalFolder(options.emulate, journalProblem);
+    frontend::DriveJournal journal(journalFolder, journalProblem,
+                                   "vardel " + QApplication::applicationVersion().toStdString());
+    window.SetJournal(&journal);
     window.SetNoDriveHint([&platform] {
         return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
     });

@@ -43,7 +43,11 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
     setWindowIcon(ApplicationIcon());
     BuildControls();
 
-    // Linux has no system menu to add to; the window's own context menu carries the entry.
+    // Linux has no system menu to add to; the window's own context menu carries the entries.
+    undoAction_ = new QAction(Text(kUndoMenuEntry), this);
+    undoAction_->setEnabled(false);
+    connect(undoAction_, &QAction::triggered, this, &LunModeWindow::UndoLastChange);
+    addAction(undoAction_);
     aboutAction_ = new QAction(Text(VARDEL_TEXT_ABOUT_MENU_ENTRY), this);
     connect(aboutAction_, &QAction::triggered, this, &LunModeWindow::ShowAboutBox);
     addAction(aboutAction_);
@@ -138,6 +142,11 @@ void LunModeWindow::BuildControls() {
     }
 }
 
+void LunModeWindow::SetJournal(frontend::DriveJournal* journal) {
+    journal_ = journal;
+    model_.SetJournal(journal);
+}
+
 void LunModeWindow::SetAfterCommand(std::function<bool()> afterCommand) {
     afterCommand_ = std::move(afterCommand);
 }
@@ -178,6 +187,18 @@ void LunModeWindow::RunCommand(int controlId) {
         focus->isEnabled()) {
         focus->setFocus(Qt::OtherFocusReason);
     }
+    AfterCommand();
+}
+
+void LunModeWindow::UndoLastChange() {
+    if (beforeCommand_ && !beforeCommand_()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    model_.UndoLastChange();
+    QApplication::restoreOverrideCursor();
+    AfterCommand();
+}
+
+void LunModeWindow::AfterCommand() {
     // The reminder stays once a command changed the drive: nothing tells the window of a replug.
     // A write the drive acknowledged but no read confirmed may have changed it: the line says so
     // (the message box says "Fail", as it always has).
@@ -189,6 +210,11 @@ void LunModeWindow::RunCommand(int controlId) {
         statusLine_->setText(Text(kReplugReminder));
         statusLine_->setToolTip(QString());
     }
+    if (last.code == OutcomeCode::JournalNotSaved && journal_ != nullptr) {
+        statusLine_->setText(Text(kJournalNotSavedNote) +
+                             QString::fromStdString(journal_->Problem()));
+    }
+    undoAction_->setEnabled(model_.CanUndo());
     if (!afterCommand_) return;
     if (!afterCommand_()) {
         statusLine_->setText(Text(kChangeNotKept));
@@ -235,6 +261,7 @@ void LunModeWindow::OpenContextMenuFromKeyboard() {
 void LunModeWindow::ShowEditMenu(QLineEdit& edit, const QPoint& position) {
     const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
     menu->addSeparator();
+    menu->addAction(undoAction_);
     menu->addAction(aboutAction_);
     menu->exec(edit.mapToGlobal(position));
 }

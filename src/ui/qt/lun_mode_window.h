@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QIcon>
 
+#include "frontend_common/drive_journal.h"
 #include "platform/platform.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/message_boxes.h"
@@ -42,14 +43,21 @@ class LunModeWindow : public QDialog {
         model_.SetNoDriveHint(std::move(hint));
     }
 
+    // The journal every change of the window goes through first (null: none).
+    void SetJournal(frontend::DriveJournal* journal);
+
     // A click on a command button, or IDOK for Enter.
     void RunCommand(int controlId);
+    // The context menu's undo: puts back what the window's last change replaced.
+    void UndoLastChange();
 
     // The widget of a control id of the template (IDOK is the hidden Write button); null for
     // others.
     QWidget* Control(int controlId) const;
     // The entry "關於 Kestrin(&A)..." of the window's context menu.
     QAction* AboutAction() const { return aboutAction_; }
+    // The entry "復原上次變更(&U)" beside it, enabled once this window changed the drive.
+    QAction* UndoAction() const { return undoAction_; }
     // The line beside the status button: empty until a command changes the drive (or may have:
     // a write acknowledged but not confirmed), and then what to do.
     QLabel* StatusLine() const { return statusLine_; }
@@ -62,6 +70,8 @@ class LunModeWindow : public QDialog {
     void ShowAboutBox();
     void OpenContextMenuFromKeyboard();
     void ShowEditMenu(QLineEdit& edit, const QPoint& position);
+    // After a command or an undo: the status line, the undo entry, the program's own step.
+    void AfterCommand();
 
     QtDialogControls controls_;
     LunModeDialogModel model_;
@@ -79,6 +89,8 @@ class LunModeWindow : public QDialog {
     QPushButton* lun1FixedButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    frontend::DriveJournal* journal_ = nullptr;
 };
 
 }  // namespace vardel::qt

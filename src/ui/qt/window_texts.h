@@ -15,6 +15,14 @@ constexpr char kLun0EditName[] = "LUN 0 type";
 constexpr char kLun1EditName[] = "LUN 1 type";
 constexpr char kStatusLineName[] = "Status";
 
+// The window's context menu, beside the about entry: the undo of this window's last change.
+constexpr char kUndoMenuEntry[] = "復原上次變更(&U)";
+
+// The status line when a change was not made because its journal entry could not be saved; the
+// reason follows.
+constexpr char kJournalNotSavedNote[] =
+    "Nothing was written: the block as read could not be saved to the journal first. ";
+
 // The drive takes a new type when it starts again; vardelctl says the same after a change.
 constexpr char kReplugReminder[] = "Replug the drive for the change to take effect.";
 // How the window reads the drive again, in the words every front end says after a write the

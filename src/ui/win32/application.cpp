@@ -2,16 +2,23 @@
 
 #include <commctrl.h>
 
+#include <string>
+
+#include "frontend_common/drive_journal.h"
+#include "frontend_common/journal_place.h"
 #include "ui/win32/lun_mode_dialog.h"
 
 namespace vardel::win32 {
 
-int RunApplication(HINSTANCE instance, Platform& platform) {
+int RunApplication(HINSTANCE instance, Platform& platform, bool emulated) {
     // Loads the themed controls that the manifest asks for.
     INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&classes);
 
-    LunModeDialog dialog(instance, platform);
+    std::string journalProblem;
+    const std::string journalFolder = frontend::JournalFolder(emulated, journalProblem);
+    frontend::DriveJournal journal(journalFolder, journalProblem, "Vardel " VARDEL_VERSION);
+    LunModeDialog dialog(instance, platform, &journal);
     dialog.Run();
     return 0;
 }

@@ -6,7 +6,8 @@
 
 namespace vardel::win32 {
 
-// Runs the main dialog until it closes; returns the program's exit code.
-int RunApplication(HINSTANCE instance, Platform& platform);
+// Runs the main dialog until it closes; returns the program's exit code. Every change goes through
+// the journal first, an emulated machine's into a folder of its own.
+int RunApplication(HINSTANCE instance, Platform& platform, bool emulated);
 
 }  // namespace vardel::win32

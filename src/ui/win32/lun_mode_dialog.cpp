@@ -10,9 +10,10 @@ constexpr int kAboutTextCapacity = 256;
 
 }  // namespace
 
-LunModeDialog::LunModeDialog(HINSTANCE instance, Platform& platform)
+LunModeDialog::LunModeDialog(HINSTANCE instance, Platform& platform, WriteJournal* journal)
     : instance_(instance),
       platform_(platform),
+      journal_(journal),
       icon_(LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME))),
       // The 16 x 16 picture of the icon, not the 32 x 32 one shrunk.
       smallIcon_(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME),
@@ -56,6 +57,7 @@ INT_PTR LunModeDialog::Handle(UINT message, WPARAM wParam, LPARAM) {
 
 void LunModeDialog::OnInitDialog() {
     live_.emplace(window_, platform_);
+    live_->model.SetJournal(journal_);
     // As a framework's dialog does on start: the edits get their (empty) texts and input limit.
     live_->model.Refresh();
 

@@ -13,7 +13,8 @@ namespace vardel::win32 {
 
 class LunModeDialog {
   public:
-    LunModeDialog(HINSTANCE instance, Platform& platform);
+    // `journal` keeps the block as read before each change (null: none).
+    LunModeDialog(HINSTANCE instance, Platform& platform, WriteJournal* journal);
     LunModeDialog(const LunModeDialog&) = delete;
     LunModeDialog& operator=(const LunModeDialog&) = delete;
 
@@ -39,6 +40,7 @@ class LunModeDialog {
 
     HINSTANCE instance_;
     Platform& platform_;
+    WriteJournal* journal_;
     HICON icon_;
     HICON smallIcon_;
     HWND window_ = nullptr;

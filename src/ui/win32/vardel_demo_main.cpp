@@ -7,5 +7,5 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     vardel::emulated::EmulatedPlatform platform;
     vardel::emulated::SetUpStandardMachine(platform);
-    return vardel::win32::RunApplication(instance, platform);
+    return vardel::win32::RunApplication(instance, platform, true);
 }

@@ -5,5 +5,5 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     vardel::Win32Platform platform;
-    return vardel::win32::RunApplication(instance, platform);
+    return vardel::win32::RunApplication(instance, platform, false);
 }

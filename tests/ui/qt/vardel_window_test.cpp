@@ -24,9 +24,12 @@
 #include <vector>
 
 #include "commands/command_messages.h"
+#include "drive/vendor_blocks.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/drive_journal.h"
 #include "frontend_common/exit_codes.h"
 #include "frontend_common/file_lock.h"
+#include "frontend_common/journal_file.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "resource.h"
@@ -446,6 +449,7 @@ class VardelWindowTest : public QObject {
         QVERIFY(opened);
         QVERIFY2(entries.contains(Utf8(VARDEL_TEXT_ABOUT_MENU_ENTRY)),
                  qPrintable(entries.join('|')));
+        QVERIFY2(entries.contains(Utf8(kUndoMenuEntry)), qPrintable(entries.join('|')));
         QCOMPARE(window_->focusWidget(), widget);
     }
 
@@ -602,6 +606,67 @@ class VardelWindowTest : public QObject {
         QVERIFY(text.contains(QStringLiteral("Replug the drive")));
         QVERIFY2(!text.contains(QStringLiteral("sudo")), qPrintable(text));
         QVERIFY2(ragged.isEmpty(), qPrintable(ragged.join(QStringLiteral(" | "))));
+    }
+
+    // The context menu's undo is off until this window changes the drive; it then puts back the
+    // block that change replaced, and is a change itself, which the next undo puts back. A drive
+    // changed since by someone else is left alone.
+    void undoFromTheContextMenuPutsBackTheWindowsLastChange() {
+        QAction* undo = window_->UndoAction();
+        QCOMPARE(undo->text(), Utf8(kUndoMenuEntry));
+        QVERIFY(window_->actions().contains(undo));
+        emulated::Block& block = platform_->DriveAt(drive_).configBlock;
+        const emulated::Block first = block;
+        Click(IDC_STATUS_BUTTON);
+        Click(IDC_LUN1_FIXED);  // already fixed: written as it was, no change
+        QVERIFY(!undo->isEnabled());
+
+        Click(IDC_LUN0_FIXED);
+        const emulated::Block changed = block;
+        QVERIFY(undo->isEnabled());
+        undo->trigger();
+        QVERIFY(block == first);
+        QCOMPARE(Edit(IDC_LUN0_EDIT)->text(), QStringLiteral("Removable"));
+        QCOMPARE(window_->StatusLine()->text(), Utf8(kReplugReminder));
+        undo->trigger();
+        QVERIFY(block == changed);
+        QCOMPARE(Edit(IDC_LUN0_EDIT)->text(), QStringLiteral("Fixed Disk"));
+        QVERIFY(boxes_->shown.empty());
+
+        block[kTypeSlotBOffset] = kLunTypeRemovable;
+        const emulated::Block elsewhere = block;
+        undo->trigger();
+        QVERIFY(block == elsewhere);
+        QCOMPARE(boxes_->shown.size(), std::size_t{1});
+        QCOMPARE(boxes_->shown.back().text, Utf8(kFailMessage));
+    }
+
+    // With a journal, each change's entry is in its file before the write; a journal that
+    // cannot keep it stops the change, and the status line says why.
+    void theWindowJournalsItsChanges() {
+        QTemporaryDir state;
+        const std::string folder = state.path().toStdString() + "/journal";
+        frontend::DriveJournal journal(folder, "", "vardel test");
+        window_->SetJournal(&journal);
+        Click(IDC_LUN0_FIXED);
+        std::vector<frontend::JournalEntry> entries;
+        std::string problem;
+        QVERIFY(frontend::ReadJournalFile(folder + "/VD0000000001.json", entries, problem));
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(entries[0].command, std::string("set"));
+
+        QVERIFY(QFile::remove(QString::fromStdString(folder + "/VD0000000001.json")));
+        QVERIFY(QDir().rmdir(QString::fromStdString(folder)));
+        QFile blocker(QString::fromStdString(folder));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const emulated::Block before = platform_->DriveAt(drive_).configBlock;
+        Click(IDC_LUN1_REMOVABLE);
+        QVERIFY(platform_->DriveAt(drive_).configBlock == before);
+        QCOMPARE(boxes_->shown.back().text, Utf8(kFailMessage));
+        QVERIFY2(window_->StatusLine()->text().startsWith(Utf8(kJournalNotSavedNote)),
+                 qPrintable(window_->StatusLine()->text()));
+        QVERIFY(window_->StatusLine()->text().contains(QStringLiteral("is not a folder")));
     }
 
     void aboutBoxFromTheContextMenu() {

@@ -1,0 +1,27 @@
+#pragma once
+// The journal on the command line: `history` lists the changes it holds, and `undo` takes from it
+// the change to put back (the write itself goes through restore's command).
+
+#include <iosfwd>
+#include <string>
+
+#include "platform/platform.h"
+#include "vardelctl/backup_file.h"
+#include "vardelctl/options.h"
+#include "vardelctl/report.h"
+
+namespace vardel::cli {
+
+// Every change in the journal's folder (only the drive with the serial --device gives, whole, in
+// any case), oldest first. Reads no drive. Returns the exit code.
+int RunHistory(const Options& options, const std::string& folder, const std::string& problem,
+               std::ostream& out, std::ostream& err);
+
+// Reads the drive's identity block, then its journal file, and takes the last change made on a
+// drive with its serial. -1 to go on with `source` (the block that change replaced, and what it
+// wrote) and `notes`; otherwise the exit code of the report made.
+int FindChangeToUndo(const Options& options, Platform& platform, const DeviceKey* device,
+                     const std::string& folder, const std::string& problem, bool machine,
+                     RestoreSource& source, RunNotes& notes, std::ostream& out, std::ostream& err);
+
+}  // namespace vardel::cli
