@@ -143,7 +143,7 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
     return kExitSuccess;
 }
 
-int FindChangeToUndo(const Options& options, Platform& platform, const DeviceKey* device,
+int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalDevice* device,
                      const std::string& folder, const std::string& problem, bool machine,
                      RestoreSource& source, RunNotes& notes, std::ostream& out, std::ostream& err) {
     // Which drive is attached decides which journal file holds its changes.

@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "drive/physical_device.h"
 #include "platform/platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/options.h"
@@ -20,7 +21,7 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
 // Reads the drive's identity block, then its journal file, and takes the last change made on a
 // drive with its serial. -1 to go on with `source` (the block that change replaced, and what it
 // wrote) and `notes`; otherwise the exit code of the report made.
-int FindChangeToUndo(const Options& options, Platform& platform, const DeviceKey* device,
+int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalDevice* device,
                      const std::string& folder, const std::string& problem, bool machine,
                      RestoreSource& source, RunNotes& notes, std::ostream& out, std::ostream& err);
 

@@ -94,6 +94,11 @@ int MoveIfFree(const std::string& from, const std::string& to) {
     return 0;
 }
 
+int MakeFolder(const std::string&) {
+    recorded.calls.push_back("make folder");
+    return 0;
+}
+
 int OpenFolder(const std::string&, FileHandle& handle) {
     recorded.calls.push_back("open folder");
     handle = recorded.next++;
