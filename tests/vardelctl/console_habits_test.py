@@ -47,18 +47,7 @@ def needs_host(reason, also=lambda: True):
     return wrap
 
 
-class ConsoleHabitsTest(unittest.TestCase):
-    # The folder and process handling of the first file; its tests stay there.
-    setUp = vardelctl_test.VardelctlTest.setUp
-    tearDown = vardelctl_test.VardelctlTest.tearDown
-    scenario = vardelctl_test.VardelctlTest.scenario
-    read_bytes = vardelctl_test.VardelctlTest.read_bytes
-    read_json = vardelctl_test.VardelctlTest.read_json
-    run_tool = vardelctl_test.VardelctlTest.run_tool
-
-    def assertExit(self, run, code):
-        self.assertEqual(run.code, code, run)
-
+class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
     def assertToolLines(self, run):
         """Every stderr line is the tool's own, named, or one of the system's messages alone."""
         for line in run.err.splitlines():

@@ -43,15 +43,7 @@ def read_back_fails(letter):
     return fault(letter=letter, operation="readConfig", effect="failControl", code=1117, skip=1)
 
 
-class LossesSaidTest(unittest.TestCase):
-    setUp = vardelctl_test.VardelctlTest.setUp
-    tearDown = vardelctl_test.VardelctlTest.tearDown
-    scenario = vardelctl_test.VardelctlTest.scenario
-    read_bytes = vardelctl_test.VardelctlTest.read_bytes
-    read_json = vardelctl_test.VardelctlTest.read_json
-    run_tool = vardelctl_test.VardelctlTest.run_tool
-    assertExit = vardelctl_test.VardelctlTest.assertExit
-
+class LossesSaidTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
     def block(self, scenario, drive=0):
         return config_block(self.read_json(scenario)["drives"][drive])
 

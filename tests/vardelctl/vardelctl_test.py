@@ -82,7 +82,10 @@ class Run:
             raise AssertionError("stdout is not JSON (%s): %r" % (error, self)) from None
 
 
-class VardelctlTest(unittest.TestCase):
+class ScenarioHarness:
+    """A folder for a test's scenarios and a journal of its own, and vardelctl run in that folder.
+    The process tests of every file share it; each file's tests stay in that file."""
+
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="vardelctl-test-")
         # Each test has a journal of its own, outside the folder it looks at.
@@ -120,6 +123,8 @@ class VardelctlTest(unittest.TestCase):
     def assertExit(self, run, code):
         self.assertEqual(run.code, code, run)
 
+
+class VardelctlTest(ScenarioHarness, unittest.TestCase):
     def assertRows(self, run, lun0, lun1):
         self.assertExit(run, 0)
         self.assertIn("Lun0: %s\nLun1: %s\n" % (lun0, lun1), run.out, run)
