@@ -363,52 +363,47 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
         self.assertIn("1 byte changed (offset: before -> now):\n  304: 0xA1 -> 0x00\n", run.out)
         self.assertEqual(self.block(scenario)[SLOT_A], 0x00)
 
+    def answer_on_terminal(self, answer, *args):
+        """Runs vardelctl on a terminal of its own, answers its question with `answer`, and gives
+        the exit code and what the terminal showed."""
+        import pty
+        controller, terminal = pty.openpty()
+        try:
+            process = subprocess.Popen(
+                vardelctl_test.PROGRAM + list(args), cwd=self.folder, stdin=terminal,
+                stdout=subprocess.PIPE, stderr=terminal,
+                env=vardelctl_test.journal_environment(self.state))
+            os.write(controller, answer)
+            process.communicate(timeout=60)
+            return process.returncode, os.read(controller, 4096).decode(errors="replace")
+        finally:
+            os.close(controller)
+            os.close(terminal)
+
     @needs_host("needs a terminal of the host")
     def test_restore_on_a_terminal_shows_the_change_before_it_asks(self):
-        import pty
         scenario = self.scenario("plain.json")
         self.assertExit(self.run_tool("--emulate=" + scenario, "backup", "b.json"), 0)
         self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable"), 0)
         # Only a yes writes: an empty answer (Enter alone) is a no.
         for answer, code, slot_b in ((b"n\n", 1, 0x00), (b"\n", 1, 0x00), (b"y\n", 0, 0xA1)):
             with self.subTest(answer):
-                controller, terminal = pty.openpty()
-                try:
-                    process = subprocess.Popen(
-                        vardelctl_test.PROGRAM + ["--emulate=" + scenario, "restore", "b.json"],
-                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal,
-                        env=vardelctl_test.journal_environment(self.state))
-                    os.write(controller, answer)
-                    process.communicate(timeout=60)
-                    question = os.read(controller, 4096).decode(errors="replace")
-                finally:
-                    os.close(controller)
-                    os.close(terminal)
-                self.assertEqual(process.returncode, code)
+                returncode, question = self.answer_on_terminal(
+                    answer, "--emulate=" + scenario, "restore", "b.json")
+                self.assertEqual(returncode, code)
                 self.assertIn("vardelctl:   305: 0x00 -> 0xA1\r\nvardelctl: Write the "
                               "configuration block from b.json", question)
                 self.assertEqual(self.block(scenario)[SLOT_B], slot_b)
 
     @needs_host("needs a terminal of the host")
     def test_undo_on_a_terminal_shows_the_change_before_it_asks(self):
-        import pty
         scenario = self.scenario("plain.json")
         self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable"), 0)
         for answer, code, slot_b in ((b"\n", 1, 0x00), (b"y\n", 0, 0xA1)):
             with self.subTest(answer):
-                controller, terminal = pty.openpty()
-                try:
-                    process = subprocess.Popen(
-                        vardelctl_test.PROGRAM + ["--emulate=" + scenario, "undo"],
-                        cwd=self.folder, stdin=terminal, stdout=subprocess.PIPE, stderr=terminal,
-                        env=vardelctl_test.journal_environment(self.state))
-                    os.write(controller, answer)
-                    process.communicate(timeout=60)
-                    question = os.read(controller, 4096).decode(errors="replace")
-                finally:
-                    os.close(controller)
-                    os.close(terminal)
-                self.assertEqual(process.returncode, code)
+                returncode, question = self.answer_on_terminal(answer,
+                                                               "--emulate=" + scenario, "undo")
+                self.assertEqual(returncode, code)
                 self.assertIn("vardelctl: Undoing the set of ", question)
                 self.assertIn("vardelctl:   305: 0x00 -> 0xA1\r\nvardelctl: Put back the block "
                               "that change replaced on the drive with serial VD0000000001?",
