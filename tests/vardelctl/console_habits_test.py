@@ -367,18 +367,36 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
         """Runs vardelctl on a terminal of its own, answers its question with `answer`, and gives
         the exit code and what the terminal showed."""
         import pty
+        import termios
         controller, terminal = pty.openpty()
         try:
-            process = subprocess.Popen(
-                vardelctl_test.PROGRAM + list(args), cwd=self.folder, stdin=terminal,
-                stdout=subprocess.PIPE, stderr=terminal,
-                env=vardelctl_test.journal_environment(self.state))
+            # No echo: the answer is typed before the question is asked, and its echo would land
+            # in the middle of what the terminal shows.
+            modes = termios.tcgetattr(terminal)
+            modes[3] &= ~termios.ECHO
+            termios.tcsetattr(terminal, termios.TCSANOW, modes)
+            try:
+                process = subprocess.Popen(
+                    vardelctl_test.PROGRAM + list(args), cwd=self.folder, stdin=terminal,
+                    stdout=subprocess.PIPE, stderr=terminal,
+                    env=vardelctl_test.journal_environment(self.state))
+            finally:
+                os.close(terminal)
             os.write(controller, answer)
             process.communicate(timeout=60)
-            return process.returncode, os.read(controller, 4096).decode(errors="replace")
+            # Everything shown, up to the end the closed terminal gives (EIO on Linux).
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(controller, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+            return process.returncode, shown.decode(errors="replace")
         finally:
             os.close(controller)
-            os.close(terminal)
 
     @needs_host("needs a terminal of the host")
     def test_restore_on_a_terminal_shows_the_change_before_it_asks(self):
