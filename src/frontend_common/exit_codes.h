@@ -28,6 +28,8 @@ constexpr int kExitBusy = 8;
 constexpr int kExitDrivesLeftAlone = 9;
 // Usage: an unknown command, option or argument, an unreadable file (sysexits' EX_USAGE).
 constexpr int kExitUsage = 64;
+// The window only: no display to open it on (sysexits' EX_UNAVAILABLE); vardelctl is for consoles.
+constexpr int kExitNoDisplay = 69;
 // Refused to run with root's rights (sysexits' EX_NOPERM): the window never runs as root.
 constexpr int kExitRunsAsRoot = 77;
 

@@ -47,7 +47,7 @@ bool LunModeDialogModel::OnCommand(int controlId) {
     context.journal = this;
     pending_.held = false;
     if (controlId == kWriteButtonId) {
-        lastOutcome_ = WriteRaw(context);
+        lastOutcome_ = writeQuestion_.ask ? WriteAfterQuestion(context) : WriteRaw(context);
         Ended(lastOutcome_);
         return true;
     }
@@ -63,6 +63,24 @@ bool LunModeDialogModel::OnCommand(int controlId) {
         }
     }
     return false;
+}
+
+// The first pass reads as the write would and stops before writing (a failure there has shown its
+// message); the second, after a yes, reads again under the drive's lock and writes the same texts.
+CommandOutcome LunModeDialogModel::WriteAfterQuestion(CommandContext& context) {
+    context.dryRun = true;
+    CommandOutcome preview = WriteRaw(context);
+    context.dryRun = false;
+    if (preview.code != OutcomeCode::Done || !preview.typesKnown) return preview;
+    EnableCommandButtons(true);
+    const bool changes =
+        preview.types.lun0 != preview.before.lun0 || preview.types.lun1 != preview.before.lun1;
+    if (!changes) {
+        if (writeQuestion_.unchanged) writeQuestion_.unchanged(preview.before);
+        return preview;
+    }
+    if (!writeQuestion_.ask(preview.before, preview.types)) return preview;
+    return WriteRaw(context);
 }
 
 void LunModeDialogModel::UndoLastChange() {
@@ -100,6 +118,10 @@ void LunModeDialogModel::Ended(const CommandOutcome& outcome) {
 
 void LunModeDialogModel::ShowMessage(const CommandOutcome& outcome) {
     std::string text = OutcomeMessage(outcome);
+    if (failureDetail_) {
+        const std::string detail = failureDetail_(outcome);
+        if (!detail.empty()) text += ": " + detail;
+    }
     if (outcome.code == OutcomeCode::NoDrive && noDriveHint_) {
         const std::string hint = noDriveHint_();
         if (!hint.empty()) text += "\n\n" + hint;
@@ -128,6 +150,7 @@ bool LunModeDialogModel::Take() {
 // prompt and leaves that edit selected.
 bool LunModeDialogModel::TakeEdit(int editId, std::string& text) {
     text = controls_.EditText(editId);
+    if (writeQuestion_.ask) return true;
     if (CharacterCount(text) > static_cast<std::size_t>(kStatusTextMaxCharacters)) {
         controls_.ShowMessageBox(MaxCharsPrompt(kStatusTextMaxCharacters), kApplicationName,
                                  MessageIcon::Exclamation);

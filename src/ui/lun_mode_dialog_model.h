@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "commands/command_context.h"
 #include "commands/command_outcome.h"
 #include "commands/command_state.h"
 #include "commands/window_operations.h"
@@ -38,6 +39,22 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     using NoDriveHint = std::function<std::string()>;
     void SetNoDriveHint(NoDriveHint hint) { noDriveHint_ = std::move(hint); }
 
+    // Words that follow a failure's message after a colon, as vardelctl prints them (which command
+    // failed where, and the drive's or the system's answer); an empty text adds nothing. Unset
+    // (the Windows dialog): the message stands alone.
+    using FailureDetail = std::function<std::string(const CommandOutcome&)>;
+    void SetFailureDetail(FailureDetail detail) { failureDetail_ = std::move(detail); }
+
+    // With a question set, Write (Enter) takes the texts without a length check, reads the drive
+    // and, where the write would change a row, asks with the rows as read and as they would be
+    // written: only a yes writes. Where nothing would change, `unchanged` is told and nothing is
+    // written. Unset (the Windows dialog): Write writes at once, after the length check.
+    struct WriteQuestion {
+        std::function<bool(const RowTypes& before, const RowTypes& after)> ask;
+        std::function<void(const RowTypes& rows)> unchanged;
+    };
+    void SetWriteQuestion(WriteQuestion question) { writeQuestion_ = std::move(question); }
+
     // The journal each change goes through before its write (null: none). A change whose entry
     // the journal refuses is not made.
     void SetJournal(WriteJournal* journal) { journal_ = journal; }
@@ -64,6 +81,8 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     };
 
     bool TakeEdit(int editId, std::string& text);
+    // Write with the question asked first (see SetWriteQuestion).
+    CommandOutcome WriteAfterQuestion(CommandContext& context);
     // Every write passes here: the blocks are kept for an undo, then the journal has its say.
     int BeforeWrite(const JournalWrite& write) override;
     // A command that changed the drive becomes the one an undo puts back.
@@ -74,6 +93,8 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     CommandState state_;
     CommandOutcome lastOutcome_;
     NoDriveHint noDriveHint_;
+    FailureDetail failureDetail_;
+    WriteQuestion writeQuestion_;
     WriteJournal* journal_ = nullptr;
     Change pending_;
     Change lastChange_;

@@ -1,6 +1,7 @@
 #include "vardelctl/command_run.h"
 
 #include "commands/lun_mode_commands.h"
+#include "frontend_common/failure_detail.h"
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/console_window.h"
 
@@ -127,18 +128,7 @@ DiskDescriptions DescribeDisks(const DeviceListing& listing, bool machine) {
 
 void NoteFailure(RunNotes& notes, const CommandOutcome& outcome, bool machine) {
     notes.nativeErrors = machine;
-    notes.failedPaths.clear();
-    const bool failed = outcome.code == OutcomeCode::ReadFailed ||
-                        outcome.code == OutcomeCode::WriteFailed ||
-                        outcome.code == OutcomeCode::NotConfirmed;
-    if (!failed) return;
-    const char letter = outcome.failedCommand.command != DeviceCommand::None
-                            ? outcome.failedCommand.letter
-                            : outcome.target;
-    DiskDescription disk;
-    if (machine && letter != 0 && frontend::DescribeMachineDisk(letter, disk)) {
-        notes.failedPaths = disk.paths;
-    }
+    notes.failedPaths = frontend::FailedCommandPaths(outcome, machine);
 }
 
 void NoteChanges(RunNotes& notes, const RestoreView& view, const VendorBlock& backupBlock) {

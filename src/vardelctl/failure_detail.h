@@ -1,22 +1,9 @@
 #pragma once
-// The line that goes with "Fail" or "Write Fail": which command failed on which letter, and what
-// the system or the drive answered.
+// The failure's detail line is the window's too: it lives with what both front ends share.
 
-#include <string>
-#include <vector>
-
-#include "commands/command_outcome.h"
+#include "frontend_common/failure_detail.h"
 
 namespace vardel::cli {
-
-// The device command's name in the JSON report: "inquiry", "readConfigBlock", ...
-const char* DeviceCommandName(DeviceCommand command);
-
-// The detail for a failed outcome (read, write, confirmation), without line break; empty for any
-// other. `paths`: the system's nodes of the failed command's letter, shown beside it.
-// `nativeErrors`: the system error codes come from the running system, which can put them in
-// words (the emulated machine speaks another system's codes).
-std::string FailureDetail(const CommandOutcome& outcome, const std::vector<std::string>& paths,
-                          bool nativeErrors);
-
+using frontend::DeviceCommandName;
+using frontend::FailureDetail;
 }  // namespace vardel::cli

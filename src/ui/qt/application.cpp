@@ -30,6 +30,12 @@ class PrintedMessageBoxes : public MessageBoxes {
         out_ << "Message (caption \"" << caption.toStdString() << "\"): " << text.toStdString()
              << '\n';
     }
+    // Nobody answers: nothing is written.
+    bool Ask(QWidget*, const QString& text, const QString& caption) override {
+        out_ << "Question (caption \"" << caption.toStdString() << "\"), answered No: "
+             << text.toStdString() << '\n';
+        return false;
+    }
 
   private:
     std::ostream& out_;
@@ -70,6 +76,7 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     frontend::DriveJournal journal(journalFolder, journalProblem,
                                    "vardel " + QApplication::applicationVersion().toStdString());
     window.SetJournal(&journal);
+    window.SetOnMachine(platform.OnMachine());
     window.SetNoDriveHint([&platform] {
         return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
     });

@@ -61,6 +61,12 @@ bool ParseLaunchOptions(const std::vector<std::string>& arguments, LaunchOptions
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument.rfind("-", 0) != 0) {
+            // "vardel status": the commands are the console tool's.
+            problem = "unknown argument: " + argument +
+                      " (the window takes no commands; the console tool does: vardelctl " +
+                      argument + ", or vardelctl --help for them all)";
+            return false;
         } else {
             problem = "unknown argument: " + argument;
             return false;

@@ -1,7 +1,9 @@
 #include "ui/qt/lun_mode_window.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +15,8 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "drive/lun_type.h"
+#include "frontend_common/failure_detail.h"
 #include "resource.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"
@@ -26,6 +30,13 @@ constexpr int kWriteButtonId = 1;  // IDOK: the default button, reached by Enter
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
+}
+
+// "LUN 0: Removable -> Fixed Disk", or "LUN 0: Removable (unchanged)".
+std::string RowChange(int lun, std::uint8_t before, std::uint8_t after) {
+    std::string line = "LUN " + std::to_string(lun) + ": " + LunTypeText(before);
+    if (before == after) return line + " " + kWriteQuestionUnchangedRow;
+    return line + " \u2192 " + LunTypeText(after);
 }
 
 }  // namespace
@@ -53,12 +64,33 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
     addAction(aboutAction_);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    // Enter writes only what the user agrees to, and nothing where nothing would change.
+    LunModeDialogModel::WriteQuestion question;
+    question.ask = [this](const RowTypes& before, const RowTypes& after) {
+        const std::string text = std::string(kWriteQuestion) + "\n\n" +
+                                 RowChange(0, before.lun0, after.lun0) + "\n" +
+                                 RowChange(1, before.lun1, after.lun1);
+        return controls_.Ask(text, kApplicationName);
+    };
+    question.unchanged = [this](const RowTypes& rows) {
+        const std::string text = std::string(kNothingToWrite) + "\n\n" +
+                                 RowChange(0, rows.lun0, rows.lun0) + "\n" +
+                                 RowChange(1, rows.lun1, rows.lun1);
+        controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);
+    };
+    model_.SetWriteQuestion(std::move(question));
+    // A failure says what vardelctl says of it.
+    model_.SetFailureDetail([this](const CommandOutcome& outcome) {
+        return frontend::FailureDetail(
+            outcome, frontend::FailedCommandPaths(outcome, onMachine_), onMachine_);
+    });
+
     // As the Windows dialog on start: the edits get their (empty) texts and input limit.
     model_.Refresh();
     lun0Edit_->setFocus(Qt::OtherFocusReason);
 }
 
-// The controls are made in the template's order, which is also their tab order; the group box is
+// The controls are made in the template's order; the group box is
 // then lowered beneath the edits it frames, so that it never takes their clicks.
 void LunModeWindow::BuildControls() {
     QFont dialogFont = font();
@@ -134,9 +166,10 @@ void LunModeWindow::BuildControls() {
     statusLine_->setTextFormat(Qt::PlainText);
     statusLine_->setAccessibleName(Text(kStatusLineName));
 
-    QWidget* const tabOrder[] = {
-        lun0Edit_,        statusButton_,   lun1Edit_, lun0RemovableButton_, lun1RemovableButton_,
-        lun0FixedButton_, lun1FixedButton_};
+    // Row by row, as the eye reads the window (the Windows template's order goes down the columns).
+    QWidget* const tabOrder[] = {lun0Edit_, lun0RemovableButton_, lun0FixedButton_,
+                                 lun1Edit_, lun1RemovableButton_, lun1FixedButton_,
+                                 statusButton_};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }

@@ -1,8 +1,8 @@
 #pragma once
-// The main window in Qt: the same controls, captions, proportions and tab order as the Windows
-// dialog. It hands every button to the dialog model and keeps only what belongs to the window:
-// the keys, the wait cursor, the about entry, the icon, the controls' English names for a screen
-// reader and the reminder to replug after a change.
+// The main window in Qt: the same controls, captions and proportions as the Windows dialog, with
+// the tab order row by row. It hands every button to the dialog model and keeps only what belongs
+// to the window: the keys, the wait cursor, the about entry, the icon, the controls' English names
+// for a screen reader, the question before a write and the reminder to replug after a change.
 
 #include <functional>
 #include <utility>
@@ -43,10 +43,16 @@ class LunModeWindow : public QDialog {
         model_.SetNoDriveHint(std::move(hint));
     }
 
+    // Whether the drives are the machine's: a failure's detail then names the letter's device
+    // nodes and puts the system's error codes in words (an emulated machine's are another
+    // system's). False until set.
+    void SetOnMachine(bool onMachine) { onMachine_ = onMachine; }
+
     // The journal every change of the window goes through first (null: none).
     void SetJournal(frontend::DriveJournal* journal);
 
-    // A click on a command button, or IDOK for Enter.
+    // A click on a command button, or IDOK for Enter: the write that asks first (see
+    // LunModeDialogModel::SetWriteQuestion).
     void RunCommand(int controlId);
     // The context menu's undo: puts back what the window's last change replaced.
     void UndoLastChange();
@@ -79,6 +85,7 @@ class LunModeWindow : public QDialog {
     std::function<bool()> afterCommand_;
     // The status line says that the last change could not be kept.
     bool changeNotKept_ = false;
+    bool onMachine_ = false;
     QLineEdit* lun0Edit_ = nullptr;
     QLineEdit* lun1Edit_ = nullptr;
     QPushButton* writeButton_ = nullptr;

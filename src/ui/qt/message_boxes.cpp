@@ -66,6 +66,21 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text,
     return box;
 }
 
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* owner, const QString& text,
+                                             const QString& caption) {
+    auto box = std::make_unique<WholeWordsMessageBox>(
+        QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box->setTextFormat(Qt::PlainText);
+    // Enter twice must not write: the answer that changes the drive is chosen on purpose.
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+bool ModalMessageBoxes::Ask(QWidget* owner, const QString& text, const QString& caption) {
+    return MakeQuestionBox(owner, text, caption)->exec() == QMessageBox::Yes;
+}
+
 void ModalMessageBoxes::Show(QWidget* owner, const QString& text, const QString& caption,
                              MessageIcon icon) {
     MakeMessageBox(owner, text, caption, icon)->exec();

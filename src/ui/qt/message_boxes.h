@@ -19,17 +19,24 @@ class MessageBoxes {
     // A box owned by `owner` with an OK button only; returns when it is closed.
     virtual void Show(QWidget* owner, const QString& text, const QString& caption,
                       MessageIcon icon) = 0;
+    // A question owned by `owner` with Yes and No, No the default; true for Yes.
+    virtual bool Ask(QWidget* owner, const QString& text, const QString& caption) = 0;
 };
 
 // The box as the window shows it, not yet shown.
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text,
                                             const QString& caption, MessageIcon icon);
 
+// The question as the window asks it, not yet shown.
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* owner, const QString& text,
+                                             const QString& caption);
+
 // Runs each box modally until the user closes it.
 class ModalMessageBoxes : public MessageBoxes {
   public:
     void Show(QWidget* owner, const QString& text, const QString& caption,
               MessageIcon icon) override;
+    bool Ask(QWidget* owner, const QString& text, const QString& caption) override;
 };
 
 }  // namespace vardel::qt

@@ -86,4 +86,13 @@ void QtDialogControls::ShowMessageBox(const std::string& text, const std::string
     if (waiting) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
+bool QtDialogControls::Ask(const std::string& text, const std::string& caption) {
+    const bool waiting = QApplication::overrideCursor() != nullptr;
+    if (waiting) QApplication::restoreOverrideCursor();
+    const bool yes =
+        boxes_.Ask(&owner_, QString::fromStdString(text), QString::fromStdString(caption));
+    if (waiting) QApplication::setOverrideCursor(Qt::WaitCursor);
+    return yes;
+}
+
 }  // namespace vardel::qt

@@ -32,6 +32,9 @@ class QtDialogControls : public DialogControls {
     void ShowMessageBox(const std::string& text, const std::string& caption,
                         MessageIcon icon) override;
 
+    // A Yes/No question owned by the window, with the arrow back while it is up; true for Yes.
+    bool Ask(const std::string& text, const std::string& caption);
+
   private:
     QLineEdit* Edit(int editId) const;
 

@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include "frontend_common/exit_codes.h"
 #include "frontend_common/standard_output.h"
@@ -29,6 +33,39 @@ constexpr char kRootRefusal[] =
     "control --reload), replug the drive and start vardel as yourself. To try it without a\n"
     "drive: vardel --emulate\n";
 
+constexpr char kNoDisplay[] =
+    "vardel: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set, or the\n"
+    "display could not be reached). On a console, use vardelctl, which does the same from the\n"
+    "command line: vardelctl --help lists its commands.\n";
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// Whether Qt has a display to open the window on: a platform other than X11 or Wayland chosen
+// by QT_QPA_PLATFORM (offscreen, a framebuffer) needs neither variable.
+bool DisplayNamed() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && platform[0] != '\0' && std::strncmp(platform, "xcb", 3) != 0 &&
+        std::strncmp(platform, "wayland", 7) != 0) {
+        return true;
+    }
+    return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
+
+// A display that is named but cannot be reached ends Qt's start in a fatal message and an abort;
+// the program says what it means instead, with its own code.
+void EndWithoutDisplayOnFatal(QtMsgType type, const QMessageLogContext& context,
+                              const QString& message) {
+    if (type != QtFatalMsg) {
+        std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
+        return;
+    }
+    std::cerr << kNoDisplay;
+    std::_Exit(vardel::frontend::kExitNoDisplay);
+}
+
 // What the program printed (--help, --version, a screenshot run's lines) counts once the system
 // took it; a run that failed on its own keeps its code.
 int EndOutput(int exitCode) {
@@ -48,17 +85,52 @@ int main(int argc, char** argv) {
         const std::vector<std::string> raw(argv + 1, argv + argc);
         vardel::qt::LaunchOptions early;
         std::string ignored;
-        if (vardel::qt::ParseLaunchOptions(raw, early, ignored) && (early.help || early.version)) {
+        std::string problem;
+        const bool parsed = vardel::qt::ParseLaunchOptions(raw, early, problem);
+        if (parsed && (early.help || early.version)) {
             std::cout << (early.help ? std::string(vardel::qt::kLaunchUsage)
                                      : std::string("vardel ") + VARDEL_VERSION + "\n");
             return EndOutput(vardel::frontend::kExitSuccess);
         }
+        // Without Qt's own options (single dash: -platform, -style ...), which Qt takes out of
+        // the arguments later, a usage error is one before anything else: "vardel status" on a
+        // console names vardelctl whatever the display.
+        const bool qtOptions = std::any_of(raw.begin(), raw.end(), [](const std::string& a) {
+            return a.size() > 1 && a[0] == '-' && a[1] != '-';
+        });
+        if (!parsed && !qtOptions) {
+            std::cerr << "vardel: " << problem << '\n' << vardel::qt::kLaunchUsage;
+            return vardel::qt::kLaunchUsageExit;
+        }
+    }
+    if (!DisplayNamed()) {
+        std::cerr << kNoDisplay;
+        return vardel::frontend::kExitNoDisplay;
     }
     if (RunsAsRoot()) {
+        // Started from a menu, nobody reads standard error: where a display is there, the refusal
+        // is a box as well (printed instead in a screenshot run, which nobody watches either).
         std::cerr << kRootRefusal;
+        const std::vector<std::string> raw(argv + 1, argv + argc);
+        vardel::qt::LaunchOptions options;
+        std::string ignored;
+        vardel::qt::ParseLaunchOptions(raw, options, ignored);
+        qInstallMessageHandler(EndWithoutDisplayOnFatal);
+        QApplication application(argc, argv);
+        const QString text = QString::fromUtf8(kRootRefusal + std::strlen("vardel: "))
+                                 .replace(QLatin1Char('\n'), QLatin1Char(' '))
+                                 .trimmed();
+        if (!options.screenshotFile.empty()) {
+            std::cout << "Message (caption \"Vardel\"): " << text.toStdString() << '\n';
+            return EndOutput(vardel::frontend::kExitRunsAsRoot);
+        }
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Vardel"), text, QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return vardel::frontend::kExitRunsAsRoot;
     }
     try {
+        qInstallMessageHandler(EndWithoutDisplayOnFatal);
         QApplication application(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Vardel"));
         QApplication::setApplicationVersion(QStringLiteral(VARDEL_VERSION));

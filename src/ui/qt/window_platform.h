@@ -27,6 +27,8 @@ class WindowPlatform {
     // After SetUp failed: the exit code the program ends with, as vardelctl would for the case.
     int SetUpExitCode() const { return setUpExitCode_; }
 
+    // Whether the drives are the machine's own, not an emulated machine's.
+    bool OnMachine() const { return machine_ != nullptr; }
     // Valid after SetUp succeeded.
     frontend::AccessWatch& Watched() { return *watch_; }
 

@@ -23,6 +23,14 @@ constexpr char kUndoMenuEntry[] = "復原上次變更(&U)";
 constexpr char kJournalNotSavedNote[] =
     "Nothing was written: the block as read could not be saved to the journal first. ";
 
+// Enter (the window's Write) asks before it writes, with each row as the drive holds it and as it
+// would be: "LUN 0: Removable -> Fixed Disk", "LUN 1: Fixed Disk (unchanged)".
+constexpr char kWriteQuestion[] = "Write these types to the drive?";
+constexpr char kWriteQuestionUnchangedRow[] = "(unchanged)";
+// Where the drive already holds the rows' types, Enter writes nothing and says so.
+constexpr char kNothingToWrite[] =
+    "Nothing was written: the drive already holds these types.";
+
 // The drive takes a new type when it starts again; vardelctl says the same after a change.
 constexpr char kReplugReminder[] = "Replug the drive for the change to take effect.";
 // How the window reads the drive again, in the words every front end says after a write the

@@ -54,14 +54,20 @@ struct ShownBox {
     MessageIcon icon;
 };
 
-// Answers every box at once and keeps what it was asked to show.
+// Answers every box at once and keeps what it was asked to show; a question gets `answer`.
 class RecordingBoxes : public MessageBoxes {
   public:
     void Show(QWidget* owner, const QString& text, const QString& caption,
               MessageIcon icon) override {
         shown.push_back({owner, text, caption, icon});
     }
+    bool Ask(QWidget* owner, const QString& text, const QString& caption) override {
+        asked.push_back({owner, text, caption, MessageIcon::None});
+        return answer;
+    }
     std::vector<ShownBox> shown;
+    std::vector<ShownBox> asked;
+    bool answer = false;
 };
 
 // Runs `inspect` on the modal window that the next event loop opens, then closes it.
@@ -273,29 +279,117 @@ class VardelWindowTest : public QObject {
         QCOMPARE(Edit(IDC_LUN1_EDIT)->text(), statusLun1);
     }
 
-    void enterFromTheFirstEditWritesAfterOnePromptForEdit1004() {
+    // Enter (the hidden Write) reads the drive, shows each row as it is and as it would be, and
+    // writes only after a yes; a no sends nothing. There is no length prompt for the edits' texts.
+    void enterAsksBeforeItWrites_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("yes writes") << true;
+        QTest::newRow("no writes nothing") << false;
+    }
+
+    void enterAsksBeforeItWrites() {
+        QFETCH(bool, answer);
         Click(IDC_STATUS_BUTTON);
+        // The drive now holds LUN 0 fixed; the window still shows LUN 0 removable.
+        Click(IDC_LUN0_FIXED);
+        Edit(IDC_LUN0_EDIT)->setText(QStringLiteral("Removable"));
+        Edit(IDC_LUN1_EDIT)->setText(QStringLiteral("Fixed Disk"));
         const emulated::Block before = platform_->DriveAt(drive_).configBlock;
         platform_->ClearLog();
+        boxes_->answer = answer;
         QLineEdit* lun0 = Edit(IDC_LUN0_EDIT);
         lun0->setFocus();
         QTest::keyClick(lun0, Qt::Key_Return);
 
-        QCOMPARE(boxes_->shown.size(), std::size_t{2});
-        QCOMPARE(boxes_->shown[0].text, Utf8("請輸入少於 2個文字."));
-        QCOMPARE(boxes_->shown[0].caption, Utf8(kApplicationName));
-        QVERIFY(boxes_->shown[0].icon == MessageIcon::Exclamation);
-        QCOMPARE(boxes_->shown[1].text, Utf8(kWriteSuccessMessage));
-        QCOMPARE(boxes_->shown[1].caption, QStringLiteral(" "));
-        QVERIFY(boxes_->shown[1].icon == MessageIcon::None);
-        for (const ShownBox& box : boxes_->shown) QCOMPARE(box.owner, window_.get());
-
+        QCOMPARE(boxes_->asked.size(), std::size_t{1});
+        const ShownBox& question = boxes_->asked[0];
+        QCOMPARE(question.owner, window_.get());
+        QCOMPARE(question.caption, Utf8(kApplicationName));
+        QCOMPARE(question.text, Utf8(kWriteQuestion) +
+                                    QStringLiteral("\n\nLUN 0: Fixed Disk \u2192 Removable"
+                                                   "\nLUN 1: Fixed Disk (unchanged)"));
         const std::vector<std::string> trace = platform_->CommandTrace();
-        QVERIFY(std::count(trace.begin(), trace.end(), "WRITE F") == 1);
+        QCOMPARE(std::count(trace.begin(), trace.end(), "WRITE F"), answer ? 1 : 0);
+        if (answer) {
+            QCOMPARE(boxes_->shown.size(), std::size_t{1});
+            QCOMPARE(boxes_->shown[0].text, Utf8(kWriteSuccessMessage));
+            Click(IDC_STATUS_BUTTON);
+            QCOMPARE(Edit(IDC_LUN0_EDIT)->text(), QStringLiteral("Removable"));
+            QVERIFY(window_->UndoAction()->isEnabled());
+        } else {
+            QVERIFY(boxes_->shown.empty());
+            QVERIFY(platform_->DriveAt(drive_).configBlock == before);
+        }
+        QVERIFY(Button(kWriteId)->isEnabled() && Button(IDC_STATUS_BUTTON)->isEnabled());
+    }
+
+    // Where the drive already holds what the rows show, Enter says so, asks nothing and sends no
+    // write: each write of the block costs the drive a flash write. Before any status read the
+    // rows are empty, which changes nothing either.
+    void enterWritesNothingWhereNothingWouldChange_data() {
+        QTest::addColumn<bool>("readFirst");
+        QTest::newRow("after a status read") << true;
+        QTest::newRow("empty rows") << false;
+    }
+
+    void enterWritesNothingWhereNothingWouldChange() {
+        QFETCH(bool, readFirst);
+        if (readFirst) Click(IDC_STATUS_BUTTON);
+        const emulated::Block before = platform_->DriveAt(drive_).configBlock;
+        platform_->ClearLog();
+        boxes_->answer = true;
+        QTest::keyClick(Edit(IDC_LUN0_EDIT), Qt::Key_Return);
+        QVERIFY(boxes_->asked.empty());
+        QCOMPARE(boxes_->shown.size(), std::size_t{1});
+        QCOMPARE(boxes_->shown[0].text,
+                 Utf8(kNothingToWrite) + QStringLiteral("\n\nLUN 0: Removable (unchanged)"
+                                                        "\nLUN 1: Fixed Disk (unchanged)"));
+        const std::vector<std::string> trace = platform_->CommandTrace();
+        QCOMPARE(std::count(trace.begin(), trace.end(), "WRITE F"), 0);
         QVERIFY(platform_->DriveAt(drive_).configBlock == before);
-        // The prompt left edit 1004 chosen, its text selected.
-        QCOMPARE(QApplication::focusWidget(), window_->Control(IDC_LUN1_EDIT));
-        QVERIFY(Edit(IDC_LUN1_EDIT)->hasSelectedText());
+        QVERIFY(!window_->UndoAction()->isEnabled());
+        QVERIFY(window_->StatusLine()->text().isEmpty());
+    }
+
+    // The question's No is the default and Escape's answer: Enter pressed twice writes nothing.
+    void theWriteQuestionDefaultsToNo() {
+        const auto box = MakeQuestionBox(window_.get(), QStringLiteral("x"), Utf8(kApplicationName));
+        QCOMPARE(box->standardButtons(),
+                 QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No));
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        QCOMPARE(box->escapeButton(), box->button(QMessageBox::No));
+    }
+
+    // A failure's box carries vardelctl's detail line (frontend_common/failure_detail.h, which
+    // both call): which command failed on which letter, and the drive's answer in words or the
+    // system's error.
+    void aFailureSaysWhatFailedAsVardelctlDoes_data() {
+        QTest::addColumn<int>("effect");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("system error")
+            << int(emulated::FaultEffect::FailControl) << 1117
+            << "Fail: the write of the configuration block on F: failed in the system, system "
+               "error 1117";
+        QTest::newRow("SCSI status in words")
+            << int(emulated::FaultEffect::ScsiStatus) << 0x08
+            << "Fail: the drive on F: answered the write of the configuration block with BUSY "
+               "(status 0x08), no sense data";
+    }
+
+    void aFailureSaysWhatFailedAsVardelctlDoes() {
+        QFETCH(int, effect);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        emulated::Fault fault;
+        fault.letter = 'F';
+        fault.operation = emulated::Operation::Write;
+        fault.effect = static_cast<emulated::FaultEffect>(effect);
+        fault.code = static_cast<std::uint32_t>(code);
+        platform_->InjectFault(fault);
+        Click(IDC_LUN0_FIXED);
+        QCOMPARE(boxes_->shown.size(), std::size_t{1});
+        QCOMPARE(boxes_->shown[0].text, text);
     }
 
     void enterOnAButtonClicksThatButton() {
@@ -313,9 +407,10 @@ class VardelWindowTest : public QObject {
         QVERIFY(!window_->isVisible());
     }
 
-    void tabGoesThroughTheControlsInTheTemplatesOrder() {
-        const int expected[] = {IDC_STATUS_BUTTON,  IDC_LUN1_EDIT,  IDC_LUN0_REMOVABLE,
-                                IDC_LUN1_REMOVABLE, IDC_LUN0_FIXED, IDC_LUN1_FIXED,
+    // Row by row: LUN 0's box and buttons, LUN 1's, then the status button, and round again.
+    void tabGoesRowByRow() {
+        const int expected[] = {IDC_LUN0_REMOVABLE, IDC_LUN0_FIXED,     IDC_LUN1_EDIT,
+                                IDC_LUN1_REMOVABLE, IDC_LUN1_FIXED,     IDC_STATUS_BUTTON,
                                 IDC_LUN0_EDIT};
         QCOMPARE(QApplication::focusWidget(), window_->Control(IDC_LUN0_EDIT));
         for (int id : expected) {
@@ -466,8 +561,10 @@ class VardelWindowTest : public QObject {
         QTest::newRow("LUN 1 removable") << IDC_LUN1_REMOVABLE << true << true << "";
         QTest::newRow("LUN 0 removable, as it is") << IDC_LUN0_REMOVABLE << true << false << "";
         QTest::newRow("status") << IDC_STATUS_BUTTON << true << false << "";
-        QTest::newRow("Write of the types the drive has") << kWriteId << true << false
-                                                          << Utf8(kWriteSuccessMessage);
+        QTest::newRow("Write of the types the drive has")
+            << kWriteId << true << false
+            << Utf8(kNothingToWrite) + QStringLiteral("\n\nLUN 0: Removable (unchanged)"
+                                                      "\nLUN 1: Fixed Disk (unchanged)");
         QTest::newRow("no drive") << IDC_LUN0_FIXED << false << false << Utf8(kNoDriveMessage);
         // clang-format on
     }
@@ -500,7 +597,7 @@ class VardelWindowTest : public QObject {
         QVERIFY(window_->grab().save(ScreenshotPath(*window_, "vardel-replug")));
     }
 
-    // The drive took the write but the read-back failed: the box says "Fail" as always, and the
+    // The drive took the write but the read-back failed: the box says "Fail" and why, and the
     // line beside the status button says that the drive may hold the change and what to do,
     // whole at any scale (its tooltip at length). A later status read that succeeds leaves it:
     // the drive has not restarted.
@@ -514,7 +611,9 @@ class VardelWindowTest : public QObject {
         platform_->InjectFault(readBack);
         window_->RunCommand(IDC_LUN0_FIXED);
         QCOMPARE(boxes_->shown.size(), std::size_t{1});
-        QCOMPARE(boxes_->shown.back().text, Utf8(kFailMessage));
+        QCOMPARE(boxes_->shown.back().text,
+                 Utf8(kFailMessage) + QStringLiteral(": the read of the configuration block on "
+                                                     "F: failed in the system, system error 1117"));
         QLabel* statusLine = window_->StatusLine();
         const QString advice = Utf8(kUnconfirmedWriteLine);
         QCOMPARE(statusLine->text(), advice);

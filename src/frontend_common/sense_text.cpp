@@ -1,10 +1,10 @@
-#include "vardelctl/sense_text.h"
+#include "frontend_common/sense_text.h"
 
 #include <cstdio>
 
 #include "device/sense_key.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 namespace {
 
 struct StatusName {
@@ -100,4 +100,4 @@ std::string DescribeAnswer(int status, const std::uint8_t* sense, std::size_t le
            Hex(fields.ascq, 2) + ")";
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

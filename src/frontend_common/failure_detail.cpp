@@ -1,11 +1,12 @@
-#include "vardelctl/failure_detail.h"
+#include "frontend_common/failure_detail.h"
 
 #include <system_error>
 
-#include "vardelctl/display_text.h"
-#include "vardelctl/sense_text.h"
+#include "frontend_common/display_text.h"
+#include "frontend_common/machine_platform.h"
+#include "frontend_common/sense_text.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 namespace {
 
 const char* DeviceCommandText(DeviceCommand command) {
@@ -69,6 +70,19 @@ const char* DeviceCommandName(DeviceCommand command) {
     return "";
 }
 
+std::vector<std::string> FailedCommandPaths(const CommandOutcome& outcome, bool machine) {
+    const bool failed = outcome.code == OutcomeCode::ReadFailed ||
+                        outcome.code == OutcomeCode::WriteFailed ||
+                        outcome.code == OutcomeCode::NotConfirmed;
+    if (!failed || !machine) return {};
+    const char letter = outcome.failedCommand.command != DeviceCommand::None
+                            ? outcome.failedCommand.letter
+                            : outcome.target;
+    DiskDescription disk;
+    if (letter == 0 || !DescribeMachineDisk(letter, disk)) return {};
+    return disk.paths;
+}
+
 std::string FailureDetail(const CommandOutcome& outcome, const std::vector<std::string>& paths,
                           bool nativeErrors) {
     const CommandDetail& detail = outcome.failedCommand;
@@ -103,4 +117,4 @@ std::string FailureDetail(const CommandOutcome& outcome, const std::vector<std::
            std::to_string(detail.bytesRequested) + " bytes to the " + what;
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

@@ -1,6 +1,6 @@
-#include "vardelctl/display_text.h"
+#include "frontend_common/display_text.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 std::string DisplayText(const std::string& text) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -21,4 +21,4 @@ std::string DisplayText(const std::string& text) {
     return shown;
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend
