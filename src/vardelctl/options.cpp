@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "drive/lun_type.h"
-#include "vardelctl/report.h"
 #include "vardelctl/suggestion.h"
-#include "vardelctl/tool_lines.h"
 
 namespace vardel::cli {
 namespace {
@@ -144,17 +142,18 @@ std::string Explain(const CLI::ParseError& error, const CLI::App& app, const CLI
     return std::string(error.what());
 }
 
-int RefuseUsage(Options& options, bool json, const std::string& text, const std::string& help,
-                std::ostream& out, std::ostream& err) {
-    options.json = json;
-    ReportProblem(options, kExitUsage, text, out, err);
-    if (!json) SayLines(err, "try '" + help + "' for more information");
-    return kExitUsage;
+ParseResult RefuseUsage(bool json, const std::string& text, const std::string& help) {
+    ParseResult result;
+    result.end = ParseEnd::Usage;
+    result.json = json;
+    result.text = text;
+    result.tryHelp = help;
+    return result;
 }
 
 }  // namespace
 
-int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std::ostream& err) {
+ParseResult ParseOptions(int argc, char** argv, Options& options) {
     std::vector<std::string> args(argv + 1, argv + argc);
     // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
     const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
@@ -168,18 +167,17 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
             const std::string& topic = args[commandAt];
             if (!IsCommand(topic)) {
                 return RefuseUsage(
-                    options, json,
-                    "help: unknown command " + Quoted(topic) + DidYouMean(topic, kCommandNames),
-                    "vardelctl --help", out, err);
+                    json, "help: unknown command " + Quoted(topic) + DidYouMean(topic, kCommandNames),
+                    "vardelctl --help");
             }
             helpAt = commandAt + 1;
         }
         args.insert(args.begin() + static_cast<std::ptrdiff_t>(helpAt), "--help");
     } else if (commandAt < args.size() && !IsCommand(args[commandAt])) {
-        return RefuseUsage(options, json,
+        return RefuseUsage(json,
                            "unknown command " + Quoted(args[commandAt]) +
                                DidYouMean(args[commandAt], kCommandNames),
-                           "vardelctl --help", out, err);
+                           "vardelctl --help");
     }
 
     CLI::App app{kDescription, "vardelctl"};
@@ -291,23 +289,21 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) {
-            if (!json) {
-                app.exit(error, out, err);
-                return kExitSuccess;
-            }
-            // --json promises one JSON object on every run: the text goes into it.
-            if (dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr) {
-                return ReportVersion(out);
-            }
+            ParseResult shown;
+            shown.end = dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr
+                            ? ParseEnd::Version
+                            : ParseEnd::Help;
+            shown.json = json;
             std::ostringstream text;
             app.exit(error, text, text);
-            return ReportHelp(text.str(), out);
+            shown.text = text.str();
+            return shown;
         }
         const std::vector<CLI::App*> commands = app.get_subcommands();
         const CLI::App* command = commands.empty() ? nullptr : commands.front();
         const std::string help = command != nullptr ? "vardelctl " + command->get_name() + " --help"
                                                     : "vardelctl --help";
-        return RefuseUsage(options, json, Explain(error, app, command, args), help, out, err);
+        return RefuseUsage(json, Explain(error, app, command, args), help);
     }
 
     options.emulate = emulate->count() > 0;
@@ -321,7 +317,9 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
     for (const auto& [name, verb] : verbs) {
         if (app.get_subcommand(name)->parsed()) options.verb = verb;
     }
-    return -1;
+    ParseResult result;
+    result.json = json;
+    return result;
 }
 
 }  // namespace vardel::cli
