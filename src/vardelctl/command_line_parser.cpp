@@ -55,85 +55,74 @@ CLI::Validator OneOf(const std::vector<std::string>& words) {
         "");
 }
 
-void AddStatus(CommandLineParser& parser, Options& options) {
-    CLI::App* status = parser.app.add_subcommand("status", "Show the type of both LUNs");
-    status->add_flag("--all", options.all, "On every attached drive, one after the other");
+void AddStatus(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
 
-void AddSet(CommandLineParser& parser, Options& options) {
-    CLI::App* set = parser.app.add_subcommand("set", "Switch one LUN: set lun0|lun1 removable|fixed");
-    set->footer("Example: vardelctl set lun0 fixed --dry-run");
-    set->add_option("lun", parser.row, "lun0 or lun1")
+void AddSet(CLI::App& command, CommandLineParser& parser, Options& options) {
+    command.footer("Example: vardelctl set lun0 fixed --dry-run");
+    command.add_option("lun", parser.row, "lun0 or lun1")
         ->required()
         ->type_name("lun0|lun1")
         ->check(OneOf({"lun0", "lun1"}));
-    set->add_option("type", parser.type, "removable or fixed")
+    command.add_option("type", parser.type, "removable or fixed")
         ->required()
         ->type_name("removable|fixed")
         ->check(OneOf({"removable", "fixed"}));
-    set->add_flag("--dry-run", options.dryRun,
-                  "Read and show what would be written; write nothing");
-    set->add_flag("--all", options.all, "On every attached drive, one after the other");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show what would be written; write nothing");
+    command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
 
-void AddWrite(CommandLineParser& parser, Options& options) {
-    CLI::App* write = parser.app.add_subcommand(
-        "write", "Write both type bytes from the rows' texts, as the window's Write does");
-    write->footer("Example: vardelctl write --lun0 fixed --lun1 removable");
-    write
-        ->add_option("--lun0", options.lun0Text,
-                     "Row Lun0's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
-                     "hexadecimal byte")
+void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer("Example: vardelctl write --lun0 fixed --lun1 removable");
+    command
+        .add_option("--lun0", options.lun0Text,
+                    "Row Lun0's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
+                    "hexadecimal byte")
         ->type_name("TEXT");
-    write
-        ->add_option("--lun1", options.lun1Text,
-                     "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
-                     "hexadecimal byte")
+    command
+        .add_option("--lun1", options.lun1Text,
+                    "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
+                    "hexadecimal byte")
         ->type_name("TEXT");
-    write->add_flag("--dry-run", options.dryRun,
-                    "Read and show what would be written; write nothing");
-    write->add_flag("--all", options.all, "On every attached drive, one after the other");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show what would be written; write nothing");
+    command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
 
-void AddList(CommandLineParser& parser, Options& /*options*/) {
-    parser.app.add_subcommand("list", "Show every drive that discovery finds");
-}
+// list has no options of its own.
+void AddList(CLI::App& /*command*/, CommandLineParser& /*parser*/, Options& /*options*/) {}
 
-void AddBackup(CommandLineParser& parser, Options& options) {
-    CLI::App* backup =
-        parser.app.add_subcommand("backup", "Save both blocks of the drive to a JSON file; only reads");
-    backup->footer(
+void AddBackup(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer(
         "Examples: vardelctl backup drive.json\n"
         "          vardelctl backup --all backups    one file per drive");
-    backup
-        ->add_option("file", options.file,
-                     "The backup file to write; - for standard output; with --all, a folder")
+    command
+        .add_option("file", options.file,
+                    "The backup file to write; - for standard output; with --all, a folder")
         ->required()
         ->type_name("FILE");
-    backup->add_flag("--force", options.force, "Replace the file if it exists");
-    backup->add_flag("--all", options.all,
+    command.add_flag("--force", options.force, "Replace the file if it exists");
+    command.add_flag("--all", options.all,
                      "Every attached drive into the folder given, one file per drive");
 }
 
-void AddRestore(CommandLineParser& parser, Options& options) {
-    CLI::App* restore =
-        parser.app.add_subcommand("restore", "Write a backed-up configuration block onto the same drive");
-    restore->footer("Example: vardelctl restore drive.json --dry-run");
-    restore->add_option("file", options.file, "A file written by backup")
+void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer("Example: vardelctl restore drive.json --dry-run");
+    command.add_option("file", options.file, "A file written by backup")
         ->required()
         ->type_name("FILE");
-    restore->add_flag("--yes", options.yes, "Do not ask first");
-    restore->add_flag("--allow-no-serial", options.allowNoSerial,
-                      "Restore onto a drive without serial from a backup without serial (nothing "
-                      "shows that they are one drive)");
-    restore->add_flag("--dry-run", options.dryRun,
-                      "Read and show the bytes that would change; write nothing");
+    command.add_flag("--yes", options.yes, "Do not ask first");
+    command.add_flag("--allow-no-serial", options.allowNoSerial,
+                     "Restore onto a drive without serial from a backup without serial (nothing "
+                     "shows that they are one drive)");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show the bytes that would change; write nothing");
 }
 
-void AddHistory(CommandLineParser& parser, Options& /*options*/) {
-    CLI::App* history = parser.app.add_subcommand(
-        "history", "List the changes kept in the journal: time, drive, rows before and after");
-    history->footer(
+void AddHistory(CLI::App& command, CommandLineParser& /*parser*/, Options& /*options*/) {
+    command.footer(
         "The journal: one file per drive in $XDG_STATE_HOME/vardel/journal (else\n"
         "~/.local/state/vardel/journal; on Windows %LOCALAPPDATA%\\Vardel\\journal), the\n"
         "emulated machines' in emulated/ below it; the newest 20 changes of each drive.\n"
@@ -141,27 +130,38 @@ void AddHistory(CommandLineParser& parser, Options& /*options*/) {
         "Example: vardelctl history --device VD0000000001");
 }
 
-void AddUndo(CommandLineParser& parser, Options& options) {
-    CLI::App* undo = parser.app.add_subcommand(
-        "undo", "Put back the block that the drive's last change replaced, from the journal");
-    undo->footer("Example: vardelctl undo --dry-run");
-    undo->add_flag("--yes", options.yes, "Do not ask first");
-    undo->add_flag("--allow-no-serial", options.allowNoSerial,
-                   "Undo on a drive without serial (nothing shows that it is the drive changed)");
-    undo->add_flag("--dry-run", options.dryRun,
-                   "Read and show the bytes that would change; write nothing");
-    undo->add_flag("--all", options.all, "Not taken: undo works on one drive");
+void AddUndo(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer("Example: vardelctl undo --dry-run");
+    command.add_flag("--yes", options.yes, "Do not ask first");
+    command.add_flag("--allow-no-serial", options.allowNoSerial,
+                     "Undo on a drive without serial (nothing shows that it is the drive changed)");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show the bytes that would change; write nothing");
+    command.add_flag("--all", options.all, "Not taken: undo works on one drive");
 }
 
-using CommandAdder = void (*)(CommandLineParser&, Options&);
+using OptionsAdder = void (*)(CLI::App& command, CommandLineParser& parser, Options& options);
+
+struct Command {
+    const char* summary;  // the line the main help shows
+    OptionsAdder addOptions;
+};
 
 // In kCommandNames' order.
-constexpr CommandAdder kCommandAdders[] = {AddStatus, AddSet,     AddWrite,   AddList,
-                                           AddBackup, AddRestore, AddHistory, AddUndo};
+const Command kCommands[] = {
+    {"Show the type of both LUNs", AddStatus},
+    {"Switch one LUN: set lun0|lun1 removable|fixed", AddSet},
+    {"Write both type bytes from the rows' texts, as the window's Write does", AddWrite},
+    {"Show every drive that discovery finds", AddList},
+    {"Save both blocks of the drive to a JSON file; only reads", AddBackup},
+    {"Write a backed-up configuration block onto the same drive", AddRestore},
+    {"List the changes kept in the journal: time, drive, rows before and after", AddHistory},
+    {"Put back the block that the drive's last change replaced, from the journal", AddUndo},
+};
 
 }  // namespace
 
-CommandLineParser::CommandLineParser(Options& options, const std::string& only)
+CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts)
     : app(kDescription, "vardelctl") {
     auto layout = std::make_shared<ToolHelp>();
     layout->label("SUBCOMMAND", "COMMAND");
@@ -178,14 +178,15 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only)
         ->type_name("DEVICE");
     app.add_flag("--no-journal", options.noJournal,
                  "Change the drive without saving the block as read to the journal first");
-    emulate =
-        app.add_option("--emulate", options.scenarioFile,
-                       "Run on the built-in emulated drive, or on a scenario FILE's machine")
-            ->expected(0, 1)
-            ->option_text("[=FILE]");
+    emulate = app.add_option("--emulate", options.scenarioFile,
+                             "Run on the built-in emulated drive, or on a scenario FILE's machine")
+                  ->expected(0, 1)
+                  ->option_text("[=FILE]");
 
     for (std::size_t i = 0; i < kCommandNames.size(); ++i) {
-        if (only.empty() || only == kCommandNames[i]) kCommandAdders[i](*this, options);
+        if (!only.empty() && only != kCommandNames[i]) continue;
+        CLI::App* command = app.add_subcommand(kCommandNames[i], kCommands[i].summary);
+        if (parts == CommandParts::Whole) kCommands[i].addOptions(*command, *this, options);
     }
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->group("Commands");

@@ -124,7 +124,8 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
             const std::string& topic = args[commandAt];
             if (!IsCommand(topic)) {
                 return RefuseUsage(
-                    json, "help: unknown command " + Quoted(topic) + DidYouMean(topic, kCommandNames),
+                    json,
+                    "help: unknown command " + Quoted(topic) + DidYouMean(topic, kCommandNames),
                     "vardelctl --help");
             }
             helpAt = commandAt + 1;
@@ -137,21 +138,9 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
                            "vardelctl --help");
     }
 
-    // Only the command the line names, unless the line may need the others: the main help lists
-    // them, and a second command's name makes the parser's own complaint.
-    std::string only;
-    if (commandAt < args.size() && IsCommand(args[commandAt]) &&
-        std::count_if(args.begin(), args.end(), [](const std::string& word) {
-            return IsCommand(word);
-        }) == 1) {
-        only = args[commandAt];
-    }
-    CommandLineParser parser(options, only);
-    CLI::App& app = parser.app;
-
     // --version or --help alone, with or without --json, needs no parse: the parser would end it
     // with an exception, and the first one a static program throws costs more than a whole
-    // command (the unwinder sorts its tables).
+    // command (the unwinder sorts its tables). --version needs no parser at all.
     std::vector<std::string> asked;
     for (const std::string& argument : args) {
         if (argument != "--json") asked.push_back(argument);
@@ -160,7 +149,23 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         return Shown(ParseEnd::Version, json, kVersionText);
     }
     const bool helpAsked = !asked.empty() && (asked.back() == "--help" || asked.back() == "-h");
-    if (helpAsked && asked.size() == 1) return Shown(ParseEnd::Help, json, app.help());
+    if (helpAsked && asked.size() == 1) {
+        // The main help shows of each command only its name and summary.
+        CommandLineParser parser(options, "", CommandParts::Summary);
+        return Shown(ParseEnd::Help, json, parser.app.help());
+    }
+
+    // Only the command the line names, unless the line may need the others: the main help lists
+    // them, and a second command's name makes the parser's own complaint.
+    std::string only;
+    if (commandAt < args.size() && IsCommand(args[commandAt]) &&
+        std::count_if(args.begin(), args.end(),
+                      [](const std::string& word) { return IsCommand(word); }) == 1) {
+        only = args[commandAt];
+    }
+    CommandLineParser parser(options, only);
+    CLI::App& app = parser.app;
+
     if (helpAsked && asked.size() == 2 && IsCommand(asked[0])) {
         return Shown(ParseEnd::Help, json, app.get_subcommand(asked[0])->help(app.get_name()));
     }

@@ -40,9 +40,9 @@ int ReportDeviceNotFound(const Options& options, const std::string& why,
                  out, err);
 }
 
-int ReportSerialShared(const Options& options, const std::string& why,
-                       const DeviceListing& sharing, const DiskDescriptions& disks,
-                       const RunNotes& notes, std::ostream& out, std::ostream& err) {
+int ReportSerialShared(const Options& options, const std::string& why, const DeviceListing& sharing,
+                       const DiskDescriptions& disks, const RunNotes& notes, std::ostream& out,
+                       std::ostream& err) {
     return Print(options,
                  DeviceChoiceReport(options, OutcomeCode::SeveralDrives, "severalDrives",
                                     kExitSeveralDrives, why, sharing, disks, notes),
@@ -53,9 +53,8 @@ int ReportEveryDrive(const Options& options, OutcomeCode code, int deviceCount,
                      const std::vector<DriveRun>& drives,
                      const std::vector<DiskNotOpened>& notOpened, bool noRights, std::ostream& out,
                      std::ostream& err) {
-    return Print(options,
-                 EveryDriveReport(options, code, deviceCount, drives, notOpened, noRights), out,
-                 err);
+    return Print(options, EveryDriveReport(options, code, deviceCount, drives, notOpened, noRights),
+                 out, err);
 }
 
 int ReportProblem(const Options& options, int exitCode, const std::string& text, std::ostream& out,

@@ -29,9 +29,9 @@ int ReportDeviceNotFound(const Options& options, const std::string& why,
 
 // --device gave a serial that several attached drives carry, `sharing` (`why` says so): nothing
 // was sent to any of them beyond discovery. Exit 3, as for several drives without --device.
-int ReportSerialShared(const Options& options, const std::string& why,
-                       const DeviceListing& sharing, const DiskDescriptions& disks,
-                       const RunNotes& notes, std::ostream& out, std::ostream& err);
+int ReportSerialShared(const Options& options, const std::string& why, const DeviceListing& sharing,
+                       const DiskDescriptions& disks, const RunNotes& notes, std::ostream& out,
+                       std::ostream& err);
 
 // Every drive's line, or one JSON object with an entry per drive. `code` is discovery's
 // (UnknownError, or Done); `drives` holds one entry per recorded device, and the drives counted

@@ -160,7 +160,8 @@ Json ListingJson(const RunReport& report) {
     json["command"] = "list";
     json["outcome"] = OutcomeName(code);
     json["exitCode"] = report.exitCode;
-    json["message"] = code != OutcomeCode::Done ? Json(OutcomeMessage(report.outcome)) : Json(nullptr);
+    json["message"] =
+        code != OutcomeCode::Done ? Json(OutcomeMessage(report.outcome)) : Json(nullptr);
     json["noRights"] = report.notes.noRights;
     json["deviceCount"] = report.listing->count;
     json["devices"] = DevicesJson(report);

@@ -5,8 +5,8 @@
 
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/change_text.h"
-#include "vardelctl/done_text.h"
 #include "vardelctl/display_text.h"
+#include "vardelctl/done_text.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/tool_lines.h"
 
