@@ -3,6 +3,7 @@
 #include "commands/lun_mode_commands.h"
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/console_window.h"
+#include "vardelctl/report.h"
 
 namespace vardel::cli {
 namespace {

@@ -2,6 +2,7 @@
 // One command on the drives, as the command line asks for it, and what the run learns beside the
 // outcome: the listing for `list`, the blocks for `backup`, the system's nodes for a failure.
 
+#include <iosfwd>
 #include <memory>
 
 #include "commands/block_backup.h"
@@ -10,7 +11,6 @@
 #include "platform/platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/options.h"
-#include "vardelctl/report.h"
 #include "vardelctl/run_notes.h"
 
 namespace vardel::cli {
