@@ -4,6 +4,7 @@
 #include "frontend_common/failure_detail.h"
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/console_window.h"
+#include "vardelctl/report.h"
 
 namespace vardel::cli {
 namespace {
@@ -97,21 +98,13 @@ RunResult EndedInDiscovery(const Options& options, OutcomeCode code) {
     return result;
 }
 
-bool FoundNoDrive(const RunResult& result) {
-    if (result.isListing) {
-        return result.listingCode == OutcomeCode::Done && result.listing.count == 0;
-    }
-    return result.outcome.code == OutcomeCode::NoDrive;
-}
-
 int ReportResult(const Options& options, const RunResult& result, const RunNotes& notes,
                  std::ostream& out, std::ostream& err) {
     if (result.isListing) {
-        ReportListing(options, result.listingCode, result.listing, result.disks, notes, out, err);
-        return ExitCodeOf(FoundNoDrive(result) ? OutcomeCode::NoDrive : result.listingCode);
+        return ReportListing(options, result.listingCode, result.listing, result.disks, notes, out,
+                             err);
     }
-    ReportOutcome(options, result.outcome, notes, out, err);
-    return ExitCodeOf(result.outcome.code);
+    return ReportOutcome(options, result.outcome, notes, out, err);
 }
 
 DiskDescriptions DescribeDisks(const DeviceListing& listing, bool machine) {

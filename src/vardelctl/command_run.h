@@ -2,6 +2,7 @@
 // One command on the drives, as the command line asks for it, and what the run learns beside the
 // outcome: the listing for `list`, the blocks for `backup`, the system's nodes for a failure.
 
+#include <iosfwd>
 #include <memory>
 
 #include "commands/block_backup.h"
@@ -10,7 +11,7 @@
 #include "platform/platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/options.h"
-#include "vardelctl/report.h"
+#include "vardelctl/run_notes.h"
 
 namespace vardel::cli {
 
@@ -34,9 +35,6 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
 
 // The result of a command that discovery ended with `code` before it sent anything.
 RunResult EndedInDiscovery(const Options& options, OutcomeCode code);
-
-// Whether the run found no drive.
-bool FoundNoDrive(const RunResult& result);
 
 int ReportResult(const Options& options, const RunResult& result, const RunNotes& notes,
                  std::ostream& out, std::ostream& err);

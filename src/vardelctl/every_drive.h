@@ -11,7 +11,7 @@
 #include "frontend_common/drive_journal.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
-#include "vardelctl/report.h"
+#include "vardelctl/run_notes.h"
 
 namespace vardel::cli {
 

@@ -6,32 +6,22 @@
 #include <filesystem>
 #include <ostream>
 #include <system_error>
+#include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "commands/block_backup.h"
 #include "drive/drive_identity.h"
-#include "drive/lun_type.h"
 #include "frontend_common/drive_journal.h"
-#include "frontend_common/hex_text.h"
 #include "frontend_common/journal_file.h"
 #include "vardelctl/command_run.h"
 #include "vardelctl/device_name.h"
-#include "vardelctl/display_text.h"
+#include "vardelctl/report.h"
 #include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
 
 using frontend::JournalEntry;
 namespace {
-
-using Json = nlohmann::ordered_json;
-
-struct FoundEntry {
-    std::string file;
-    JournalEntry entry;
-};
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -40,19 +30,6 @@ std::string Lower(std::string text) {
 
 std::string PathIn(const std::string& folder, const std::string& name) {
     return (std::filesystem::path(folder) / name).string();
-}
-
-Json RowsJsonOf(const VendorBlock& identity, const VendorBlock& block) {
-    const RowTypes rows = RowTypesOf(block, IsSwappedLayout(identity, block));
-    const auto row = [](std::uint8_t type) {
-        return Json{{"type", frontend::ByteText(type)}, {"text", LunTypeText(type)}};
-    };
-    return {{"lun0", row(rows.lun0)}, {"lun1", row(rows.lun1)}};
-}
-
-int ReportJson(const Json& report, std::ostream& out, int exitCode) {
-    out << report.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
-    return exitCode;
 }
 
 }  // namespace
@@ -88,7 +65,7 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
     }
     std::sort(files.begin(), files.end());
 
-    std::vector<FoundEntry> found;
+    std::vector<HistoryEntry> found;
     for (const std::string& file : files) {
         std::vector<JournalEntry> entries;
         std::string unreadable;
@@ -100,47 +77,11 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
             found.push_back({file, entry});
         }
     }
-    std::stable_sort(found.begin(), found.end(), [](const FoundEntry& a, const FoundEntry& b) {
+    std::stable_sort(found.begin(), found.end(), [](const HistoryEntry& a, const HistoryEntry& b) {
         return a.entry.time < b.entry.time;
     });
 
-    if (options.json) {
-        Json report;
-        report["formatVersion"] = kReportFormatVersion;
-        report["command"] = "history";
-        report["outcome"] = "done";
-        report["exitCode"] = kExitSuccess;
-        report["journal"] = folder;
-        Json entries = Json::array();
-        for (const FoundEntry& item : found) {
-            const JournalEntry& entry = item.entry;
-            entries.push_back(
-                {{"time", entry.time},
-                 {"command", entry.command},
-                 {"serial", entry.serial},
-                 {"deviceKey", frontend::HexOf(entry.key.bytes, kDeviceKeySize)},
-                 {"target", entry.target != 0 ? Json(std::string(1, entry.target)) : Json()},
-                 {"tool", entry.tool},
-                 {"file", item.file},
-                 {"rowsBefore", RowsJsonOf(entry.identity, entry.asRead)},
-                 {"rows", RowsJsonOf(entry.identity, entry.written)}});
-        }
-        report["entries"] = entries;
-        return ReportJson(report, out, kExitSuccess);
-    }
-    if (found.empty()) {
-        out << "No change is in the journal (" << DisplayText(folder) << ").\n";
-        return kExitSuccess;
-    }
-    out << "Changes in the journal (" << DisplayText(folder) << "), oldest first:\n";
-    for (const FoundEntry& item : found) {
-        const JournalEntry& entry = item.entry;
-        out << entry.time << "  " << (entry.serial.empty() ? "(none)" : DisplayText(entry.serial))
-            << (entry.target != 0 ? std::string(" (") + entry.target + ":)" : std::string()) << "  "
-            << DisplayText(entry.command) << "  "
-            << RowsText(entry.identity, entry.asRead, entry.written) << '\n';
-    }
-    return kExitSuccess;
+    return ReportHistory(options, folder, std::move(found), out, err);
 }
 
 int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalDevice* device,
@@ -154,8 +95,7 @@ int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalD
         found.command = CommandKind::Undo;
         found.typesKnown = false;
         NoteFailure(notes, found, machine);
-        ReportOutcome(options, found, notes, out, err);
-        return ExitCodeOf(found.code);
+        return ReportOutcome(options, found, notes, out, err);
     }
     const std::string serial = SerialOfIdentity(drive.identity);
     const std::string serialShown = serial.empty() ? "(none)" : serial;

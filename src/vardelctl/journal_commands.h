@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/options.h"
-#include "vardelctl/report.h"
+#include "vardelctl/run_notes.h"
 
 namespace vardel::cli {
 

@@ -49,8 +49,8 @@ int Run(int argc, char** argv, bool& backupToStandardOutput) {
     // The libraries behind the arguments and the files throw; nothing of theirs passes this point.
     try {
         Options options;
-        const int parsed = ParseOptions(argc, argv, options, std::cout, std::cerr);
-        if (parsed >= 0) return parsed;
+        const ParseResult parsed = ParseOptions(argc, argv, options);
+        if (parsed.end != ParseEnd::Go) return ReportParseEnd(parsed, std::cout, std::cerr);
         // Its one output is the backup, whose writing the run checks and reports itself.
         backupToStandardOutput =
             options.verb == Verb::Backup && options.file == "-" && !options.json && !options.all;

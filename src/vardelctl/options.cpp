@@ -8,45 +8,13 @@
 #include <vector>
 
 #include "drive/lun_type.h"
-#include "vardelctl/report.h"
+#include "vardelctl/command_line_parser.h"
 #include "vardelctl/suggestion.h"
-#include "vardelctl/tool_lines.h"
 
 namespace vardel::cli {
 namespace {
 
-const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
-                                                "backup", "restore", "history", "undo"};
 constexpr char kHelpCommand[] = "help";
-
-constexpr char kDescription[] =
-    "Shows and switches the type (Removable or Fixed Disk) of the two LUNs of the attached\n"
-    "drive, and keeps a backup of its configuration block. Every change is kept in a journal\n"
-    "first, so that `undo` can put it back. `vardelctl help COMMAND` tells more of a command.";
-
-constexpr char kExamples[] =
-    "Examples:\n"
-    "  vardelctl --emulate status            try it on the built-in emulated drive\n"
-    "  vardelctl list                        the drives: serials, letters, /dev nodes\n"
-    "  vardelctl backup drive.json           before the first change: the way back\n"
-    "  vardelctl set lun0 fixed --dry-run    what the change would write; writes nothing\n"
-    "  vardelctl set lun0 fixed              the change; then replug the drive\n"
-    "  vardelctl --device /dev/sdb status    one of several drives: serial, letter or node\n"
-    "  vardelctl set lun1 removable --all    every attached drive, one after the other\n"
-    "  vardelctl restore drive.json          shows the bytes it would change, then asks\n"
-    "  vardelctl history                     the changes kept in the journal\n"
-    "  vardelctl undo                        puts back what the drive's last change replaced\n"
-    "  vardelctl --json status               one JSON object on stdout, for scripts\n";
-
-// Shows an optional value glued to its option, as it is typed: --emulate[=FILE].
-class ToolHelp : public CLI::Formatter {
-  public:
-    std::string make_option_opts(const CLI::Option* option) const override {
-        const std::string text = option->get_option_text();
-        if (text.rfind("[=", 0) == 0) return text;
-        return CLI::Formatter::make_option_opts(option);
-    }
-};
 
 bool IsOption(const std::string& argument) {
     return argument.size() > 1 && argument[0] == '-';
@@ -54,15 +22,6 @@ bool IsOption(const std::string& argument) {
 
 bool IsCommand(const std::string& word) {
     return std::find(kCommandNames.begin(), kCommandNames.end(), word) != kCommandNames.end();
-}
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-std::string DidYouMean(const std::string& typed, const std::vector<std::string>& words) {
-    const std::string close = ClosestWord(typed, words);
-    return close.empty() ? "" : "; did you mean " + Quoted(close) + "?";
 }
 
 // Where the command's name stands among the arguments (their count when it is missing): the
@@ -83,18 +42,6 @@ std::size_t CommandWordAt(const std::vector<std::string>& args) {
         }
     }
     return args.size();
-}
-
-// One word of a small set, in any case, with a suggestion for a slip.
-CLI::Validator OneOf(const std::vector<std::string>& words) {
-    return CLI::Validator(
-        [words](std::string& value) -> std::string {
-            const std::string lower = CLI::detail::to_lower(value);
-            if (std::find(words.begin(), words.end(), lower) != words.end()) return "";
-            return Quoted(value) + " is not " + words[0] + " or " + words[1] +
-                   DidYouMean(lower, words);
-        },
-        "");
 }
 
 // The long options the command line may hold: the global ones and the command's own.
@@ -144,17 +91,26 @@ std::string Explain(const CLI::ParseError& error, const CLI::App& app, const CLI
     return std::string(error.what());
 }
 
-int RefuseUsage(Options& options, bool json, const std::string& text, const std::string& help,
-                std::ostream& out, std::ostream& err) {
-    options.json = json;
-    ReportProblem(options, kExitUsage, text, out, err);
-    if (!json) SayLines(err, "try '" + help + "' for more information");
-    return kExitUsage;
+ParseResult Shown(ParseEnd end, bool json, const std::string& text) {
+    ParseResult result;
+    result.end = end;
+    result.json = json;
+    result.text = text;
+    return result;
+}
+
+ParseResult RefuseUsage(bool json, const std::string& text, const std::string& help) {
+    ParseResult result;
+    result.end = ParseEnd::Usage;
+    result.json = json;
+    result.text = text;
+    result.tryHelp = help;
+    return result;
 }
 
 }  // namespace
 
-int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std::ostream& err) {
+ParseResult ParseOptions(int argc, char** argv, Options& options) {
     std::vector<std::string> args(argv + 1, argv + argc);
     // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
     const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
@@ -168,122 +124,50 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
             const std::string& topic = args[commandAt];
             if (!IsCommand(topic)) {
                 return RefuseUsage(
-                    options, json,
+                    json,
                     "help: unknown command " + Quoted(topic) + DidYouMean(topic, kCommandNames),
-                    "vardelctl --help", out, err);
+                    "vardelctl --help");
             }
             helpAt = commandAt + 1;
         }
         args.insert(args.begin() + static_cast<std::ptrdiff_t>(helpAt), "--help");
     } else if (commandAt < args.size() && !IsCommand(args[commandAt])) {
-        return RefuseUsage(options, json,
+        return RefuseUsage(json,
                            "unknown command " + Quoted(args[commandAt]) +
                                DidYouMean(args[commandAt], kCommandNames),
-                           "vardelctl --help", out, err);
+                           "vardelctl --help");
     }
 
-    CLI::App app{kDescription, "vardelctl"};
-    auto layout = std::make_shared<ToolHelp>();
-    layout->label("SUBCOMMAND", "COMMAND");
-    app.formatter(layout);
-    app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
-    app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
-    app.require_subcommand(1, 1);
-    // The global options may also follow the command.
-    app.fallthrough();
+    // --version or --help alone, with or without --json, needs no parse: the parser would end it
+    // with an exception, and the first one a static program throws costs more than a whole
+    // command (the unwinder sorts its tables). --version needs no parser at all.
+    std::vector<std::string> asked;
+    for (const std::string& argument : args) {
+        if (argument != "--json") asked.push_back(argument);
+    }
+    if (asked.size() == 1 && asked[0] == "--version") {
+        return Shown(ParseEnd::Version, json, kVersionText);
+    }
+    const bool helpAsked = !asked.empty() && (asked.back() == "--help" || asked.back() == "-h");
+    if (helpAsked && asked.size() == 1) {
+        // The main help shows of each command only its name and summary.
+        CommandLineParser parser(options, "", CommandParts::Summary);
+        return Shown(ParseEnd::Help, json, parser.app.help());
+    }
 
-    app.add_flag("--json", options.json, "Machine-readable output on stdout (one JSON object)");
-    app.add_option("--device", options.device,
-                   "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
-        ->type_name("DEVICE");
-    app.add_flag("--no-journal", options.noJournal,
-                 "Change the drive without saving the block as read to the journal first");
-    CLI::Option* emulate =
-        app.add_option("--emulate", options.scenarioFile,
-                       "Run on the built-in emulated drive, or on a scenario FILE's machine")
-            ->expected(0, 1)
-            ->option_text("[=FILE]");
+    // Only the command the line names, unless the line may need the others: the main help lists
+    // them, and a second command's name makes the parser's own complaint.
+    std::string only;
+    if (commandAt < args.size() && IsCommand(args[commandAt]) &&
+        std::count_if(args.begin(), args.end(),
+                      [](const std::string& word) { return IsCommand(word); }) == 1) {
+        only = args[commandAt];
+    }
+    CommandLineParser parser(options, only);
+    CLI::App& app = parser.app;
 
-    CLI::App* status = app.add_subcommand("status", "Show the type of both LUNs");
-    status->add_flag("--all", options.all, "On every attached drive, one after the other");
-    CLI::App* set = app.add_subcommand("set", "Switch one LUN: set lun0|lun1 removable|fixed");
-    set->footer("Example: vardelctl set lun0 fixed --dry-run");
-    std::string row;
-    std::string type;
-    set->add_option("lun", row, "lun0 or lun1")
-        ->required()
-        ->type_name("lun0|lun1")
-        ->check(OneOf({"lun0", "lun1"}));
-    set->add_option("type", type, "removable or fixed")
-        ->required()
-        ->type_name("removable|fixed")
-        ->check(OneOf({"removable", "fixed"}));
-    set->add_flag("--dry-run", options.dryRun,
-                  "Read and show what would be written; write nothing");
-    set->add_flag("--all", options.all, "On every attached drive, one after the other");
-    CLI::App* write = app.add_subcommand(
-        "write", "Write both type bytes from the rows' texts, as the window's Write does");
-    write->footer("Example: vardelctl write --lun0 fixed --lun1 removable");
-    write
-        ->add_option("--lun0", options.lun0Text,
-                     "Row Lun0's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
-                     "hexadecimal byte")
-        ->type_name("TEXT");
-    write
-        ->add_option("--lun1", options.lun1Text,
-                     "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
-                     "hexadecimal byte")
-        ->type_name("TEXT");
-    write->add_flag("--dry-run", options.dryRun,
-                    "Read and show what would be written; write nothing");
-    write->add_flag("--all", options.all, "On every attached drive, one after the other");
-    app.add_subcommand("list", "Show every drive that discovery finds");
-    CLI::App* backup =
-        app.add_subcommand("backup", "Save both blocks of the drive to a JSON file; only reads");
-    backup->footer(
-        "Examples: vardelctl backup drive.json\n"
-        "          vardelctl backup --all backups    one file per drive");
-    backup
-        ->add_option("file", options.file,
-                     "The backup file to write; - for standard output; with --all, a folder")
-        ->required()
-        ->type_name("FILE");
-    backup->add_flag("--force", options.force, "Replace the file if it exists");
-    backup->add_flag("--all", options.all,
-                     "Every attached drive into the folder given, one file per drive");
-    CLI::App* restore =
-        app.add_subcommand("restore", "Write a backed-up configuration block onto the same drive");
-    restore->footer("Example: vardelctl restore drive.json --dry-run");
-    restore->add_option("file", options.file, "A file written by backup")
-        ->required()
-        ->type_name("FILE");
-    restore->add_flag("--yes", options.yes, "Do not ask first");
-    restore->add_flag("--allow-no-serial", options.allowNoSerial,
-                      "Restore onto a drive without serial from a backup without serial (nothing "
-                      "shows that they are one drive)");
-    restore->add_flag("--dry-run", options.dryRun,
-                      "Read and show the bytes that would change; write nothing");
-
-    CLI::App* history = app.add_subcommand(
-        "history", "List the changes kept in the journal: time, drive, rows before and after");
-    history->footer(
-        "The journal: one file per drive in $XDG_STATE_HOME/vardel/journal (else\n"
-        "~/.local/state/vardel/journal; on Windows %LOCALAPPDATA%\\Vardel\\journal), the\n"
-        "emulated machines' in emulated/ below it; the newest 20 changes of each drive.\n"
-        "VARDEL_JOURNAL, when set, names another folder.\n"
-        "Example: vardelctl history --device VD0000000001");
-    CLI::App* undo = app.add_subcommand(
-        "undo", "Put back the block that the drive's last change replaced, from the journal");
-    undo->footer("Example: vardelctl undo --dry-run");
-    undo->add_flag("--yes", options.yes, "Do not ask first");
-    undo->add_flag("--allow-no-serial", options.allowNoSerial,
-                   "Undo on a drive without serial (nothing shows that it is the drive changed)");
-    undo->add_flag("--dry-run", options.dryRun,
-                   "Read and show the bytes that would change; write nothing");
-    undo->add_flag("--all", options.all, "Not taken: undo works on one drive");
-
-    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
-        command->group("Commands");
+    if (helpAsked && asked.size() == 2 && IsCommand(asked[0])) {
+        return Shown(ParseEnd::Help, json, app.get_subcommand(asked[0])->help(app.get_name()));
     }
 
     try {
@@ -291,37 +175,39 @@ int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) {
-            if (!json) {
-                app.exit(error, out, err);
-                return kExitSuccess;
-            }
-            // --json promises one JSON object on every run: the text goes into it.
-            if (dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr) {
-                return ReportVersion(out);
-            }
+            ParseResult shown;
+            shown.end = dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr
+                            ? ParseEnd::Version
+                            : ParseEnd::Help;
+            shown.json = json;
             std::ostringstream text;
             app.exit(error, text, text);
-            return ReportHelp(text.str(), out);
+            shown.text = text.str();
+            return shown;
         }
         const std::vector<CLI::App*> commands = app.get_subcommands();
         const CLI::App* command = commands.empty() ? nullptr : commands.front();
         const std::string help = command != nullptr ? "vardelctl " + command->get_name() + " --help"
                                                     : "vardelctl --help";
-        return RefuseUsage(options, json, Explain(error, app, command, args), help, out, err);
+        return RefuseUsage(json, Explain(error, app, command, args), help);
     }
 
-    options.emulate = emulate->count() > 0;
-    options.row = CLI::detail::to_lower(row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
-    options.type = CLI::detail::to_lower(type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
+    options.emulate = parser.emulate->count() > 0;
+    options.row = CLI::detail::to_lower(parser.row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
+    options.type =
+        CLI::detail::to_lower(parser.type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
     options.deviceGiven = app.count("--device") > 0;
     const std::pair<const char*, Verb> verbs[] = {
         {"status", Verb::Status},   {"set", Verb::Set},       {"write", Verb::Write},
         {"list", Verb::List},       {"backup", Verb::Backup}, {"restore", Verb::Restore},
         {"history", Verb::History}, {"undo", Verb::Undo}};
+    const std::string chosen = app.get_subcommands().front()->get_name();
     for (const auto& [name, verb] : verbs) {
-        if (app.get_subcommand(name)->parsed()) options.verb = verb;
+        if (chosen == name) options.verb = verb;
     }
-    return -1;
+    ParseResult result;
+    result.json = json;
+    return result;
 }
 
 }  // namespace vardel::cli

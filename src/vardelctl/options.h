@@ -2,7 +2,6 @@
 // What the command line asks for.
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 
 #include "drive/lun_type.h"
@@ -36,8 +35,17 @@ struct Options {
     bool noJournal = false;
 };
 
-// Parses the arguments. Returns -1 to go on with `options`, otherwise the exit code to end with
-// after --help, `help` or --version (0) or a usage error (64), which has been reported.
-int ParseOptions(int argc, char** argv, Options& options, std::ostream& out, std::ostream& err);
+// How the parse ended: go on with the options, or show a text and end.
+enum class ParseEnd { Go, Version, Help, Usage };
+
+struct ParseResult {
+    ParseEnd end = ParseEnd::Go;
+    bool json = false;    // --json was among the arguments, wherever the parse stopped
+    std::string text;     // Version, Help: the text as shown; Usage: what is wrong
+    std::string tryHelp;  // Usage: the command that tells more ("vardelctl set --help")
+};
+
+// Parses the arguments into `options`; reports nothing.
+ParseResult ParseOptions(int argc, char** argv, Options& options);
 
 }  // namespace vardel::cli

@@ -70,4 +70,13 @@ std::string ClosestWord(const std::string& typed, const std::vector<std::string>
     return tie ? std::string() : closest;
 }
 
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string DidYouMean(const std::string& typed, const std::vector<std::string>& words) {
+    const std::string close = ClosestWord(typed, words);
+    return close.empty() ? "" : "; did you mean " + Quoted(close) + "?";
+}
+
 }  // namespace vardel::cli

@@ -10,4 +10,10 @@ namespace vardel::cli {
 // does not count), or empty when none is close enough or two are equally close.
 std::string ClosestWord(const std::string& typed, const std::vector<std::string>& candidates);
 
+// "\"text\"": a word of the command line, as the errors quote it.
+std::string Quoted(const std::string& text);
+
+// "; did you mean \"status\"?" after an error on `typed`, or empty without a close word.
+std::string DidYouMean(const std::string& typed, const std::vector<std::string>& words);
+
 }  // namespace vardel::cli

@@ -14,6 +14,7 @@
 #include "vardelctl/device_name.h"
 #include "vardelctl/display_text.h"
 #include "vardelctl/every_drive.h"
+#include "vardelctl/options.h"
 #include "vardelctl/report.h"
 #include "vardelctl/row_text_argument.h"
 #include "vardelctl/sense_text.h"
@@ -60,6 +61,35 @@ TEST(RowTextArgumentTest, TakesTheWordsTheTextsAndWholeBytesOnly) {
         const std::string hint = std::string("did you mean \"") + c.suggestion + "\"?";
         EXPECT_EQ(problem.find(hint) != std::string::npos, c.suggestion[0] != 0)
             << c.argument << ": " << problem;
+    }
+}
+
+ParseResult Parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "vardelctl");
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    Options options;
+    return ParseOptions(static_cast<int>(argv.size()), argv.data(), options);
+}
+
+// --version and --help alone are answered without a parse, from a parser that holds only what
+// they show; an option more takes the parser's own way. Both must show the same text.
+TEST(ParseOptionsTest, VersionAndHelpAloneShowWhatTheParserShows) {
+    const std::vector<std::vector<std::string>> asked = {
+        {"--version"},         {"--help"},           {"-h"},
+        {"status", "--help"},  {"set", "--help"},    {"write", "-h"},
+        {"list", "--help"},    {"backup", "--help"}, {"restore", "--help"},
+        {"history", "--help"}, {"undo", "--help"}};
+    for (const std::vector<std::string>& words : asked) {
+        const ParseResult alone = Parse(words);
+        std::vector<std::string> parsed = words;
+        parsed.insert(parsed.begin(), "--no-journal");
+        const ParseResult full = Parse(parsed);
+        const std::string what = words.front() + " " + words.back();
+        EXPECT_NE(alone.end, ParseEnd::Go) << what;
+        EXPECT_EQ(alone.end, full.end) << what;
+        EXPECT_EQ(alone.text, full.text) << what;
+        EXPECT_FALSE(alone.text.empty()) << what;
     }
 }
 

@@ -1,0 +1,196 @@
+#include "vardelctl/command_line_parser.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "vardelctl/exit_codes.h"
+#include "vardelctl/suggestion.h"
+
+namespace vardel::cli {
+
+const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
+                                                "backup", "restore", "history", "undo"};
+const char kVersionText[] = "vardelctl " VARDEL_VERSION "\n";
+
+namespace {
+
+constexpr char kDescription[] =
+    "Shows and switches the type (Removable or Fixed Disk) of the two LUNs of the attached\n"
+    "drive, and keeps a backup of its configuration block. Every change is kept in a journal\n"
+    "first, so that `undo` can put it back. `vardelctl help COMMAND` tells more of a command.";
+
+constexpr char kExamples[] =
+    "Examples:\n"
+    "  vardelctl --emulate status            try it on the built-in emulated drive\n"
+    "  vardelctl list                        the drives: serials, letters, /dev nodes\n"
+    "  vardelctl backup drive.json           before the first change: the way back\n"
+    "  vardelctl set lun0 fixed --dry-run    what the change would write; writes nothing\n"
+    "  vardelctl set lun0 fixed              the change; then replug the drive\n"
+    "  vardelctl --device /dev/sdb status    one of several drives: serial, letter or node\n"
+    "  vardelctl set lun1 removable --all    every attached drive, one after the other\n"
+    "  vardelctl restore drive.json          shows the bytes it would change, then asks\n"
+    "  vardelctl history                     the changes kept in the journal\n"
+    "  vardelctl undo                        puts back what the drive's last change replaced\n"
+    "  vardelctl --json status               one JSON object on stdout, for scripts\n";
+
+// Shows an optional value glued to its option, as it is typed: --emulate[=FILE].
+class ToolHelp : public CLI::Formatter {
+  public:
+    std::string make_option_opts(const CLI::Option* option) const override {
+        const std::string text = option->get_option_text();
+        if (text.rfind("[=", 0) == 0) return text;
+        return CLI::Formatter::make_option_opts(option);
+    }
+};
+
+// One word of a small set, in any case, with a suggestion for a slip.
+CLI::Validator OneOf(const std::vector<std::string>& words) {
+    return CLI::Validator(
+        [words](std::string& value) -> std::string {
+            const std::string lower = CLI::detail::to_lower(value);
+            if (std::find(words.begin(), words.end(), lower) != words.end()) return "";
+            return Quoted(value) + " is not " + words[0] + " or " + words[1] +
+                   DidYouMean(lower, words);
+        },
+        "");
+}
+
+void AddStatus(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.add_flag("--all", options.all, "On every attached drive, one after the other");
+}
+
+void AddSet(CLI::App& command, CommandLineParser& parser, Options& options) {
+    command.footer("Example: vardelctl set lun0 fixed --dry-run");
+    command.add_option("lun", parser.row, "lun0 or lun1")
+        ->required()
+        ->type_name("lun0|lun1")
+        ->check(OneOf({"lun0", "lun1"}));
+    command.add_option("type", parser.type, "removable or fixed")
+        ->required()
+        ->type_name("removable|fixed")
+        ->check(OneOf({"removable", "fixed"}));
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show what would be written; write nothing");
+    command.add_flag("--all", options.all, "On every attached drive, one after the other");
+}
+
+void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer("Example: vardelctl write --lun0 fixed --lun1 removable");
+    command
+        .add_option("--lun0", options.lun0Text,
+                    "Row Lun0's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
+                    "hexadecimal byte")
+        ->type_name("TEXT");
+    command
+        .add_option("--lun1", options.lun1Text,
+                    "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
+                    "hexadecimal byte")
+        ->type_name("TEXT");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show what would be written; write nothing");
+    command.add_flag("--all", options.all, "On every attached drive, one after the other");
+}
+
+// list has no options of its own.
+void AddList(CLI::App& /*command*/, CommandLineParser& /*parser*/, Options& /*options*/) {}
+
+void AddBackup(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer(
+        "Examples: vardelctl backup drive.json\n"
+        "          vardelctl backup --all backups    one file per drive");
+    command
+        .add_option("file", options.file,
+                    "The backup file to write; - for standard output; with --all, a folder")
+        ->required()
+        ->type_name("FILE");
+    command.add_flag("--force", options.force, "Replace the file if it exists");
+    command.add_flag("--all", options.all,
+                     "Every attached drive into the folder given, one file per drive");
+}
+
+void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer("Example: vardelctl restore drive.json --dry-run");
+    command.add_option("file", options.file, "A file written by backup")
+        ->required()
+        ->type_name("FILE");
+    command.add_flag("--yes", options.yes, "Do not ask first");
+    command.add_flag("--allow-no-serial", options.allowNoSerial,
+                     "Restore onto a drive without serial from a backup without serial (nothing "
+                     "shows that they are one drive)");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show the bytes that would change; write nothing");
+}
+
+void AddHistory(CLI::App& command, CommandLineParser& /*parser*/, Options& /*options*/) {
+    command.footer(
+        "The journal: one file per drive in $XDG_STATE_HOME/vardel/journal (else\n"
+        "~/.local/state/vardel/journal; on Windows %LOCALAPPDATA%\\Vardel\\journal), the\n"
+        "emulated machines' in emulated/ below it; the newest 20 changes of each drive.\n"
+        "VARDEL_JOURNAL, when set, names another folder.\n"
+        "Example: vardelctl history --device VD0000000001");
+}
+
+void AddUndo(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+    command.footer("Example: vardelctl undo --dry-run");
+    command.add_flag("--yes", options.yes, "Do not ask first");
+    command.add_flag("--allow-no-serial", options.allowNoSerial,
+                     "Undo on a drive without serial (nothing shows that it is the drive changed)");
+    command.add_flag("--dry-run", options.dryRun,
+                     "Read and show the bytes that would change; write nothing");
+    command.add_flag("--all", options.all, "Not taken: undo works on one drive");
+}
+
+using OptionsAdder = void (*)(CLI::App& command, CommandLineParser& parser, Options& options);
+
+struct Command {
+    const char* summary;  // the line the main help shows
+    OptionsAdder addOptions;
+};
+
+// In kCommandNames' order.
+const Command kCommands[] = {
+    {"Show the type of both LUNs", AddStatus},
+    {"Switch one LUN: set lun0|lun1 removable|fixed", AddSet},
+    {"Write both type bytes from the rows' texts, as the window's Write does", AddWrite},
+    {"Show every drive that discovery finds", AddList},
+    {"Save both blocks of the drive to a JSON file; only reads", AddBackup},
+    {"Write a backed-up configuration block onto the same drive", AddRestore},
+    {"List the changes kept in the journal: time, drive, rows before and after", AddHistory},
+    {"Put back the block that the drive's last change replaced, from the journal", AddUndo},
+};
+
+}  // namespace
+
+CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts)
+    : app(kDescription, "vardelctl") {
+    auto layout = std::make_shared<ToolHelp>();
+    layout->label("SUBCOMMAND", "COMMAND");
+    app.formatter(layout);
+    app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
+    app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
+    app.require_subcommand(1, 1);
+    // The global options may also follow the command.
+    app.fallthrough();
+
+    app.add_flag("--json", options.json, "Machine-readable output on stdout (one JSON object)");
+    app.add_option("--device", options.device,
+                   "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
+        ->type_name("DEVICE");
+    app.add_flag("--no-journal", options.noJournal,
+                 "Change the drive without saving the block as read to the journal first");
+    emulate = app.add_option("--emulate", options.scenarioFile,
+                             "Run on the built-in emulated drive, or on a scenario FILE's machine")
+                  ->expected(0, 1)
+                  ->option_text("[=FILE]");
+
+    for (std::size_t i = 0; i < kCommandNames.size(); ++i) {
+        if (!only.empty() && only != kCommandNames[i]) continue;
+        CLI::App* command = app.add_subcommand(kCommandNames[i], kCommands[i].summary);
+        if (parts == CommandParts::Whole) kCommands[i].addOptions(*command, *this, options);
+    }
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        command->group("Commands");
+    }
+}
+
+}  // namespace vardel::cli
