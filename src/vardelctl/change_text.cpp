@@ -4,9 +4,10 @@
 
 #include "drive/lun_type.h"
 #include "frontend_common/hex_text.h"
-#include "vardelctl/display_text.h"
+#include "frontend_common/display_text.h"
 
 namespace vardel::cli {
+using frontend::DisplayText;
 
 using frontend::ByteText;
 namespace {

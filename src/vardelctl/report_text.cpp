@@ -5,12 +5,13 @@
 
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/change_text.h"
-#include "vardelctl/display_text.h"
+#include "frontend_common/display_text.h"
 #include "vardelctl/done_text.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/tool_lines.h"
 
 namespace vardel::cli {
+using frontend::DisplayText;
 
 using frontend::NoRightsAdvice;
 namespace {

@@ -2,11 +2,13 @@
 
 #include <utility>
 
-#include "vardelctl/display_text.h"
+#include "frontend_common/display_text.h"
 #include "vardelctl/exit_code.h"
-#include "vardelctl/failure_detail.h"
+#include "frontend_common/failure_detail.h"
 
 namespace vardel::cli {
+using frontend::DisplayText;
+using frontend::FailureDetail;
 namespace {
 
 // The line after "Fail" for what no device command explains: a journal entry not saved.

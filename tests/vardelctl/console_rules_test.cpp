@@ -11,16 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "frontend_common/display_text.h"
+#include "frontend_common/sense_text.h"
 #include "vardelctl/device_name.h"
-#include "vardelctl/display_text.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
 #include "vardelctl/row_text_argument.h"
-#include "vardelctl/sense_text.h"
 #include "vardelctl/suggestion.h"
 
 namespace vardel::cli {
+using frontend::DescribeAnswer;
+using frontend::DisplayText;
 namespace {
 
 TEST(RowTextArgumentTest, TakesTheWordsTheTextsAndWholeBytesOnly) {
