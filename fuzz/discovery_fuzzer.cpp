@@ -11,6 +11,7 @@
 
 #include "drive/device_key.h"
 #include "drive/discovery.h"
+#include "drive/physical_device.h"
 #include "emulated_machine.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
@@ -25,6 +26,10 @@ using vardel::fuzz::MachineSetUp;
 
 // Every group takes at most three bytes, and the list one closing zero.
 constexpr std::size_t kLongestList = vardel::kMaxDevices * 3 + 1;
+
+int DriveOf(const MachineSetUp& machine, char letter) {
+    return machine.letters[static_cast<std::size_t>(letter - 'A')].driveIndex;
+}
 
 vardel::DeviceKey KeyOf(const MachineSetUp& machine, char letter) {
     const int drive = machine.letters[static_cast<std::size_t>(letter - 'A')].driveIndex;
@@ -45,7 +50,8 @@ void CheckCallsOnlyRead(EmulatedPlatform& platform, const MachineSetUp& machine)
         }
         if (call.kind == CallRecord::Kind::Control) {
             VARDEL_FUZZ_CHECK(call.operation == Operation::Inquiry ||
-                              call.operation == Operation::ReadIdentity);
+                              call.operation == Operation::ReadIdentity ||
+                              call.operation == Operation::Address);
             VARDEL_FUZZ_CHECK(call.dataSent.empty());
         }
     }
@@ -69,7 +75,7 @@ void CheckListedLetter(const MachineSetUp& machine, char letter, std::size_t slo
 // Parses the list FindDrives filled and checks it against the machine. Returns the letters.
 std::vector<std::vector<char>> CheckList(const MachineSetUp& machine, const char* list,
                                          std::size_t size, int count,
-                                         const vardel::DeviceKey* only) {
+                                         const vardel::PhysicalDevice* only) {
     const int recorded = count < static_cast<int>(vardel::kMaxDevices)
                              ? count
                              : static_cast<int>(vardel::kMaxDevices);
@@ -95,14 +101,21 @@ std::vector<std::vector<char>> CheckList(const MachineSetUp& machine, const char
     }
     VARDEL_FUZZ_CHECK(i < size && list[i] == 0);
 
-    // The letters of one device share its key; two devices never do.
+    // The letters of one device share its key and, where no fault can have hidden an address,
+    // its drive; two such devices never share both.
     for (std::size_t a = 0; a < groups.size(); ++a) {
         for (char letter : groups[a]) {
             const vardel::DeviceKey key = KeyOf(machine, letter);
-            if (only != nullptr) VARDEL_FUZZ_CHECK(vardel::KeysMatch(key, *only));
+            if (only != nullptr) {
+                VARDEL_FUZZ_CHECK(vardel::KeysMatch(key, only->key));
+                if (machine.everyReadWhole) VARDEL_FUZZ_CHECK(DriveOf(machine, letter) == only->port);
+            }
             for (std::size_t b = 0; b < groups.size(); ++b) {
                 for (char other : groups[b]) {
-                    VARDEL_FUZZ_CHECK(vardel::KeysMatch(key, KeyOf(machine, other)) == (a == b));
+                    const bool keys = vardel::KeysMatch(key, KeyOf(machine, other));
+                    const bool drive = DriveOf(machine, letter) == DriveOf(machine, other);
+                    if (a == b) VARDEL_FUZZ_CHECK(keys);
+                    if (machine.everyReadWhole) VARDEL_FUZZ_CHECK((keys && drive) == (a == b));
                 }
             }
         }
@@ -121,18 +134,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // past its end shows.
     const std::size_t listSize = input.Flag() ? vardel::kLetterListSize : 1 + input.Below(40);
     std::vector<char> list(listSize, 0);
-    vardel::DeviceKey onlyKey;
+    // Narrowed to a device the emulated machine answers for (drive 0 with its own key, as
+    // discovery would name it) or to any key on any port.
+    vardel::PhysicalDevice onlyDevice{};
     const bool narrowed = input.Flag();
     if (narrowed) {
+        onlyDevice.addressKnown = true;
         if (input.Flag()) {
-            input.Bytes(onlyKey.bytes, sizeof onlyKey.bytes);
+            input.Bytes(onlyDevice.key.bytes, sizeof onlyDevice.key.bytes);
+            onlyDevice.port = static_cast<std::uint8_t>(input.Below(4));
         } else {
             alignas(vardel::kVendorBlockAlignment) vardel::VendorBlock block;
             std::memcpy(block, machine.drives[0].identityBlock.data(), sizeof block);
-            onlyKey = vardel::ExtractDeviceKey(block);
+            onlyDevice.key = vardel::ExtractDeviceKey(block);
         }
     }
-    const vardel::DeviceKey* only = narrowed ? &onlyKey : nullptr;
+    const vardel::PhysicalDevice* only = narrowed ? &onlyDevice : nullptr;
 
     std::uint8_t count = 0xEE;
     const int result = vardel::FindDrives(platform, list.data(), list.size(), count, only);

@@ -298,7 +298,7 @@ bool EmulatedPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, v
 std::uint32_t EmulatedPlatform::AnswerAddress(CallRecord& call, void* out, std::uint32_t outSize,
                                               std::uint32_t* bytesReturned) {
     call.operation = Operation::Address;
-    *bytesReturned = 0;
+    // As every failed call here, a refused one leaves the caller's count as it was.
     if (const Fault* fault = StrikingFault(call.letter, Operation::Address)) {
         if (fault->effect == FaultEffect::FailControl) return fault->code;
     }
