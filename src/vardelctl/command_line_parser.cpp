@@ -169,6 +169,9 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only, 
     app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
     app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
     app.require_subcommand(1, 1);
+    // Options are "--" words on every system: a path that starts with "/" (a folder under Wine,
+    // a node named to --device) is an argument, never a Windows-style "/option".
+    app.allow_windows_style_options(false);
     // The global options may also follow the command.
     app.fallthrough();
 
