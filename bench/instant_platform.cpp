@@ -62,7 +62,16 @@ bool InstantPlatform::Control(VolumeHandle handle, std::uint32_t controlCode, vo
                               std::uint32_t, void* out, std::uint32_t,
                               std::uint32_t* bytesReturned) {
     const char letter = LetterOf(handle);
-    if (controlCode == kIoctlScsiPassThroughDirect) {
+    if (controlCode == kIoctlScsiGetAddress) {
+        // E: and F: are the two LUNs of one device; every other letter is a device of its own.
+        const bool ours = letter == 'E' || letter == 'F';
+        ScsiAddress address{};
+        address.Length = sizeof address;
+        address.PortNumber = static_cast<std::uint8_t>(ours ? 'E' : letter);
+        address.Lun = letter == 'F' ? 1 : 0;
+        std::memcpy(out, &address, sizeof address);
+        *bytesReturned = sizeof address;
+    } else if (controlCode == kIoctlScsiPassThroughDirect) {
         ScsiPassThroughDirect header;
         std::memcpy(&header, in, sizeof header);
         AnswerCommand(header, static_cast<std::uint8_t*>(header.DataBuffer), letter, drive_,
