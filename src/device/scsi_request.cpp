@@ -29,8 +29,10 @@ void FillCommonHeader(Header& header, std::size_t commandLength, const std::uint
 int BuildBufferedRequest(ScsiRequestBuffered& request, std::size_t commandLength,
                          const std::uint8_t* command, std::uint8_t dataIn,
                          std::uint32_t transferLength, std::uint32_t timeoutSeconds) {
-    if (commandLength > kMaxCommandLength) return -1;
-    std::memset(&request, 0, sizeof(request));
+    if (commandLength > kMaxCommandLength || transferLength > kBufferedDataAreaSize) return -1;
+    // Only the record's first bytes take part in the call; clearing the whole 64 KiB data area
+    // would cost every command more than the command itself.
+    std::memset(&request, 0, BufferedRequestSize(transferLength));
     FillCommonHeader(request.header, commandLength, command, dataIn, transferLength, timeoutSeconds,
                      kBufferedSenseOffset);
     request.header.DataBufferOffset = kBufferedDataOffset;

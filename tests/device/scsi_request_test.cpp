@@ -36,6 +36,16 @@ TEST(RequestBuilder, SixteenBytesFillTheCdbAndTheLengthStaysTwelve) {
     EXPECT_EQ(direct.header.CdbLength, 12);
 }
 
+TEST(RequestBuilder, RefusesATransferLongerThanTheDataArea) {
+    ScsiRequestBuffered buffered;
+    const std::uint8_t inquiry[6] = {0x12};
+    EXPECT_EQ(BuildBufferedRequest(buffered, 6, inquiry, kScsiDataIn,
+                                   static_cast<std::uint32_t>(kBufferedDataAreaSize) + 1, 10),
+              -1);
+}
+
+// Only the part of the record that takes part in the call is cleared: the data area past the
+// transfer is never handed to the driver.
 TEST(RequestBuilder, ZeroFillsTheRecordAndSetsTheSharedHeader) {
     ScsiRequestBuffered buffered;
     std::memset(&buffered, 0xAB, sizeof(buffered));
@@ -56,8 +66,9 @@ TEST(RequestBuilder, ZeroFillsTheRecordAndSetsTheSharedHeader) {
     EXPECT_EQ(h.DataBufferOffset, kBufferedDataOffset);
     EXPECT_EQ(h.SenseInfoOffset, kBufferedSenseOffset);
     EXPECT_EQ(buffered.filler, 0u);
-    const std::vector<std::uint8_t> zeros(sizeof(buffered.data), 0);
+    const std::vector<std::uint8_t> zeros(44, 0);
     EXPECT_EQ(0, std::memcmp(buffered.data, zeros.data(), zeros.size()));
+    EXPECT_EQ(buffered.data[44], 0xAB);
     EXPECT_EQ(0, std::memcmp(buffered.sense, zeros.data(), sizeof(buffered.sense)));
     EXPECT_EQ(0, std::memcmp(h.Cdb + 6, zeros.data(), 10));
 }
