@@ -65,6 +65,9 @@ struct CommandOutcome {
     // The command sent no write where it would have (a dry run, or a drive that already holds
     // what it would write); `types` are then the rows the write would have left.
     bool writeSkipped = false;
+    // SetLunMode, WriteRaw: the block to write equals the block as read, so the write would change
+    // nothing; with the context's skipUnchangedWrite, nothing was sent and nothing journaled.
+    bool unchanged = false;
 };
 
 // The message a front end shows for the outcome; nullptr when the command ends without one (a

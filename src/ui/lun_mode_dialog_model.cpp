@@ -45,9 +45,16 @@ LunModeDialogModel::LunModeDialogModel(Platform& platform, DialogControls& contr
 bool LunModeDialogModel::OnCommand(int controlId) {
     CommandContext context{platform_, state_, *this};
     context.journal = this;
+    context.skipUnchangedWrite = static_cast<bool>(unchangedTold_);
     pending_.held = false;
+    const auto told = [this] {
+        if (unchangedTold_ && lastOutcome_.code == OutcomeCode::Done && lastOutcome_.writeSkipped) {
+            unchangedTold_(lastOutcome_);
+        }
+    };
     if (controlId == kWriteButtonId) {
         lastOutcome_ = writeQuestion_.ask ? WriteAfterQuestion(context) : WriteRaw(context);
+        if (!writeQuestion_.ask) told();
         Ended(lastOutcome_);
         return true;
     }
@@ -58,6 +65,7 @@ bool LunModeDialogModel::OnCommand(int controlId) {
     for (const ModeButton& button : kModeButtons) {
         if (button.controlId == controlId) {
             lastOutcome_ = SetLunMode(context, button.binding);
+            told();
             Ended(lastOutcome_);
             return true;
         }
@@ -73,14 +81,18 @@ CommandOutcome LunModeDialogModel::WriteAfterQuestion(CommandContext& context) {
     context.dryRun = false;
     if (preview.code != OutcomeCode::Done || !preview.typesKnown) return preview;
     EnableCommandButtons(true);
-    const bool changes =
-        preview.types.lun0 != preview.before.lun0 || preview.types.lun1 != preview.before.lun1;
-    if (!changes) {
+    if (preview.unchanged) {
         if (writeQuestion_.unchanged) writeQuestion_.unchanged(preview.before);
         return preview;
     }
     if (!writeQuestion_.ask(preview.before, preview.types)) return preview;
-    return WriteRaw(context);
+    // The drive may have changed since the preview: the write that would now change nothing is
+    // skipped as any other.
+    const CommandOutcome written = WriteRaw(context);
+    if (unchangedTold_ && written.code == OutcomeCode::Done && written.writeSkipped) {
+        unchangedTold_(written);
+    }
+    return written;
 }
 
 void LunModeDialogModel::UndoLastChange() {

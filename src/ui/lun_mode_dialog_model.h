@@ -55,6 +55,12 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     };
     void SetWriteQuestion(WriteQuestion question) { writeQuestion_ = std::move(question); }
 
+    // Set: a mode button or Write whose block would leave the drive's configuration block as read
+    // sends nothing (each write costs the drive a flash write), and `told` gets the outcome.
+    // Unset (the Windows dialog): every button writes, as it always has.
+    using UnchangedWriteNotice = std::function<void(const CommandOutcome& outcome)>;
+    void SetUnchangedWriteNotice(UnchangedWriteNotice told) { unchangedTold_ = std::move(told); }
+
     // The journal each change goes through before its write (null: none). A change whose entry
     // the journal refuses is not made.
     void SetJournal(WriteJournal* journal) { journal_ = journal; }
@@ -95,6 +101,7 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     NoDriveHint noDriveHint_;
     FailureDetail failureDetail_;
     WriteQuestion writeQuestion_;
+    UnchangedWriteNotice unchangedTold_;
     WriteJournal* journal_ = nullptr;
     Change pending_;
     Change lastChange_;

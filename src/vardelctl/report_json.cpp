@@ -75,6 +75,9 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     const char* message = OutcomeMessage(outcome);
     // Only the console runs dry, and the window's message would say a write happened.
     if (outcome.writeSkipped && dryRun) message = nullptr;
+    // Nor would it say anything of a write that was not sent because it would change nothing.
+    const bool unchanged = outcome.writeSkipped && !dryRun;
+    if (unchanged) message = nullptr;
     const CommandDetail& failed = outcome.failedCommand;
     const bool failure = failed.command != DeviceCommand::None;
     report["command"] = CommandName(outcome.command);
@@ -87,6 +90,8 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     if (Writes(outcome.command)) {
         report["rowsBefore"] = outcome.beforeKnown ? RowsJson(outcome.before) : Json(nullptr);
         report["dryRun"] = dryRun;
+        // The drive already held what the command would write, so nothing was sent.
+        report["unchanged"] = unchanged && outcome.code == OutcomeCode::Done;
     }
     report["changed"] = outcome.changed;
     report["detail"] = detail.empty() ? Json(nullptr) : Json(detail);

@@ -161,3 +161,41 @@ TEST_F(DialogModelTest, OtherIdsAreNotCommands) {
 
 }  // namespace
 }  // namespace vardel
+
+namespace vardel {
+namespace {
+
+std::size_t WritesSent(const emulated::EmulatedPlatform& platform) {
+    std::size_t writes = 0;
+    for (const std::string& command : platform.CommandTrace()) {
+        if (command.find("WRITE") != std::string::npos) ++writes;
+    }
+    return writes;
+}
+
+// LUN 1 of the standard drive is already Fixed Disk. The Windows dialog writes it again, as it
+// always has; a window that asks to skip such writes sends none and is told instead.
+TEST_F(DialogModelTest, AModeButtonThatChangesNothingWritesOnlyWithoutTheNotice) {
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN1_FIXED));
+    EXPECT_EQ(WritesSent(platform_), 1u);
+
+    platform_.ClearLog();
+    std::vector<CommandOutcome> told;
+    model_.SetUnchangedWriteNotice([&told](const CommandOutcome& outcome) {
+        told.push_back(outcome);
+    });
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN1_FIXED));
+    EXPECT_EQ(WritesSent(platform_), 0u);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].unchanged);
+    EXPECT_EQ(told[0].row, LunRow::Lun1);
+    EXPECT_FALSE(model_.CanUndo());
+
+    // A button that changes the drive still writes, and tells nothing.
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN0_FIXED));
+    EXPECT_EQ(WritesSent(platform_), 1u);
+    EXPECT_EQ(told.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vardel

@@ -310,15 +310,30 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
 
     # Changes show what they will do
 
-    def test_a_set_that_changes_nothing_sends_no_write(self):
+    def test_a_set_or_write_that_changes_nothing_sends_no_write(self):
         # Every write would fail: a run that sends one cannot end 0.
         scenario = self.scenario("plain.json", fault(operation="write", effect="scsiStatus",
                                                      code=2, times=-1))
-        run = self.run_tool("--emulate=" + scenario, "set", "lun1", "fixed")
-        self.assertExit(run, 0)
-        self.assertEqual(run.out, "Lun0: Removable\nLun1: Fixed Disk\n"
-                                  "Lun1 is already Fixed Disk: nothing written.\n")
-        self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun0", "fixed"), 1)
+        rows = "Lun0: Removable\nLun1: Fixed Disk\n"
+        cases = [
+            (["set", "lun1", "fixed"], "Nothing was written: LUN 1 is already Fixed Disk.\n"),
+            (["write", "--lun0", "removable", "--lun1", "Fixed Disk"],
+             "Nothing was written: LUN 0 is already Removable and LUN 1 is already Fixed Disk.\n"),
+            (["write"],
+             "Nothing was written: LUN 0 is already Removable and LUN 1 is already Fixed Disk.\n"),
+        ]
+        for args, said in cases:
+            with self.subTest(" ".join(args)):
+                run = self.run_tool("--emulate=" + scenario, *args)
+                self.assertExit(run, 0)
+                self.assertEqual(run.out, rows + said)
+                report = self.run_tool("--json", "--emulate=" + scenario, *args).json()
+                self.assertEqual((report["exitCode"], report["unchanged"], report["changed"],
+                                  report["message"]), (0, True, False, None))
+        # Nothing was kept in the journal.
+        self.assertIn("No change is in the journal", self.run_tool("--emulate=" + scenario, "history").out)
+        failed = self.run_tool("--json", "--emulate=" + scenario, "set", "lun0", "fixed")
+        self.assertEqual((failed.code, failed.json()["unchanged"]), (1, False))
 
     def test_dry_run_reads_shows_and_writes_nothing(self):
         cases = [
