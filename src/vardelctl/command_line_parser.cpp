@@ -10,6 +10,8 @@ namespace vardel::cli {
 
 const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
                                                 "backup", "restore", "history", "undo"};
+const char* const kGlobalOptionNames[6] = {"--json",    "--device", "--no-journal",
+                                           "--emulate", "--help",   "--version"};
 const char kVersionText[] = "vardelctl " VARDEL_VERSION "\n";
 
 namespace {
@@ -43,14 +45,40 @@ class ToolHelp : public CLI::Formatter {
     }
 };
 
-// One word of a small set, in any case, with a suggestion for a slip.
-CLI::Validator OneOf(const std::vector<std::string>& words) {
+// The word in lower case, its spaces dropped at both ends and each run of them inside made one.
+std::string Folded(const std::string& typed) {
+    std::string folded;
+    for (const char c : CLI::detail::to_lower(typed)) {
+        if (c != ' ' && c != '\t') {
+            folded += c;
+        } else if (!folded.empty() && folded.back() != ' ') {
+            folded += ' ';
+        }
+    }
+    if (!folded.empty() && folded.back() == ' ') folded.pop_back();
+    return folded;
+}
+
+// The suggestion comes from `words` and what else the word may be (the tool's own "Fixed Disk").
+std::string NotOneOf(const std::string& typed, const std::vector<std::string>& words) {
+    std::vector<std::string> meant = words;
+    if (words[1] == "fixed") meant.push_back("Fixed Disk");
+    return Quoted(typed) + " is not " + words[0] + " or " + words[1] +
+           DidYouMean(CLI::detail::to_lower(typed), meant);
+}
+
+const std::vector<std::string> kRowWords = {"lun0", "lun1"};
+const std::vector<std::string> kTypeWords = {"removable", "fixed"};
+
+// Takes a word that `canonical` knows and leaves its canonical form for the parse.
+CLI::Validator OneOf(std::string (*canonical)(const std::string&),
+                     const std::vector<std::string>& words) {
     return CLI::Validator(
-        [words](std::string& value) -> std::string {
-            const std::string lower = CLI::detail::to_lower(value);
-            if (std::find(words.begin(), words.end(), lower) != words.end()) return "";
-            return Quoted(value) + " is not " + words[0] + " or " + words[1] +
-                   DidYouMean(lower, words);
+        [canonical, words](std::string& value) -> std::string {
+            const std::string word = canonical(value);
+            if (word.empty()) return NotOneOf(value, words);
+            value = word;
+            return "";
         },
         "");
 }
@@ -64,12 +92,12 @@ void AddSet(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.add_option("lun", parser.row, "lun0 or lun1")
         ->required()
         ->type_name("lun0|lun1")
-        ->check(OneOf({"lun0", "lun1"}));
+        ->check(OneOf(RowWord, kRowWords));
     command.add_option("type", parser.type, "removable or fixed")
         ->required()
         ->type_name("removable|fixed")
-        ->check(OneOf({"removable", "fixed"}));
-    command.add_flag("--dry-run", options.dryRun,
+        ->check(OneOf(TypeWord, kTypeWords));
+    command.add_flag("-n,--dry-run", options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
@@ -86,7 +114,7 @@ void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options
                     "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
                     "hexadecimal byte")
         ->type_name("TEXT");
-    command.add_flag("--dry-run", options.dryRun,
+    command.add_flag("-n,--dry-run", options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
@@ -117,7 +145,7 @@ void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& optio
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Restore onto a drive without serial from a backup without serial (nothing "
                      "shows that they are one drive)");
-    command.add_flag("--dry-run", options.dryRun,
+    command.add_flag("-n,--dry-run", options.dryRun,
                      "Read and show the bytes that would change; write nothing");
 }
 
@@ -135,7 +163,7 @@ void AddUndo(CLI::App& command, CommandLineParser& /*parser*/, Options& options)
     command.add_flag("--yes", options.yes, "Do not ask first");
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Undo on a drive without serial (nothing shows that it is the drive changed)");
-    command.add_flag("--dry-run", options.dryRun,
+    command.add_flag("-n,--dry-run", options.dryRun,
                      "Read and show the bytes that would change; write nothing");
     command.add_flag("--all", options.all, "Not taken: undo works on one drive");
 }
@@ -161,6 +189,28 @@ const Command kCommands[] = {
 
 }  // namespace
 
+std::string RowWord(const std::string& typed) {
+    std::string word = Folded(typed);
+    word.erase(std::remove(word.begin(), word.end(), ' '), word.end());
+    if (word == "0" || word == "1") word = "lun" + word;
+    return word == "lun0" || word == "lun1" ? word : std::string();
+}
+
+std::string TypeWord(const std::string& typed) {
+    const std::string word = Folded(typed);
+    if (word == "removable") return word;
+    if (word == "fixed" || word == "fixed disk") return "fixed";
+    return std::string();
+}
+
+std::string RowWordProblem(const std::string& typed) {
+    return "lun: " + NotOneOf(typed, kRowWords);
+}
+
+std::string TypeWordProblem(const std::string& typed) {
+    return "type: " + NotOneOf(typed, kTypeWords);
+}
+
 CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts)
     : app(kDescription, "vardelctl") {
     auto layout = std::make_shared<ToolHelp>();
@@ -175,8 +225,8 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only, 
     // The global options may also follow the command.
     app.fallthrough();
 
-    app.add_flag("--json", options.json, "Machine-readable output on stdout (one JSON object)");
-    app.add_option("--device", options.device,
+    app.add_flag("-j,--json", options.json, "Machine-readable output on stdout (one JSON object)");
+    app.add_option("-d,--device", options.device,
                    "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
         ->type_name("DEVICE");
     app.add_flag("--no-journal", options.noJournal,

@@ -14,8 +14,20 @@ namespace vardel::cli {
 // The commands, in the order the help lists them.
 extern const std::vector<std::string> kCommandNames;
 
+// The long options that may come before the command, as the parser defines them.
+extern const char* const kGlobalOptionNames[6];
+
 // "vardelctl 1.2.3\n", as --version shows it.
 extern const char kVersionText[];
+
+// set's LUN as typed ("lun0", "LUN1", "0", "lun 1") as "lun0" or "lun1"; empty for any other.
+std::string RowWord(const std::string& typed);
+// set's type as typed ("fixed", "Removable", "Fixed Disk", any case) as "removable" or "fixed";
+// empty for any other.
+std::string TypeWord(const std::string& typed);
+// The complaints of set's words, as the parser gives them ("lun: \"lun2\" is not lun0 or lun1").
+std::string RowWordProblem(const std::string& typed);
+std::string TypeWordProblem(const std::string& typed);
 
 // What the parser holds of each command: all of it, or only its name and summary, which is all the
 // main help shows.
