@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 
 #include "frontend_common/display_text.h"
 #include "frontend_common/sense_text.h"
+#include "vardelctl/command_line_parser.h"
 #include "vardelctl/device_name.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
@@ -93,6 +95,63 @@ TEST(ParseOptionsTest, VersionAndHelpAloneShowWhatTheParserShows) {
         EXPECT_EQ(alone.text, full.text) << what;
         EXPECT_FALSE(alone.text.empty()) << what;
     }
+}
+
+// set takes the LUN and the type as users write them; the short options are their long ones.
+TEST(ParseOptionsTest, SetTakesTheWordsUsersWrite) {
+    struct Case {
+        std::vector<std::string> words;
+        LunRow row;
+        std::uint8_t type;
+        bool dryRun;
+    };
+    const Case cases[] = {
+        {{"set", "lun0", "fixed"}, LunRow::Lun0, kLunTypeFixedDisk, false},
+        {{"set", "0", "fixed"}, LunRow::Lun0, kLunTypeFixedDisk, false},
+        {{"set", "1", "removable"}, LunRow::Lun1, kLunTypeRemovable, false},
+        {{"set", "lun", "1", "fixed"}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"set", "LUN", "0", "Removable"}, LunRow::Lun0, kLunTypeRemovable, false},
+        {{"set", "LUN1", "Fixed"}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"set", "lun1", "fixed disk"}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"set", "Lun 1", " Fixed  Disk "}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"-d", "E", "set", "lun", "1", "fixed", "-n"}, LunRow::Lun1, kLunTypeFixedDisk, true},
+        {{"set", "--device", "E", "lun", "0", "FIXED DISK", "--dry-run"}, LunRow::Lun0,
+         kLunTypeFixedDisk, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words = c.words;
+        words.insert(words.begin(), "vardelctl");
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        Options options;
+        const ParseResult result =
+            ParseOptions(static_cast<int>(argv.size()), argv.data(), options);
+        const std::string what = words[1] + " " + words[2] + " " + words[3];
+        ASSERT_EQ(result.end, ParseEnd::Go) << what << ": " << result.text;
+        EXPECT_EQ(options.verb, Verb::Set) << what;
+        EXPECT_EQ(options.row, c.row) << what;
+        EXPECT_EQ(options.type, c.type) << what;
+        EXPECT_EQ(options.dryRun, c.dryRun) << what;
+    }
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"set", "lun", "2", "fixed"}, {"set", "2", "fixed"},
+          {"set", "lun0", "fixeddisk"}, {"set", "lun0", "fixed", "disk"}}) {
+        EXPECT_EQ(Parse(refused).end, ParseEnd::Usage) << refused[2];
+    }
+}
+
+// The options the parser takes before the command are the ones the line is checked against.
+TEST(ParseOptionsTest, TheGlobalOptionsAreTheParsersOwn) {
+    Options options;
+    CommandLineParser parser(options, "", CommandParts::Summary);
+    std::vector<std::string> parsers;
+    for (const CLI::Option* option : parser.app.get_options()) {
+        for (const std::string& name : option->get_lnames()) parsers.push_back("--" + name);
+    }
+    std::vector<std::string> listed(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames));
+    std::sort(parsers.begin(), parsers.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(parsers, listed);
 }
 
 TEST(DisplayTextTest, ShowsEveryByteThatIsNotPrintableAsItsValue) {
