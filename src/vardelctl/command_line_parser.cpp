@@ -35,6 +35,29 @@ constexpr char kExamples[] =
     "  vardelctl undo                        puts back what the drive's last change replaced\n"
     "  vardelctl --json status               one JSON object on stdout, for scripts\n";
 
+// A global option as the parser takes it and as the help lists it.
+struct GlobalOption {
+    const char* names;
+    const char* shown;  // the help's left column
+    const char* description;
+};
+
+// The parser's own help and version flags, as it describes them.
+constexpr GlobalOption kHelp = {"-h,--help", "-h,--help", "Print this help message and exit"};
+constexpr GlobalOption kVersion = {"--version", "--version",
+                                   "Display program version information and exit"};
+constexpr GlobalOption kJson = {"-j,--json", "-j,--json",
+                                "Machine-readable output on stdout (one JSON object)"};
+constexpr GlobalOption kDevice = {
+    "-d,--device", "-d,--device DEVICE",
+    "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)"};
+constexpr GlobalOption kNoJournal = {
+    "--no-journal", "--no-journal",
+    "Change the drive without saving the block as read to the journal first"};
+constexpr GlobalOption kEmulate = {
+    "--emulate", "--emulate[=FILE]",
+    "Run on the built-in emulated drive, or on a scenario FILE's machine"};
+
 // Shows an optional value glued to its option, as it is typed: --emulate[=FILE].
 class ToolHelp : public CLI::Formatter {
   public:
@@ -187,7 +210,27 @@ const Command kCommands[] = {
     {"Put back the block that the drive's last change replaced, from the journal", AddUndo},
 };
 
+// One line of the help's tables: the name in a column of 30, then what it is.
+void AddHelpLine(std::string& text, const char* name, const char* description) {
+    constexpr std::size_t kColumn = 30;
+    std::string line = std::string("  ") + name;
+    if (line.size() < kColumn) line.append(kColumn - line.size(), ' ');
+    text += line + description + "\n";
+}
+
 }  // namespace
+
+std::string MainHelpText() {
+    std::string text = std::string(kDescription) + "\nUsage: vardelctl [OPTIONS] COMMAND\n\nOptions:\n";
+    for (const GlobalOption* option : {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kEmulate}) {
+        AddHelpLine(text, option->shown, option->description);
+    }
+    text += "\nCommands:\n";
+    for (std::size_t i = 0; i < kCommandNames.size(); ++i) {
+        AddHelpLine(text, kCommandNames[i].c_str(), kCommands[i].summary);
+    }
+    return text + "\n" + kExamples + "\n" + kExitCodeHelp + "\n";
+}
 
 std::string RowWord(const std::string& typed) {
     std::string word = Folded(typed);
@@ -225,14 +268,10 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only, 
     // The global options may also follow the command.
     app.fallthrough();
 
-    app.add_flag("-j,--json", options.json, "Machine-readable output on stdout (one JSON object)");
-    app.add_option("-d,--device", options.device,
-                   "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
-        ->type_name("DEVICE");
-    app.add_flag("--no-journal", options.noJournal,
-                 "Change the drive without saving the block as read to the journal first");
-    emulate = app.add_option("--emulate", options.scenarioFile,
-                             "Run on the built-in emulated drive, or on a scenario FILE's machine")
+    app.add_flag(kJson.names, options.json, kJson.description);
+    app.add_option(kDevice.names, options.device, kDevice.description)->type_name("DEVICE");
+    app.add_flag(kNoJournal.names, options.noJournal, kNoJournal.description);
+    emulate = app.add_option(kEmulate.names, options.scenarioFile, kEmulate.description)
                   ->expected(0, 1)
                   ->option_text("[=FILE]");
 

@@ -29,6 +29,10 @@ std::string TypeWord(const std::string& typed);
 std::string RowWordProblem(const std::string& typed);
 std::string TypeWordProblem(const std::string& typed);
 
+// The main help, as the parser would show it, made without the parser: a parser costs more to
+// build than a status's device work.
+std::string MainHelpText();
+
 // What the parser holds of each command: all of it, or only its name and summary, which is all the
 // main help shows.
 enum class CommandParts { Whole, Summary };

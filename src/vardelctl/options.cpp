@@ -155,7 +155,8 @@ ParseResult RefuseUsage(bool json, const std::string& text, const std::string& h
     return result;
 }
 
-// Where set's words stand: the words after the command that are neither options nor their values.
+// Where the command's own words stand: the words after it that are neither options nor their
+// values.
 std::vector<std::size_t> SetWordsAt(const std::vector<std::string>& args, std::size_t commandAt) {
     std::vector<std::size_t> at;
     bool optionsEnded = false;
@@ -169,6 +170,35 @@ std::vector<std::size_t> SetWordsAt(const std::vector<std::string>& args, std::s
         }
     }
     return at;
+}
+
+// A command's words missing or too many, said as the parser says it: found here, the refusal costs
+// no exception. Empty when the count is right, or when the line holds what only the parser reads
+// (a bare --emulate after the command, "--", a short option beyond -j and -d).
+std::string PositionalCountProblem(const std::vector<std::string>& args, std::size_t commandAt,
+                                   const CLI::App& command) {
+    for (std::size_t i = commandAt + 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--" || word == "--emulate") return std::string();
+        if (IsOption(word) && !IsLongOption(word) && word != "-j" && word != "-d") {
+            return std::string();
+        }
+    }
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->get_positional()) names.push_back(option->get_name());
+    }
+    const std::vector<std::size_t> at = SetWordsAt(args, commandAt);
+    if (at.size() < names.size()) return names[at.size()] + " is required";
+    if (at.size() == names.size()) return std::string();
+    std::string extras;
+    for (std::size_t i = at.size(); i-- > names.size();) {
+        if (!extras.empty()) extras += ' ';
+        extras += args[at[i]];
+    }
+    return (at.size() - names.size() > 1 ? "The following arguments were not expected: "
+                                          : "The following argument was not expected: ") +
+           extras;
 }
 
 // `set lun 0 fixed`: "lun" and its number are one word.
@@ -277,9 +307,7 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     }
     const bool helpAsked = !asked.empty() && (asked.back() == "--help" || asked.back() == "-h");
     if (helpAsked && asked.size() == 1) {
-        // The main help shows of each command only its name and summary.
-        CommandLineParser parser(options, "", CommandParts::Summary);
-        return Shown(ParseEnd::Help, json, parser.app.help());
+        return Shown(ParseEnd::Help, json, MainHelpText());
     }
     const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
         return word == "--help" || word == "-h" || word == "--version";
@@ -318,6 +346,8 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
             const std::string problem = SetWordProblem(args, commandAt);
             if (!problem.empty()) return RefuseUsage(json, problem, help);
         }
+        const std::string problem = PositionalCountProblem(args, commandAt, *command);
+        if (!problem.empty()) return RefuseUsage(json, problem, help);
     }
 
     try {

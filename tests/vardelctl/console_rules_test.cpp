@@ -140,6 +140,30 @@ TEST(ParseOptionsTest, SetTakesTheWordsUsersWrite) {
     }
 }
 
+// The common usage errors are found before the parser runs, which would throw; they must say what
+// the parser says.
+TEST(ParseOptionsTest, UsageErrorsFoundEarlySayWhatTheParserSays) {
+    const std::vector<std::vector<std::string>> lines = {
+        {"set"},           {"set", "lun0"},       {"set", "lun0", "fixed", "x"},
+        {"set", "lun2", "fixed"}, {"set", "lun0", "fixd"}, {"backup"},
+        {"restore", "-d", "E"},  {"status", "a", "b"}, {"list", "x", "-j"},
+        {"backup", "a", "b", "c"}};
+    for (const std::vector<std::string>& words : lines) {
+        const std::string what = words.front() + " " + words.back();
+        const ParseResult early = Parse(words);
+        ASSERT_EQ(early.end, ParseEnd::Usage) << what;
+        Options options;
+        CommandLineParser parser(options, words.front());
+        std::string said;
+        try {
+            parser.app.parse(std::vector<std::string>(words.rbegin(), words.rend()));
+        } catch (const CLI::ParseError& error) {
+            said = error.what();
+        }
+        EXPECT_EQ(early.text, said) << what;
+    }
+}
+
 // The options the parser takes before the command are the ones the line is checked against.
 TEST(ParseOptionsTest, TheGlobalOptionsAreTheParsersOwn) {
     Options options;
