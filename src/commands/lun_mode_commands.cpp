@@ -57,7 +57,7 @@ CommandOutcome EndWithMessage(CommandContext& context, const CommandOutcome& out
 
 // Finds the single drive. On any other outcome the user is told and the buttons are enabled.
 bool FindTarget(CommandContext& context, CommandOutcome& outcome) {
-    outcome.code = FindSingleDrive(context.platform, context.state, context.device);
+    outcome.code = FindSingleDrive(context.platform, context.state, context.device, &outcome.scan);
     if (outcome.code != OutcomeCode::Done) {
         EndWithMessage(context, outcome);
         return false;

@@ -111,6 +111,15 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     // Kept for the readers of format 1; the four fields above say the same and more.
     report["driveStatus"] = outcome.driveStatus;
     report["noRights"] = notes.noRights;
+    // What discovery looked at, and the lines text mode prints after "No drive found".
+    if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done) {
+        const frontend::NoDriveFacts facts = NoDriveFactsOf(outcome, notes);
+        report["scan"] = {{"disks", facts.scan.letters},
+                          {"answeredInquiry", facts.scan.answeredInquiry},
+                          {"withSignature", facts.scan.withSignature},
+                          {"noRightsDisks", facts.noRightsDisks},
+                          {"advice", frontend::NoDriveGuidance(facts)}};
+    }
     if (outcome.command == CommandKind::SetLunMode) {
         report["row"] = outcome.row == LunRow::Lun0 ? "lun0" : "lun1";
         report["requestedType"] = RowJson(outcome.requestedType);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frontend_common/display_text.h"
+#include "frontend_common/no_drive_text.h"
 #include "frontend_common/sense_text.h"
 #include "vardelctl/command_line_parser.h"
 #include "vardelctl/device_name.h"
@@ -176,6 +177,55 @@ TEST(ParseOptionsTest, TheGlobalOptionsAreTheParsersOwn) {
     std::sort(parsers.begin(), parsers.end());
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(parsers, listed);
+}
+
+// After "No drive found": the counts, what to do, the rights where they matter, and never the
+// advice to run as root to root.
+TEST(NoDriveGuidanceTest, SaysWhatWasLookedAtAndWhatToDo) {
+    struct Case {
+        const char* name;
+        frontend::NoDriveFacts facts;
+        std::vector<std::string> says;
+        std::vector<std::string> saysNot;
+    };
+    const auto facts = [](ScanRecord scan, int noRights, bool root, bool linux) {
+        frontend::NoDriveFacts made;
+        made.scan = scan;
+        made.noRightsDisks = noRights;
+        made.runsAsRoot = root;
+        made.linuxMachine = linux;
+        return made;
+    };
+    const Case cases[] = {
+        {"emulated, one disk",
+         facts({true, 1, 1, 0}, 0, false, false),
+         {"Looked at 1 disk: 1 answered INQUIRY, none carries the drive's signature.\n",
+          "`vardelctl list`"},
+         {"udev", "sudo"}},
+        {"Linux, no rights, a user",
+         facts({true, 3, 1, 0}, 2, false, true),
+         {"Looked at 3 disks: 1 answered INQUIRY, none carries the drive's signature; 2 disks "
+          "could not be opened for lack of rights.",
+          "/usr/lib/udev/rules.d/70-vardel.rules", "ls -l /dev/sg*", "getfacl", "sudo vardelctl"},
+         {}},
+        {"Linux, no rights, root", facts({true, 3, 1, 0}, 2, true, true), {"getfacl"}, {"sudo", "root"}},
+        {"Linux, rights enough", facts({true, 2, 2, 0}, 0, false, true), {"70-vardel.rules"}, {"sudo"}},
+        {"no disk", facts({true, 0, 0, 0}, 0, false, false), {"No disk was there"}, {"Looked at"}},
+        {"signature, no drive",
+         facts({true, 2, 2, 1}, 0, false, false),
+         {"1 carries the signature but none answered as the drive looked for"},
+         {"none carries"}},
+    };
+    for (const Case& c : cases) {
+        const std::string text = frontend::NoDriveGuidance(c.facts);
+        for (const std::string& said : c.says) {
+            EXPECT_NE(text.find(said), std::string::npos) << c.name << ": " << said << "\n" << text;
+        }
+        for (const std::string& notSaid : c.saysNot) {
+            EXPECT_EQ(text.find(notSaid), std::string::npos) << c.name << ": " << notSaid;
+        }
+        EXPECT_NE(text.back(), '\n') << c.name;
+    }
 }
 
 TEST(DisplayTextTest, ShowsEveryByteThatIsNotPrintableAsItsValue) {

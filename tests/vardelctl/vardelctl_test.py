@@ -254,7 +254,8 @@ class VardelctlTest(ScenarioHarness, unittest.TestCase):
             "swapped.json", lambda d: d["drives"][0].update(firmware={"identityBytes": 300}))
         before = self.read_bytes(short_identity)
         run = self.run_tool("--emulate=" + short_identity, "set", "lun0", "fixed")
-        self.assertEqual((run.code, run.err), (2, "No drive found\n"), run)
+        self.assertEqual((run.code, run.err.split("\n")[0]), (2, "No drive found"), run)
+        self.assertIn("2 carry the signature but none answered as the drive looked for", run.err)
         self.assertEqual(self.read_bytes(short_identity), before)
 
     def test_no_rights_says_how_to_get_them(self):
@@ -262,8 +263,18 @@ class VardelctlTest(ScenarioHarness, unittest.TestCase):
         self.assertExit(run, 2)
         self.assertTrue(run.err.startswith("No drive found\n"), run.err)
         self.assertTrue("root" in run.err or "administrator" in run.err, run.err)
+        # What discovery looked at, then what to do.
+        self.assertIn("vardelctl: Looked at 2 disks: 0 answered INQUIRY, none carries the drive's "
+                      "signature; 2 disks could not be opened for lack of rights.\n", run.err)
+        self.assertIn("`vardelctl list`", run.err)
+        self.assertIn("70-vardel.rules", run.err)
         run = self.run_tool("--emulate=" + self.scenario("no-rights.json"), "--json", "status")
         self.assertTrue(run.json()["noRights"])
+        scan = run.json()["scan"]
+        self.assertEqual((scan["disks"], scan["answeredInquiry"], scan["withSignature"],
+                          scan["noRightsDisks"]), (2, 0, 0, 2))
+        self.assertIn("Looked at 2 disks", scan["advice"])
+        self.assertEqual(run.err, "")
 
     # backup and restore
 
