@@ -35,7 +35,7 @@ std::string NoDriveGuidance(const NoDriveFacts& facts) {
             "modprobe sg). The udev rule /usr/lib/udev/rules.d/70-vardel.rules gives the user "
             "at the seat read and write access to that node while the drive is attached; check "
             "it with `ls -l /dev/sg*` and `getfacl /dev/sgN` (your user in the list).";
-    if (facts.noRightsDisks > 0 && !facts.runsAsRoot) {
+    if (facts.noRightsDisks > 0 && !facts.runsAsRoot && facts.program != nullptr) {
         text += std::string("\nWithout the rule, run it as root: sudo ") + facts.program + " ...";
     }
     return text;

@@ -12,7 +12,8 @@ struct NoDriveFacts {
     int noRightsDisks = 0;        // disks whose node could not be opened for lack of rights
     bool runsAsRoot = false;      // root is never told to run as root
     bool linuxMachine = false;    // the machine's own drives on Linux: the udev rule applies
-    const char* program = "vardelctl";  // the program the user runs, for "sudo PROGRAM"
+    // The program to run with sudo where rights are missing; null: none (the window refuses root).
+    const char* program = "vardelctl";
 };
 
 // Lines without a closing newline: the counts, then what to do (plug the drive in, `vardelctl

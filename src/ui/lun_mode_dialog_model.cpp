@@ -45,16 +45,10 @@ LunModeDialogModel::LunModeDialogModel(Platform& platform, DialogControls& contr
 bool LunModeDialogModel::OnCommand(int controlId) {
     CommandContext context{platform_, state_, *this};
     context.journal = this;
-    context.skipUnchangedWrite = static_cast<bool>(unchangedTold_);
+    context.skipUnchangedWrite = skipUnchangedWrites_;
     pending_.held = false;
-    const auto told = [this] {
-        if (unchangedTold_ && lastOutcome_.code == OutcomeCode::Done && lastOutcome_.writeSkipped) {
-            unchangedTold_(lastOutcome_);
-        }
-    };
     if (controlId == kWriteButtonId) {
         lastOutcome_ = writeQuestion_.ask ? WriteAfterQuestion(context) : WriteRaw(context);
-        if (!writeQuestion_.ask) told();
         Ended(lastOutcome_);
         return true;
     }
@@ -65,7 +59,6 @@ bool LunModeDialogModel::OnCommand(int controlId) {
     for (const ModeButton& button : kModeButtons) {
         if (button.controlId == controlId) {
             lastOutcome_ = SetLunMode(context, button.binding);
-            told();
             Ended(lastOutcome_);
             return true;
         }
@@ -86,13 +79,9 @@ CommandOutcome LunModeDialogModel::WriteAfterQuestion(CommandContext& context) {
         return preview;
     }
     if (!writeQuestion_.ask(preview.before, preview.types)) return preview;
-    // The drive may have changed since the preview: the write that would now change nothing is
-    // skipped as any other.
-    const CommandOutcome written = WriteRaw(context);
-    if (unchangedTold_ && written.code == OutcomeCode::Done && written.writeSkipped) {
-        unchangedTold_(written);
-    }
-    return written;
+    // The drive may have changed since the preview: a write that would now change nothing is
+    // skipped as any other (with SetSkipUnchangedWrites).
+    return WriteRaw(context);
 }
 
 void LunModeDialogModel::UndoLastChange() {
@@ -135,7 +124,7 @@ void LunModeDialogModel::ShowMessage(const CommandOutcome& outcome) {
         if (!detail.empty()) text += ": " + detail;
     }
     if (outcome.code == OutcomeCode::NoDrive && noDriveHint_) {
-        const std::string hint = noDriveHint_();
+        const std::string hint = noDriveHint_(outcome);
         if (!hint.empty()) text += "\n\n" + hint;
     }
     controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);

@@ -174,27 +174,25 @@ std::size_t WritesSent(const emulated::EmulatedPlatform& platform) {
 }
 
 // LUN 1 of the standard drive is already Fixed Disk. The Windows dialog writes it again, as it
-// always has; a window that asks to skip such writes sends none and is told instead.
-TEST_F(DialogModelTest, AModeButtonThatChangesNothingWritesOnlyWithoutTheNotice) {
+// always has; a window that skips such writes sends none.
+TEST_F(DialogModelTest, AModeButtonThatChangesNothingWritesOnlyWhereNotSkipped) {
     ASSERT_TRUE(model_.OnCommand(IDC_LUN1_FIXED));
     EXPECT_EQ(WritesSent(platform_), 1u);
 
     platform_.ClearLog();
-    std::vector<CommandOutcome> told;
-    model_.SetUnchangedWriteNotice([&told](const CommandOutcome& outcome) {
-        told.push_back(outcome);
-    });
+    model_.SetSkipUnchangedWrites(true);
     ASSERT_TRUE(model_.OnCommand(IDC_LUN1_FIXED));
     EXPECT_EQ(WritesSent(platform_), 0u);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_TRUE(told[0].unchanged);
-    EXPECT_EQ(told[0].row, LunRow::Lun1);
+    EXPECT_TRUE(model_.LastOutcome().unchanged);
+    EXPECT_TRUE(model_.LastOutcome().writeSkipped);
+    EXPECT_EQ(model_.State().lun1Text, "Fixed Disk");
+    EXPECT_TRUE(controls_.Boxes().empty());
     EXPECT_FALSE(model_.CanUndo());
 
-    // A button that changes the drive still writes, and tells nothing.
+    // A button that changes the drive still writes.
     ASSERT_TRUE(model_.OnCommand(IDC_LUN0_FIXED));
     EXPECT_EQ(WritesSent(platform_), 1u);
-    EXPECT_EQ(told.size(), 1u);
+    EXPECT_TRUE(model_.CanUndo());
 }
 
 }  // namespace

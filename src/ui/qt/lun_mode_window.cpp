@@ -17,7 +17,6 @@
 
 #include "drive/lun_type.h"
 #include "frontend_common/failure_detail.h"
-#include "frontend_common/unchanged_write.h"
 #include "resource.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"
@@ -80,11 +79,8 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
         controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);
     };
     model_.SetWriteQuestion(std::move(question));
-    // A mode button that would change nothing writes nothing, and says so.
-    model_.SetUnchangedWriteNotice([this](const CommandOutcome& outcome) {
-        controls_.ShowMessageBox(frontend::UnchangedWriteText(outcome), kMessageCaption,
-                                 MessageIcon::None);
-    });
+    // A mode button that would change nothing writes nothing; its row shows the type it has.
+    model_.SetSkipUnchangedWrites(true);
     // A failure says what vardelctl says of it.
     model_.SetFailureDetail([this](const CommandOutcome& outcome) {
         return frontend::FailureDetail(
