@@ -112,7 +112,7 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     report["driveStatus"] = outcome.driveStatus;
     report["noRights"] = notes.noRights;
     // What discovery looked at, and the lines text mode prints after "No drive found".
-    if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done) {
+    if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done && frontend::LinuxMachine()) {
         const frontend::NoDriveFacts facts = NoDriveFactsOf(outcome, notes);
         report["scan"] = {{"disks", facts.scan.letters},
                           {"answeredInquiry", facts.scan.answeredInquiry},

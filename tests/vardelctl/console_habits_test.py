@@ -602,6 +602,7 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
             # The values of the global options after the command are not its arguments.
             "vardelctl set --device E l": ["lun0", "lun1"],
             "vardelctl set --device E lun0 f": ["fixed"],
+            "vardelctl -d E set lun0 f": ["fixed"],
             "vardelctl set --device = E lun0 f": ["fixed"],
             "vardelctl set lun0 --emulate = plain.json f": ["fixed"],
             "vardelctl set --emulate plain.json lun1 r": ["removable"],
