@@ -46,10 +46,10 @@ struct GlobalOption {
 constexpr GlobalOption kHelp = {"-h,--help", "-h,--help", "Print this help message and exit"};
 constexpr GlobalOption kVersion = {"--version", "--version",
                                    "Display program version information and exit"};
-constexpr GlobalOption kJson = {"-j,--json", "-j,--json",
+constexpr GlobalOption kJson = {"--json", "-j,--json",
                                 "Machine-readable output on stdout (one JSON object)"};
 constexpr GlobalOption kDevice = {
-    "-d,--device", "-d,--device DEVICE",
+    "--device", "-d,--device DEVICE",
     "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)"};
 constexpr GlobalOption kNoJournal = {
     "--no-journal", "--no-journal",
@@ -120,12 +120,12 @@ void AddSet(CLI::App& command, CommandLineParser& parser, Options& options) {
         ->required()
         ->type_name("removable|fixed")
         ->check(OneOf(TypeWord, kTypeWords));
-    command.add_flag("-n,--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
 
-void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+void AddWrite(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.footer("Example: vardelctl write --lun0 fixed --lun1 removable");
     command
         .add_option("--lun0", options.lun0Text,
@@ -137,7 +137,7 @@ void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options
                     "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
                     "hexadecimal byte")
         ->type_name("TEXT");
-    command.add_flag("-n,--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
@@ -159,7 +159,7 @@ void AddBackup(CLI::App& command, CommandLineParser& /*parser*/, Options& option
                      "Every attached drive into the folder given, one file per drive");
 }
 
-void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+void AddRestore(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.footer("Example: vardelctl restore drive.json --dry-run");
     command.add_option("file", options.file, "A file written by backup")
         ->required()
@@ -168,7 +168,7 @@ void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& optio
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Restore onto a drive without serial from a backup without serial (nothing "
                      "shows that they are one drive)");
-    command.add_flag("-n,--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show the bytes that would change; write nothing");
 }
 
@@ -181,12 +181,12 @@ void AddHistory(CLI::App& command, CommandLineParser& /*parser*/, Options& /*opt
         "Example: vardelctl history --device VD0000000001");
 }
 
-void AddUndo(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+void AddUndo(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.footer("Example: vardelctl undo --dry-run");
     command.add_flag("--yes", options.yes, "Do not ask first");
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Undo on a drive without serial (nothing shows that it is the drive changed)");
-    command.add_flag("-n,--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show the bytes that would change; write nothing");
     command.add_flag("--all", options.all, "Not taken: undo works on one drive");
 }
@@ -254,8 +254,33 @@ std::string TypeWordProblem(const std::string& typed) {
     return "type: " + NotOneOf(typed, kTypeWords);
 }
 
-CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts)
-    : app(kDescription, "vardelctl") {
+void SpellOutShortOptions(std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string word = args[i];
+        if (word == "--") return;
+        if (word.size() < 2 || word[0] != '-' || word[1] == '-') continue;
+        if (word[1] == 'd') {
+            args[i] = word.size() == 2 ? "--device" : "--device=" + word.substr(2);
+            continue;
+        }
+        if (word.find_first_not_of("jn", 1) != std::string::npos) continue;
+        std::vector<std::string> spelt;
+        for (std::size_t at = 1; at < word.size(); ++at) {
+            spelt.push_back(word[at] == 'j' ? "--json" : "--dry-run");
+        }
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+        args.insert(args.begin() + static_cast<std::ptrdiff_t>(i), spelt.begin(), spelt.end());
+        i += spelt.size() - 1;
+    }
+}
+
+std::string CommandLineParser::Names(const char* shortName, const char* longName) const {
+    return shortNames ? std::string(shortName) + "," + longName : std::string(longName);
+}
+
+CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts,
+                                     ShortNames shortNamesHeld)
+    : app(kDescription, "vardelctl"), shortNames(shortNamesHeld == ShortNames::Held) {
     auto layout = std::make_shared<ToolHelp>();
     layout->label("SUBCOMMAND", "COMMAND");
     app.formatter(layout);
@@ -268,8 +293,9 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only, 
     // The global options may also follow the command.
     app.fallthrough();
 
-    app.add_flag(kJson.names, options.json, kJson.description);
-    app.add_option(kDevice.names, options.device, kDevice.description)->type_name("DEVICE");
+    app.add_flag(Names("-j", kJson.names), options.json, kJson.description);
+    app.add_option(Names("-d", kDevice.names), options.device, kDevice.description)
+        ->type_name("DEVICE");
     app.add_flag(kNoJournal.names, options.noJournal, kNoJournal.description);
     emulate = app.add_option(kEmulate.names, options.scenarioFile, kEmulate.description)
                   ->expected(0, 1)

@@ -37,13 +37,27 @@ std::string MainHelpText();
 // main help shows.
 enum class CommandParts { Whole, Summary };
 
+// Whether the parser holds the short options (-j, -d, -n) beside the long ones. Every name it holds
+// costs each run time to set up, so a line is parsed with its short options spelt out as the long
+// ones (SpellOutShortOptions); only a help, which lists them, needs them held.
+enum class ShortNames { Held, SpeltOut };
+
+// "-j" as "--json", "-d" as "--device", "-dE" as "--device=E", "-n" as "--dry-run", "-jn" as both;
+// the words after "--" stay as they are.
+void SpellOutShortOptions(std::vector<std::string>& args);
+
 struct CommandLineParser {
     // `only`: the one command to build, of kCommandNames; empty: every command. Building the
     // commands costs more than a status's device work, so a line that names one builds only that.
     CommandLineParser(Options& options, const std::string& only,
-                      CommandParts parts = CommandParts::Whole);
+                      CommandParts parts = CommandParts::Whole,
+                      ShortNames shortNamesHeld = ShortNames::Held);
+
+    // "-n,--dry-run", or "--dry-run" where the short options are spelt out.
+    std::string Names(const char* shortName, const char* longName) const;
 
     CLI::App app;
+    const bool shortNames;
     CLI::Option* emulate = nullptr;
     // set's words, as typed
     std::string row;

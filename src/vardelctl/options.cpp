@@ -71,15 +71,26 @@ std::vector<std::string> KnownOptions(const CLI::App& app, const CLI::App* comma
     return names;
 }
 
+// Whether the global options or the command's take the long option `name` ("--json").
+bool IsGlobalOption(const std::string& name) {
+    return std::find(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames), name) !=
+           std::end(kGlobalOptionNames);
+}
+
+// The global options' names are checked first: asking the parser costs more.
+bool Knows(const CLI::App& app, const CLI::App* command, const std::string& name) {
+    return IsGlobalOption(name) || app.get_option_no_throw(name) != nullptr ||
+           (command != nullptr && command->get_option_no_throw(name) != nullptr);
+}
+
 // The first long option of the line that neither the global options nor the command take, or
 // nullptr: the words after "--" are no options.
-const std::string* UnknownOption(const std::vector<std::string>& args,
-                                 const std::vector<std::string>& known) {
+const std::string* UnknownOption(const std::vector<std::string>& args, const CLI::App& app,
+                                 const CLI::App* command) {
     for (const std::string& argument : args) {
         if (argument == "--") break;
         if (!IsLongOption(argument)) continue;
-        const std::string name = argument.substr(0, argument.find('='));
-        if (std::find(known.begin(), known.end(), name) == known.end()) return &argument;
+        if (!Knows(app, command, argument.substr(0, argument.find('=')))) return &argument;
     }
     return nullptr;
 }
@@ -174,13 +185,13 @@ std::vector<std::size_t> SetWordsAt(const std::vector<std::string>& args, std::s
 
 // A command's words missing or too many, said as the parser says it: found here, the refusal costs
 // no exception. Empty when the count is right, or when the line holds what only the parser reads
-// (a bare --emulate after the command, "--", a short option beyond -j and -d).
+// (a bare --emulate after the command, "--", a short option the line still holds).
 std::string PositionalCountProblem(const std::vector<std::string>& args, std::size_t commandAt,
                                    const CLI::App& command) {
     for (std::size_t i = commandAt + 1; i < args.size(); ++i) {
         const std::string& word = args[i];
         if (word == "--" || word == "--emulate") return std::string();
-        if (IsOption(word) && !IsLongOption(word) && word != "-j" && word != "-d") {
+        if (IsOption(word) && !IsLongOption(word)) {
             return std::string();
         }
     }
@@ -246,8 +257,15 @@ std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t
 
 ParseResult ParseOptions(int argc, char** argv, Options& options) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // `help` may be the help command: a line that may show a help keeps the short options.
+    const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
+        return word == "--help" || word == "-h" || word == "--version" || word == kHelpCommand;
+    });
+    SpellOutShortOptions(args);
     // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
     const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
+    // Only a help lists the short options; the parse takes them spelt out.
+    const ShortNames shortNames = helpOrVersion ? ShortNames::Held : ShortNames::SpeltOut;
 
     // An option before the command that none takes is named as it would be after the command,
     // before its value is taken for the command's name (`--devcie E status`).
@@ -255,17 +273,13 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     for (std::size_t i = 0; i < commandAt && i < args.size(); ++i) {
         if (!IsLongOption(args[i])) continue;
         const std::string name = args[i].substr(0, args[i].find('='));
-        if (std::find(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames), name) !=
-            std::end(kGlobalOptionNames)) {
-            continue;
-        }
+        if (IsGlobalOption(name)) continue;
         const auto named = std::find_if(args.begin(), args.end(), IsCommand);
         const std::string command = named != args.end() ? *named : std::string();
-        CommandLineParser parser(options, command);
+        CommandLineParser parser(options, command, CommandParts::Whole, shortNames);
         const CLI::App* commandApp =
             command.empty() ? nullptr : parser.app.get_subcommand(command);
-        const std::vector<std::string> known = KnownOptions(parser.app, commandApp);
-        if (std::find(known.begin(), known.end(), name) != known.end()) continue;
+        if (Knows(parser.app, commandApp, name)) continue;
         return RefuseUsage(json, UnknownOptionText(args[i], parser.app, commandApp),
                            command.empty() ? "vardelctl --help"
                                            : "vardelctl " + command + " --help");
@@ -309,9 +323,6 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     if (helpAsked && asked.size() == 1) {
         return Shown(ParseEnd::Help, json, MainHelpText());
     }
-    const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
-        return word == "--help" || word == "-h" || word == "--version";
-    });
 
     // The usage errors that are common are found without the parser, which would throw.
     if (!helpOrVersion && commandAt >= args.size()) {
@@ -329,7 +340,7 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         only = args[commandAt];
     }
     if (only == "set") JoinSplitRow(args, commandAt);
-    CommandLineParser parser(options, only);
+    CommandLineParser parser(options, only, CommandParts::Whole, shortNames);
     CLI::App& app = parser.app;
 
     if (helpAsked && asked.size() == 2 && IsCommand(asked[0])) {
@@ -338,7 +349,7 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     if (!only.empty() && !helpOrVersion) {
         const CLI::App* command = app.get_subcommand(only);
         const std::string help = "vardelctl " + only + " --help";
-        const std::string* unknown = UnknownOption(args, KnownOptions(app, command));
+        const std::string* unknown = UnknownOption(args, app, command);
         if (unknown != nullptr) {
             return RefuseUsage(json, UnknownOptionText(*unknown, app, command), help);
         }
@@ -373,8 +384,9 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     }
 
     options.emulate = parser.emulate->count() > 0;
-    options.row = RowWord(parser.row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
-    options.type = TypeWord(parser.type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
+    // set's words, made canonical by their checks.
+    options.row = parser.row == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
+    options.type = parser.type == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
     options.deviceGiven = app.count("--device") > 0;
     const std::pair<const char*, Verb> verbs[] = {
         {"status", Verb::Status},   {"set", Verb::Set},       {"write", Verb::Write},

@@ -165,6 +165,23 @@ TEST(ParseOptionsTest, UsageErrorsFoundEarlySayWhatTheParserSays) {
     }
 }
 
+TEST(ParseOptionsTest, ShortOptionsAreSpeltOutAsTheLongOnes) {
+    using Words = std::vector<std::string>;
+    const std::pair<Words, Words> cases[] = {
+        {{"-j", "status"}, {"--json", "status"}},
+        {{"-d", "E", "status"}, {"--device", "E", "status"}},
+        {{"-dE", "status"}, {"--device=E", "status"}},
+        {{"set", "lun0", "fixed", "-nj"}, {"set", "lun0", "fixed", "--dry-run", "--json"}},
+        // Not theirs: -h, other letters, a lone "-", and anything after "--".
+        {{"-h", "-x", "-", "backup", "--", "-n"}, {"-h", "-x", "-", "backup", "--", "-n"}},
+    };
+    for (const auto& [typed, spelt] : cases) {
+        Words words = typed;
+        SpellOutShortOptions(words);
+        EXPECT_EQ(words, spelt) << typed.front();
+    }
+}
+
 // The options the parser takes before the command are the ones the line is checked against.
 TEST(ParseOptionsTest, TheGlobalOptionsAreTheParsersOwn) {
     Options options;
