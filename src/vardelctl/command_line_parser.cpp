@@ -93,15 +93,12 @@ std::string NotOneOf(const std::string& typed, const std::vector<std::string>& w
 const std::vector<std::string> kRowWords = {"lun0", "lun1"};
 const std::vector<std::string> kTypeWords = {"removable", "fixed"};
 
-// Takes a word that `canonical` knows and leaves its canonical form for the parse.
+// Takes a word that `canonical` knows; the value stays as typed.
 CLI::Validator OneOf(std::string (*canonical)(const std::string&),
                      const std::vector<std::string>& words) {
     return CLI::Validator(
         [canonical, words](std::string& value) -> std::string {
-            const std::string word = canonical(value);
-            if (word.empty()) return NotOneOf(value, words);
-            value = word;
-            return "";
+            return canonical(value).empty() ? NotOneOf(value, words) : std::string();
         },
         "");
 }

@@ -384,9 +384,10 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     }
 
     options.emulate = parser.emulate->count() > 0;
-    // set's words, made canonical by their checks.
-    options.row = parser.row == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
-    options.type = parser.type == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
+    if (!parser.row.empty()) {  // set
+        options.row = RowWord(parser.row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
+        options.type = TypeWord(parser.type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
+    }
     options.deviceGiven = app.count("--device") > 0;
     const std::pair<const char*, Verb> verbs[] = {
         {"status", Verb::Status},   {"set", Verb::Set},       {"write", Verb::Write},
