@@ -278,11 +278,14 @@ std::string CommandLineParser::Names(const char* shortName, const char* longName
 CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts,
                                      ShortNames shortNamesHeld)
     : app(kDescription, "vardelctl"), shortNames(shortNamesHeld == ShortNames::Held) {
-    auto layout = std::make_shared<ToolHelp>();
-    layout->label("SUBCOMMAND", "COMMAND");
-    app.formatter(layout);
-    app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
-    app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
+    // What only a help or --version shows is set up only for them: each part costs every run.
+    if (shortNames) {
+        auto layout = std::make_shared<ToolHelp>();
+        layout->label("SUBCOMMAND", "COMMAND");
+        app.formatter(layout);
+        app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
+        app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
+    }
     app.require_subcommand(1, 1);
     // Options are "--" words on every system: a path that starts with "/" (a folder under Wine,
     // a node named to --device) is an argument, never a Windows-style "/option".

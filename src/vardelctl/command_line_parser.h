@@ -37,9 +37,10 @@ std::string MainHelpText();
 // main help shows.
 enum class CommandParts { Whole, Summary };
 
-// Whether the parser holds the short options (-j, -d, -n) beside the long ones. Every name it holds
-// costs each run time to set up, so a line is parsed with its short options spelt out as the long
-// ones (SpellOutShortOptions); only a help, which lists them, needs them held.
+// Whether the parser holds what only a help or --version shows: the short options (-j, -d, -n)
+// beside the long ones, the help's layout and footer, the --version flag. Every part costs each
+// run time to set up, so a line is parsed with its short options spelt out as the long ones
+// (SpellOutShortOptions), and only a line that may show a help or the version holds them.
 enum class ShortNames { Held, SpeltOut };
 
 // "-j" as "--json", "-d" as "--device", "-dE" as "--device=E", "-n" as "--dry-run", "-jn" as both;

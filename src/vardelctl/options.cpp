@@ -59,13 +59,16 @@ std::size_t CommandWordAt(const std::vector<std::string>& args) {
     return args.size();
 }
 
-// The long options the command line may hold: the global ones and the command's own.
-std::vector<std::string> KnownOptions(const CLI::App& app, const CLI::App* command) {
-    std::vector<std::string> names;
-    for (const CLI::App* owner : {&app, command}) {
-        if (owner == nullptr) continue;
-        for (const CLI::Option* option : owner->get_options()) {
-            for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+// The long options the command line may hold, each once: the global ones (--version too, which a
+// parser holds only for a help) and the command's own.
+std::vector<std::string> KnownOptions(const CLI::App& /*app*/, const CLI::App* command) {
+    std::vector<std::string> names(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames));
+    if (command == nullptr) return names;
+    for (const CLI::Option* option : command->get_options()) {
+        for (const std::string& name : option->get_lnames()) {
+            if (std::find(names.begin(), names.end(), "--" + name) == names.end()) {
+                names.push_back("--" + name);
+            }
         }
     }
     return names;
@@ -276,7 +279,10 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         if (IsGlobalOption(name)) continue;
         const auto named = std::find_if(args.begin(), args.end(), IsCommand);
         const std::string command = named != args.end() ? *named : std::string();
-        CommandLineParser parser(options, command, CommandParts::Whole, shortNames);
+        // Without a command, no command's options are asked for: their names are enough.
+        CommandLineParser parser(options, command,
+                                 command.empty() ? CommandParts::Summary : CommandParts::Whole,
+                                 shortNames);
         const CLI::App* commandApp =
             command.empty() ? nullptr : parser.app.get_subcommand(command);
         if (Knows(parser.app, commandApp, name)) continue;
