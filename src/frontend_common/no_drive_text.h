@@ -9,9 +9,9 @@ namespace vardel::frontend {
 
 struct NoDriveFacts {
     ScanRecord scan = {};
-    int noRightsDisks = 0;        // disks whose node could not be opened for lack of rights
-    bool runsAsRoot = false;      // root is never told to run as root
-    bool linuxMachine = false;    // the machine's own drives on Linux: the udev rule applies
+    int noRightsDisks = 0;      // disks whose node could not be opened for lack of rights
+    bool runsAsRoot = false;    // root is never told to run as root
+    bool linuxMachine = false;  // the machine's own drives on Linux: the udev rule applies
     // The program to run with sudo where rights are missing; null: none (the window refuses root).
     const char* program = "vardelctl";
 };

@@ -218,8 +218,10 @@ void AddHelpLine(std::string& text, const char* name, const char* description) {
 }  // namespace
 
 std::string MainHelpText() {
-    std::string text = std::string(kDescription) + "\nUsage: vardelctl [OPTIONS] COMMAND\n\nOptions:\n";
-    for (const GlobalOption* option : {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kEmulate}) {
+    std::string text =
+        std::string(kDescription) + "\nUsage: vardelctl [OPTIONS] COMMAND\n\nOptions:\n";
+    for (const GlobalOption* option :
+         {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kEmulate}) {
         AddHelpLine(text, option->shown, option->description);
     }
     text += "\nCommands:\n";

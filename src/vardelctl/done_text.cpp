@@ -4,8 +4,8 @@
 #include <ostream>
 
 #include "drive/lun_type.h"
-#include "vardelctl/block_changes.h"
 #include "frontend_common/unchanged_write.h"
+#include "vardelctl/block_changes.h"
 #include "vardelctl/change_text.h"
 
 namespace vardel::cli {

@@ -211,7 +211,7 @@ std::string PositionalCountProblem(const std::vector<std::string>& args, std::si
         extras += args[at[i]];
     }
     return (at.size() - names.size() > 1 ? "The following arguments were not expected: "
-                                          : "The following argument was not expected: ") +
+                                         : "The following argument was not expected: ") +
            extras;
 }
 
@@ -220,8 +220,7 @@ void JoinSplitRow(std::vector<std::string>& args, std::size_t commandAt) {
     const std::vector<std::size_t> at = SetWordsAt(args, commandAt);
     if (at.size() < 2 || CLI::detail::to_lower(args[at[0]]) != "lun") return;
     const std::string& number = args[at[1]];
-    if (number.empty() ||
-        number.find_first_not_of("0123456789") != std::string::npos) {
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
         return;
     }
     args[at[0]] += " " + number;
@@ -251,9 +250,9 @@ std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t
     }
     const std::string& word = args[commandAt];
     if (!FileExists(word)) return std::string();
-    return Quoted(word) + " after --emulate is both a command and a file here: give --emulate=" +
-           word + " for the file's scenario, or vardelctl " + word +
-           " --emulate for the built-in drive";
+    return Quoted(word) +
+           " after --emulate is both a command and a file here: give --emulate=" + word +
+           " for the file's scenario, or vardelctl " + word + " --emulate for the built-in drive";
 }
 
 }  // namespace
@@ -283,12 +282,11 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         CommandLineParser parser(options, command,
                                  command.empty() ? CommandParts::Summary : CommandParts::Whole,
                                  shortNames);
-        const CLI::App* commandApp =
-            command.empty() ? nullptr : parser.app.get_subcommand(command);
+        const CLI::App* commandApp = command.empty() ? nullptr : parser.app.get_subcommand(command);
         if (Knows(parser.app, commandApp, name)) continue;
-        return RefuseUsage(json, UnknownOptionText(args[i], parser.app, commandApp),
-                           command.empty() ? "vardelctl --help"
-                                           : "vardelctl " + command + " --help");
+        return RefuseUsage(
+            json, UnknownOptionText(args[i], parser.app, commandApp),
+            command.empty() ? "vardelctl --help" : "vardelctl " + command + " --help");
     }
 
     // `help` and `help COMMAND` are --help and `COMMAND --help`.
@@ -309,10 +307,9 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     } else if (commandAt < args.size() && !IsCommand(args[commandAt])) {
         std::vector<std::string> words = kCommandNames;
         words.push_back(kHelpCommand);
-        return RefuseUsage(json,
-                           "unknown command " + Quoted(args[commandAt]) +
-                               DidYouMean(args[commandAt], words),
-                           "vardelctl --help");
+        return RefuseUsage(
+            json, "unknown command " + Quoted(args[commandAt]) + DidYouMean(args[commandAt], words),
+            "vardelctl --help");
     }
 
     // --version or --help alone, with or without --json, needs no parse: the parser would end it

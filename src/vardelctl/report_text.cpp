@@ -3,9 +3,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "frontend_common/display_text.h"
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/change_text.h"
-#include "frontend_common/display_text.h"
 #include "vardelctl/done_text.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/run_report.h"

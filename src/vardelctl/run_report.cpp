@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "frontend_common/display_text.h"
+#include "frontend_common/failure_detail.h"
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/exit_code.h"
-#include "frontend_common/failure_detail.h"
 
 namespace vardel::cli {
 using frontend::DisplayText;

@@ -116,8 +116,10 @@ TEST(ParseOptionsTest, SetTakesTheWordsUsersWrite) {
         {{"set", "lun1", "fixed disk"}, LunRow::Lun1, kLunTypeFixedDisk, false},
         {{"set", "Lun 1", " Fixed  Disk "}, LunRow::Lun1, kLunTypeFixedDisk, false},
         {{"-d", "E", "set", "lun", "1", "fixed", "-n"}, LunRow::Lun1, kLunTypeFixedDisk, true},
-        {{"set", "--device", "E", "lun", "0", "FIXED DISK", "--dry-run"}, LunRow::Lun0,
-         kLunTypeFixedDisk, true},
+        {{"set", "--device", "E", "lun", "0", "FIXED DISK", "--dry-run"},
+         LunRow::Lun0,
+         kLunTypeFixedDisk,
+         true},
     };
     for (const Case& c : cases) {
         std::vector<std::string> words = c.words;
@@ -135,8 +137,10 @@ TEST(ParseOptionsTest, SetTakesTheWordsUsersWrite) {
         EXPECT_EQ(options.dryRun, c.dryRun) << what;
     }
     for (const std::vector<std::string>& refused :
-         {std::vector<std::string>{"set", "lun", "2", "fixed"}, {"set", "2", "fixed"},
-          {"set", "lun0", "fixeddisk"}, {"set", "lun0", "fixed", "disk"}}) {
+         {std::vector<std::string>{"set", "lun", "2", "fixed"},
+          {"set", "2", "fixed"},
+          {"set", "lun0", "fixeddisk"},
+          {"set", "lun0", "fixed", "disk"}}) {
         EXPECT_EQ(Parse(refused).end, ParseEnd::Usage) << refused[2];
     }
 }
@@ -144,11 +148,16 @@ TEST(ParseOptionsTest, SetTakesTheWordsUsersWrite) {
 // The common usage errors are found before the parser runs, which would throw; they must say what
 // the parser says.
 TEST(ParseOptionsTest, UsageErrorsFoundEarlySayWhatTheParserSays) {
-    const std::vector<std::vector<std::string>> lines = {
-        {"set"},           {"set", "lun0"},       {"set", "lun0", "fixed", "x"},
-        {"set", "lun2", "fixed"}, {"set", "lun0", "fixd"}, {"backup"},
-        {"restore", "-d", "E"},  {"status", "a", "b"}, {"list", "x", "-j"},
-        {"backup", "a", "b", "c"}};
+    const std::vector<std::vector<std::string>> lines = {{"set"},
+                                                         {"set", "lun0"},
+                                                         {"set", "lun0", "fixed", "x"},
+                                                         {"set", "lun2", "fixed"},
+                                                         {"set", "lun0", "fixd"},
+                                                         {"backup"},
+                                                         {"restore", "-d", "E"},
+                                                         {"status", "a", "b"},
+                                                         {"list", "x", "-j"},
+                                                         {"backup", "a", "b", "c"}};
     for (const std::vector<std::string>& words : lines) {
         const std::string what = words.front() + " " + words.back();
         const ParseResult early = Parse(words);
@@ -225,8 +234,14 @@ TEST(NoDriveGuidanceTest, SaysWhatWasLookedAtAndWhatToDo) {
           "could not be opened for lack of rights.",
           "/usr/lib/udev/rules.d/70-vardel.rules", "ls -l /dev/sg*", "getfacl", "sudo vardelctl"},
          {}},
-        {"Linux, no rights, root", facts({true, 3, 1, 0}, 2, true, true), {"getfacl"}, {"sudo", "root"}},
-        {"Linux, rights enough", facts({true, 2, 2, 0}, 0, false, true), {"70-vardel.rules"}, {"sudo"}},
+        {"Linux, no rights, root",
+         facts({true, 3, 1, 0}, 2, true, true),
+         {"getfacl"},
+         {"sudo", "root"}},
+        {"Linux, rights enough",
+         facts({true, 2, 2, 0}, 0, false, true),
+         {"70-vardel.rules"},
+         {"sudo"}},
         {"no disk", facts({true, 0, 0, 0}, 0, false, false), {"No disk was there"}, {"Looked at"}},
         {"signature, no drive",
          facts({true, 2, 2, 1}, 0, false, false),

@@ -7,11 +7,11 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "frontend_common/machine_platform.h"
-#include "frontend_common/no_drive_text.h"
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/exit_codes.h"
 #include "frontend_common/journal_place.h"
+#include "frontend_common/machine_platform.h"
+#include "frontend_common/no_drive_text.h"
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"

@@ -692,10 +692,9 @@ class VardelWindowTest : public QObject {
         frontend::AccessWatch watch(*platform_, frontend::IsEmulatedNoRightsError);
         ModalMessageBoxes modal;
         LunModeWindow window(watch, modal);
-        window.SetNoDriveHint(
-            [&watch](const CommandOutcome&) {
-                return std::string(watch.SawNoRights() ? kNoRightsAdvice : "");
-            });
+        window.SetNoDriveHint([&watch](const CommandOutcome&) {
+            return std::string(watch.SawNoRights() ? kNoRightsAdvice : "");
+        });
         window.show();
         QString text;
         QStringList ragged;
@@ -826,10 +825,9 @@ class VardelWindowTest : public QObject {
         frontend::AccessWatch watch(*platform_, frontend::IsEmulatedNoRightsError);
         RecordingBoxes shown;
         LunModeWindow window(watch, shown);
-        window.SetNoDriveHint(
-            [&watch](const CommandOutcome&) {
-                return std::string(watch.SawNoRights() ? "ADVICE" : "");
-            });
+        window.SetNoDriveHint([&watch](const CommandOutcome&) {
+            return std::string(watch.SawNoRights() ? "ADVICE" : "");
+        });
         window.RunCommand(IDC_STATUS_BUTTON);
         QCOMPARE(shown.shown.size(), std::size_t{1});
         const QString noDrive = Utf8(kNoDriveMessage);
