@@ -90,8 +90,14 @@ std::string NotOneOf(const std::string& typed, const std::vector<std::string>& w
            DidYouMean(CLI::detail::to_lower(typed), meant);
 }
 
-const std::vector<std::string> kRowWords = {"lun0", "lun1"};
-const std::vector<std::string> kTypeWords = {"removable", "fixed"};
+// Made where they are needed: a global would cost every run its set-up.
+std::vector<std::string> RowWords() {
+    return {"lun0", "lun1"};
+}
+
+std::vector<std::string> TypeWords() {
+    return {"removable", "fixed"};
+}
 
 // Takes a word that `canonical` knows; the value stays as typed.
 CLI::Validator OneOf(std::string (*canonical)(const std::string&),
@@ -112,11 +118,11 @@ void AddSet(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.add_option("lun", parser.row, "lun0 or lun1")
         ->required()
         ->type_name("lun0|lun1")
-        ->check(OneOf(RowWord, kRowWords));
+        ->check(OneOf(RowWord, RowWords()));
     command.add_option("type", parser.type, "removable or fixed")
         ->required()
         ->type_name("removable|fixed")
-        ->check(OneOf(TypeWord, kTypeWords));
+        ->check(OneOf(TypeWord, TypeWords()));
     command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
@@ -246,11 +252,11 @@ std::string TypeWord(const std::string& typed) {
 }
 
 std::string RowWordProblem(const std::string& typed) {
-    return "lun: " + NotOneOf(typed, kRowWords);
+    return "lun: " + NotOneOf(typed, RowWords());
 }
 
 std::string TypeWordProblem(const std::string& typed) {
-    return "type: " + NotOneOf(typed, kTypeWords);
+    return "type: " + NotOneOf(typed, TypeWords());
 }
 
 void SpellOutShortOptions(std::vector<std::string>& args) {

@@ -259,6 +259,14 @@ std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t
 
 ParseResult ParseOptions(int argc, char** argv, Options& options) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // --version alone, with or without --json, is answered before anything else is looked at.
+    if (argc == 2 || argc == 3) {
+        const auto version = std::find(args.begin(), args.end(), "--version");
+        const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
+        if (version != args.end() && args.size() == (json ? 2u : 1u)) {
+            return Shown(ParseEnd::Version, json, kVersionText);
+        }
+    }
     // `help` may be the help command: a line that may show a help keeps the short options.
     const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
         return word == "--help" || word == "-h" || word == "--version" || word == kHelpCommand;
