@@ -55,6 +55,11 @@ valgrind --tool=callgrind --callgrind-out-file="$results/callgrind.out" \
     build/bench/vardelctl --emulate status >/dev/null 2>"$results/callgrind.log"
 valgrind --tool=callgrind --callgrind-out-file="$results/callgrind-version.out" \
     build/bench/vardelctl --version >/dev/null 2>"$results/callgrind-version.log"
+valgrind --tool=callgrind --callgrind-out-file="$results/callgrind-help.out" \
+    build/bench/vardelctl --help >/dev/null 2>"$results/callgrind-help.log"
+# A usage error (exit 64) is the usual first run of a mistyped line.
+valgrind --tool=callgrind --callgrind-out-file="$results/callgrind-usage.out" \
+    build/bench/vardelctl set lun0 >/dev/null 2>"$results/callgrind-usage.log" || true
 
 if [ "$kernel" -eq 1 ]; then
     echo "=== a real kernel (one guest boot, the drive attached over $transport)"
@@ -120,7 +125,8 @@ row("process: vardelctl --emulate status", "%.2f ms +- %.2f (true: %.2f ms)" % (
     tool["mean"] * 1000, tool["stddev"] * 1000, true["mean"] * 1000), "under 10 ms",
     "met" if tool["mean"] < 0.010 else "MISSED")
 
-for log, what in (("callgrind.log", "--emulate status"), ("callgrind-version.log", "--version")):
+for log, what in (("callgrind.log", "--emulate status"), ("callgrind-version.log", "--version"),
+                  ("callgrind-help.log", "--help"), ("callgrind-usage.log", "set lun0 (usage)")):
     collected = re.search(r"Collected : (\d+)", open(os.path.join(results, log)).read())
     row("process: vardelctl %s, instructions (callgrind)" % what,
         "{:,}".format(int(collected.group(1))) if collected else "not measured", "", "")

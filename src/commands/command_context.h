@@ -19,9 +19,10 @@ struct CommandContext {
     // Write reads the block back and counts only what the drive kept. The window does not: its
     // Write ends with the message of the write itself.
     bool confirmWrite = false;
-    // The console's: a set onto a LUN whose byte already is the type asked for sends no write.
-    // The window always writes.
-    bool skipSameType = false;
+    // A set or Write whose block would leave the drive's configuration block as read sends no
+    // write (each one costs the drive a flash write) and ends Done with `unchanged`. The Windows
+    // dialog leaves this off: it writes every time, as it always has.
+    bool skipUnchangedWrite = false;
     // The console's --dry-run: set and Write read as always and stop where they would write.
     bool dryRun = false;
     // Keeps the block as read before each write; null: the change goes without a journal entry.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device/scsi_commands.h"
+#include "drive/discovery.h"
 #include "drive/lun_type.h"
 
 namespace vardel {
@@ -65,6 +66,12 @@ struct CommandOutcome {
     // The command sent no write where it would have (a dry run, or a drive that already holds
     // what it would write); `types` are then the rows the write would have left.
     bool writeSkipped = false;
+    // SetLunMode, WriteRaw: the block to write equals the block as read, so the write would change
+    // nothing; with the context's skipUnchangedWrite, nothing was sent and nothing journaled.
+    bool unchanged = false;
+    // What discovery looked at, for a front end to say why no drive was found; all zero when the
+    // command did not scan.
+    ScanRecord scan = {};
 };
 
 // The message a front end shows for the outcome; nullptr when the command ends without one (a

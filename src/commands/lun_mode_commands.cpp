@@ -57,7 +57,7 @@ CommandOutcome EndWithMessage(CommandContext& context, const CommandOutcome& out
 
 // Finds the single drive. On any other outcome the user is told and the buttons are enabled.
 bool FindTarget(CommandContext& context, CommandOutcome& outcome) {
-    outcome.code = FindSingleDrive(context.platform, context.state, context.device);
+    outcome.code = FindSingleDrive(context.platform, context.state, context.device, &outcome.scan);
     if (outcome.code != OutcomeCode::Done) {
         EndWithMessage(context, outcome);
         return false;
@@ -87,6 +87,12 @@ void ConfirmWrite(Platform& platform, char target, Blocks& blocks, const VendorB
     if (std::memcmp(sent, blocks.info, kVendorWriteLength) != 0) {
         outcome.code = OutcomeCode::NotConfirmed;
     }
+}
+
+// The one rule for a write that would change nothing: the bytes a write sends equal the bytes
+// read.
+bool WriteChangesNothing(const VendorBlock& asRead, const VendorBlock& toWrite) {
+    return std::memcmp(asRead, toWrite, kVendorWriteLength) == 0;
 }
 
 std::string& RowText(CommandState& state, LunRow row) {
@@ -156,10 +162,10 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
         const bool swapped = IsSwappedLayout(blocks.device, blocks.info);
         outcome.before = RowTypesOf(blocks.info, swapped);
         outcome.beforeKnown = true;
-        std::uint8_t& typeByte = blocks.info[TypeByteOffset(binding.row, swapped)];
-        const bool differs = typeByte != binding.type;
-        typeByte = binding.type;
-        if (context.dryRun || (context.skipSameType && !differs)) {
+        blocks.info[TypeByteOffset(binding.row, swapped)] = binding.type;
+        const bool differs = !WriteChangesNothing(asRead, blocks.info);
+        outcome.unchanged = !differs;
+        if (context.dryRun || (context.skipUnchangedWrite && !differs)) {
             // What the write would leave, from the blocks just read; nothing is sent.
             outcome.swapped = swapped;
             outcome.types = RowTypesOf(blocks.info, swapped);
@@ -252,9 +258,14 @@ CommandOutcome WriteRaw(CommandContext& context) {
     blocks.info[TypeByteOffset(LunRow::Lun1, outcome.swapped)] = outcome.types.lun1;
 
     // Only the console runs dry, and it shows no message: the rows are what would be written.
-    if (context.dryRun) {
+    // A write that would change nothing ends the same way, without the message of a write; the
+    // front end says that nothing was written.
+    outcome.unchanged = WriteChangesNothing(asRead, blocks.info);
+    if (context.dryRun || (context.skipUnchangedWrite && outcome.unchanged)) {
+        if (hold) hold->Release();
         outcome.code = OutcomeCode::Done;
         outcome.writeSkipped = true;
+        if (!context.dryRun) context.window.EnableCommandButtons(true);
         return outcome;
     }
     if (!KeptInJournal(context.journal,

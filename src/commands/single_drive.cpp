@@ -6,11 +6,12 @@
 
 namespace vardel {
 
-OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const PhysicalDevice* device) {
+OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const PhysicalDevice* device,
+                            ScanRecord* record) {
     std::memset(state.letterList, 0, sizeof(state.letterList));
     std::uint8_t count = 0;
     const int found =
-        FindDrives(platform, state.letterList, sizeof(state.letterList), count, device);
+        FindDrives(platform, state.letterList, sizeof(state.letterList), count, device, record);
     if (found != kFindDrivesOk) return OutcomeCode::UnknownError;
     if (count == 0) return OutcomeCode::NoDrive;
     if (count >= 2) return OutcomeCode::SeveralDrives;

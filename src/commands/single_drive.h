@@ -4,6 +4,7 @@
 
 #include "commands/command_outcome.h"
 #include "commands/command_state.h"
+#include "drive/discovery.h"
 #include "drive/physical_device.h"
 #include "platform/platform.h"
 
@@ -13,6 +14,8 @@ namespace vardel {
 // drive with a letter to send to; otherwise the discovery outcome, and nothing but INQUIRY and
 // identity reads and address questions was sent. `device` narrows discovery to the letters on
 // one physical device (null: all).
-OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const PhysicalDevice* device);
+// `record`, when given, gets what discovery looked at.
+OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const PhysicalDevice* device,
+                            ScanRecord* record = nullptr);
 
 }  // namespace vardel

@@ -19,11 +19,17 @@ char LetterAt(int index) {
     return static_cast<char>('A' + index);
 }
 
-std::uint32_t CandidateMask(Platform& platform) {
+std::uint32_t CandidateMask(Platform& platform, ScanRecord& record) {
     const std::uint32_t present = platform.LogicalDriveMask();
     std::uint32_t candidates = 0;
+    record.done = true;
     for (int i = 0; i < kDriveLetterCount; ++i) {
-        if ((present & (1u << i)) != 0 && IsCandidateDrive(platform, LetterAt(i)) == 0) {
+        if ((present & (1u << i)) == 0) continue;
+        ++record.letters;
+        const std::int32_t candidate = IsCandidateDrive(platform, LetterAt(i));
+        if (candidate == 0 || candidate == kNoSignature) ++record.answeredInquiry;
+        if (candidate == 0) {
+            ++record.withSignature;
             candidates |= 1u << i;
         }
     }
@@ -39,7 +45,7 @@ void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* onl
     int& count = scan.count;
 
     // All letters are filtered before any identity block is read.
-    const std::uint32_t candidates = CandidateMask(platform);
+    const std::uint32_t candidates = CandidateMask(platform, scan.record);
 
     alignas(kVendorBlockAlignment) VendorBlock block;
     for (int i = 0; i < kDriveLetterCount; ++i) {
@@ -83,12 +89,13 @@ bool VersionAccepted(Platform& platform) {
 }
 
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const PhysicalDevice* only) {
+               const PhysicalDevice* only, ScanRecord* looked) {
     count = 0;
     if (!VersionAccepted(platform)) return kFindDrivesVersionRefused;
 
     DeviceScan scan;
     ScanDevices(platform, scan, only);
+    if (looked != nullptr) *looked = scan.record;
     const DeviceTable& table = scan.table;
     const int devices = scan.count;
     const int recorded = std::min(devices, kMaxRecordedDevices);

@@ -31,6 +31,16 @@ enum FindDrivesResult : int {
     kFindDrivesListTooSmall = 2,
 };
 
+// What one scan looked at, counted letter by letter: the letters present (the disks), those whose
+// INQUIRY answered, and of them those that carry the signature. A front end tells from it why no
+// drive was found.
+struct ScanRecord {
+    bool done;  // a scan ran; a command that ended before discovery leaves it false
+    int letters;
+    int answeredInquiry;
+    int withSignature;
+};
+
 // What one scan found: each recorded device's letters by LUN index, what it is and the identity
 // block of its first letter (entry j of `devices` and `identities` belongs to record j), and the
 // number of distinct devices, which may exceed the table's room.
@@ -39,6 +49,7 @@ struct DeviceScan {
     PhysicalDevice devices[kMaxDevices];
     VendorBlock identities[kMaxDevices];
     int count;
+    ScanRecord record;
 };
 
 // Walks the 26 letters: first filters all of them to the candidates, then reads each candidate's
@@ -59,8 +70,9 @@ bool VersionAccepted(Platform& platform);
 // Fills `list` with one group per device (LUN 0 letter, LUN 1 letter if any, 0) and a closing 0.
 // `count` is 0 on entry and the number of devices on success. With `only`, the letters are those
 // on that device: at most one device.
+// `looked`, when given, gets the scan's counts.
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const PhysicalDevice* only = nullptr);
+               const PhysicalDevice* only = nullptr, ScanRecord* looked = nullptr);
 
 // Rewrites list bytes 0..7 as LUN slots 0..7, reading each letter's LUN index from its identity
 // block. A letter whose LUN index is 8 or more is left out.

@@ -21,6 +21,12 @@ bool IsNoRightsError(std::uint32_t error);
 // How the user gets the rights; one or more lines.
 const char* NoRightsAdvice();
 
+// The process runs as root (effective user id 0); false on Windows.
+bool RunsAsRoot();
+
+// The machine's drives are Linux disks: the udev rule and the sg nodes apply.
+bool LinuxMachine();
+
 struct DiskDescription {
     std::vector<std::string> paths;  // the system's device nodes behind the letter
     std::string vendor;

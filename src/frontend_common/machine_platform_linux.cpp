@@ -1,6 +1,8 @@
 // The machine's drives on Linux: letters A..Z are the disks sda..sdz, reached through their SCSI
 // generic nodes. The backend reports errno values.
 
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "frontend_common/machine_platform.h"
@@ -25,12 +27,26 @@ bool IsNoRightsError(std::uint32_t error) {
 }
 
 const char* NoRightsAdvice() {
+    // Root is never told to run as root.
+    if (RunsAsRoot()) {
+        return "The drives could not be opened: no rights to their device nodes, even as root.\n"
+               "A security module or the device's own rights may refuse them: check them with\n"
+               "ls -l /dev/sg* and getfacl /dev/sgN.";
+    }
     return "The drives could not be opened: no rights to their device nodes.\n"
            "Run vardelctl as root (sudo vardelctl ...), or install the udev rule\n"
            "(/usr/lib/udev/rules.d/70-vardel.rules from the package, or res/linux/70-vardel.rules\n"
            "copied to /etc/udev/rules.d) and replug the drive. The rule gives the user at the seat\n"
            "every SCSI command to both LUNs of such a USB drive while it is attached; on a\n"
            "machine shared by several people, sudo is the safer way.";
+}
+
+bool RunsAsRoot() {
+    return geteuid() == 0;
+}
+
+bool LinuxMachine() {
+    return true;
 }
 
 bool DescribeMachineDisk(char letter, DiskDescription& description) {

@@ -19,6 +19,14 @@ const char* NoRightsAdvice() {
            "Run vardelctl from a command prompt started as administrator.";
 }
 
+bool RunsAsRoot() {
+    return false;
+}
+
+bool LinuxMachine() {
+    return false;
+}
+
 bool DescribeMachineDisk(char, DiskDescription&) {
     return false;
 }

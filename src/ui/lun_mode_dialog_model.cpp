@@ -45,6 +45,7 @@ LunModeDialogModel::LunModeDialogModel(Platform& platform, DialogControls& contr
 bool LunModeDialogModel::OnCommand(int controlId) {
     CommandContext context{platform_, state_, *this};
     context.journal = this;
+    context.skipUnchangedWrite = skipUnchangedWrites_;
     pending_.held = false;
     if (controlId == kWriteButtonId) {
         lastOutcome_ = writeQuestion_.ask ? WriteAfterQuestion(context) : WriteRaw(context);
@@ -73,13 +74,13 @@ CommandOutcome LunModeDialogModel::WriteAfterQuestion(CommandContext& context) {
     context.dryRun = false;
     if (preview.code != OutcomeCode::Done || !preview.typesKnown) return preview;
     EnableCommandButtons(true);
-    const bool changes =
-        preview.types.lun0 != preview.before.lun0 || preview.types.lun1 != preview.before.lun1;
-    if (!changes) {
+    if (preview.unchanged) {
         if (writeQuestion_.unchanged) writeQuestion_.unchanged(preview.before);
         return preview;
     }
     if (!writeQuestion_.ask(preview.before, preview.types)) return preview;
+    // The drive may have changed since the preview: a write that would now change nothing is
+    // skipped as any other (with SetSkipUnchangedWrites).
     return WriteRaw(context);
 }
 
@@ -123,7 +124,7 @@ void LunModeDialogModel::ShowMessage(const CommandOutcome& outcome) {
         if (!detail.empty()) text += ": " + detail;
     }
     if (outcome.code == OutcomeCode::NoDrive && noDriveHint_) {
-        const std::string hint = noDriveHint_();
+        const std::string hint = noDriveHint_(outcome);
         if (!hint.empty()) text += "\n\n" + hint;
     }
     controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);

@@ -36,7 +36,7 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
 
     // Words that follow "No drive found" when the front end knows why no drive was found (the
     // opens were refused for lack of rights, say); an empty text adds nothing.
-    using NoDriveHint = std::function<std::string()>;
+    using NoDriveHint = std::function<std::string(const CommandOutcome& outcome)>;
     void SetNoDriveHint(NoDriveHint hint) { noDriveHint_ = std::move(hint); }
 
     // Words that follow a failure's message after a colon, as vardelctl prints them (which command
@@ -54,6 +54,11 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
         std::function<void(const RowTypes& rows)> unchanged;
     };
     void SetWriteQuestion(WriteQuestion question) { writeQuestion_ = std::move(question); }
+
+    // On: a mode button or Write whose block would leave the drive's configuration block as read
+    // sends nothing (each write costs the drive a flash write); the row shows the type it has.
+    // Off (the Windows dialog): every button writes, as it always has.
+    void SetSkipUnchangedWrites(bool skip) { skipUnchangedWrites_ = skip; }
 
     // The journal each change goes through before its write (null: none). A change whose entry
     // the journal refuses is not made.
@@ -95,6 +100,7 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     NoDriveHint noDriveHint_;
     FailureDetail failureDetail_;
     WriteQuestion writeQuestion_;
+    bool skipUnchangedWrites_ = false;
     WriteJournal* journal_ = nullptr;
     Change pending_;
     Change lastChange_;

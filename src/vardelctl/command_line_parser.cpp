@@ -10,6 +10,8 @@ namespace vardel::cli {
 
 const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
                                                 "backup", "restore", "history", "undo"};
+const char* const kGlobalOptionNames[6] = {"--json",    "--device", "--no-journal",
+                                           "--emulate", "--help",   "--version"};
 const char kVersionText[] = "vardelctl " VARDEL_VERSION "\n";
 
 namespace {
@@ -33,6 +35,29 @@ constexpr char kExamples[] =
     "  vardelctl undo                        puts back what the drive's last change replaced\n"
     "  vardelctl --json status               one JSON object on stdout, for scripts\n";
 
+// A global option as the parser takes it and as the help lists it.
+struct GlobalOption {
+    const char* names;
+    const char* shown;  // the help's left column
+    const char* description;
+};
+
+// The parser's own help and version flags, as it describes them.
+constexpr GlobalOption kHelp = {"-h,--help", "-h,--help", "Print this help message and exit"};
+constexpr GlobalOption kVersion = {"--version", "--version",
+                                   "Display program version information and exit"};
+constexpr GlobalOption kJson = {"--json", "-j,--json",
+                                "Machine-readable output on stdout (one JSON object)"};
+constexpr GlobalOption kDevice = {
+    "--device", "-d,--device DEVICE",
+    "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)"};
+constexpr GlobalOption kNoJournal = {
+    "--no-journal", "--no-journal",
+    "Change the drive without saving the block as read to the journal first"};
+constexpr GlobalOption kEmulate = {
+    "--emulate", "--emulate[=FILE]",
+    "Run on the built-in emulated drive, or on a scenario FILE's machine"};
+
 // Shows an optional value glued to its option, as it is typed: --emulate[=FILE].
 class ToolHelp : public CLI::Formatter {
   public:
@@ -43,14 +68,43 @@ class ToolHelp : public CLI::Formatter {
     }
 };
 
-// One word of a small set, in any case, with a suggestion for a slip.
-CLI::Validator OneOf(const std::vector<std::string>& words) {
+// The word in lower case, its spaces dropped at both ends and each run of them inside made one.
+std::string Folded(const std::string& typed) {
+    std::string folded;
+    for (const char c : CLI::detail::to_lower(typed)) {
+        if (c != ' ' && c != '\t') {
+            folded += c;
+        } else if (!folded.empty() && folded.back() != ' ') {
+            folded += ' ';
+        }
+    }
+    if (!folded.empty() && folded.back() == ' ') folded.pop_back();
+    return folded;
+}
+
+// The suggestion comes from `words` and what else the word may be (the tool's own "Fixed Disk").
+std::string NotOneOf(const std::string& typed, const std::vector<std::string>& words) {
+    std::vector<std::string> meant = words;
+    if (words[1] == "fixed") meant.push_back("Fixed Disk");
+    return Quoted(typed) + " is not " + words[0] + " or " + words[1] +
+           DidYouMean(CLI::detail::to_lower(typed), meant);
+}
+
+// Made where they are needed: a global would cost every run its set-up.
+std::vector<std::string> RowWords() {
+    return {"lun0", "lun1"};
+}
+
+std::vector<std::string> TypeWords() {
+    return {"removable", "fixed"};
+}
+
+// Takes a word that `canonical` knows; the value stays as typed.
+CLI::Validator OneOf(std::string (*canonical)(const std::string&),
+                     const std::vector<std::string>& words) {
     return CLI::Validator(
-        [words](std::string& value) -> std::string {
-            const std::string lower = CLI::detail::to_lower(value);
-            if (std::find(words.begin(), words.end(), lower) != words.end()) return "";
-            return Quoted(value) + " is not " + words[0] + " or " + words[1] +
-                   DidYouMean(lower, words);
+        [canonical, words](std::string& value) -> std::string {
+            return canonical(value).empty() ? NotOneOf(value, words) : std::string();
         },
         "");
 }
@@ -64,17 +118,17 @@ void AddSet(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.add_option("lun", parser.row, "lun0 or lun1")
         ->required()
         ->type_name("lun0|lun1")
-        ->check(OneOf({"lun0", "lun1"}));
+        ->check(OneOf(RowWord, RowWords()));
     command.add_option("type", parser.type, "removable or fixed")
         ->required()
         ->type_name("removable|fixed")
-        ->check(OneOf({"removable", "fixed"}));
-    command.add_flag("--dry-run", options.dryRun,
+        ->check(OneOf(TypeWord, TypeWords()));
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
 
-void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+void AddWrite(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.footer("Example: vardelctl write --lun0 fixed --lun1 removable");
     command
         .add_option("--lun0", options.lun0Text,
@@ -86,7 +140,7 @@ void AddWrite(CLI::App& command, CommandLineParser& /*parser*/, Options& options
                     "Row Lun1's text: removable, fixed, \"Removable\", \"Fixed Disk\" or a "
                     "hexadecimal byte")
         ->type_name("TEXT");
-    command.add_flag("--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show what would be written; write nothing");
     command.add_flag("--all", options.all, "On every attached drive, one after the other");
 }
@@ -108,7 +162,7 @@ void AddBackup(CLI::App& command, CommandLineParser& /*parser*/, Options& option
                      "Every attached drive into the folder given, one file per drive");
 }
 
-void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+void AddRestore(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.footer("Example: vardelctl restore drive.json --dry-run");
     command.add_option("file", options.file, "A file written by backup")
         ->required()
@@ -117,7 +171,7 @@ void AddRestore(CLI::App& command, CommandLineParser& /*parser*/, Options& optio
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Restore onto a drive without serial from a backup without serial (nothing "
                      "shows that they are one drive)");
-    command.add_flag("--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show the bytes that would change; write nothing");
 }
 
@@ -130,12 +184,12 @@ void AddHistory(CLI::App& command, CommandLineParser& /*parser*/, Options& /*opt
         "Example: vardelctl history --device VD0000000001");
 }
 
-void AddUndo(CLI::App& command, CommandLineParser& /*parser*/, Options& options) {
+void AddUndo(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.footer("Example: vardelctl undo --dry-run");
     command.add_flag("--yes", options.yes, "Do not ask first");
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Undo on a drive without serial (nothing shows that it is the drive changed)");
-    command.add_flag("--dry-run", options.dryRun,
+    command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show the bytes that would change; write nothing");
     command.add_flag("--all", options.all, "Not taken: undo works on one drive");
 }
@@ -159,15 +213,87 @@ const Command kCommands[] = {
     {"Put back the block that the drive's last change replaced, from the journal", AddUndo},
 };
 
+// One line of the help's tables: the name in a column of 30, then what it is.
+void AddHelpLine(std::string& text, const char* name, const char* description) {
+    constexpr std::size_t kColumn = 30;
+    std::string line = std::string("  ") + name;
+    if (line.size() < kColumn) line.append(kColumn - line.size(), ' ');
+    text += line + description + "\n";
+}
+
 }  // namespace
 
-CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts)
-    : app(kDescription, "vardelctl") {
-    auto layout = std::make_shared<ToolHelp>();
-    layout->label("SUBCOMMAND", "COMMAND");
-    app.formatter(layout);
-    app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
-    app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
+std::string MainHelpText() {
+    std::string text =
+        std::string(kDescription) + "\nUsage: vardelctl [OPTIONS] COMMAND\n\nOptions:\n";
+    for (const GlobalOption* option :
+         {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kEmulate}) {
+        AddHelpLine(text, option->shown, option->description);
+    }
+    text += "\nCommands:\n";
+    for (std::size_t i = 0; i < kCommandNames.size(); ++i) {
+        AddHelpLine(text, kCommandNames[i].c_str(), kCommands[i].summary);
+    }
+    return text + "\n" + kExamples + "\n" + kExitCodeHelp + "\n";
+}
+
+std::string RowWord(const std::string& typed) {
+    std::string word = Folded(typed);
+    word.erase(std::remove(word.begin(), word.end(), ' '), word.end());
+    if (word == "0" || word == "1") word = "lun" + word;
+    return word == "lun0" || word == "lun1" ? word : std::string();
+}
+
+std::string TypeWord(const std::string& typed) {
+    const std::string word = Folded(typed);
+    if (word == "removable") return word;
+    if (word == "fixed" || word == "fixed disk") return "fixed";
+    return std::string();
+}
+
+std::string RowWordProblem(const std::string& typed) {
+    return "lun: " + NotOneOf(typed, RowWords());
+}
+
+std::string TypeWordProblem(const std::string& typed) {
+    return "type: " + NotOneOf(typed, TypeWords());
+}
+
+void SpellOutShortOptions(std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string word = args[i];
+        if (word == "--") return;
+        if (word.size() < 2 || word[0] != '-' || word[1] == '-') continue;
+        if (word[1] == 'd') {
+            args[i] = word.size() == 2 ? "--device" : "--device=" + word.substr(2);
+            continue;
+        }
+        if (word.find_first_not_of("jn", 1) != std::string::npos) continue;
+        std::vector<std::string> spelt;
+        for (std::size_t at = 1; at < word.size(); ++at) {
+            spelt.push_back(word[at] == 'j' ? "--json" : "--dry-run");
+        }
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+        args.insert(args.begin() + static_cast<std::ptrdiff_t>(i), spelt.begin(), spelt.end());
+        i += spelt.size() - 1;
+    }
+}
+
+std::string CommandLineParser::Names(const char* shortName, const char* longName) const {
+    return shortNames ? std::string(shortName) + "," + longName : std::string(longName);
+}
+
+CommandLineParser::CommandLineParser(Options& options, const std::string& only, CommandParts parts,
+                                     ShortNames shortNamesHeld)
+    : app(kDescription, "vardelctl"), shortNames(shortNamesHeld == ShortNames::Held) {
+    // What only a help or --version shows is set up only for them: each part costs every run.
+    if (shortNames) {
+        auto layout = std::make_shared<ToolHelp>();
+        layout->label("SUBCOMMAND", "COMMAND");
+        app.formatter(layout);
+        app.footer(std::string(kExamples) + "\n" + kExitCodeHelp);
+        app.set_version_flag("--version", "vardelctl " VARDEL_VERSION);
+    }
     app.require_subcommand(1, 1);
     // Options are "--" words on every system: a path that starts with "/" (a folder under Wine,
     // a node named to --device) is an argument, never a Windows-style "/option".
@@ -175,14 +301,11 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only, 
     // The global options may also follow the command.
     app.fallthrough();
 
-    app.add_flag("--json", options.json, "Machine-readable output on stdout (one JSON object)");
-    app.add_option("--device", options.device,
-                   "Only this drive: its whole serial (see list), letter (E:) or node (/dev/sdb)")
+    app.add_flag(Names("-j", kJson.names), options.json, kJson.description);
+    app.add_option(Names("-d", kDevice.names), options.device, kDevice.description)
         ->type_name("DEVICE");
-    app.add_flag("--no-journal", options.noJournal,
-                 "Change the drive without saving the block as read to the journal first");
-    emulate = app.add_option("--emulate", options.scenarioFile,
-                             "Run on the built-in emulated drive, or on a scenario FILE's machine")
+    app.add_flag(kNoJournal.names, options.noJournal, kNoJournal.description);
+    emulate = app.add_option(kEmulate.names, options.scenarioFile, kEmulate.description)
                   ->expected(0, 1)
                   ->option_text("[=FILE]");
 

@@ -41,7 +41,7 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
     // The console's Write says done only for what the drive kept; its set writes nothing that
     // would change nothing, and a dry run nothing at all.
     context.confirmWrite = true;
-    context.skipSameType = true;
+    context.skipUnchangedWrite = true;
     context.dryRun = options.dryRun;
     context.journal = journal;
     switch (options.verb) {

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "drive/lun_type.h"
+#include "frontend_common/unchanged_write.h"
 #include "vardelctl/block_changes.h"
 #include "vardelctl/change_text.h"
 
@@ -107,16 +108,16 @@ void PrintDone(const RunReport& report, std::ostream& out) {
                 out << kDryRunNote << '\n';
             } else {
                 PrintRows(outcome, out);
-                if (outcome.writeSkipped) {
-                    out << (outcome.row == LunRow::Lun0 ? "Lun0" : "Lun1") << " is already "
-                        << LunTypeText(outcome.requestedType) << ": nothing written.\n";
-                }
+                if (outcome.writeSkipped) out << frontend::UnchangedWriteText(outcome) << '\n';
             }
             break;
         case CommandKind::WriteRaw:
             if (dryRun) {
                 PrintRowChanges(outcome, out);
                 out << kDryRunNote << '\n';
+            } else if (outcome.writeSkipped) {
+                PrintRows(outcome, out);
+                out << frontend::UnchangedWriteText(outcome) << '\n';
             } else {
                 out << OutcomeMessage(outcome) << '\n';
             }
@@ -161,6 +162,7 @@ std::string DriveLineText(bool dryRun, const DriveReport& drive) {
             if (outcome.writeSkipped) return rows + "; already so, nothing written";
             return rows + (outcome.changed ? "; changed" : "");
         case CommandKind::WriteRaw:
+            if (outcome.writeSkipped) return rows + "; already so, nothing written";
             return std::string(OutcomeMessage(outcome)) + ": " + rows;
         case CommandKind::Backup:
             return rows + "; written to " + run.notes.file;

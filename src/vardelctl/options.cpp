@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -20,8 +21,22 @@ bool IsOption(const std::string& argument) {
     return argument.size() > 1 && argument[0] == '-';
 }
 
+bool IsLongOption(const std::string& argument) {
+    return argument.size() > 2 && argument.rfind("--", 0) == 0;
+}
+
 bool IsCommand(const std::string& word) {
     return std::find(kCommandNames.begin(), kCommandNames.end(), word) != kCommandNames.end();
+}
+
+bool IsJson(const std::string& argument) {
+    return argument == "--json" || argument == "-j";
+}
+
+// The options that take the next word as their value.
+bool TakesValue(const std::string& argument) {
+    return argument == "--device" || argument == "-d" || argument == "--lun0" ||
+           argument == "--lun1";
 }
 
 // Where the command's name stands among the arguments (their count when it is missing): the
@@ -30,7 +45,7 @@ bool IsCommand(const std::string& word) {
 std::size_t CommandWordAt(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& argument = args[i];
-        if (argument == "--device") {
+        if (argument == "--device" || argument == "-d") {
             ++i;
         } else if (argument == "--emulate") {
             if (i + 1 < args.size() && !IsOption(args[i + 1]) && !IsCommand(args[i + 1]) &&
@@ -44,16 +59,76 @@ std::size_t CommandWordAt(const std::vector<std::string>& args) {
     return args.size();
 }
 
-// The long options the command line may hold: the global ones and the command's own.
-std::vector<std::string> KnownOptions(const CLI::App& app, const CLI::App* command) {
-    std::vector<std::string> names;
-    for (const CLI::App* owner : {&app, command}) {
-        if (owner == nullptr) continue;
-        for (const CLI::Option* option : owner->get_options()) {
-            for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+// The long options the command line may hold, each once: the global ones (--version too, which a
+// parser holds only for a help) and the command's own.
+std::vector<std::string> KnownOptions(const CLI::App& /*app*/, const CLI::App* command) {
+    std::vector<std::string> names(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames));
+    if (command == nullptr) return names;
+    for (const CLI::Option* option : command->get_options()) {
+        for (const std::string& name : option->get_lnames()) {
+            if (std::find(names.begin(), names.end(), "--" + name) == names.end()) {
+                names.push_back("--" + name);
+            }
         }
     }
     return names;
+}
+
+// Whether the global options or the command's take the long option `name` ("--json").
+bool IsGlobalOption(const std::string& name) {
+    return std::find(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames), name) !=
+           std::end(kGlobalOptionNames);
+}
+
+// The global options' names are checked first: asking the parser costs more.
+bool Knows(const CLI::App& app, const CLI::App* command, const std::string& name) {
+    return IsGlobalOption(name) || app.get_option_no_throw(name) != nullptr ||
+           (command != nullptr && command->get_option_no_throw(name) != nullptr);
+}
+
+// The first long option of the line that neither the global options nor the command take, or
+// nullptr: the words after "--" are no options.
+const std::string* UnknownOption(const std::vector<std::string>& args, const CLI::App& app,
+                                 const CLI::App* command) {
+    for (const std::string& argument : args) {
+        if (argument == "--") break;
+        if (!IsLongOption(argument)) continue;
+        if (!Knows(app, command, argument.substr(0, argument.find('=')))) return &argument;
+    }
+    return nullptr;
+}
+
+// `unknown option "--lun0" for set; did you mean "write --lun0"?`: the option as typed, the
+// command it was given to, and the option meant.
+std::string UnknownOptionText(const std::string& argument, const CLI::App& app,
+                              const CLI::App* command) {
+    const std::string name = argument.substr(0, argument.find('='));
+    std::string text = "unknown option " + Quoted(name);
+    if (command != nullptr) text += " for " + command->get_name();
+    // set switches one LUN; write's row options set both.
+    if (command != nullptr && command->get_name() == "set" &&
+        (name == "--lun0" || name == "--lun1")) {
+        return text + "; did you mean " + Quoted("write " + name) + "?";
+    }
+    return text + DidYouMean(name, KnownOptions(app, command));
+}
+
+std::string NoCommandText(const std::vector<std::string>& args) {
+    std::string text =
+        "no command given; the commands are status, set, write, list, backup, "
+        "restore, history and undo";
+    // `--emulate stauts`: the slip was taken for the scenario file.
+    const auto emulate = std::find(args.begin(), args.end(), "--emulate");
+    if (emulate != args.end() && emulate + 1 != args.end()) {
+        const std::string close = ClosestWord(*(emulate + 1), kCommandNames);
+        if (!close.empty()) {
+            text += "; " + Quoted(*(emulate + 1)) +
+                    " was taken for --emulate's scenario "
+                    "file: did you mean the command " +
+                    Quoted(close) + "?";
+        }
+    }
+    return text;
 }
 
 // The parser's complaint in the user's terms, with a suggestion where a word was mistyped.
@@ -72,21 +147,7 @@ std::string Explain(const CLI::ParseError& error, const CLI::App& app, const CLI
         return std::string(error.what());
     }
     if (command == nullptr && dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
-        std::string text =
-            "no command given; the commands are status, set, write, list, backup, "
-            "restore, history and undo";
-        // `--emulate stauts`: the slip was taken for the scenario file.
-        const auto emulate = std::find(args.begin(), args.end(), "--emulate");
-        if (emulate != args.end() && emulate + 1 != args.end()) {
-            const std::string close = ClosestWord(*(emulate + 1), kCommandNames);
-            if (!close.empty()) {
-                text += "; " + Quoted(*(emulate + 1)) +
-                        " was taken for --emulate's scenario "
-                        "file: did you mean the command " +
-                        Quoted(close) + "?";
-            }
-        }
-        return text;
+        return NoCommandText(args);
     }
     return std::string(error.what());
 }
@@ -108,15 +169,135 @@ ParseResult RefuseUsage(bool json, const std::string& text, const std::string& h
     return result;
 }
 
+// Where the command's own words stand: the words after it that are neither options nor their
+// values.
+std::vector<std::size_t> SetWordsAt(const std::vector<std::string>& args, std::size_t commandAt) {
+    std::vector<std::size_t> at;
+    bool optionsEnded = false;
+    for (std::size_t i = commandAt + 1; i < args.size(); ++i) {
+        if (!optionsEnded && args[i] == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && IsOption(args[i])) {
+            if (TakesValue(args[i])) ++i;
+        } else {
+            at.push_back(i);
+        }
+    }
+    return at;
+}
+
+// A command's words missing or too many, said as the parser says it: found here, the refusal costs
+// no exception. Empty when the count is right, or when the line holds what only the parser reads
+// (a bare --emulate after the command, "--", a short option the line still holds).
+std::string PositionalCountProblem(const std::vector<std::string>& args, std::size_t commandAt,
+                                   const CLI::App& command) {
+    for (std::size_t i = commandAt + 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--" || word == "--emulate") return std::string();
+        if (IsOption(word) && !IsLongOption(word)) {
+            return std::string();
+        }
+    }
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->get_positional()) names.push_back(option->get_name());
+    }
+    const std::vector<std::size_t> at = SetWordsAt(args, commandAt);
+    if (at.size() < names.size()) return names[at.size()] + " is required";
+    if (at.size() == names.size()) return std::string();
+    std::string extras;
+    for (std::size_t i = at.size(); i-- > names.size();) {
+        if (!extras.empty()) extras += ' ';
+        extras += args[at[i]];
+    }
+    return (at.size() - names.size() > 1 ? "The following arguments were not expected: "
+                                         : "The following argument was not expected: ") +
+           extras;
+}
+
+// `set lun 0 fixed`: "lun" and its number are one word.
+void JoinSplitRow(std::vector<std::string>& args, std::size_t commandAt) {
+    const std::vector<std::size_t> at = SetWordsAt(args, commandAt);
+    if (at.size() < 2 || CLI::detail::to_lower(args[at[0]]) != "lun") return;
+    const std::string& number = args[at[1]];
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+        return;
+    }
+    args[at[0]] += " " + number;
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(at[1]));
+}
+
+// A word of set that the parser would refuse, said as it would say it: found here, the refusal
+// costs no exception. Empty when both words are sound or missing.
+std::string SetWordProblem(const std::vector<std::string>& args, std::size_t commandAt) {
+    const std::vector<std::size_t> at = SetWordsAt(args, commandAt);
+    if (!at.empty() && RowWord(args[at[0]]).empty()) return RowWordProblem(args[at[0]]);
+    if (at.size() > 1 && TypeWord(args[at[1]]).empty()) return TypeWordProblem(args[at[1]]);
+    return std::string();
+}
+
+bool FileExists(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+// `--emulate status` where a file "status" is here as well: either may be meant.
+std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t commandAt) {
+    if (commandAt == 0 || commandAt >= args.size() || args[commandAt - 1] != "--emulate") {
+        return std::string();
+    }
+    const std::string& word = args[commandAt];
+    if (!FileExists(word)) return std::string();
+    return Quoted(word) +
+           " after --emulate is both a command and a file here: give --emulate=" + word +
+           " for the file's scenario, or vardelctl " + word + " --emulate for the built-in drive";
+}
+
 }  // namespace
 
 ParseResult ParseOptions(int argc, char** argv, Options& options) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // --version alone, with or without --json, is answered before anything else is looked at.
+    if (argc == 2 || argc == 3) {
+        const auto version = std::find(args.begin(), args.end(), "--version");
+        const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
+        if (version != args.end() && args.size() == (json ? 2u : 1u)) {
+            return Shown(ParseEnd::Version, json, kVersionText);
+        }
+    }
+    // `help` may be the help command: a line that may show a help keeps the short options.
+    const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
+        return word == "--help" || word == "-h" || word == "--version" || word == kHelpCommand;
+    });
+    SpellOutShortOptions(args);
     // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
-    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
+    const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
+    // Only a help lists the short options; the parse takes them spelt out.
+    const ShortNames shortNames = helpOrVersion ? ShortNames::Held : ShortNames::SpeltOut;
+
+    // An option before the command that none takes is named as it would be after the command,
+    // before its value is taken for the command's name (`--devcie E status`).
+    std::size_t commandAt = CommandWordAt(args);
+    for (std::size_t i = 0; i < commandAt && i < args.size(); ++i) {
+        if (!IsLongOption(args[i])) continue;
+        const std::string name = args[i].substr(0, args[i].find('='));
+        if (IsGlobalOption(name)) continue;
+        const auto named = std::find_if(args.begin(), args.end(), IsCommand);
+        const std::string command = named != args.end() ? *named : std::string();
+        // Without a command, no command's options are asked for: their names are enough.
+        CommandLineParser parser(options, command,
+                                 command.empty() ? CommandParts::Summary : CommandParts::Whole,
+                                 shortNames);
+        const CLI::App* commandApp = command.empty() ? nullptr : parser.app.get_subcommand(command);
+        if (Knows(parser.app, commandApp, name)) continue;
+        return RefuseUsage(
+            json, UnknownOptionText(args[i], parser.app, commandApp),
+            command.empty() ? "vardelctl --help" : "vardelctl " + command + " --help");
+    }
 
     // `help` and `help COMMAND` are --help and `COMMAND --help`.
-    const std::size_t commandAt = CommandWordAt(args);
     if (commandAt < args.size() && args[commandAt] == kHelpCommand) {
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(commandAt));
         std::size_t helpAt = commandAt;
@@ -132,10 +313,11 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         }
         args.insert(args.begin() + static_cast<std::ptrdiff_t>(helpAt), "--help");
     } else if (commandAt < args.size() && !IsCommand(args[commandAt])) {
-        return RefuseUsage(json,
-                           "unknown command " + Quoted(args[commandAt]) +
-                               DidYouMean(args[commandAt], kCommandNames),
-                           "vardelctl --help");
+        std::vector<std::string> words = kCommandNames;
+        words.push_back(kHelpCommand);
+        return RefuseUsage(
+            json, "unknown command " + Quoted(args[commandAt]) + DidYouMean(args[commandAt], words),
+            "vardelctl --help");
     }
 
     // --version or --help alone, with or without --json, needs no parse: the parser would end it
@@ -143,17 +325,22 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     // command (the unwinder sorts its tables). --version needs no parser at all.
     std::vector<std::string> asked;
     for (const std::string& argument : args) {
-        if (argument != "--json") asked.push_back(argument);
+        if (!IsJson(argument)) asked.push_back(argument);
     }
     if (asked.size() == 1 && asked[0] == "--version") {
         return Shown(ParseEnd::Version, json, kVersionText);
     }
     const bool helpAsked = !asked.empty() && (asked.back() == "--help" || asked.back() == "-h");
     if (helpAsked && asked.size() == 1) {
-        // The main help shows of each command only its name and summary.
-        CommandLineParser parser(options, "", CommandParts::Summary);
-        return Shown(ParseEnd::Help, json, parser.app.help());
+        return Shown(ParseEnd::Help, json, MainHelpText());
     }
+
+    // The usage errors that are common are found without the parser, which would throw.
+    if (!helpOrVersion && commandAt >= args.size()) {
+        return RefuseUsage(json, NoCommandText(args), "vardelctl --help");
+    }
+    const std::string emulateProblem = EmulateWordProblem(args, commandAt);
+    if (!emulateProblem.empty()) return RefuseUsage(json, emulateProblem, "vardelctl --help");
 
     // Only the command the line names, unless the line may need the others: the main help lists
     // them, and a second command's name makes the parser's own complaint.
@@ -163,11 +350,26 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
                       [](const std::string& word) { return IsCommand(word); }) == 1) {
         only = args[commandAt];
     }
-    CommandLineParser parser(options, only);
+    if (only == "set") JoinSplitRow(args, commandAt);
+    CommandLineParser parser(options, only, CommandParts::Whole, shortNames);
     CLI::App& app = parser.app;
 
     if (helpAsked && asked.size() == 2 && IsCommand(asked[0])) {
         return Shown(ParseEnd::Help, json, app.get_subcommand(asked[0])->help(app.get_name()));
+    }
+    if (!only.empty() && !helpOrVersion) {
+        const CLI::App* command = app.get_subcommand(only);
+        const std::string help = "vardelctl " + only + " --help";
+        const std::string* unknown = UnknownOption(args, app, command);
+        if (unknown != nullptr) {
+            return RefuseUsage(json, UnknownOptionText(*unknown, app, command), help);
+        }
+        if (only == "set") {
+            const std::string problem = SetWordProblem(args, commandAt);
+            if (!problem.empty()) return RefuseUsage(json, problem, help);
+        }
+        const std::string problem = PositionalCountProblem(args, commandAt, *command);
+        if (!problem.empty()) return RefuseUsage(json, problem, help);
     }
 
     try {
@@ -193,9 +395,10 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     }
 
     options.emulate = parser.emulate->count() > 0;
-    options.row = CLI::detail::to_lower(parser.row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
-    options.type =
-        CLI::detail::to_lower(parser.type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
+    if (!parser.row.empty()) {  // set
+        options.row = RowWord(parser.row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
+        options.type = TypeWord(parser.type) == "fixed" ? kLunTypeFixedDisk : kLunTypeRemovable;
+    }
     options.deviceGiven = app.count("--device") > 0;
     const std::pair<const char*, Verb> verbs[] = {
         {"status", Verb::Status},   {"set", Verb::Set},       {"write", Verb::Write},

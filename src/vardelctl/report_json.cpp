@@ -75,6 +75,9 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     const char* message = OutcomeMessage(outcome);
     // Only the console runs dry, and the window's message would say a write happened.
     if (outcome.writeSkipped && dryRun) message = nullptr;
+    // Nor would it say anything of a write that was not sent because it would change nothing.
+    const bool unchanged = outcome.writeSkipped && !dryRun;
+    if (unchanged) message = nullptr;
     const CommandDetail& failed = outcome.failedCommand;
     const bool failure = failed.command != DeviceCommand::None;
     report["command"] = CommandName(outcome.command);
@@ -87,6 +90,8 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     if (Writes(outcome.command)) {
         report["rowsBefore"] = outcome.beforeKnown ? RowsJson(outcome.before) : Json(nullptr);
         report["dryRun"] = dryRun;
+        // The drive already held what the command would write, so nothing was sent.
+        report["unchanged"] = unchanged && outcome.code == OutcomeCode::Done;
     }
     report["changed"] = outcome.changed;
     report["detail"] = detail.empty() ? Json(nullptr) : Json(detail);
@@ -106,6 +111,15 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     // Kept for the readers of format 1; the four fields above say the same and more.
     report["driveStatus"] = outcome.driveStatus;
     report["noRights"] = notes.noRights;
+    // What discovery looked at, and the lines text mode prints after "No drive found".
+    if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done && frontend::LinuxMachine()) {
+        const frontend::NoDriveFacts facts = NoDriveFactsOf(outcome, notes);
+        report["scan"] = {{"disks", facts.scan.letters},
+                          {"answeredInquiry", facts.scan.answeredInquiry},
+                          {"withSignature", facts.scan.withSignature},
+                          {"noRightsDisks", facts.noRightsDisks},
+                          {"advice", frontend::NoDriveGuidance(facts)}};
+    }
     if (outcome.command == CommandKind::SetLunMode) {
         report["row"] = outcome.row == LunRow::Lun0 ? "lun0" : "lun1";
         report["requestedType"] = RowJson(outcome.requestedType);

@@ -3,11 +3,12 @@
 #include <ostream>
 #include <sstream>
 
+#include "frontend_common/display_text.h"
 #include "frontend_common/machine_platform.h"
 #include "vardelctl/change_text.h"
-#include "frontend_common/display_text.h"
 #include "vardelctl/done_text.h"
 #include "vardelctl/listed_drive_text.h"
+#include "vardelctl/run_report.h"
 #include "vardelctl/tool_lines.h"
 
 namespace vardel::cli {
@@ -25,7 +26,13 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
     const RunNotes& notes = report.notes;
     SayLines(err, report.detail);
     if (WriteUnconfirmed(outcome)) SayLines(err, UnconfirmedWriteAdvice("vardelctl status"));
-    if (outcome.code == OutcomeCode::NoDrive && notes.noRights) SayLines(err, NoRightsAdvice());
+    if (outcome.code == OutcomeCode::NoDrive) {
+        if (outcome.scan.done && frontend::LinuxMachine()) {
+            SayLines(err, frontend::NoDriveGuidance(NoDriveFactsOf(outcome, notes)));
+        } else if (notes.noRights) {
+            SayLines(err, NoRightsAdvice());
+        }
+    }
     if (outcome.code == OutcomeCode::SeveralDrives) {
         SayLines(err,
                  "choose one with --device SERIAL, LETTER or NODE (`vardelctl list` shows them), "

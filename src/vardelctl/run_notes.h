@@ -18,6 +18,8 @@ using frontend::DiskDescription;
 // What the run knows beyond the outcome.
 struct RunNotes {
     bool noRights = false;  // a volume open failed for lack of rights
+    int noRightsDisks = 0;  // the disks whose open failed so
+    bool onMachine = false;  // the machine's own drives, not an emulated machine's
     std::string file;       // backup or restore
     std::string serial;     // the backup's whole serial, for restore
     // The system's nodes behind the letter the failed command went to, where the system names them.

@@ -3,8 +3,9 @@
 #include <utility>
 
 #include "frontend_common/display_text.h"
-#include "vardelctl/exit_code.h"
 #include "frontend_common/failure_detail.h"
+#include "frontend_common/machine_platform.h"
+#include "vardelctl/exit_code.h"
 
 namespace vardel::cli {
 using frontend::DisplayText;
@@ -133,6 +134,15 @@ RunReport HistoryReport(const std::string& folder, std::vector<HistoryEntry> ent
     report.journal = folder;
     report.history = std::move(entries);
     return report;
+}
+
+frontend::NoDriveFacts NoDriveFactsOf(const CommandOutcome& outcome, const RunNotes& notes) {
+    frontend::NoDriveFacts facts;
+    facts.scan = outcome.scan;
+    facts.noRightsDisks = notes.noRightsDisks;
+    facts.runsAsRoot = notes.onMachine && frontend::RunsAsRoot();
+    facts.linuxMachine = notes.onMachine && frontend::LinuxMachine();
+    return facts;
 }
 
 }  // namespace vardel::cli

@@ -9,6 +9,7 @@
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
 #include "frontend_common/journal_file.h"
+#include "frontend_common/no_drive_text.h"
 #include "vardelctl/options.h"
 #include "vardelctl/run_notes.h"
 
@@ -85,6 +86,9 @@ RunReport EveryDriveReport(const Options& options, OutcomeCode code, int deviceC
                            const std::vector<DriveRun>& drives,
                            const std::vector<DiskNotOpened>& notOpened, bool noRights);
 RunReport ProblemReport(int exitCode, const std::string& text);
+
+// What "No drive found" goes on to say, from the outcome's scan and the run's notes.
+frontend::NoDriveFacts NoDriveFactsOf(const CommandOutcome& outcome, const RunNotes& notes);
 // The end of the command line's parse short of a run: its version, help or usage error.
 RunReport ParseEndReport(const ParseResult& parsed);
 RunReport DeclinedReport(const Options& options, const RunNotes& notes);

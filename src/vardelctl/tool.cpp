@@ -135,6 +135,12 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
 
 // What --device names, turned into the physical device discovery narrows to. -1 to go on with
 // `device`, or the exit code of the report that it names no drive, or several.
+int CountedLetters(std::uint32_t letters) {
+    int count = 0;
+    for (; letters != 0; letters &= letters - 1) ++count;
+    return count;
+}
+
 int FindDevice(const Options& options, const DeviceName& name, AccessWatch& platform, bool machine,
                RunNotes& notes, PhysicalDevice& device, std::ostream& out, std::ostream& err) {
     DeviceListing listing{};
@@ -383,6 +389,8 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
                                            &view, onMachine, usedJournal);
     }
     notes.noRights = watch.SawNoRights();
+    notes.noRightsDisks = CountedLetters(watch.NoRightsLetters());
+    notes.onMachine = onMachine;
     NoteFailure(notes, result.outcome, onMachine);
     if (restore) NoteChanges(notes, view, restore->info);
     if (restore) NoteSinceChange(notes, view, *restore);

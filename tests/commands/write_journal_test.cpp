@@ -183,12 +183,77 @@ TEST_F(WriteJournalTest, ADryRunAndASetThatChangesNothingAskNoJournal) {
     RecordingJournal journal(machine_.platform, 1);
     CommandContext context{machine_.platform, state_, window_};
     context.journal = &journal;
-    context.skipSameType = true;
+    context.skipUnchangedWrite = true;
     EXPECT_EQ(SetLunMode(context, kLun1FixedBinding).code, OutcomeCode::Done);  // already fixed
     context.dryRun = true;
     EXPECT_EQ(SetLunMode(context, kLun0FixedBinding).code, OutcomeCode::Done);
     EXPECT_TRUE(journal.calls.empty());
     EXPECT_FALSE(Wrote());
+}
+
+// The plain drive holds LUN 0 Removable and LUN 1 Fixed Disk: each of these would write the block
+// as read.
+TEST_F(WriteJournalTest, AWriteThatWouldChangeNothingIsSentOnlyWhereAskedTo) {
+    struct Case {
+        const char* name;
+        std::function<CommandOutcome(CommandContext&)> run;
+    };
+    const Case cases[] = {
+        {"set lun1 fixed", [](CommandContext& c) { return SetLunMode(c, kLun1FixedBinding); }},
+        {"set lun0 removable",
+         [](CommandContext& c) { return SetLunMode(c, kLun0RemovableBinding); }},
+        {"write both rows as read",
+         [this](CommandContext& c) {
+             state_.lun0Text = "Removable";
+             state_.lun1Text = " Fixed Disk ";
+             return WriteRaw(c);
+         }},
+        {"write without texts",
+         [this](CommandContext& c) {
+             state_.lun0Text.clear();
+             state_.lun1Text.clear();
+             return WriteRaw(c);
+         }},
+    };
+    for (const Case& each : cases) {
+        for (const bool skip : {true, false}) {
+            SCOPED_TRACE(std::string(each.name) + (skip ? ", skipped" : ", sent"));
+            machine_.platform.ClearLog();
+            RecordingJournal journal(machine_.platform, kJournalSaved);
+            CommandContext context{machine_.platform, state_, window_};
+            context.journal = &journal;
+            context.confirmWrite = true;
+            context.skipUnchangedWrite = skip;
+            const Block before = Config();
+            const CommandOutcome outcome = each.run(context);
+            EXPECT_EQ(outcome.code, OutcomeCode::Done);
+            EXPECT_TRUE(outcome.unchanged);
+            EXPECT_FALSE(outcome.changed);
+            EXPECT_EQ(outcome.writeSkipped, skip);
+            EXPECT_EQ(Wrote(), !skip);
+            EXPECT_EQ(journal.calls.size(), skip ? 0u : 1u);
+            EXPECT_EQ(Config(), before);
+            ASSERT_TRUE(outcome.typesKnown);
+            EXPECT_EQ(outcome.types.lun0, kLunTypeRemovable);
+            EXPECT_EQ(outcome.types.lun1, kLunTypeFixedDisk);
+        }
+    }
+}
+
+// A write that changes a byte goes out whatever the setting.
+TEST_F(WriteJournalTest, AWriteThatChangesAByteIsSentWhenSkippingUnchangedOnes) {
+    RecordingJournal journal(machine_.platform, kJournalSaved);
+    CommandContext context{machine_.platform, state_, window_};
+    context.journal = &journal;
+    context.skipUnchangedWrite = true;
+    state_.lun0Text = "05";
+    const CommandOutcome outcome = WriteRaw(context);
+    EXPECT_EQ(outcome.code, OutcomeCode::Done);
+    EXPECT_FALSE(outcome.unchanged);
+    EXPECT_FALSE(outcome.writeSkipped);
+    EXPECT_TRUE(outcome.changed);
+    EXPECT_TRUE(Wrote());
+    EXPECT_EQ(journal.calls.size(), 1u);
 }
 
 // The drive changed after the change to undo (here: LUN 1 made removable by someone else).

@@ -113,6 +113,32 @@ TEST_F(DiscoveryTest, ALetterOnlyInLunSlot1StartsTheListWithZero) {
     EXPECT_EQ(std::string(list_.data(), 4), std::string("\0F\0\0", 4));
 }
 
+// The counts a front end tells "No drive found" from: every letter present, those whose INQUIRY
+// answered, and of them those with the signature. C: answers without it; G: cannot be opened.
+TEST_F(DiscoveryTest, TheScanRecordCountsWhatWasLookedAt) {
+    const int drive = platform_.AddDrive(emulated::StandardDrive());
+    platform_.AttachVolume('E', drive, 0);
+    platform_.AttachVolume('F', drive, 1);
+    platform_.AddOtherVolume('G');
+    Fault refused;
+    refused.letter = 'G';
+    refused.operation = Operation::Open;
+    refused.times = -1;
+    refused.effect = FaultEffect::FailOpen;
+    refused.code = 5;
+    platform_.InjectFault(refused);
+
+    ScanRecord record = {};
+    list_.assign(kLetterListSize, 0);
+    ASSERT_EQ(FindDrives(platform_, list_.data(), list_.size(), count_, nullptr, &record),
+              kFindDrivesOk);
+    EXPECT_TRUE(record.done);
+    EXPECT_EQ(record.letters, 4);
+    EXPECT_EQ(record.answeredInquiry, 3);
+    EXPECT_EQ(record.withSignature, 2);
+    EXPECT_EQ(count_, 1);
+}
+
 struct VersionCase {
     std::uint32_t version;
     int result;

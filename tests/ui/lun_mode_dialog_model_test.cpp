@@ -161,3 +161,39 @@ TEST_F(DialogModelTest, OtherIdsAreNotCommands) {
 
 }  // namespace
 }  // namespace vardel
+
+namespace vardel {
+namespace {
+
+std::size_t WritesSent(const emulated::EmulatedPlatform& platform) {
+    std::size_t writes = 0;
+    for (const std::string& command : platform.CommandTrace()) {
+        if (command.find("WRITE") != std::string::npos) ++writes;
+    }
+    return writes;
+}
+
+// LUN 1 of the standard drive is already Fixed Disk. The Windows dialog writes it again, as it
+// always has; a window that skips such writes sends none.
+TEST_F(DialogModelTest, AModeButtonThatChangesNothingWritesOnlyWhereNotSkipped) {
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN1_FIXED));
+    EXPECT_EQ(WritesSent(platform_), 1u);
+
+    platform_.ClearLog();
+    model_.SetSkipUnchangedWrites(true);
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN1_FIXED));
+    EXPECT_EQ(WritesSent(platform_), 0u);
+    EXPECT_TRUE(model_.LastOutcome().unchanged);
+    EXPECT_TRUE(model_.LastOutcome().writeSkipped);
+    EXPECT_EQ(model_.State().lun1Text, "Fixed Disk");
+    EXPECT_TRUE(controls_.Boxes().empty());
+    EXPECT_FALSE(model_.CanUndo());
+
+    // A button that changes the drive still writes.
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN0_FIXED));
+    EXPECT_EQ(WritesSent(platform_), 1u);
+    EXPECT_TRUE(model_.CanUndo());
+}
+
+}  // namespace
+}  // namespace vardel

@@ -70,6 +70,16 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
             (["set", "lun2", "fixed"], 'lun: "lun2" is not lun0 or lun1'),
             (["status", "--force"], 'unknown option "--force" for status'),
             (["help", "stat"], 'help: unknown command "stat"; did you mean "status"?'),
+            (["hlep"], 'unknown command "hlep"; did you mean "help"?'),
+            # Before the command as after it, before a value is taken for the command.
+            (["--devcie", "E", "status"],
+             'unknown option "--devcie" for status; did you mean "--device"?'),
+            (["--vesion"], 'unknown option "--vesion"; did you mean "--version"?'),
+            (["set", "--lun0", "fixed"],
+             'unknown option "--lun0" for set; did you mean "write --lun0"?'),
+            (["set", "lun", "2", "fixed"], 'lun: "lun 2" is not lun0 or lun1'),
+            (["set", "lun1", "Fixed Dis"], 'type: "Fixed Dis" is not removable or fixed; '
+                                           'did you mean "Fixed Disk"?'),
         ]
         for args, message in cases:
             with self.subTest(" ".join(args)):
@@ -84,6 +94,47 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
         run = self.run_tool("--emulate", "stauts")
         self.assertExit(run, 64)
         self.assertIn('did you mean the command "status"?', run.err)
+
+    def test_emulate_takes_a_command_where_no_file_of_its_name_is(self):
+        self.assertEqual(self.run_tool("--emulate", "status").out,
+                         "Lun0: Removable\nLun1: Fixed Disk\n")
+        run = self.run_tool("--emulate", "set", "lun", "0", "Fixed Disk")
+        self.assertExit(run, 0)
+        self.assertIn("Lun0: Fixed Disk\n", run.out)
+        # A file named as the command: the run says how to mean either.
+        open(os.path.join(self.folder, "status"), "w").close()
+        run = self.run_tool("--emulate", "status")
+        self.assertExit(run, 64)
+        self.assertIn('"status" after --emulate is both a command and a file here: '
+                      'give --emulate=status for the file\'s scenario, or vardelctl status '
+                      '--emulate for the built-in drive', run.err)
+        self.assertExit(self.run_tool("status", "--emulate"), 0)
+        self.assertEqual(self.run_tool("--json", "--emulate", "status").json()["exitCode"], 64)
+
+    def test_short_options_are_their_long_ones(self):
+        scenario = self.scenario("plain.json")
+        before = self.read_bytes(scenario)
+        pairs = [
+            (["-j", "--emulate=" + scenario, "status"], ["--json", "--emulate=" + scenario,
+                                                          "status"]),
+            (["--emulate=" + scenario, "-d", "F", "status"],
+             ["--emulate=" + scenario, "--device", "F", "status"]),
+            (["--emulate=" + scenario, "set", "lun0", "fixed", "-n"],
+             ["--emulate=" + scenario, "set", "lun0", "fixed", "--dry-run"]),
+            (["--emulate=" + scenario, "write", "-n", "--lun1", "removable"],
+             ["--emulate=" + scenario, "write", "--dry-run", "--lun1", "removable"]),
+            (["-h"], ["--help"]),
+        ]
+        for short, long in pairs:
+            with self.subTest(" ".join(short)):
+                run = self.run_tool(*short)
+                self.assertExit(run, 0)
+                self.assertEqual(run.out, self.run_tool(*long).out)
+        self.assertEqual(self.read_bytes(scenario), before)
+        whole = self.run_tool("--help").out
+        for option in ("-j,--json", "-d,--device"):
+            self.assertIn(option, whole)
+        self.assertIn("-n,--dry-run", self.run_tool("set", "--help").out)
 
     def test_help_is_a_command_too(self):
         whole = self.run_tool("--help")
@@ -310,15 +361,30 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
 
     # Changes show what they will do
 
-    def test_a_set_that_changes_nothing_sends_no_write(self):
+    def test_a_set_or_write_that_changes_nothing_sends_no_write(self):
         # Every write would fail: a run that sends one cannot end 0.
         scenario = self.scenario("plain.json", fault(operation="write", effect="scsiStatus",
                                                      code=2, times=-1))
-        run = self.run_tool("--emulate=" + scenario, "set", "lun1", "fixed")
-        self.assertExit(run, 0)
-        self.assertEqual(run.out, "Lun0: Removable\nLun1: Fixed Disk\n"
-                                  "Lun1 is already Fixed Disk: nothing written.\n")
-        self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun0", "fixed"), 1)
+        rows = "Lun0: Removable\nLun1: Fixed Disk\n"
+        cases = [
+            (["set", "lun1", "fixed"], "Nothing was written: LUN 1 is already Fixed Disk.\n"),
+            (["write", "--lun0", "removable", "--lun1", "Fixed Disk"],
+             "Nothing was written: LUN 0 is already Removable and LUN 1 is already Fixed Disk.\n"),
+            (["write"],
+             "Nothing was written: LUN 0 is already Removable and LUN 1 is already Fixed Disk.\n"),
+        ]
+        for args, said in cases:
+            with self.subTest(" ".join(args)):
+                run = self.run_tool("--emulate=" + scenario, *args)
+                self.assertExit(run, 0)
+                self.assertEqual(run.out, rows + said)
+                report = self.run_tool("--json", "--emulate=" + scenario, *args).json()
+                self.assertEqual((report["exitCode"], report["unchanged"], report["changed"],
+                                  report["message"]), (0, True, False, None))
+        # Nothing was kept in the journal.
+        self.assertIn("No change is in the journal", self.run_tool("--emulate=" + scenario, "history").out)
+        failed = self.run_tool("--json", "--emulate=" + scenario, "set", "lun0", "fixed")
+        self.assertEqual((failed.code, failed.json()["unchanged"]), (1, False))
 
     def test_dry_run_reads_shows_and_writes_nothing(self):
         cases = [
@@ -536,6 +602,7 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
             # The values of the global options after the command are not its arguments.
             "vardelctl set --device E l": ["lun0", "lun1"],
             "vardelctl set --device E lun0 f": ["fixed"],
+            "vardelctl -d E set lun0 f": ["fixed"],
             "vardelctl set --device = E lun0 f": ["fixed"],
             "vardelctl set lun0 --emulate = plain.json f": ["fixed"],
             "vardelctl set --emulate plain.json lun1 r": ["removable"],

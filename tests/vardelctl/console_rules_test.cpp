@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "frontend_common/display_text.h"
+#include "frontend_common/no_drive_text.h"
 #include "frontend_common/sense_text.h"
+#include "vardelctl/command_line_parser.h"
 #include "vardelctl/device_name.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
@@ -92,6 +95,168 @@ TEST(ParseOptionsTest, VersionAndHelpAloneShowWhatTheParserShows) {
         EXPECT_EQ(alone.end, full.end) << what;
         EXPECT_EQ(alone.text, full.text) << what;
         EXPECT_FALSE(alone.text.empty()) << what;
+    }
+}
+
+// set takes the LUN and the type as users write them; the short options are their long ones.
+TEST(ParseOptionsTest, SetTakesTheWordsUsersWrite) {
+    struct Case {
+        std::vector<std::string> words;
+        LunRow row;
+        std::uint8_t type;
+        bool dryRun;
+    };
+    const Case cases[] = {
+        {{"set", "lun0", "fixed"}, LunRow::Lun0, kLunTypeFixedDisk, false},
+        {{"set", "0", "fixed"}, LunRow::Lun0, kLunTypeFixedDisk, false},
+        {{"set", "1", "removable"}, LunRow::Lun1, kLunTypeRemovable, false},
+        {{"set", "lun", "1", "fixed"}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"set", "LUN", "0", "Removable"}, LunRow::Lun0, kLunTypeRemovable, false},
+        {{"set", "LUN1", "Fixed"}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"set", "lun1", "fixed disk"}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"set", "Lun 1", " Fixed  Disk "}, LunRow::Lun1, kLunTypeFixedDisk, false},
+        {{"-d", "E", "set", "lun", "1", "fixed", "-n"}, LunRow::Lun1, kLunTypeFixedDisk, true},
+        {{"set", "--device", "E", "lun", "0", "FIXED DISK", "--dry-run"},
+         LunRow::Lun0,
+         kLunTypeFixedDisk,
+         true},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words = c.words;
+        words.insert(words.begin(), "vardelctl");
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        Options options;
+        const ParseResult result =
+            ParseOptions(static_cast<int>(argv.size()), argv.data(), options);
+        const std::string what = words[1] + " " + words[2] + " " + words[3];
+        ASSERT_EQ(result.end, ParseEnd::Go) << what << ": " << result.text;
+        EXPECT_EQ(options.verb, Verb::Set) << what;
+        EXPECT_EQ(options.row, c.row) << what;
+        EXPECT_EQ(options.type, c.type) << what;
+        EXPECT_EQ(options.dryRun, c.dryRun) << what;
+    }
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"set", "lun", "2", "fixed"},
+          {"set", "2", "fixed"},
+          {"set", "lun0", "fixeddisk"},
+          {"set", "lun0", "fixed", "disk"}}) {
+        EXPECT_EQ(Parse(refused).end, ParseEnd::Usage) << refused[2];
+    }
+}
+
+// The common usage errors are found before the parser runs, which would throw; they must say what
+// the parser says.
+TEST(ParseOptionsTest, UsageErrorsFoundEarlySayWhatTheParserSays) {
+    const std::vector<std::vector<std::string>> lines = {{"set"},
+                                                         {"set", "lun0"},
+                                                         {"set", "lun0", "fixed", "x"},
+                                                         {"set", "lun2", "fixed"},
+                                                         {"set", "lun0", "fixd"},
+                                                         {"backup"},
+                                                         {"restore", "-d", "E"},
+                                                         {"status", "a", "b"},
+                                                         {"list", "x", "-j"},
+                                                         {"backup", "a", "b", "c"}};
+    for (const std::vector<std::string>& words : lines) {
+        const std::string what = words.front() + " " + words.back();
+        const ParseResult early = Parse(words);
+        ASSERT_EQ(early.end, ParseEnd::Usage) << what;
+        Options options;
+        CommandLineParser parser(options, words.front());
+        std::string said;
+        try {
+            parser.app.parse(std::vector<std::string>(words.rbegin(), words.rend()));
+        } catch (const CLI::ParseError& error) {
+            said = error.what();
+        }
+        EXPECT_EQ(early.text, said) << what;
+    }
+}
+
+TEST(ParseOptionsTest, ShortOptionsAreSpeltOutAsTheLongOnes) {
+    using Words = std::vector<std::string>;
+    const std::pair<Words, Words> cases[] = {
+        {{"-j", "status"}, {"--json", "status"}},
+        {{"-d", "E", "status"}, {"--device", "E", "status"}},
+        {{"-dE", "status"}, {"--device=E", "status"}},
+        {{"set", "lun0", "fixed", "-nj"}, {"set", "lun0", "fixed", "--dry-run", "--json"}},
+        // Not theirs: -h, other letters, a lone "-", and anything after "--".
+        {{"-h", "-x", "-", "backup", "--", "-n"}, {"-h", "-x", "-", "backup", "--", "-n"}},
+    };
+    for (const auto& [typed, spelt] : cases) {
+        Words words = typed;
+        SpellOutShortOptions(words);
+        EXPECT_EQ(words, spelt) << typed.front();
+    }
+}
+
+// The options the parser takes before the command are the ones the line is checked against.
+TEST(ParseOptionsTest, TheGlobalOptionsAreTheParsersOwn) {
+    Options options;
+    CommandLineParser parser(options, "", CommandParts::Summary);
+    std::vector<std::string> parsers;
+    for (const CLI::Option* option : parser.app.get_options()) {
+        for (const std::string& name : option->get_lnames()) parsers.push_back("--" + name);
+    }
+    std::vector<std::string> listed(std::begin(kGlobalOptionNames), std::end(kGlobalOptionNames));
+    std::sort(parsers.begin(), parsers.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(parsers, listed);
+}
+
+// After "No drive found": the counts, what to do, the rights where they matter, and never the
+// advice to run as root to root.
+TEST(NoDriveGuidanceTest, SaysWhatWasLookedAtAndWhatToDo) {
+    struct Case {
+        const char* name;
+        frontend::NoDriveFacts facts;
+        std::vector<std::string> says;
+        std::vector<std::string> saysNot;
+    };
+    const auto facts = [](ScanRecord scan, int noRights, bool root, bool linux) {
+        frontend::NoDriveFacts made;
+        made.scan = scan;
+        made.noRightsDisks = noRights;
+        made.runsAsRoot = root;
+        made.linuxMachine = linux;
+        return made;
+    };
+    const Case cases[] = {
+        {"emulated, one disk",
+         facts({true, 1, 1, 0}, 0, false, false),
+         {"Looked at 1 disk: 1 answered INQUIRY, none carries the drive's signature.\n",
+          "`vardelctl list`"},
+         {"udev", "sudo"}},
+        {"Linux, no rights, a user",
+         facts({true, 3, 1, 0}, 2, false, true),
+         {"Looked at 3 disks: 1 answered INQUIRY, none carries the drive's signature; 2 disks "
+          "could not be opened for lack of rights.",
+          "/usr/lib/udev/rules.d/70-vardel.rules", "ls -l /dev/sg*", "getfacl", "sudo vardelctl"},
+         {}},
+        {"Linux, no rights, root",
+         facts({true, 3, 1, 0}, 2, true, true),
+         {"getfacl"},
+         {"sudo", "root"}},
+        {"Linux, rights enough",
+         facts({true, 2, 2, 0}, 0, false, true),
+         {"70-vardel.rules"},
+         {"sudo"}},
+        {"no disk", facts({true, 0, 0, 0}, 0, false, false), {"No disk was there"}, {"Looked at"}},
+        {"signature, no drive",
+         facts({true, 2, 2, 1}, 0, false, false),
+         {"1 carries the signature but none answered as the drive looked for"},
+         {"none carries"}},
+    };
+    for (const Case& c : cases) {
+        const std::string text = frontend::NoDriveGuidance(c.facts);
+        for (const std::string& said : c.says) {
+            EXPECT_NE(text.find(said), std::string::npos) << c.name << ": " << said << "\n" << text;
+        }
+        for (const std::string& notSaid : c.saysNot) {
+            EXPECT_EQ(text.find(notSaid), std::string::npos) << c.name << ": " << notSaid;
+        }
+        EXPECT_NE(text.back(), '\n') << c.name;
     }
 }
 

@@ -10,6 +10,8 @@
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/exit_codes.h"
 #include "frontend_common/journal_place.h"
+#include "frontend_common/machine_platform.h"
+#include "frontend_common/no_drive_text.h"
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
@@ -77,8 +79,21 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
                                    "vardel " + QApplication::applicationVersion().toStdString());
     window.SetJournal(&journal);
     window.SetOnMachine(platform.OnMachine());
-    window.SetNoDriveHint([&platform] {
-        return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
+    // What discovery looked at and what to do, as vardelctl says it.
+    window.SetNoDriveHint([&platform](const CommandOutcome& outcome) {
+        if (!outcome.scan.done) {
+            return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
+        }
+        frontend::NoDriveFacts facts;
+        facts.scan = outcome.scan;
+        for (std::uint32_t letters = platform.Watched().NoRightsLetters(); letters != 0;
+             letters &= letters - 1) {
+            ++facts.noRightsDisks;
+        }
+        facts.runsAsRoot = platform.OnMachine() && frontend::RunsAsRoot();
+        facts.linuxMachine = platform.OnMachine() && frontend::LinuxMachine();
+        facts.program = nullptr;  // the window does not run as root
+        return frontend::NoDriveGuidance(facts);
     });
     int exitCode = kExitOk;
     window.SetBeforeCommand([&] {

@@ -79,6 +79,8 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
         controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);
     };
     model_.SetWriteQuestion(std::move(question));
+    // A mode button that would change nothing writes nothing; its row shows the type it has.
+    model_.SetSkipUnchangedWrites(true);
     // A failure says what vardelctl says of it.
     model_.SetFailureDetail([this](const CommandOutcome& outcome) {
         return frontend::FailureDetail(
