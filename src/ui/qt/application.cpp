@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
+#include "ui/qt/translated_text.h"
 #include "ui/qt/window_platform.h"
 #include "ui/qt/window_texts.h"
 
@@ -78,7 +79,8 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     window.SetJournal(&journal);
     window.SetOnMachine(platform.OnMachine());
     window.SetNoDriveHint([&platform] {
-        return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
+        return platform.Watched().SawNoRights() ? Translated(kNoRightsAdvice).toStdString()
+                                                : std::string();
     });
     int exitCode = kExitOk;
     window.SetBeforeCommand([&] {
