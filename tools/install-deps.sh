@@ -17,8 +17,11 @@ usage="usage: tools/install-deps.sh [window|tests|windows|fuzz-bench|all]..."
 build=(cmake ninja-build g++ python3 googletest libcli11-dev nlohmann-json3-dev)
 # qt6-base-dev brings Qt 6 Widgets and QTest, and through libqt6gui6 the platform plugins the
 # window runs on: xcb for a display (real or Xvfb), offscreen for the tests. Xvfb and xauth give
-# the window a virtual display; the captions are Chinese.
-window=("${build[@]}" qt6-base-dev xvfb xauth fonts-wqy-microhei)
+# the window a virtual display; the Chinese translations need a font. qt6-tools-dev and
+# qt6-l10n-tools bring lupdate and lrelease, which make the window's translations;
+# qt6-translations-l10n holds Qt's own (the standard buttons) in the same languages.
+window=("${build[@]}" qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n xvfb xauth
+        fonts-wqy-microhei)
 # dpkg-dev gives CPack dpkg-shlibdeps, which names the .deb's library dependencies; lintian and
 # desktop-file-utils check the .deb (packaging/linux/check-deb.sh).
 tests=("${window[@]}" libgtest-dev libgmock-dev dpkg-dev lintian desktop-file-utils)

@@ -1,5 +1,6 @@
 # What `cmake --install` puts on a Linux machine, and the .deb that CPack makes of it:
-#   bin/vardel, bin/vardelctl, the desktop entry and its icons, both manual pages, the udev rule
+#   bin/vardel, bin/vardelctl, the window's translations (share/vardel/translations), the
+#   desktop entry and its icons, both manual pages, the udev rule
 #   (lib/udev/rules.d, installed where the platform library is built), vardelctl's bash
 #   completion, and in share/doc/vardel the copyright, the changelog, the documents the manual
 #   pages name and an example scenario.
@@ -17,6 +18,8 @@ else()
 endif()
 install(FILES ${VARDEL_LINUX_PACKAGING}/vardel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The window's translations, where vardel looks for them beside its prefix (../share/vardel).
+install(FILES ${VARDEL_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/vardel/translations)
 foreach(size ${VARDEL_ICON_SIZES})
   install(FILES ${VARDEL_ICON_DIR}/icon-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
@@ -91,7 +94,10 @@ machine shared by several people, remove the rule and use sudo vardelctl.
 Both programs run on an emulated drive with --emulate.")
 # dpkg-shlibdeps names the libraries the programs link (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The generic nodes need the sg driver and udev; the Chinese captions need a font that has them.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, fonts-wqy-microhei | fonts-noto-cjk")
+# The generic nodes need the sg driver and udev; the Chinese captions need a font that has them;
+# Qt's own translations give the message boxes' standard buttons and the edits' menu the window's
+# language (without them those few words stay English).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "udev, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 include(CPack)

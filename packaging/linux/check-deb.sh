@@ -36,6 +36,8 @@ expected=(
   usr/share/doc/vardel/vardelctl.md
   usr/share/doc/vardel/scenario-format.md
   usr/share/doc/vardel/examples/plain.json
+  usr/share/vardel/translations/vardel_zh_CN.qm
+  usr/share/vardel/translations/vardel_zh_TW.qm
 )
 # The completion is written beside the manual page of vardelctl; once it is there, it ships.
 if [ -f "$here/vardelctl.bash-completion" ]; then
@@ -60,6 +62,9 @@ grep -qx "Icon=vardel" "$root/usr/share/applications/vardel.desktop"
 for field in Depends Maintainer Description; do
   [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "no $field"
 done
+# Qt's own translations give the window's boxes their buttons in the window's language.
+dpkg-deb -f "$deb" Recommends | grep -q "qt6-translations-l10n" \
+  || fail "qt6-translations-l10n is not recommended"
 head -n 1 "$root/usr/share/doc/vardel/copyright" \
   | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
   || fail "the copyright file is not in the machine-readable format"

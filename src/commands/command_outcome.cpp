@@ -11,17 +11,17 @@ RowTypes RowTypesOf(const VendorBlock& info, bool swapped) {
     return types;
 }
 
-const char* OutcomeMessage(const CommandOutcome& outcome) {
+OutcomeMessageId OutcomeMessageOf(const CommandOutcome& outcome) {
     const bool writeRaw = outcome.command == CommandKind::WriteRaw;
     switch (outcome.code) {
         case OutcomeCode::NoDrive:
-            return kNoDriveMessage;
+            return OutcomeMessageId::NoDrive;
         case OutcomeCode::SeveralDrives:
-            return kMoreDrivesMessage;
+            return OutcomeMessageId::MoreDrives;
         case OutcomeCode::UnknownError:
-            return kUnknownErrorMessage;
+            return OutcomeMessageId::UnknownError;
         case OutcomeCode::Busy:
-            return kDriveBusyMessage;
+            return OutcomeMessageId::DriveBusy;
         case OutcomeCode::ReadFailed:
         case OutcomeCode::WriteFailed:
         case OutcomeCode::NotConfirmed:
@@ -29,11 +29,37 @@ const char* OutcomeMessage(const CommandOutcome& outcome) {
         case OutcomeCode::NoSerial:
         case OutcomeCode::JournalNotSaved:
         case OutcomeCode::NotAsChanged:
-            return writeRaw ? kWriteFailMessage : kFailMessage;
+            return writeRaw ? OutcomeMessageId::WriteFail : OutcomeMessageId::Fail;
         case OutcomeCode::Done:
             break;
     }
-    return writeRaw ? kWriteSuccessMessage : nullptr;
+    return writeRaw ? OutcomeMessageId::WriteSuccess : OutcomeMessageId::None;
+}
+
+const char* MessageText(OutcomeMessageId id) {
+    switch (id) {
+        case OutcomeMessageId::UnknownError:
+            return kUnknownErrorMessage;
+        case OutcomeMessageId::NoDrive:
+            return kNoDriveMessage;
+        case OutcomeMessageId::MoreDrives:
+            return kMoreDrivesMessage;
+        case OutcomeMessageId::Fail:
+            return kFailMessage;
+        case OutcomeMessageId::WriteSuccess:
+            return kWriteSuccessMessage;
+        case OutcomeMessageId::WriteFail:
+            return kWriteFailMessage;
+        case OutcomeMessageId::DriveBusy:
+            return kDriveBusyMessage;
+        case OutcomeMessageId::None:
+            break;
+    }
+    return nullptr;
+}
+
+const char* OutcomeMessage(const CommandOutcome& outcome) {
+    return MessageText(OutcomeMessageOf(outcome));
 }
 
 bool WriteUnconfirmed(const CommandOutcome& outcome) {

@@ -74,6 +74,23 @@ struct CommandOutcome {
     ScanRecord scan = {};
 };
 
+// Which of the commands' messages belongs to an outcome: a front end that shows them in the
+// user's language picks its words by this, never by the English text.
+enum class OutcomeMessageId {
+    None,  // the command ends without a message
+    UnknownError,
+    NoDrive,
+    MoreDrives,
+    Fail,
+    WriteSuccess,
+    WriteFail,
+    DriveBusy,
+};
+OutcomeMessageId OutcomeMessageOf(const CommandOutcome& outcome);
+
+// The English text of a message (command_messages.h); nullptr for None.
+const char* MessageText(OutcomeMessageId id);
+
 // The message a front end shows for the outcome; nullptr when the command ends without one (a
 // status shown, a mode switched, a backup taken, a restore done).
 const char* OutcomeMessage(const CommandOutcome& outcome);

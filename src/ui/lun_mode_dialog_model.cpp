@@ -118,7 +118,7 @@ void LunModeDialogModel::Ended(const CommandOutcome& outcome) {
 }
 
 void LunModeDialogModel::ShowMessage(const CommandOutcome& outcome) {
-    std::string text = OutcomeMessage(outcome);
+    std::string text = outcomeText_ ? outcomeText_(outcome) : OutcomeMessage(outcome);
     if (failureDetail_) {
         const std::string detail = failureDetail_(outcome);
         if (!detail.empty()) text += ": " + detail;

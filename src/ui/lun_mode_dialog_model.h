@@ -39,6 +39,11 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     using NoDriveHint = std::function<std::string(const CommandOutcome& outcome)>;
     void SetNoDriveHint(NoDriveHint hint) { noDriveHint_ = std::move(hint); }
 
+    // The message shown for an outcome, for a front end that shows it in the user's language
+    // (chosen by OutcomeMessageOf). Unset (the Windows dialog): OutcomeMessage, as it is.
+    using OutcomeText = std::function<std::string(const CommandOutcome&)>;
+    void SetOutcomeText(OutcomeText text) { outcomeText_ = std::move(text); }
+
     // Words that follow a failure's message after a colon, as vardelctl prints them (which command
     // failed where, and the drive's or the system's answer); an empty text adds nothing. Unset
     // (the Windows dialog): the message stands alone.
@@ -98,6 +103,7 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     CommandState state_;
     CommandOutcome lastOutcome_;
     NoDriveHint noDriveHint_;
+    OutcomeText outcomeText_;
     FailureDetail failureDetail_;
     WriteQuestion writeQuestion_;
     bool skipUnchangedWrites_ = false;

@@ -4,12 +4,13 @@
 #include <QPushButton>
 
 #include "ui/qt/dialog_layout.h"
-#include "ui_texts.h"
+#include "ui/qt/translated_text.h"
+#include "ui/qt/window_captions.h"
 
 namespace vardel::qt {
 
 AboutBox::AboutBox(const QIcon& icon, QWidget* owner) : QDialog(owner) {
-    setWindowTitle(QString::fromUtf8(VARDEL_TEXT_ABOUT_CAPTION));
+    setWindowTitle(Translated(kAboutCaption));
     QFont dialogFont = font();
     dialogFont.setPointSize(kAboutBoxPointSize);
     setFont(dialogFont);
@@ -21,11 +22,12 @@ AboutBox::AboutBox(const QIcon& icon, QWidget* owner) : QDialog(owner) {
     picture->move(units.ToPixels(kAboutIconRect).topLeft());
     picture->resize(kAboutIconPixels, kAboutIconPixels);
 
-    auto* version = new QLabel(QString::fromUtf8(VARDEL_TEXT_ABOUT_VERSION), this);
+    auto* version = new QLabel(Translated(kAboutVersion).arg(QStringLiteral(VARDEL_VERSION)), this);
     version->setTextFormat(Qt::PlainText);
-    version->setGeometry(units.ToPixels(kAboutTextRect));
+    version->setGeometry(
+        TallEnoughFor(units.ToPixels(kAboutTextRect), version->sizeHint().height()));
 
-    okButton_ = new QPushButton(QString::fromUtf8(VARDEL_TEXT_ABOUT_OK), this);
+    okButton_ = new QPushButton(Translated(kAboutOk), this);
     okButton_->setGeometry(units.ToPixels(kAboutOkRect));
     okButton_->setDefault(true);
     okButton_->setFocus();

@@ -15,6 +15,7 @@
 #include "resource.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
+#include "ui/qt/translated_text.h"
 #include "ui/qt/window_platform.h"
 #include "ui/qt/window_texts.h"
 
@@ -82,7 +83,8 @@ int RunVardel(const LaunchOptions& options, std::ostream& out, std::ostream& err
     // What discovery looked at and what to do, as vardelctl says it.
     window.SetNoDriveHint([&platform](const CommandOutcome& outcome) {
         if (!outcome.scan.done) {
-            return std::string(platform.Watched().SawNoRights() ? kNoRightsAdvice : "");
+            return platform.Watched().SawNoRights() ? Translated(kNoRightsAdvice).toStdString()
+                                                    : std::string();
         }
         frontend::NoDriveFacts facts;
         facts.scan = outcome.scan;

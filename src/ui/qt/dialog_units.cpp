@@ -46,4 +46,10 @@ QSize DialogUnits::ToPixels(int width, int height) const {
     return QSize(X(width), Y(height));
 }
 
+QRect TallEnoughFor(const QRect& rect, int height) {
+    const int taller = height - rect.height();
+    if (taller <= 0) return rect;
+    return rect.adjusted(0, -taller / 2, 0, taller - taller / 2);
+}
+
 }  // namespace vardel::qt

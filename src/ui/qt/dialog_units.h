@@ -34,4 +34,8 @@ class DialogUnits {
     int baseY_;
 };
 
+// `rect` made at least `height` pixels tall about its middle: a template's line of text is sized
+// for the system's font, and a line of Chinese, or a font with a deeper descent, needs more.
+QRect TallEnoughFor(const QRect& rect, int height);
+
 }  // namespace vardel::qt

@@ -15,13 +15,13 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "drive/lun_type.h"
 #include "frontend_common/failure_detail.h"
 #include "resource.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"
+#include "ui/qt/translated_text.h"
+#include "ui/qt/window_captions.h"
 #include "ui/qt/window_texts.h"
-#include "ui_texts.h"
 
 namespace vardel::qt {
 namespace {
@@ -29,14 +29,14 @@ namespace {
 constexpr int kWriteButtonId = 1;  // IDOK: the default button, reached by Enter
 
 QString Text(const char* utf8) {
-    return QString::fromUtf8(utf8);
+    return Translated(utf8);
 }
 
-// "LUN 0: Removable -> Fixed Disk", or "LUN 0: Removable (unchanged)".
-std::string RowChange(int lun, std::uint8_t before, std::uint8_t after) {
-    std::string line = "LUN " + std::to_string(lun) + ": " + LunTypeText(before);
-    if (before == after) return line + " " + kWriteQuestionUnchangedRow;
-    return line + " \u2192 " + LunTypeText(after);
+// "LUN 0: Removable -> Fixed Disk", or "LUN 0: Removable (unchanged)", in the buttons' words.
+QString RowChange(int lun, std::uint8_t before, std::uint8_t after) {
+    const QString line = QStringLiteral("LUN %1: %2").arg(lun).arg(TypeWord(before));
+    if (before == after) return line + QLatin1Char(' ') + Text(kWriteQuestionUnchangedRow);
+    return line + QStringLiteral(" \u2192 ") + TypeWord(after);
 }
 
 }  // namespace
@@ -50,7 +50,8 @@ QIcon ApplicationIcon() {
 
 LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), controls_(*this, boxes), model_(platform, controls_) {
-    setWindowTitle(Text(VARDEL_TEXT_MAIN_CAPTION));
+    // The title is the Windows dialog's: the name and the version, in every language.
+    setWindowTitle(QStringLiteral("Vardel v" VARDEL_VERSION));
     setWindowIcon(ApplicationIcon());
     BuildControls();
 
@@ -59,7 +60,7 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
     undoAction_->setEnabled(false);
     connect(undoAction_, &QAction::triggered, this, &LunModeWindow::UndoLastChange);
     addAction(undoAction_);
-    aboutAction_ = new QAction(Text(VARDEL_TEXT_ABOUT_MENU_ENTRY), this);
+    aboutAction_ = new QAction(Text(kAboutMenuEntry), this);
     connect(aboutAction_, &QAction::triggered, this, &LunModeWindow::ShowAboutBox);
     addAction(aboutAction_);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -67,24 +68,27 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
     // Enter writes only what the user agrees to, and nothing where nothing would change.
     LunModeDialogModel::WriteQuestion question;
     question.ask = [this](const RowTypes& before, const RowTypes& after) {
-        const std::string text = std::string(kWriteQuestion) + "\n\n" +
-                                 RowChange(0, before.lun0, after.lun0) + "\n" +
-                                 RowChange(1, before.lun1, after.lun1);
-        return controls_.Ask(text, kApplicationName);
+        const QString text = Text(kWriteQuestion) + QStringLiteral("\n\n") +
+                             RowChange(0, before.lun0, after.lun0) + QLatin1Char('\n') +
+                             RowChange(1, before.lun1, after.lun1);
+        return controls_.Ask(text.toStdString(), kApplicationName);
     };
     question.unchanged = [this](const RowTypes& rows) {
-        const std::string text = std::string(kNothingToWrite) + "\n\n" +
-                                 RowChange(0, rows.lun0, rows.lun0) + "\n" +
-                                 RowChange(1, rows.lun1, rows.lun1);
-        controls_.ShowMessageBox(text, kMessageCaption, MessageIcon::None);
+        const QString text = Text(kNothingToWrite) + QStringLiteral("\n\n") +
+                             RowChange(0, rows.lun0, rows.lun0) + QLatin1Char('\n') +
+                             RowChange(1, rows.lun1, rows.lun1);
+        controls_.ShowMessageBox(text.toStdString(), kMessageCaption, MessageIcon::None);
     };
     model_.SetWriteQuestion(std::move(question));
     // A mode button that would change nothing writes nothing; its row shows the type it has.
     model_.SetSkipUnchangedWrites(true);
+    // The commands' messages in the window's language, chosen by the outcome.
+    model_.SetOutcomeText(
+        [](const CommandOutcome& outcome) { return OutcomeText(outcome).toStdString(); });
     // A failure says what vardelctl says of it.
     model_.SetFailureDetail([this](const CommandOutcome& outcome) {
-        return frontend::FailureDetail(
-            outcome, frontend::FailedCommandPaths(outcome, onMachine_), onMachine_);
+        return frontend::FailureDetail(outcome, frontend::FailedCommandPaths(outcome, onMachine_),
+                                       onMachine_);
     });
 
     // As the Windows dialog on start: the edits get their (empty) texts and input limit.
@@ -101,8 +105,8 @@ void LunModeWindow::BuildControls() {
     const DialogUnits units(dialogFont);
     setFixedSize(units.ToPixels(kMainDialogWidth, kMainDialogHeight));
 
-    // Each button and edit carries an English name, spoken by a screen reader and shown as the
-    // buttons' tooltip: the two rows' buttons have the same captions.
+    // Each button and edit carries a name that says its row, spoken by a screen reader and shown
+    // as the buttons' tooltip: the two rows' buttons have the same captions.
     const auto button = [&](const char* caption, const DialogRect& rect, int controlId,
                             const char* name) {
         auto* made = new QPushButton(Text(caption), this);
@@ -116,14 +120,15 @@ void LunModeWindow::BuildControls() {
         return made;
     };
     // The template sizes the labels for the system's dialog font; in a wider font, or rounded
-    // at another scale, that cuts off the end of "Lun0". A label grows to its text, up to its
-    // edit.
+    // at another scale, that cuts off the end of "Lun0", or its descent. A label grows to its
+    // text: to the right up to its edit, and in height about its middle.
     const auto label = [&](const char* caption, const DialogRect& rect, const DialogRect& beside) {
         auto* made = new QLabel(Text(caption), this);
         QRect pixels = units.ToPixels(rect);
         const int room = units.ToPixels(beside).left() - pixels.left();
-        pixels.setWidth(std::max(pixels.width(), std::min(made->sizeHint().width(), room)));
-        made->setGeometry(pixels);
+        const QSize text = made->sizeHint();
+        pixels.setWidth(std::max(pixels.width(), std::min(text.width(), room)));
+        made->setGeometry(TallEnoughFor(pixels, text.height()));
         return made;
     };
     // The read-only edits keep their own menu (copy, select all) and add the about entry.
@@ -140,27 +145,23 @@ void LunModeWindow::BuildControls() {
         return made;
     };
 
-    writeButton_ = button(VARDEL_TEXT_WRITE_BUTTON, kWriteButtonRect, kWriteButtonId,
-                          VARDEL_TEXT_WRITE_BUTTON);
+    writeButton_ = button(kWriteButton, kWriteButtonRect, kWriteButtonId, kWriteButton);
     writeButton_->setDefault(true);
     writeButton_->hide();
-    QLabel* const lun0Label = label(VARDEL_TEXT_LUN0_LABEL, kLun0LabelRect, kLun0EditRect);
+    QLabel* const lun0Label = label(kLun0Label, kLun0LabelRect, kLun0EditRect);
     lun0Edit_ = edit(kLun0EditRect, IDC_LUN0_EDIT, kLun0EditName, lun0Label);
-    statusButton_ =
-        button(VARDEL_TEXT_STATUS_BUTTON, kStatusButtonRect, IDC_STATUS_BUTTON, kStatusButtonName);
-    QLabel* const lun1Label = label(VARDEL_TEXT_LUN1_LABEL, kLun1LabelRect, kLun1EditRect);
+    statusButton_ = button(kStatusButton, kStatusButtonRect, IDC_STATUS_BUTTON, kStatusButtonName);
+    QLabel* const lun1Label = label(kLun1Label, kLun1LabelRect, kLun1EditRect);
     lun1Edit_ = edit(kLun1EditRect, IDC_LUN1_EDIT, kLun1EditName, lun1Label);
-    lun0RemovableButton_ = button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun0RemovableRect,
-                                  IDC_LUN0_REMOVABLE, kLun0RemovableName);
-    auto* group = new QGroupBox(Text(VARDEL_TEXT_STATUS_GROUP), this);
+    lun0RemovableButton_ =
+        button(kRemovableButton, kLun0RemovableRect, IDC_LUN0_REMOVABLE, kLun0RemovableName);
+    auto* group = new QGroupBox(Text(kStatusGroup), this);
     group->setGeometry(units.ToPixels(kStatusGroupRect));
     group->lower();
-    lun1RemovableButton_ = button(VARDEL_TEXT_REMOVABLE_BUTTON, kLun1RemovableRect,
-                                  IDC_LUN1_REMOVABLE, kLun1RemovableName);
-    lun0FixedButton_ =
-        button(VARDEL_TEXT_FIXED_BUTTON, kLun0FixedRect, IDC_LUN0_FIXED, kLun0FixedName);
-    lun1FixedButton_ =
-        button(VARDEL_TEXT_FIXED_BUTTON, kLun1FixedRect, IDC_LUN1_FIXED, kLun1FixedName);
+    lun1RemovableButton_ =
+        button(kRemovableButton, kLun1RemovableRect, IDC_LUN1_REMOVABLE, kLun1RemovableName);
+    lun0FixedButton_ = button(kFixedButton, kLun0FixedRect, IDC_LUN0_FIXED, kLun0FixedName);
+    lun1FixedButton_ = button(kFixedButton, kLun1FixedRect, IDC_LUN1_FIXED, kLun1FixedName);
 
     statusLine_ = new QLabel(this);
     statusLine_->setGeometry(units.ToPixels(kStatusLineRect));
@@ -169,8 +170,8 @@ void LunModeWindow::BuildControls() {
     statusLine_->setAccessibleName(Text(kStatusLineName));
 
     // Row by row, as the eye reads the window (the Windows template's order goes down the columns).
-    QWidget* const tabOrder[] = {lun0Edit_, lun0RemovableButton_, lun0FixedButton_,
-                                 lun1Edit_, lun1RemovableButton_, lun1FixedButton_,
+    QWidget* const tabOrder[] = {lun0Edit_,    lun0RemovableButton_, lun0FixedButton_,
+                                 lun1Edit_,    lun1RemovableButton_, lun1FixedButton_,
                                  statusButton_};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
@@ -239,8 +240,8 @@ void LunModeWindow::AfterCommand() {
     // (the message box says "Fail", as it always has).
     const CommandOutcome& last = model_.LastOutcome();
     if (WriteUnconfirmed(last)) {
-        statusLine_->setText(Text(kUnconfirmedWriteLine));
-        statusLine_->setToolTip(Text(UnconfirmedWriteAdvice(kReadAgainInWindow).c_str()));
+        statusLine_->setText(UnconfirmedWriteLineText());
+        statusLine_->setToolTip(UnconfirmedWriteAdviceText());
     } else if (last.changed) {
         statusLine_->setText(Text(kReplugReminder));
         statusLine_->setToolTip(QString());

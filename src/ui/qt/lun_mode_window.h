@@ -1,8 +1,9 @@
 #pragma once
 // The main window in Qt: the same controls, captions and proportions as the Windows dialog, with
 // the tab order row by row. It hands every button to the dialog model and keeps only what belongs
-// to the window: the keys, the wait cursor, the about entry, the icon, the controls' English names
-// for a screen reader, the question before a write and the reminder to replug after a change.
+// to the window: the keys, the wait cursor, the about entry, the icon, the controls' names for a
+// screen reader, the window's words in the user's language, the question before a write and the
+// reminder to replug after a change.
 
 #include <functional>
 #include <utility>
@@ -60,9 +61,9 @@ class LunModeWindow : public QDialog {
     // The widget of a control id of the template (IDOK is the hidden Write button); null for
     // others.
     QWidget* Control(int controlId) const;
-    // The entry "關於 Kestrin(&A)..." of the window's context menu.
+    // The entry "About Vardel..." of the window's context menu.
     QAction* AboutAction() const { return aboutAction_; }
-    // The entry "復原上次變更(&U)" beside it, enabled once this window changed the drive.
+    // The entry "Undo last change" beside it, enabled once this window changed the drive.
     QAction* UndoAction() const { return undoAction_; }
     // The line beside the status button: empty until a command changes the drive (or may have:
     // a write acknowledged but not confirmed), and then what to do.

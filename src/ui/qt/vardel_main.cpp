@@ -17,9 +17,9 @@
 #include "frontend_common/standard_output.h"
 #include "ui/qt/application.h"
 #include "ui/qt/launch_options.h"
+#include "ui/qt/window_language.h"
 
 namespace {
-
 
 // A window program with root's rights takes the whole desktop's risk for one drive node.
 bool RunsAsRoot() {
@@ -134,6 +134,8 @@ int main(int argc, char** argv) {
         QApplication application(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Vardel"));
         QApplication::setApplicationVersion(QStringLiteral(VARDEL_VERSION));
+        vardel::qt::WindowLanguage language;
+        language.Install(QLocale::system(), vardel::qt::TranslationFolders());
         // Qt has taken its own arguments out of argv.
         const std::vector<std::string> arguments(argv + 1, argv + argc);
         vardel::qt::LaunchOptions options;

@@ -38,59 +38,16 @@
 #include "ui/qt/dialog_layout.h"
 #include "ui/qt/launch_options.h"
 #include "ui/qt/lun_mode_window.h"
+#include "ui/qt/translated_text.h"
+#include "ui/qt/window_captions.h"
 #include "ui/qt/window_platform.h"
 #include "ui/qt/window_texts.h"
-#include "ui_texts.h"
+#include "window_fixtures.h"
 
 namespace vardel::qt {
 namespace {
 
 constexpr int kWriteId = 1;  // IDOK
-
-struct ShownBox {
-    QWidget* owner;
-    QString text;
-    QString caption;
-    MessageIcon icon;
-};
-
-// Answers every box at once and keeps what it was asked to show; a question gets `answer`.
-class RecordingBoxes : public MessageBoxes {
-  public:
-    void Show(QWidget* owner, const QString& text, const QString& caption,
-              MessageIcon icon) override {
-        shown.push_back({owner, text, caption, icon});
-    }
-    bool Ask(QWidget* owner, const QString& text, const QString& caption) override {
-        asked.push_back({owner, text, caption, MessageIcon::None});
-        return answer;
-    }
-    std::vector<ShownBox> shown;
-    std::vector<ShownBox> asked;
-    bool answer = false;
-};
-
-// Runs `inspect` on the modal window that the next event loop opens, then closes it.
-void InspectNextModal(std::function<void(QWidget*)> inspect) {
-    QTimer::singleShot(0, [inspect] {
-        QWidget* modal = QApplication::activeModalWidget();
-        inspect(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->accept();
-    });
-}
-
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-// "vardel.png" at scale 1, "vardel@2x.png" at scale 2: both runs keep their pictures.
-QString ScreenshotPath(const QWidget& window, const char* name) {
-    const QString folder = QStringLiteral(VARDEL_SCREENSHOT_DIR);
-    QDir().mkpath(folder);
-    const qreal scale = window.devicePixelRatioF();
-    const QString suffix = scale == 1.0 ? QString() : QStringLiteral("@%1x").arg(scale);
-    return folder + QLatin1Char('/') + QLatin1String(name) + suffix + QStringLiteral(".png");
-}
 
 // The label whose buddy is `control`.
 QLabel* LabelOf(const QWidget& window, const QWidget* control) {
@@ -427,19 +384,19 @@ class VardelWindowTest : public QObject {
     }
 
     void controlsSitWhereTheTemplatePutsThem() {
-        QCOMPARE(window_->windowTitle(), Utf8(VARDEL_TEXT_MAIN_CAPTION));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Vardel v" VARDEL_VERSION));
         const DialogUnits units(window_->font());
         QCOMPARE(window_->font().pointSize(), kMainDialogPointSize);
         QCOMPARE(window_->size(), units.ToPixels(kMainDialogWidth, kMainDialogHeight));
         QCOMPARE(window_->Control(IDC_LUN0_EDIT)->geometry(), units.ToPixels(kLun0EditRect));
         QCOMPARE(window_->Control(IDC_LUN1_FIXED)->geometry(), units.ToPixels(kLun1FixedRect));
-        QCOMPARE(Button(IDC_STATUS_BUTTON)->text(), Utf8(VARDEL_TEXT_STATUS_BUTTON));
-        QCOMPARE(Button(IDC_LUN0_REMOVABLE)->text(), Utf8(VARDEL_TEXT_REMOVABLE_BUTTON));
-        QCOMPARE(Button(IDC_LUN1_FIXED)->text(), Utf8(VARDEL_TEXT_FIXED_BUTTON));
+        QCOMPARE(Button(IDC_STATUS_BUTTON)->text(), Utf8(kStatusButton));
+        QCOMPARE(Button(IDC_LUN0_REMOVABLE)->text(), Utf8(kRemovableButton));
+        QCOMPARE(Button(IDC_LUN1_FIXED)->text(), Utf8(kFixedButton));
         QVERIFY(Edit(IDC_LUN0_EDIT)->isReadOnly() && Edit(IDC_LUN1_EDIT)->isReadOnly());
         QPushButton* write = Button(kWriteId);
         QVERIFY(write->isDefault() && write->isHidden());
-        QCOMPARE(write->text(), Utf8(VARDEL_TEXT_WRITE_BUTTON));
+        QCOMPARE(write->text(), Utf8(kWriteButton));
         // A click on an edit reaches the edit, not the group box drawn around it.
         const QRect edit = window_->Control(IDC_LUN1_EDIT)->geometry();
         QCOMPARE(window_->childAt(edit.center()), window_->Control(IDC_LUN1_EDIT));
@@ -479,17 +436,17 @@ class VardelWindowTest : public QObject {
         QTest::addColumn<QString>("caption");
         // clang-format off
         QTest::newRow("LUN 0 removable") << IDC_LUN0_REMOVABLE << "LUN 0: make removable"
-                                         << Utf8(VARDEL_TEXT_REMOVABLE_BUTTON);
+                                         << Utf8(kRemovableButton);
         QTest::newRow("LUN 0 fixed") << IDC_LUN0_FIXED << "LUN 0: make fixed"
-                                     << Utf8(VARDEL_TEXT_FIXED_BUTTON);
+                                     << Utf8(kFixedButton);
         QTest::newRow("LUN 1 removable") << IDC_LUN1_REMOVABLE << "LUN 1: make removable"
-                                         << Utf8(VARDEL_TEXT_REMOVABLE_BUTTON);
+                                         << Utf8(kRemovableButton);
         QTest::newRow("LUN 1 fixed") << IDC_LUN1_FIXED << "LUN 1: make fixed"
-                                     << Utf8(VARDEL_TEXT_FIXED_BUTTON);
+                                     << Utf8(kFixedButton);
         QTest::newRow("status") << IDC_STATUS_BUTTON << "Show the type of both LUNs"
-                                << Utf8(VARDEL_TEXT_STATUS_BUTTON);
-        QTest::newRow("LUN 0 edit") << IDC_LUN0_EDIT << "LUN 0 type" << Utf8(VARDEL_TEXT_LUN0_LABEL);
-        QTest::newRow("LUN 1 edit") << IDC_LUN1_EDIT << "LUN 1 type" << Utf8(VARDEL_TEXT_LUN1_LABEL);
+                                << Utf8(kStatusButton);
+        QTest::newRow("LUN 0 edit") << IDC_LUN0_EDIT << "LUN 0 type" << Utf8(kLun0Label);
+        QTest::newRow("LUN 1 edit") << IDC_LUN1_EDIT << "LUN 1 type" << Utf8(kLun1Label);
         // clang-format on
     }
 
@@ -549,8 +506,7 @@ class VardelWindowTest : public QObject {
         QTest::keyClick(widget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCoreApplication::processEvents();
         QVERIFY(opened);
-        QVERIFY2(entries.contains(Utf8(VARDEL_TEXT_ABOUT_MENU_ENTRY)),
-                 qPrintable(entries.join('|')));
+        QVERIFY2(entries.contains(Utf8(kAboutMenuEntry)), qPrintable(entries.join('|')));
         QVERIFY2(entries.contains(Utf8(kUndoMenuEntry)), qPrintable(entries.join('|')));
         QCOMPARE(window_->focusWidget(), widget);
     }
@@ -778,7 +734,7 @@ class VardelWindowTest : public QObject {
 
     void aboutBoxFromTheContextMenu() {
         QAction* about = window_->AboutAction();
-        QCOMPARE(about->text(), Utf8(VARDEL_TEXT_ABOUT_MENU_ENTRY));
+        QCOMPARE(about->text(), Utf8(kAboutMenuEntry));
         QVERIFY(window_->actions().contains(about));
         QCOMPARE(window_->contextMenuPolicy(), Qt::ActionsContextMenu);
 
@@ -797,9 +753,9 @@ class VardelWindowTest : public QObject {
             box->grab().save(ScreenshotPath(*box, "about"));
         });
         about->trigger();
-        QCOMPARE(caption, Utf8(VARDEL_TEXT_ABOUT_CAPTION));
-        QCOMPARE(okText, Utf8(VARDEL_TEXT_ABOUT_OK));
-        QCOMPARE(labels, QStringList{Utf8(VARDEL_TEXT_ABOUT_VERSION)});
+        QCOMPARE(caption, Utf8(kAboutCaption));
+        QCOMPARE(okText, Utf8(kAboutOk));
+        QCOMPARE(labels, QStringList{QStringLiteral("Vardel Version " VARDEL_VERSION)});
         QVERIFY(hasIcon);
     }
 

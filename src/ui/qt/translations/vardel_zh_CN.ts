@@ -1,0 +1,147 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>Vardel</name>
+    <message>
+        <source>Write acknowledged, not confirmed: check the status, then replug.</source>
+        <translation>已确认写入，但未经核实：请读取状态，然后重新插拔。</translation>
+    </message>
+    <message>
+        <source>The drive acknowledged the write, but reading the block back failed, so the change is not confirmed: the drive may hold it now. Read the drive again with the status button, and replug the drive for a change to take effect.</source>
+        <translation>磁盘已确认写入，但回读数据块失败，因此更改未经核实：磁盘现在可能已保存该更改。请用“读取状态”按钮再次读取磁盘，并重新插拔磁盘使更改生效。</translation>
+    </message>
+    <message>
+        <source>Unknown error</source>
+        <translation>未知错误</translation>
+    </message>
+    <message>
+        <source>No drive found</source>
+        <translation>未找到磁盘</translation>
+    </message>
+    <message>
+        <source>More drives found, please remove others</source>
+        <translation>找到多个磁盘，请移除其他磁盘</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Write Success</source>
+        <translation>写入成功</translation>
+    </message>
+    <message>
+        <source>Write Fail</source>
+        <translation>写入失败</translation>
+    </message>
+    <message>
+        <source>The drive is busy: another program is changing it</source>
+        <translation>磁盘忙：另一个程序正在更改它</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Show status</source>
+        <translation>读取状态</translation>
+    </message>
+    <message>
+        <source>Removable</source>
+        <translation>可移动磁盘</translation>
+    </message>
+    <message>
+        <source>Fixed Disk</source>
+        <translation>固定磁盘</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>写入</translation>
+    </message>
+    <message>
+        <source>&amp;About Vardel...</source>
+        <translation>关于 Vardel(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>About Vardel</source>
+        <translation>关于 Vardel</translation>
+    </message>
+    <message>
+        <source>Vardel Version %1</source>
+        <translation>Vardel 版本 %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>LUN 0: make removable</source>
+        <translation>LUN 0：设为可移动磁盘</translation>
+    </message>
+    <message>
+        <source>LUN 0: make fixed</source>
+        <translation>LUN 0：设为固定磁盘</translation>
+    </message>
+    <message>
+        <source>LUN 1: make removable</source>
+        <translation>LUN 1：设为可移动磁盘</translation>
+    </message>
+    <message>
+        <source>LUN 1: make fixed</source>
+        <translation>LUN 1：设为固定磁盘</translation>
+    </message>
+    <message>
+        <source>Show the type of both LUNs</source>
+        <translation>读取并显示两个 LUN 的类型</translation>
+    </message>
+    <message>
+        <source>LUN 0 type</source>
+        <translation>LUN 0 类型</translation>
+    </message>
+    <message>
+        <source>LUN 1 type</source>
+        <translation>LUN 1 类型</translation>
+    </message>
+    <message>
+        <source>&amp;Undo last change</source>
+        <translation>复原上次变更(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Nothing was written: the block as read could not be saved to the journal first. </source>
+        <translation>未写入任何内容：读取的数据块未能先保存到日志。</translation>
+    </message>
+    <message>
+        <source>Write these types to the drive?</source>
+        <translation>将这些类型写入磁盘吗？</translation>
+    </message>
+    <message>
+        <source>(unchanged)</source>
+        <translation>（不变）</translation>
+    </message>
+    <message>
+        <source>Nothing was written: the drive already holds these types.</source>
+        <translation>未写入任何内容：磁盘已是这些类型。</translation>
+    </message>
+    <message>
+        <source>Replug the drive for the change to take effect.</source>
+        <translation>请重新插拔磁盘，使更改生效。</translation>
+    </message>
+    <message>
+        <source>The change could not be kept: the scenario file could not be written.</source>
+        <translation>未能保留更改：无法写入场景文件。</translation>
+    </message>
+    <message>
+        <source>The drives could not be opened: this user has no rights to their device nodes.
+
+The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, gives the user at the seat the node of a drive of this kind. Replug the drive once the rule is in place, then try again.
+
+Built from the sources, the rule is res/linux/70-vardel.rules: copy it to /etc/udev/rules.d/ and have udev reload its rules before replugging.</source>
+        <translation>无法打开磁盘：当前用户没有访问其设备节点的权限。
+
+vardel 软件包安装的 udev 规则 /usr/lib/udev/rules.d/70-vardel.rules 会把此类磁盘的节点交给坐在电脑前的用户。规则就位后，请重新插拔磁盘，然后重试。
+
+如从源代码构建，规则位于 res/linux/70-vardel.rules：请将其复制到 /etc/udev/rules.d/，并在重新插拔前让 udev 重新加载规则。</translation>
+    </message>
+</context>
+</TS>

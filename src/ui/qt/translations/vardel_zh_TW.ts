@@ -1,0 +1,147 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_TW">
+<context>
+    <name>Vardel</name>
+    <message>
+        <source>Write acknowledged, not confirmed: check the status, then replug.</source>
+        <translation>已確認寫入，但未經核實：請讀取狀態，然後重新插拔。</translation>
+    </message>
+    <message>
+        <source>The drive acknowledged the write, but reading the block back failed, so the change is not confirmed: the drive may hold it now. Read the drive again with the status button, and replug the drive for a change to take effect.</source>
+        <translation>磁碟已確認寫入，但回讀資料區塊失敗，因此變更未經核實：磁碟現在可能已保存該變更。請用「讀取狀態」按鈕再次讀取磁碟，並重新插拔磁碟使變更生效。</translation>
+    </message>
+    <message>
+        <source>Unknown error</source>
+        <translation>未知錯誤</translation>
+    </message>
+    <message>
+        <source>No drive found</source>
+        <translation>找不到磁碟</translation>
+    </message>
+    <message>
+        <source>More drives found, please remove others</source>
+        <translation>找到多個磁碟，請移除其他磁碟</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>失敗</translation>
+    </message>
+    <message>
+        <source>Write Success</source>
+        <translation>寫入成功</translation>
+    </message>
+    <message>
+        <source>Write Fail</source>
+        <translation>寫入失敗</translation>
+    </message>
+    <message>
+        <source>The drive is busy: another program is changing it</source>
+        <translation>磁碟忙碌中：另一個程式正在變更它</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>狀態</translation>
+    </message>
+    <message>
+        <source>Show status</source>
+        <translation>讀取狀態</translation>
+    </message>
+    <message>
+        <source>Removable</source>
+        <translation>可移動磁碟</translation>
+    </message>
+    <message>
+        <source>Fixed Disk</source>
+        <translation>固定磁碟</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>寫入</translation>
+    </message>
+    <message>
+        <source>&amp;About Vardel...</source>
+        <translation>關於 Vardel(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>About Vardel</source>
+        <translation>關於 Vardel</translation>
+    </message>
+    <message>
+        <source>Vardel Version %1</source>
+        <translation>Vardel 版本 %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>LUN 0: make removable</source>
+        <translation>LUN 0：設為可移動磁碟</translation>
+    </message>
+    <message>
+        <source>LUN 0: make fixed</source>
+        <translation>LUN 0：設為固定磁碟</translation>
+    </message>
+    <message>
+        <source>LUN 1: make removable</source>
+        <translation>LUN 1：設為可移動磁碟</translation>
+    </message>
+    <message>
+        <source>LUN 1: make fixed</source>
+        <translation>LUN 1：設為固定磁碟</translation>
+    </message>
+    <message>
+        <source>Show the type of both LUNs</source>
+        <translation>讀取並顯示兩個 LUN 的類型</translation>
+    </message>
+    <message>
+        <source>LUN 0 type</source>
+        <translation>LUN 0 類型</translation>
+    </message>
+    <message>
+        <source>LUN 1 type</source>
+        <translation>LUN 1 類型</translation>
+    </message>
+    <message>
+        <source>&amp;Undo last change</source>
+        <translation>復原上次變更(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Nothing was written: the block as read could not be saved to the journal first. </source>
+        <translation>未寫入任何內容：讀取的資料區塊未能先保存到日誌。</translation>
+    </message>
+    <message>
+        <source>Write these types to the drive?</source>
+        <translation>將這些類型寫入磁碟嗎？</translation>
+    </message>
+    <message>
+        <source>(unchanged)</source>
+        <translation>（不變）</translation>
+    </message>
+    <message>
+        <source>Nothing was written: the drive already holds these types.</source>
+        <translation>未寫入任何內容：磁碟已是這些類型。</translation>
+    </message>
+    <message>
+        <source>Replug the drive for the change to take effect.</source>
+        <translation>請重新插拔磁碟，使變更生效。</translation>
+    </message>
+    <message>
+        <source>The change could not be kept: the scenario file could not be written.</source>
+        <translation>未能保留變更：無法寫入情境檔案。</translation>
+    </message>
+    <message>
+        <source>The drives could not be opened: this user has no rights to their device nodes.
+
+The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, gives the user at the seat the node of a drive of this kind. Replug the drive once the rule is in place, then try again.
+
+Built from the sources, the rule is res/linux/70-vardel.rules: copy it to /etc/udev/rules.d/ and have udev reload its rules before replugging.</source>
+        <translation>無法開啟磁碟：目前使用者沒有存取其裝置節點的權限。
+
+vardel 套件安裝的 udev 規則 /usr/lib/udev/rules.d/70-vardel.rules 會把此類磁碟的節點交給坐在電腦前的使用者。規則就位後，請重新插拔磁碟，然後再試一次。
+
+如從原始碼建置，規則位於 res/linux/70-vardel.rules：請將其複製到 /etc/udev/rules.d/，並在重新插拔前讓 udev 重新載入規則。</translation>
+    </message>
+</context>
+</TS>
