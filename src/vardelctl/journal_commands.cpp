@@ -14,12 +14,16 @@
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/journal_file.h"
 #include "vardelctl/command_run.h"
-#include "vardelctl/device_name.h"
+#include "frontend_common/device_name.h"
 #include "vardelctl/report.h"
-#include "vardelctl/serial_text.h"
+#include "frontend_common/serial_text.h"
 
 namespace vardel::cli {
 
+using frontend::DeviceName;
+using frontend::DeviceNameKind;
+using frontend::ParseDeviceName;
+using frontend::SerialOfIdentity;
 using frontend::JournalEntry;
 namespace {
 

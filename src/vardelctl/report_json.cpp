@@ -11,9 +11,11 @@
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/report_names.h"
 #include "frontend_common/sense_text.h"
-#include "vardelctl/serial_text.h"
+#include "frontend_common/serial_text.h"
 
 namespace vardel::cli {
+
+using frontend::SerialOfIdentity;
 using frontend::DeviceCommandName;
 
 using frontend::ByteText;

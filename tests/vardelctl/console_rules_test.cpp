@@ -13,7 +13,7 @@
 
 #include "frontend_common/display_text.h"
 #include "frontend_common/sense_text.h"
-#include "vardelctl/device_name.h"
+#include "frontend_common/device_name.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
@@ -22,6 +22,11 @@
 
 namespace vardel::cli {
 using frontend::DescribeAnswer;
+using frontend::DeviceName;
+using frontend::DeviceNameKind;
+using frontend::DiskDescriber;
+using frontend::LetterOfNode;
+using frontend::ParseDeviceName;
 using frontend::DisplayText;
 namespace {
 
