@@ -9,9 +9,9 @@
 #include "commands/device_listing.h"
 #include "frontend_common/hex_text.h"
 #include "frontend_common/machine_platform.h"
+#include "frontend_common/serial_text.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
-#include "frontend_common/serial_text.h"
 
 namespace vardel::cli {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "frontend_common/device_name.h"
 #include "frontend_common/display_text.h"
 #include "frontend_common/sense_text.h"
-#include "frontend_common/device_name.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
