@@ -71,6 +71,8 @@ struct ServiceReply {
     std::vector<ServiceDrive> drives;
 
     std::string document;  // Backup: the backup document's text
+    // JournalNotSaved: why the journal could not keep the entry.
+    std::string journalProblem;
 
     // Restore and Undo: the configuration block as read before the write.
     bool blockRead = false;
