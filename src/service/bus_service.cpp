@@ -10,7 +10,6 @@
 #include "service/bus_reply.h"
 #include "service/bus_request.h"
 #include "service/introspection.h"
-#include "service/polkit_check.h"
 
 namespace vardel::service {
 namespace {
@@ -33,7 +32,8 @@ bool Is(const char* value, const char* wanted) {
 }
 
 // polkit's answer for the call, as an error sent; true to go on.
-bool Authorized(DBusConnection* connection, DBusMessage* call, const ServiceRequest& request) {
+bool Authorized(DBusConnection* connection, DBusMessage* call, const ServiceRequest& request,
+                Authorizer authorize) {
     const char* action = DriveService::Changes(request) ? kActionChange : kActionRead;
     const char* caller = dbus_message_get_sender(call);
     if (caller == nullptr) {
@@ -41,7 +41,7 @@ bool Authorized(DBusConnection* connection, DBusMessage* call, const ServiceRequ
         return false;
     }
     std::string problem;
-    switch (CheckAuthorization(connection, caller, action,
+    switch (authorize(connection, caller, action,
                                dbus_message_get_allow_interactive_authorization(call) != FALSE,
                                problem)) {
         case Authorization::Granted:
@@ -64,7 +64,8 @@ bool Authorized(DBusConnection* connection, DBusMessage* call, const ServiceRequ
     return false;
 }
 
-void AnswerCall(DBusConnection* connection, DBusMessage* call, DriveService& service) {
+void AnswerCall(DBusConnection* connection, DBusMessage* call, DriveService& service,
+                Authorizer authorize) {
     ServiceRequest request;
     std::string problem;
     switch (ReadRequest(call, request, problem)) {
@@ -83,7 +84,7 @@ void AnswerCall(DBusConnection* connection, DBusMessage* call, DriveService& ser
         SendError(connection, call, ErrorName(error), problem);
         return;
     }
-    if (!Authorized(connection, call, request)) return;
+    if (!Authorized(connection, call, request, authorize)) return;
     // A caller that left while polkit asked gets no change made on its behalf.
     if (DriveService::Changes(request) &&
         !dbus_bus_name_has_owner(connection, dbus_message_get_sender(call), nullptr)) {
@@ -110,7 +111,8 @@ void AnswerCall(DBusConnection* connection, DBusMessage* call, DriveService& ser
 }
 
 // Answers one message; true when it was a call (which keeps the service from its idle end).
-bool Dispatch(DBusConnection* connection, DBusMessage* message, DriveService& service) {
+bool Dispatch(DBusConnection* connection, DBusMessage* message, DriveService& service,
+              Authorizer authorize) {
     if (dbus_message_get_type(message) != DBUS_MESSAGE_TYPE_METHOD_CALL) return false;
     const char* interface = dbus_message_get_interface(message);
     if (!Is(dbus_message_get_path(message), kObjectPath)) {
@@ -127,7 +129,7 @@ bool Dispatch(DBusConnection* connection, DBusMessage* message, DriveService& se
         }
         Send(connection, answer);
     } else if (interface == nullptr || Is(interface, kInterface)) {
-        AnswerCall(connection, message, service);
+        AnswerCall(connection, message, service, authorize);
     } else {
         SendError(connection, message, DBUS_ERROR_UNKNOWN_INTERFACE, "no such interface");
     }
@@ -136,7 +138,8 @@ bool Dispatch(DBusConnection* connection, DBusMessage* message, DriveService& se
 
 }  // namespace
 
-int ServeOnBus(DBusConnection* connection, DriveService& service, int idleSeconds) {
+int ServeOnBus(DBusConnection* connection, DriveService& service, Authorizer authorize,
+               int idleSeconds) {
     DBusError error;
     dbus_error_init(&error);
     const int owned =
@@ -152,7 +155,7 @@ int ServeOnBus(DBusConnection* connection, DriveService& service, int idleSecond
     while (Clock::now() - lastCall < std::chrono::seconds(idleSeconds)) {
         if (!dbus_connection_read_write(connection, 1000)) return 1;
         while (DBusMessage* message = dbus_connection_pop_message(connection)) {
-            if (Dispatch(connection, message, service)) lastCall = Clock::now();
+            if (Dispatch(connection, message, service, authorize)) lastCall = Clock::now();
             dbus_message_unref(message);
         }
     }
@@ -163,7 +166,7 @@ int ServeOnBus(DBusConnection* connection, DriveService& service, int idleSecond
     while (dbus_connection_read_write(connection, 0)) {
         DBusMessage* message = dbus_connection_pop_message(connection);
         if (message == nullptr) break;
-        Dispatch(connection, message, service);
+        Dispatch(connection, message, service, authorize);
         dbus_message_unref(message);
     }
     dbus_connection_flush(connection);
