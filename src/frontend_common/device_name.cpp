@@ -36,8 +36,7 @@ bool ParseDeviceName(const std::string& text, DeviceName& name) {
     name.serial = text;
     if (text.rfind(kHexPrefix, 0) == 0) {
         std::vector<std::uint8_t> bytes;
-        return BytesFromHex(text.substr(sizeof(kHexPrefix) - 1), bytes) &&
-               !bytes.empty();
+        return BytesFromHex(text.substr(sizeof(kHexPrefix) - 1), bytes) && !bytes.empty();
     }
     for (const char c : text) {
         if (c < 0x21 || c > 0x7E) return false;

@@ -20,8 +20,8 @@ enum class DeviceNameKind { Serial, Letter, Node };
 struct DeviceName {
     DeviceNameKind kind = DeviceNameKind::Serial;
     std::string serial;  // Serial, as given
-    char letter = 0;   // Letter
-    std::string node;  // Node, as given
+    char letter = 0;     // Letter
+    std::string node;    // Node, as given
 };
 
 // False for a text that is none of them (a serial with bytes that are not printable ASCII, or
@@ -45,12 +45,12 @@ std::vector<const ListedDevice*> DevicesWithSerial(const DeviceListing& listing,
 
 // How a name chose among the listed drives.
 enum class DeviceChoiceResult {
-    Found,           // `device` is the one drive the name stands for
-    NoSerialMatch,   // no listed drive carries the serial
-    SerialShared,    // several carry it (`carriers`): only a letter or node tells them apart
-    NoDriveAtLetter, // the letter is no drive of the served kind
-    NoSuchNode,      // no disk has the node (always so where the system names no nodes)
-    NodeNotServed,   // the node's disk (`letter`) is no drive of the served kind
+    Found,            // `device` is the one drive the name stands for
+    NoSerialMatch,    // no listed drive carries the serial
+    SerialShared,     // several carry it (`carriers`): only a letter or node tells them apart
+    NoDriveAtLetter,  // the letter is no drive of the served kind
+    NoSuchNode,       // no disk has the node (always so where the system names no nodes)
+    NodeNotServed,    // the node's disk (`letter`) is no drive of the served kind
 };
 
 struct DeviceChoice {

@@ -135,9 +135,8 @@ bool ReadJournalFolder(const std::string& folder, const std::string& serial,
             found.emplace_back(std::move(entry), i);
         }
     }
-    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-        return a.first.time < b.first.time;
-    });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first.time < b.first.time; });
     for (auto& [entry, file] : found) {
         entries.push_back(std::move(entry));
         files.push_back(names[file]);

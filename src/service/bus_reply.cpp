@@ -76,7 +76,8 @@ void WriteDrive(DictWriter& dict, const ServiceDrive& drive) {
         inner.Text("letter", LetterText(device.lunSlots[lun.index]));
         inner.Bool("inquiryRead", device.inquiryRead[lun.index]);
         inner.Bytes("inquiry", device.inquiry[lun.index], kInquiryLength);
-        inner.Dict("disk", [self, &lun](DictWriter& disk) { WriteDisk(disk, self->disks[lun.index]); });
+        inner.Dict("disk",
+                   [self, &lun](DictWriter& disk) { WriteDisk(disk, self->disks[lun.index]); });
     });
 }
 
@@ -115,7 +116,8 @@ bool AppendReply(DBusMessage* message, const ServiceRequest& request, const Serv
             dict.Bool("blockRead", reply.blockRead);
             if (reply.blockRead) dict.Bytes("asRead", reply.asRead, kVendorBlockSize);
             if (reply.hasUndone) {
-                dict.Dict("undone", [&reply](DictWriter& inner) { WriteEntry(inner, reply.undone); });
+                dict.Dict("undone",
+                          [&reply](DictWriter& inner) { WriteEntry(inner, reply.undone); });
             }
             break;
         case ServiceMethod::Status:

@@ -12,14 +12,10 @@ struct MethodShape {
 };
 
 constexpr MethodShape kMethods[] = {
-    {"List", ServiceMethod::List, "s"},
-    {"Status", ServiceMethod::Status, "s"},
-    {"Set", ServiceMethod::Set, "suub"},
-    {"Write", ServiceMethod::Write, "sssb"},
-    {"Backup", ServiceMethod::Backup, "s"},
-    {"Restore", ServiceMethod::Restore, "ssbb"},
-    {"History", ServiceMethod::History, "s"},
-    {"Undo", ServiceMethod::Undo, "sbb"},
+    {"List", ServiceMethod::List, "s"},       {"Status", ServiceMethod::Status, "s"},
+    {"Set", ServiceMethod::Set, "suub"},      {"Write", ServiceMethod::Write, "sssb"},
+    {"Backup", ServiceMethod::Backup, "s"},   {"Restore", ServiceMethod::Restore, "ssbb"},
+    {"History", ServiceMethod::History, "s"}, {"Undo", ServiceMethod::Undo, "sbb"},
 };
 
 // The next argument, a text of at most `most` bytes.

@@ -42,8 +42,7 @@ bool Authorized(DBusConnection* connection, DBusMessage* call, const ServiceRequ
     }
     std::string problem;
     switch (authorize(connection, caller, action,
-                               dbus_message_get_allow_interactive_authorization(call) != FALSE,
-                               problem)) {
+                      dbus_message_get_allow_interactive_authorization(call) != FALSE, problem)) {
         case Authorization::Granted:
             return true;
         case Authorization::Denied:

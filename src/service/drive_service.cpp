@@ -192,8 +192,8 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
         }
         std::vector<std::string> files;
         std::string problem;
-        if (!frontend::ReadJournalFolder(setup_.journalFolder, request.serial, reply.history,
-                                         files, problem)) {
+        if (!frontend::ReadJournalFolder(setup_.journalFolder, request.serial, reply.history, files,
+                                         problem)) {
             return Refused(ServiceError::NoJournal, problem);
         }
         return reply;
@@ -322,9 +322,9 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             RestoreGuard guard;
             guard.journal = &journal;
             guard.mustHold = &reply.undone.written;
-            reply.outcome = RestoreConfigBlock(watch, state, device, reply.undone.asRead,
-                                               reply.undone.identity, request.allowNoSerial,
-                                               &view, guard);
+            reply.outcome =
+                RestoreConfigBlock(watch, state, device, reply.undone.asRead, reply.undone.identity,
+                                   request.allowNoSerial, &view, guard);
             break;
         }
         case ServiceMethod::History:
@@ -332,7 +332,8 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
     }
     reply.noRights = watch.SawNoRights();
     reply.failedPaths = frontend::FailedCommandPaths(reply.outcome, setup_.machine);
-    if (reply.outcome.code == OutcomeCode::JournalNotSaved) reply.journalProblem = journal.Problem();
+    if (reply.outcome.code == OutcomeCode::JournalNotSaved)
+        reply.journalProblem = journal.Problem();
     reply.blockRead = view.blockRead;
     if (view.blockRead) std::memcpy(reply.asRead, view.asRead, sizeof(reply.asRead));
     return reply;

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     }
     dbus_connection_set_exit_on_disconnect(connection, FALSE);
     const int code = service::ServeOnBus(connection, drives, service::CheckAuthorization,
-                                            service::kIdleExitSeconds);
+                                         service::kIdleExitSeconds);
     dbus_connection_close(connection);
     dbus_connection_unref(connection);
     return code;

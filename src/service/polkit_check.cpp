@@ -77,7 +77,7 @@ Authorization CheckAuthorization(DBusConnection* connection, const char* callerB
         dbus_message_iter_get_basic(&answered, &authorized);
         dbus_message_iter_next(&answered);
         dbus_message_iter_get_basic(&answered, &challenge);
-        result = authorized ? Authorization::Granted
+        result = authorized  ? Authorization::Granted
                  : challenge ? Authorization::ChallengeNeeded
                              : Authorization::Denied;
     } else {

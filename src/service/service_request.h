@@ -42,11 +42,11 @@ struct ServiceRequest {
 // A call refused before it reached a drive; each is a named error on the bus.
 enum class ServiceError {
     None,
-    InvalidArgument,   // an argument out of range, too long, or not what it must be
-    UnknownDrive,      // the device names no attached drive of the served kind
-    AmbiguousDrive,    // several drives carry the serial: a letter or node tells them apart
-    NoJournal,         // no journal to read, or it cannot be read
-    NothingToUndo,     // the journal holds no change of the drive
+    InvalidArgument,  // an argument out of range, too long, or not what it must be
+    UnknownDrive,     // the device names no attached drive of the served kind
+    AmbiguousDrive,   // several drives carry the serial: a letter or node tells them apart
+    NoJournal,        // no journal to read, or it cannot be read
+    NothingToUndo,    // the journal holds no change of the drive
 };
 
 struct ServiceDrive {

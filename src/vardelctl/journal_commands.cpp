@@ -15,8 +15,8 @@ namespace vardel::cli {
 
 using frontend::DeviceName;
 using frontend::DeviceNameKind;
-using frontend::ParseDeviceName;
 using frontend::JournalEntry;
+using frontend::ParseDeviceName;
 using frontend::SerialOfIdentity;
 
 int RunHistory(const Options& options, const std::string& folder, const std::string& problem,

@@ -15,8 +15,8 @@
 
 namespace vardel::cli {
 
-using frontend::SerialOfIdentity;
 using frontend::DeviceCommandName;
+using frontend::SerialOfIdentity;
 
 using frontend::ByteText;
 using frontend::HexOf;

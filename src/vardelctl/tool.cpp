@@ -35,17 +35,17 @@
 
 namespace vardel::cli {
 
+using frontend::AccessWatch;
 using frontend::ChooseDevice;
+using frontend::DescribeMachineDisk;
 using frontend::DeviceChoice;
 using frontend::DeviceChoiceResult;
 using frontend::DeviceName;
 using frontend::DiskDescriber;
-using frontend::ParseDeviceName;
-using frontend::AccessWatch;
-using frontend::DescribeMachineDisk;
 using frontend::IsEmulatedNoRightsError;
 using frontend::IsNoRightsError;
 using frontend::MakeMachinePlatform;
+using frontend::ParseDeviceName;
 using frontend::Scenario;
 using frontend::ScenarioBusy;
 using frontend::ScenarioError;
@@ -176,8 +176,8 @@ int FindDevice(const Options& options, const DeviceName& name, AccessWatch& plat
                                       sharing, DescribeDisks(sharing, machine), notes, out, err);
         }
         case DeviceChoiceResult::NoDriveAtLetter:
-            why = given + ": no drive of the served kind is at " +
-                  std::string(1, choice.letter) + ":";
+            why = given + ": no drive of the served kind is at " + std::string(1, choice.letter) +
+                  ":";
             break;
         case DeviceChoiceResult::NoSuchNode:
             why = given + (machine ? ": no disk has this name"
@@ -325,9 +325,9 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         try {
             // The file is the emulated drives' state: a run that may change it holds it from the
             // read to the write-back, as a command holds a real drive.
-            scenario = MayChangeDrives(options)
-                           ? Scenario::LoadToChange(options.scenarioFile, kDriveLockWaitMilliseconds)
-                           : Scenario::Load(options.scenarioFile);
+            scenario = MayChangeDrives(options) ? Scenario::LoadToChange(options.scenarioFile,
+                                                                         kDriveLockWaitMilliseconds)
+                                                : Scenario::Load(options.scenarioFile);
         } catch (const ScenarioBusy&) {
             return ReportResult(options, EndedInDiscovery(options, OutcomeCode::Busy), notes, out,
                                 err);

@@ -31,7 +31,7 @@ Authorization GrantChange(DBusConnection*, const char*, const char*, bool, std::
 
 Authorization DenyChange(DBusConnection*, const char*, const char* action, bool, std::string&) {
     return std::strcmp(action, vardel::service::kActionRead) == 0 ? Authorization::Granted
-                                                                   : Authorization::Denied;
+                                                                  : Authorization::Denied;
 }
 
 Authorization GrantChangeSlowly(DBusConnection*, const char*, const char* action, bool,
