@@ -31,6 +31,43 @@ bool Is(const char* value, const char* wanted) {
     return value != nullptr && std::strcmp(value, wanted) == 0;
 }
 
+const char* MethodName(ServiceMethod method) {
+    switch (method) {
+        case ServiceMethod::Set:
+            return "Set";
+        case ServiceMethod::Write:
+            return "Write";
+        case ServiceMethod::Restore:
+            return "Restore";
+        case ServiceMethod::Undo:
+            return "Undo";
+        case ServiceMethod::List:
+        case ServiceMethod::Status:
+        case ServiceMethod::Backup:
+        case ServiceMethod::History:
+            break;
+    }
+    return "a read";
+}
+
+// Every change that went to a drive, with who asked for it, goes to the service's log (systemd
+// keeps its standard error in the journal): the administrator's trail of what users did.
+void LogChange(DBusConnection* connection, DBusMessage* call, const ServiceRequest& request,
+               const ServiceReply& reply) {
+    const char* caller = dbus_message_get_sender(call);
+    const unsigned long uid = dbus_bus_get_unix_user(connection, caller, nullptr);
+    // The device as given, on one line whatever it holds.
+    std::string device = request.device.empty() ? "the single drive" : request.device;
+    for (char& c : device) {
+        if (c < 0x20 || c > 0x7E) c = '?';
+    }
+    std::fprintf(stderr, "vardel-service: %s for uid %ld (%s) on %s: outcome %u, %s\n",
+                 MethodName(request.method),
+                 uid == static_cast<unsigned long>(-1) ? -1L : static_cast<long>(uid), caller,
+                 device.c_str(), static_cast<unsigned>(reply.outcome.code),
+                 reply.outcome.changed ? "the drive's block changed" : "nothing changed");
+}
+
 // polkit's answer for the call, as an error sent; true to go on.
 bool Authorized(DBusConnection* connection, DBusMessage* call, const ServiceRequest& request,
                 Authorizer authorize) {
@@ -100,6 +137,7 @@ void AnswerCall(DBusConnection* connection, DBusMessage* call, DriveService& ser
         SendError(connection, call, ErrorName(reply.error), reply.message);
         return;
     }
+    if (DriveService::Changes(request)) LogChange(connection, call, request, reply);
     DBusMessage* answer = dbus_message_new_method_return(call);
     if (answer != nullptr && !AppendReply(answer, request, reply)) {
         dbus_message_unref(answer);

@@ -60,9 +60,11 @@ class Bus:
                                        stderr=subprocess.DEVNULL)
         self._wait(lambda: os.path.exists(socket), "the bus did not start")
         environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
-        self.service = subprocess.Popen(
-            [PROGRAM, os.path.join(folder, "journal"), policy, str(idle_seconds)],
-            env=environment)
+        self.log = os.path.join(folder, "service.log")
+        with open(self.log, "w", encoding="utf-8") as log:
+            self.service = subprocess.Popen(
+                [PROGRAM, os.path.join(folder, "journal"), policy, str(idle_seconds)],
+                env=environment, stderr=log)
         self._wait(self.owned, "the service did not take its name")
 
     @staticmethod
@@ -145,6 +147,12 @@ class BusTest(unittest.TestCase):
         history = bus.call("History", "s", "")["history"]
         self.assertEqual([entry["command"] for entry in history], ["set"])
         self.assertEqual(len(history[0]["written"]), 528)
+        # The administrator's trail: who changed which drive; reads leave none.
+        with open(bus.log, encoding="utf-8") as log:
+            lines = log.read().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertRegex(lines[0], rf"^vardel-service: Set for uid {os.getuid()} \(:1\.[0-9]+\) "
+                                   r"on VD0000000001: outcome 0, the drive's block changed$")
 
     def test_backup_comes_back_as_the_document_and_restores(self):
         bus = self.start("grant-change")
