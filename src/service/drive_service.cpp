@@ -24,9 +24,9 @@ namespace {
 
 constexpr char kDevicePrefix[] = "/dev/";
 
-bool Refuse(std::string& problem, std::string text) {
+ServiceError Invalid(std::string& problem, std::string text) {
     problem = std::move(text);
-    return false;
+    return ServiceError::InvalidArgument;
 }
 
 bool TooLong(const std::string& text, std::size_t most, const char* name, std::string& problem) {
@@ -120,31 +120,28 @@ ServiceError CheckRequest(const ServiceRequest& request, std::string& problem) {
         TooLong(request.document, kMaxBackupDocumentLength, "document", problem)) {
         return ServiceError::InvalidArgument;
     }
-    const auto invalid = [](bool sound) {
-        return sound ? ServiceError::None : ServiceError::InvalidArgument;
-    };
     if (!request.device.empty()) {
         DeviceName name;
         if (!frontend::ParseDeviceName(request.device, name)) {
-            return invalid(Refuse(problem, "device: \"" + request.device +
-                                               "\" is no serial, drive letter or device node"));
+            return Invalid(problem, "device: \"" + request.device +
+                                        "\" is no serial, drive letter or device node");
         }
         if (name.kind == DeviceNameKind::Node && !NodeAllowed(name.node)) {
-            return invalid(Refuse(problem, "device: a node must be under /dev"));
+            return Invalid(problem, "device: a node must be under /dev");
         }
     }
     switch (request.method) {
         case ServiceMethod::Set:
-            if (request.lun > 1) return invalid(Refuse(problem, "lun: 0 or 1"));
+            if (request.lun > 1) return Invalid(problem, "lun: 0 or 1");
             if (request.type != kLunTypeRemovable && request.type != kLunTypeFixedDisk) {
-                return invalid(Refuse(problem, "type: 0 (removable) or 161 (0xA1, fixed disk)"));
+                return Invalid(problem, "type: 0 (removable) or 161 (0xA1, fixed disk)");
             }
             break;
         case ServiceMethod::Write:
             if (!RowTextReadable(request.lun0Text) || !RowTextReadable(request.lun1Text)) {
-                return invalid(Refuse(problem,
-                                      "lun0, lun1: \"Removable\", \"Fixed Disk\", a hexadecimal "
-                                      "byte, or empty to keep the row"));
+                return Invalid(problem,
+                               "lun0, lun1: \"Removable\", \"Fixed Disk\", a hexadecimal "
+                               "byte, or empty to keep the row");
             }
             break;
         case ServiceMethod::History:
@@ -152,7 +149,7 @@ ServiceError CheckRequest(const ServiceRequest& request, std::string& problem) {
                 DeviceName name;
                 if (!frontend::ParseDeviceName(request.serial, name) ||
                     name.kind != DeviceNameKind::Serial) {
-                    return invalid(Refuse(problem, "serial: a drive's whole serial"));
+                    return Invalid(problem, "serial: a drive's whole serial");
                 }
             }
             break;
