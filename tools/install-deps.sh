@@ -13,8 +13,10 @@ usage="usage: tools/install-deps.sh [window|tests|windows|fuzz-bench|all]..."
 
 # Configuring any build tree: the compiler, CMake, the icon and test scripts' Python, the
 # header-only CLI11 and nlohmann-json, and GoogleTest's sources, which every tree's test folder
-# takes in (building the window alone compiles none of them).
-build=(cmake ninja-build g++ python3 googletest libcli11-dev nlohmann-json3-dev)
+# takes in (building the window alone compiles none of them); the system's D-Bus library and
+# pkg-config, for the drive service (src/service).
+build=(cmake ninja-build g++ python3 googletest libcli11-dev nlohmann-json3-dev libdbus-1-dev
+       pkg-config)
 # qt6-base-dev brings Qt 6 Widgets and QTest, and through libqt6gui6 the platform plugins the
 # window runs on: xcb for a display (real or Xvfb), offscreen for the tests. Xvfb and xauth give
 # the window a virtual display; the Chinese translations need a font. qt6-tools-dev and

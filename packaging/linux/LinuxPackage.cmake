@@ -3,7 +3,8 @@
 #   desktop entry and its icons, both manual pages, the udev rule
 #   (lib/udev/rules.d, installed where the platform library is built), vardelctl's bash
 #   completion, and in share/doc/vardel the copyright, the changelog, the documents the manual
-#   pages name and an example scenario.
+#   pages name and an example scenario; the drive service and its system files come from
+#   src/service.
 # With CMAKE_INSTALL_PREFIX /usr, as the package has it, udev finds the rule in /usr/lib/udev.
 include(GNUInstallDirs)
 
@@ -86,14 +87,19 @@ revision PMAP), shows its LUN 0 and LUN 1 as Removable or Fixed Disk, and
 switches either one by rewriting the drive's vendor configuration block
 through SCSI pass-through, checking the result by reading it back.
 .
-The package holds the window (vardel, Qt 6), the console tool (vardelctl)
-and a udev rule that gives the user at the seat the SCSI generic node of
-such a drive attached through USB: every SCSI command to both of its LUNs,
-raw reads and writes of a fixed disk included, while it is attached. On a
-machine shared by several people, remove the rule and use sudo vardelctl.
+The package holds the window (vardel, Qt 6), the console tool (vardelctl),
+a system service on D-Bus (vardel-service, started on demand, sandboxed,
+each call authorized by polkit) and a udev rule that gives the service's
+group and the user at the seat the SCSI generic node of such a drive
+attached through USB: every SCSI command to both of its LUNs, raw reads
+and writes of a fixed disk included, while it is attached. On a machine
+shared by several people, remove the rule and use sudo vardelctl.
 Both programs run on an emulated drive with --emulate.")
 # dpkg-shlibdeps names the libraries the programs link (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The drive service's account (res/linux/service/vardel.sysusers).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDEL_LINUX_PACKAGING}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The generic nodes need the sg driver and udev; the Chinese captions need a font that has them;
 # Qt's own translations give the message boxes' standard buttons and the edits' menu the window's
 # language (without them those few words stay English).

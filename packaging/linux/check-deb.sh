@@ -38,6 +38,13 @@ expected=(
   usr/share/doc/vardel/examples/plain.json
   usr/share/vardel/translations/vardel_zh_CN.qm
   usr/share/vardel/translations/vardel_zh_TW.qm
+  usr/share/doc/vardel/service.md
+  usr/libexec/vardel/vardel-service
+  lib/systemd/system/vardel-service.service
+  usr/lib/sysusers.d/vardel.conf
+  usr/share/dbus-1/system.d/org.vardel.Drives1.conf
+  usr/share/dbus-1/system-services/org.vardel.Drives1.service
+  usr/share/polkit-1/actions/org.vardel.drives.policy
 )
 # The completion is written beside the manual page of vardelctl; once it is there, it ships.
 if [ -f "$here/vardelctl.bash-completion" ]; then
@@ -51,12 +58,25 @@ for file in "${expected[@]}"; do
   fi
 done
 [ "$missing" -eq 0 ] || exit 1
-for program in vardel vardelctl; do
-  [ -x "$root/usr/bin/$program" ] || fail "$program is not executable"
+for program in usr/bin/vardel usr/bin/vardelctl usr/libexec/vardel/vardel-service; do
+  [ -x "$root/$program" ] || fail "$program is not executable"
   # Linked as a distribution links: through the dynamic loader, with the system's libraries.
-  readelf --program-headers "$root/usr/bin/$program" | grep -q "program interpreter" \
-    || fail "usr/bin/$program is linked statically"
+  readelf --program-headers "$root/$program" | grep -q "program interpreter" \
+    || fail "$program is linked statically"
 done
+# The bus starts the program the activation file and the unit name, as the account that alone
+# may own the name.
+grep -qx "Exec=/usr/libexec/vardel/vardel-service" \
+  "$root/usr/share/dbus-1/system-services/org.vardel.Drives1.service" \
+  || fail "the activation file does not name /usr/libexec/vardel/vardel-service"
+grep -qx "ExecStart=/usr/libexec/vardel/vardel-service" \
+  "$root/lib/systemd/system/vardel-service.service" \
+  || fail "the unit does not start /usr/libexec/vardel/vardel-service"
+grep -q '<policy user="vardel">' "$root/usr/share/dbus-1/system.d/org.vardel.Drives1.conf" \
+  || fail "the bus policy does not give the name to the account vardel"
+grep -q "^u vardel " "$root/usr/lib/sysusers.d/vardel.conf" || fail "no account vardel"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst | grep -q "systemd-sysusers vardel.conf" \
+  || fail "the postinst does not make the account vardel"
 grep -qx "Exec=vardel" "$root/usr/share/applications/vardel.desktop"
 grep -qx "Icon=vardel" "$root/usr/share/applications/vardel.desktop"
 for field in Depends Maintainer Description; do

@@ -1,9 +1,15 @@
 #include "frontend_common/journal_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
+#include "drive/drive_identity.h"
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/file_io.h"
 #include "frontend_common/file_io_system.h"
@@ -93,6 +99,64 @@ bool ReadJournalFile(const std::string& path, std::vector<JournalEntry>& entries
         entries.push_back(entry);
     }
     return true;
+}
+
+bool ReadJournalFolder(const std::string& folder, const std::string& serial,
+                       std::vector<JournalEntry>& entries, std::vector<std::string>& files,
+                       std::string& problem) {
+    const auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    // Each journal file, in the order of their names, so that the listing is the same every time.
+    entries.clear();
+    files.clear();
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator at(folder, error), end; !error && at != end;
+         at.increment(error)) {
+        const std::filesystem::path path = at->path();
+        std::error_code kind;
+        if (path.extension() == ".json" && std::filesystem::is_regular_file(path, kind)) {
+            names.push_back(path.string());
+        }
+    }
+    if (error && error != std::errc::no_such_file_or_directory) {
+        problem = folder + ": cannot be listed (" + error.message() + ")";
+        return false;
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::pair<JournalEntry, std::size_t>> found;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::vector<JournalEntry> kept;
+        if (!ReadJournalFile(names[i], kept, problem)) return false;
+        for (JournalEntry& entry : kept) {
+            if (!serial.empty() && lower(entry.serial) != lower(serial)) continue;
+            found.emplace_back(std::move(entry), i);
+        }
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first.time < b.first.time; });
+    for (auto& [entry, file] : found) {
+        entries.push_back(std::move(entry));
+        files.push_back(names[file]);
+    }
+    return true;
+}
+
+LastChangeResult FindLastChange(const std::string& folder, const VendorBlock& identity,
+                                JournalEntry& change, std::string& file, std::string& problem) {
+    file = (std::filesystem::path(folder) / JournalFileName(identity)).string();
+    std::vector<JournalEntry> entries;
+    if (!ReadJournalFile(file, entries, problem)) return LastChangeResult::Unreadable;
+    // A file name could stand for two serials only where the file system folds case.
+    const auto last =
+        std::find_if(entries.rbegin(), entries.rend(), [&identity](const JournalEntry& entry) {
+            return CompareSerials(entry.identity, identity) != SerialComparison::Different;
+        });
+    if (last == entries.rend()) return LastChangeResult::None;
+    change = *last;
+    return LastChangeResult::Found;
 }
 
 }  // namespace vardel::frontend

@@ -26,4 +26,19 @@ struct JournalEntry {
 bool ReadJournalFile(const std::string& path, std::vector<JournalEntry>& entries,
                      std::string& problem);
 
+// Every change in the journal folder's files (taken in the order of their names), only those of
+// the drive whose whole serial is `serial` (without regard to case) unless it is empty, sorted
+// oldest first. A folder that does not exist holds none. False, with `problem`, when the folder
+// cannot be listed or a file is no journal.
+bool ReadJournalFolder(const std::string& folder, const std::string& serial,
+                       std::vector<JournalEntry>& entries, std::vector<std::string>& files,
+                       std::string& problem);
+
+// The last change kept for the drive whose identity block is `identity`, from its file in
+// `folder` (named in `file`). Found, None (the file holds no change of that drive), or Unreadable
+// with `problem`.
+enum class LastChangeResult { Found, None, Unreadable };
+LastChangeResult FindLastChange(const std::string& folder, const VendorBlock& identity,
+                                JournalEntry& change, std::string& file, std::string& problem);
+
 }  // namespace vardel::frontend

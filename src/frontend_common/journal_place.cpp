@@ -36,6 +36,13 @@ std::string JournalFolderFor(StateFolderRule rule, EnvironmentLookup lookup, boo
         if (base.back() == '\\') base.pop_back();
         return base + "\\Vardel\\journal" + (emulated ? "\\emulated" : "");
     }
+    if (rule == StateFolderRule::ServiceState) {
+        std::string base = Value(lookup, "STATE_DIRECTORY");
+        base = base.substr(0, base.find(':'));
+        if (base.empty() || base[0] != '/') base = "/var/lib/vardel";
+        if (base.size() > 1 && base.back() == '/') base.pop_back();
+        return base + "/journal" + (emulated ? "/emulated" : "");
+    }
     // A relative XDG_STATE_HOME is invalid and to be ignored.
     std::string base = Value(lookup, "XDG_STATE_HOME");
     if (base.empty() || base[0] != '/') {

@@ -13,6 +13,10 @@ using EnvironmentLookup = const char* (*)(const char* name);
 enum class StateFolderRule {
     Xdg,  // $XDG_STATE_HOME (only when absolute), else $HOME/.local/state; then vardel/journal
     LocalAppData,  // %LOCALAPPDATA% (else %USERPROFILE%\AppData\Local), then Vardel\journal
+    // The system service's: the first folder of $STATE_DIRECTORY (which systemd sets from the
+    // unit's StateDirectory=) when absolute, else /var/lib/vardel; then journal. Not the user's
+    // home: the service serves every user and its journal is the machine's.
+    ServiceState,
 };
 
 // The journal's folder under `rule`, with "emulated" below it for an emulated machine. Empty, with

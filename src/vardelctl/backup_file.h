@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/block_backup.h"
+#include "frontend_common/backup_document.h"
 
 namespace vardel::cli {
 
@@ -28,17 +29,7 @@ std::string BackupFileText(const BlockBackup& backup);
 // the file exists and `replaceExisting` is false, BackupFileError on any other failure.
 void WriteBackupFile(const std::string& path, const BlockBackup& backup, bool replaceExisting);
 
-// What a restore needs of a backup: the configuration block, and the identity block whose serial
-// the drive must carry. The key and the serial text are taken from the identity block.
-struct RestoreSource {
-    alignas(kVendorBlockAlignment) VendorBlock info;
-    alignas(kVendorBlockAlignment) VendorBlock identity;
-    DeviceKey key;
-    std::string serial;
-    // An undo: the block the change to undo wrote, which the drive must still hold.
-    bool undo = false;
-    alignas(kVendorBlockAlignment) VendorBlock written;
-};
+using frontend::RestoreSource;
 
 // Reads and checks the whole file; throws BackupFileError.
 RestoreSource ReadBackupFile(const std::string& path);

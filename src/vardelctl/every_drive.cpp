@@ -9,11 +9,14 @@
 #include "commands/device_listing.h"
 #include "frontend_common/hex_text.h"
 #include "frontend_common/machine_platform.h"
+#include "frontend_common/serial_text.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
-#include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
+
+using frontend::SerialOfIdentity;
+using frontend::SerialTextOf;
 namespace {
 
 // Characters every file system takes in a name; a serial of others is named by its key.

@@ -1,8 +1,10 @@
 #include "vardelctl/listed_drive_text.h"
 
-#include "vardelctl/serial_text.h"
+#include "frontend_common/serial_text.h"
 
 namespace vardel::cli {
+
+using frontend::SerialOfIdentity;
 
 std::string SerialShown(const ListedDevice& device) {
     const std::string serial = SerialOfIdentity(device.identity);

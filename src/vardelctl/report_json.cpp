@@ -6,15 +6,17 @@
 
 #include "drive/drive_identity.h"
 #include "drive/lun_type.h"
-#include "frontend_common/hex_text.h"
 #include "frontend_common/failure_detail.h"
+#include "frontend_common/hex_text.h"
+#include "frontend_common/sense_text.h"
+#include "frontend_common/serial_text.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/report_names.h"
-#include "frontend_common/sense_text.h"
-#include "vardelctl/serial_text.h"
 
 namespace vardel::cli {
+
 using frontend::DeviceCommandName;
+using frontend::SerialOfIdentity;
 
 using frontend::ByteText;
 using frontend::HexOf;

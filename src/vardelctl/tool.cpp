@@ -15,6 +15,7 @@
 #include "commands/drive_lock.h"
 #include "commands/type_text.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/device_name.h"
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/journal_place.h"
 #include "frontend_common/machine_platform.h"
@@ -24,7 +25,6 @@
 #include "vardelctl/backup_file.h"
 #include "vardelctl/change_text.h"
 #include "vardelctl/command_run.h"
-#include "vardelctl/device_name.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/journal_commands.h"
 #include "vardelctl/report.h"
@@ -36,10 +36,16 @@
 namespace vardel::cli {
 
 using frontend::AccessWatch;
+using frontend::ChooseDevice;
 using frontend::DescribeMachineDisk;
+using frontend::DeviceChoice;
+using frontend::DeviceChoiceResult;
+using frontend::DeviceName;
+using frontend::DiskDescriber;
 using frontend::IsEmulatedNoRightsError;
 using frontend::IsNoRightsError;
 using frontend::MakeMachinePlatform;
+using frontend::ParseDeviceName;
 using frontend::Scenario;
 using frontend::ScenarioBusy;
 using frontend::ScenarioError;
@@ -151,44 +157,43 @@ int FindDevice(const Options& options, const DeviceName& name, AccessWatch& plat
         return ReportResult(options, EndedInDiscovery(options, code), notes, out, err);
     }
     const std::string given = "--device " + options.device;
-    if (name.kind == DeviceNameKind::Serial) {
-        const std::vector<const ListedDevice*> carriers = DevicesWithSerial(listing, name.serial);
-        if (carriers.size() == 1) {
-            device = carriers[0]->physical;
+    const DeviceChoice choice =
+        ChooseDevice(listing, name, machine ? DiskDescriber(DescribeMachineDisk) : nullptr);
+    std::string why;
+    switch (choice.result) {
+        case DeviceChoiceResult::Found:
+            device = choice.device;
             return -1;
-        }
-        if (carriers.empty()) {
+        case DeviceChoiceResult::NoSerialMatch:
             return ReportDeviceNotFound(options,
                                         given + ": none of the attached drives has this serial",
                                         listing, DescribeDisks(listing, machine), notes, out, err);
+        case DeviceChoiceResult::SerialShared: {
+            // Drives that share a serial: only a letter or node can tell which one is meant.
+            DeviceListing sharing{};
+            sharing.count = static_cast<int>(choice.carriers.size());
+            for (const ListedDevice* carrier : choice.carriers) {
+                sharing.devices[sharing.recorded++] = *carrier;
+            }
+            return ReportSerialShared(options,
+                                      given + ": " + std::to_string(choice.carriers.size()) +
+                                          " drives carry this serial; choose one by its letter "
+                                          "or node",
+                                      sharing, DescribeDisks(sharing, machine), notes, out, err);
         }
-        // Drives that share a serial: only a letter or node can tell which one is meant.
-        DeviceListing sharing{};
-        sharing.count = static_cast<int>(carriers.size());
-        for (const ListedDevice* carrier : carriers) sharing.devices[sharing.recorded++] = *carrier;
-        return ReportSerialShared(options,
-                                  given + ": " + std::to_string(carriers.size()) +
-                                      " drives carry this serial; choose one by its letter or "
-                                      "node",
-                                  sharing, DescribeDisks(sharing, machine), notes, out, err);
-    }
-    const char letter =
-        name.kind == DeviceNameKind::Letter
-            ? name.letter
-            : LetterOfNode(name.node, machine ? DiskDescriber(DescribeMachineDisk) : nullptr);
-    if (const ListedDevice* found = DeviceAtLetter(listing, letter); found != nullptr) {
-        device = found->physical;
-        return -1;
-    }
-    std::string why;
-    if (name.kind == DeviceNameKind::Letter) {
-        why = given + ": no drive of the served kind is at " + std::string(1, letter) + ":";
-    } else if (letter == 0) {
-        why = given + (machine ? ": no disk has this name"
-                               : ": the emulated machine has no device nodes; give a serial or "
-                                 "a letter");
-    } else {
-        why = given + ": the disk " + std::string(1, letter) + ": is no drive of the served kind";
+        case DeviceChoiceResult::NoDriveAtLetter:
+            why = given + ": no drive of the served kind is at " + std::string(1, choice.letter) +
+                  ":";
+            break;
+        case DeviceChoiceResult::NoSuchNode:
+            why = given + (machine ? ": no disk has this name"
+                                   : ": the emulated machine has no device nodes; give a serial "
+                                     "or a letter");
+            break;
+        case DeviceChoiceResult::NodeNotServed:
+            why = given + ": the disk " + std::string(1, choice.letter) +
+                  ": is no drive of the served kind";
+            break;
     }
     return ReportDeviceNotFound(options, why, listing, DescribeDisks(listing, machine), notes, out,
                                 err);
@@ -326,9 +331,9 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         try {
             // The file is the emulated drives' state: a run that may change it holds it from the
             // read to the write-back, as a command holds a real drive.
-            scenario = MayChangeDrives(options)
-                           ? Scenario::LoadToChange(options.scenarioFile, kDriveLockWaitMilliseconds)
-                           : Scenario::Load(options.scenarioFile);
+            scenario = MayChangeDrives(options) ? Scenario::LoadToChange(options.scenarioFile,
+                                                                         kDriveLockWaitMilliseconds)
+                                                : Scenario::Load(options.scenarioFile);
         } catch (const ScenarioBusy&) {
             return ReportResult(options, EndedInDiscovery(options, OutcomeCode::Busy), notes, out,
                                 err);

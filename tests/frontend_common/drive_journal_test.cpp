@@ -160,6 +160,16 @@ const PlaceCase kPlaceCases[] = {
      {{"VARDEL_JOURNAL", ""}, {"HOME", "/h"}},
      false,
      "/h/.local/state/vardel/journal"},
+    {"ServiceStateDirectory",
+     StateFolderRule::ServiceState,
+     {{"STATE_DIRECTORY", "/var/lib/vardel:/var/lib/other"}, {"HOME", "/h"}},
+     false,
+     "/var/lib/vardel/journal"},
+    {"ServiceWithoutStateDirectory",
+     StateFolderRule::ServiceState,
+     {{"STATE_DIRECTORY", "relative"}, {"XDG_STATE_HOME", "/s"}},
+     false,
+     "/var/lib/vardel/journal"},
 };
 
 class JournalPlace : public testing::TestWithParam<PlaceCase> {};

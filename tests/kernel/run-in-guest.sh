@@ -242,8 +242,10 @@ if [ "$udev" -eq 1 ]; then
 fi
 echo "$transport" > "$image/vardel/transport"
 chmod +x "$image/init"
-printf 'root:x:0:0:root:/:/bin/sh\ntester:x:1000:1000:tester:/tmp:/bin/sh\n' > "$image/etc/passwd"
-printf 'root:x:0:\ntester:x:1000:\n' > "$image/etc/group"
+# vardel: the drive service's account, whose group the udev rule gives the served drives' nodes.
+printf 'root:x:0:0:root:/:/bin/sh\ntester:x:1000:1000:tester:/tmp:/bin/sh\n%s\n' \
+    'vardel:x:998:998:Vardel drive service:/var/lib/vardel:/bin/false' > "$image/etc/passwd"
+printf 'root:x:0:\ntester:x:1000:\nvardel:x:998:\n' > "$image/etc/group"
 
 if [ -n "$job" ]; then
     cp "$job" "$image/vardel/job.sh"

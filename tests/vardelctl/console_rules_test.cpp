@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "frontend_common/device_name.h"
 #include "frontend_common/display_text.h"
 #include "frontend_common/no_drive_text.h"
 #include "frontend_common/sense_text.h"
 #include "vardelctl/command_line_parser.h"
-#include "vardelctl/device_name.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
@@ -25,7 +25,12 @@
 
 namespace vardel::cli {
 using frontend::DescribeAnswer;
+using frontend::DeviceName;
+using frontend::DeviceNameKind;
+using frontend::DiskDescriber;
 using frontend::DisplayText;
+using frontend::LetterOfNode;
+using frontend::ParseDeviceName;
 namespace {
 
 TEST(RowTextArgumentTest, TakesTheWordsTheTextsAndWholeBytesOnly) {
@@ -434,20 +439,25 @@ TEST(EveryDriveTest, GivesDrivesThatShareANameFilesOfTheirOwn) {
         std::vector<Drive> drives;
         std::vector<std::string> files;
     } const cases[] = {
-        {"UniqueSerials", {{"VD0000000001", 'E'}, {"VD0000000002", 'G'}},
+        {"UniqueSerials",
+         {{"VD0000000001", 'E'}, {"VD0000000002", 'G'}},
          {"VD0000000001.json", "VD0000000002.json"}},
-        {"OneSerial", {{"VD0000000001", 'E'}, {"VD0000000001", 'G'}, {"VD0000000002", 'I'}},
+        {"OneSerial",
+         {{"VD0000000001", 'E'}, {"VD0000000001", 'G'}, {"VD0000000002", 'I'}},
          {"VD0000000001-E.json", "VD0000000001-G.json", "VD0000000002.json"}},
-        {"CaseOnly", {{"vd0000000001", 'E'}, {"VD0000000001", 'G'}},
+        {"CaseOnly",
+         {{"vd0000000001", 'E'}, {"VD0000000001", 'G'}},
          {"vd0000000001-E.json", "VD0000000001-G.json"}},
-        {"TwelveCharactersAlike", {{"AA0000000001-0001", 'E'}, {"AA0000000001-0002", 'G'}},
+        {"TwelveCharactersAlike",
+         {{"AA0000000001-0001", 'E'}, {"AA0000000001-0002", 'G'}},
          {"AA0000000001-0001.json", "AA0000000001-0002.json"}},
         {"LongSerialsTwice",
          {{"AA0000000001-0001", 'E'}, {"AA0000000001-0001", 'G'}, {"AA0000000001-0002", 'I'}},
          {"AA0000000001-0001-E.json", "AA0000000001-0001-G.json", "AA0000000001-0002.json"}},
         {"NoSerials", {{nullptr, 'E'}, {nullptr, 'G'}}, {"no-serial-E.json", "no-serial-G.json"}},
         // A whole serial that is another drive's name: the letter decides.
-        {"SerialLikeAName", {{"AA0000000001", 'E'}, {"AA0000000001-E", 'G'}, {"AA0000000001", 'I'}},
+        {"SerialLikeAName",
+         {{"AA0000000001", 'E'}, {"AA0000000001-E", 'G'}, {"AA0000000001", 'I'}},
          {"AA0000000001-E-2.json", "AA0000000001-E.json", "AA0000000001-I.json"}},
     };
     for (const Case& c : cases) {

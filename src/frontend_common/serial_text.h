@@ -6,7 +6,7 @@
 
 #include "drive/device_key.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
 std::string SerialTextOf(const DeviceKey& key);
 
@@ -18,4 +18,4 @@ bool DeviceKeyFromSerialText(const std::string& text, DeviceKey& key);
 // plain ASCII, otherwise "hex:" and the descriptor's bytes; empty for a block without serial.
 std::string SerialOfIdentity(const VendorBlock& identity);
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

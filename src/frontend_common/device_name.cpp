@@ -1,4 +1,4 @@
-#include "vardelctl/device_name.h"
+#include "frontend_common/device_name.h"
 
 #include <cctype>
 #include <cstdint>
@@ -6,9 +6,9 @@
 #include <system_error>
 
 #include "frontend_common/hex_text.h"
-#include "vardelctl/serial_text.h"
+#include "frontend_common/serial_text.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 namespace {
 
 constexpr char kNodePrefix = '/';
@@ -36,8 +36,7 @@ bool ParseDeviceName(const std::string& text, DeviceName& name) {
     name.serial = text;
     if (text.rfind(kHexPrefix, 0) == 0) {
         std::vector<std::uint8_t> bytes;
-        return frontend::BytesFromHex(text.substr(sizeof(kHexPrefix) - 1), bytes) &&
-               !bytes.empty();
+        return BytesFromHex(text.substr(sizeof(kHexPrefix) - 1), bytes) && !bytes.empty();
     }
     for (const char c : text) {
         if (c < 0x21 || c > 0x7E) return false;
@@ -52,7 +51,7 @@ char LetterOfNode(const std::string& node, const DiskDescriber& describe) {
     const std::filesystem::path resolved = std::filesystem::canonical(node, error);
     const std::string target = error ? node : resolved.string();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        frontend::DiskDescription description;
+        DiskDescription description;
         if (!describe(letter, description)) continue;
         for (const std::string& path : description.paths) {
             if (path == node || path == target) return letter;
@@ -85,4 +84,32 @@ std::vector<const ListedDevice*> DevicesWithSerial(const DeviceListing& listing,
     return found;
 }
 
-}  // namespace vardel::cli
+DeviceChoice ChooseDevice(const DeviceListing& listing, const DeviceName& name,
+                          const DiskDescriber& describe) {
+    DeviceChoice choice;
+    if (name.kind == DeviceNameKind::Serial) {
+        choice.carriers = DevicesWithSerial(listing, name.serial);
+        if (choice.carriers.size() == 1) {
+            choice.result = DeviceChoiceResult::Found;
+            choice.device = choice.carriers[0]->physical;
+        } else {
+            choice.result = choice.carriers.empty() ? DeviceChoiceResult::NoSerialMatch
+                                                    : DeviceChoiceResult::SerialShared;
+        }
+        return choice;
+    }
+    choice.letter =
+        name.kind == DeviceNameKind::Letter ? name.letter : LetterOfNode(name.node, describe);
+    if (const ListedDevice* found = DeviceAtLetter(listing, choice.letter); found != nullptr) {
+        choice.result = DeviceChoiceResult::Found;
+        choice.device = found->physical;
+    } else if (name.kind == DeviceNameKind::Letter) {
+        choice.result = DeviceChoiceResult::NoDriveAtLetter;
+    } else {
+        choice.result =
+            choice.letter == 0 ? DeviceChoiceResult::NoSuchNode : DeviceChoiceResult::NodeNotServed;
+    }
+    return choice;
+}
+
+}  // namespace vardel::frontend

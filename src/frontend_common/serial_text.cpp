@@ -1,14 +1,12 @@
-#include "vardelctl/serial_text.h"
+#include "frontend_common/serial_text.h"
 
 #include <vector>
 
 #include "frontend_common/hex_text.h"
 #include "frontend_common/whole_serial.h"
 
-namespace vardel::cli {
+namespace vardel::frontend {
 
-using frontend::BytesFromHex;
-using frontend::HexOf;
 namespace {
 
 constexpr char kHexPrefix[] = "hex:";
@@ -51,7 +49,7 @@ bool DeviceKeyFromSerialText(const std::string& text, DeviceKey& key) {
 }
 
 std::string SerialOfIdentity(const VendorBlock& identity) {
-    return frontend::WholeSerialText(identity);
+    return WholeSerialText(identity);
 }
 
-}  // namespace vardel::cli
+}  // namespace vardel::frontend

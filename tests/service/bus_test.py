@@ -1,0 +1,231 @@
+#!/usr/bin/env python3
+"""The drive service's bus glue on a private bus: calls and replies as a client sees them, the
+refusals as named errors, a caller that leaves while authorization is asked, two callers at once,
+and the end when idle. The service runs on the emulated machine with a stand-in for polkit
+(service_on_test_bus); the real polkit is asked in the kernel guest's tests.
+
+usage: bus_test.py SERVICE_ON_TEST_BUS INTROSPECTION_XML
+"""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PROGRAM = None
+INTROSPECTION = None
+NAME = "org.vardel.Drives1"
+PATH = "/org/vardel/Drives1"
+CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+
+def values(data):
+    """busctl's JSON of an a{sv} as a plain dictionary."""
+    if isinstance(data, dict) and set(data) == {"type", "data"}:
+        return values(data["data"])
+    if isinstance(data, dict):
+        return {key: values(value) for key, value in data.items()}
+    if isinstance(data, list):
+        return [values(item) for item in data]
+    return data
+
+
+class Bus:
+    """A bus daemon of the test's own, and the service on it."""
+
+    def __init__(self, folder, policy, idle_seconds=60):
+        self.folder = folder
+        socket = os.path.join(folder, "bus")
+        config = os.path.join(folder, "bus.conf")
+        with open(config, "w", encoding="utf-8") as file:
+            file.write(CONFIG.format(socket=socket))
+        self.address = "unix:path=" + socket
+        # Its notes (an fd limit it may not raise) are no part of the test.
+        self.daemon = subprocess.Popen(["dbus-daemon", "--nofork", "--config-file=" + config],
+                                       stderr=subprocess.DEVNULL)
+        self._wait(lambda: os.path.exists(socket), "the bus did not start")
+        environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
+        self.log = os.path.join(folder, "service.log")
+        with open(self.log, "w", encoding="utf-8") as log:
+            self.service = subprocess.Popen(
+                [PROGRAM, os.path.join(folder, "journal"), policy, str(idle_seconds)],
+                env=environment, stderr=log)
+        self._wait(self.owned, "the service did not take its name")
+
+    @staticmethod
+    def _wait(ready, why):
+        for _ in range(200):
+            if ready():
+                return
+            time.sleep(0.05)
+        raise AssertionError(why)
+
+    def owned(self):
+        names = subprocess.run(["busctl", "--address=" + self.address, "--timeout=2",
+                                "--json=short", "list"],
+                               capture_output=True, text=True, check=False, timeout=10).stdout
+        return NAME in names
+
+    def close(self):
+        for process in (self.service, self.daemon):
+            if process.poll() is None:
+                process.terminate()
+            process.wait(timeout=10)
+
+    def busctl(self, method, signature, *arguments):
+        return ["busctl", "--address=" + self.address, "--json=short", "call", NAME, PATH, NAME,
+                method, signature] + [str(argument) for argument in arguments]
+
+    def call(self, method, signature, *arguments):
+        """The reply of a call that must succeed, as a dictionary."""
+        done = subprocess.run(self.busctl(method, signature, *arguments), capture_output=True,
+                              text=True, check=False, timeout=60)
+        if done.returncode != 0:
+            raise AssertionError(f"{method} failed: {done.stderr}")
+        return values(json.loads(done.stdout)["data"][0])
+
+    def error(self, method, *typed):
+        """The error name and text of a call that must fail (dbus-send names the error)."""
+        done = subprocess.run(["dbus-send", "--bus=" + self.address, "--print-reply",
+                               "--dest=" + NAME, PATH, NAME + "." + method] + list(typed),
+                              capture_output=True, text=True, check=False, timeout=60)
+        if done.returncode == 0:
+            raise AssertionError(f"{method} succeeded: {done.stdout}")
+        first = done.stderr.strip().splitlines()[0]
+        name, _, text = first.removeprefix("Error ").partition(": ")
+        return name, text
+
+    def status(self):
+        outcome = self.call("Status", "s", "")["outcome"]
+        return outcome["code"], outcome["lun0"], outcome["lun1"]
+
+
+DONE = 0
+REMOVABLE = 0x00
+FIXED = 0xA1
+
+
+class BusTest(unittest.TestCase):
+    def start(self, policy, idle_seconds=60):
+        folder = tempfile.TemporaryDirectory(prefix="vardel-service-bus-")
+        self.addCleanup(folder.cleanup)
+        bus = Bus(folder.name, policy, idle_seconds)
+        self.addCleanup(bus.close)
+        return bus
+
+    def test_introspection_is_the_interface_file(self):
+        bus = self.start("grant-change")
+        done = subprocess.run(["busctl", "--address=" + bus.address, "--json=short", "call", NAME,
+                               PATH, "org.freedesktop.DBus.Introspectable", "Introspect"],
+                              capture_output=True, text=True, check=True)
+        with open(INTROSPECTION, encoding="utf-8") as file:
+            self.assertEqual(json.loads(done.stdout)["data"][0], file.read())
+
+    def test_set_reaches_the_drive_and_the_reply_carries_the_outcome(self):
+        bus = self.start("grant-change")
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        reply = bus.call("Set", "suub", "VD0000000001", 0, FIXED, "false")
+        outcome = reply["outcome"]
+        self.assertEqual((outcome["code"], outcome["changed"], outcome["lun0"]), (DONE, True, FIXED))
+        self.assertEqual((outcome["beforeLun0"], outcome["target"]), (REMOVABLE, "F"))
+        self.assertEqual(bus.status(), (DONE, FIXED, FIXED))
+        history = bus.call("History", "s", "")["history"]
+        self.assertEqual([entry["command"] for entry in history], ["set"])
+        self.assertEqual(len(history[0]["written"]), 528)
+        # The administrator's trail: who changed which drive; reads leave none.
+        with open(bus.log, encoding="utf-8") as log:
+            lines = log.read().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertRegex(lines[0], rf"^vardel-service: Set for uid {os.getuid()} \(:1\.[0-9]+\) "
+                                   r"on VD0000000001: outcome 0, the drive's block changed$")
+
+    def test_backup_comes_back_as_the_document_and_restores(self):
+        bus = self.start("grant-change")
+        document = bus.call("Backup", "s", "")["document"]
+        self.assertEqual(json.loads(document)["serial"], "VD0000000001")
+        bus.call("Set", "suub", "", 1, REMOVABLE, "false")
+        reply = bus.call("Restore", "ssbb", "", document, "false", "false")
+        self.assertEqual(reply["outcome"]["code"], DONE)
+        self.assertEqual(reply["asRead"][0x131], REMOVABLE)
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+
+    def test_bad_callers_get_named_errors_and_the_service_goes_on(self):
+        bus = self.start("grant-change")
+        invalid = "org.vardel.Drives1.Error.InvalidArgument"
+        cases = [
+            ("lun 2", ("Set", "string:", "uint32:2", "uint32:161", "boolean:false"), invalid),
+            ("type out of range", ("Set", "string:", "uint32:0", "uint32:5", "boolean:false"),
+             invalid),
+            ("huge device", ("Status", "string:" + "V" * 100000), invalid),
+            ("arguments missing", ("Set", "string:"), invalid),
+            ("unknown drive", ("Status", "string:VD9999999999"),
+             "org.vardel.Drives1.Error.UnknownDrive"),
+            ("node outside /dev", ("Status", "string:/etc/passwd"), invalid),
+            ("no backup", ("Restore", "string:", "string:{}", "boolean:false", "boolean:false"),
+             invalid),
+            ("unknown method", ("Format", "string:"), "org.freedesktop.DBus.Error.UnknownMethod"),
+        ]
+        for what, call, expected in cases:
+            with self.subTest(what):
+                name, text = bus.error(*call)
+                self.assertEqual(name, expected, text)
+                self.assertTrue(text)
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        self.assertIsNone(bus.service.poll())
+
+    def test_a_change_polkit_refuses_writes_nothing_and_reading_goes_on(self):
+        bus = self.start("deny-change")
+        name, text = bus.error("Set", "string:", "uint32:0", "uint32:161", "boolean:false")
+        self.assertEqual(name, "org.vardel.Drives1.Error.NotAuthorized", text)
+        # A dry run only reads.
+        dry = bus.call("Set", "suub", "", 0, FIXED, "true")["outcome"]
+        self.assertTrue(dry["writeSkipped"])
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+
+    def test_a_caller_that_leaves_while_asked_gets_nothing_changed(self):
+        bus = self.start("grant-change-slowly")
+        caller = subprocess.Popen(bus.busctl("Set", "suub", "", 1, REMOVABLE, "false"),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)
+        caller.kill()
+        caller.wait()
+        time.sleep(2.5)
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        self.assertEqual(bus.call("History", "s", "")["history"], [])
+
+    def test_two_callers_at_once_are_both_served(self):
+        bus = self.start("grant-change")
+        callers = [subprocess.Popen(bus.busctl("Set", "suub", "", lun, kind, "false"),
+                                    stdout=subprocess.PIPE, text=True)
+                   for lun, kind in ((0, FIXED), (1, REMOVABLE))]
+        for caller in callers:
+            out, _ = caller.communicate(timeout=60)
+            self.assertEqual(caller.returncode, 0)
+            self.assertEqual(values(json.loads(out)["data"][0])["outcome"]["code"], DONE)
+        self.assertEqual(bus.status(), (DONE, FIXED, REMOVABLE))
+
+    def test_it_ends_when_idle_and_gives_its_name_back(self):
+        bus = self.start("grant-change", idle_seconds=2)
+        bus.status()
+        self.assertEqual(bus.service.wait(timeout=30), 0)
+        self.assertFalse(bus.owned())
+
+
+if __name__ == "__main__":
+    PROGRAM, INTROSPECTION = sys.argv[1], sys.argv[2]
+    unittest.main(argv=sys.argv[:1], verbosity=2)

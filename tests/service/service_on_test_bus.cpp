@@ -1,0 +1,85 @@
+// The drive service's bus glue on an emulated machine, for tests/service/bus_test.py alone: it
+// answers on the bus that DBUS_SYSTEM_BUS_ADDRESS names, with a stand-in for polkit. Built in the
+// test tree only and never installed; the service itself always asks polkit.
+//
+// usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS
+//   POLICY: grant-change (every call allowed), deny-change (reading only), grant-change-slowly
+//   (as grant-change, after two seconds of "asking", so that a caller can leave meanwhile)
+
+#include <dbus/dbus.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "frontend_common/access_watch.h"
+#include "platform/emulated/emulated_platform.h"
+#include "service/bus_names.h"
+#include "service/bus_service.h"
+#include "service/drive_service.h"
+
+namespace {
+
+using vardel::service::Authorization;
+
+Authorization GrantChange(DBusConnection*, const char*, const char*, bool, std::string&) {
+    return Authorization::Granted;
+}
+
+Authorization DenyChange(DBusConnection*, const char*, const char* action, bool, std::string&) {
+    return std::strcmp(action, vardel::service::kActionRead) == 0 ? Authorization::Granted
+                                                                  : Authorization::Denied;
+}
+
+Authorization GrantChangeSlowly(DBusConnection*, const char*, const char* action, bool,
+                                std::string&) {
+    if (std::strcmp(action, vardel::service::kActionChange) == 0) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    }
+    return Authorization::Granted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace vardel;
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS\n");
+        return 2;
+    }
+    const std::string policy = argv[2];
+    const service::Authorizer authorize = policy == "grant-change"          ? GrantChange
+                                          : policy == "grant-change-slowly" ? GrantChangeSlowly
+                                          : policy == "deny-change"         ? DenyChange
+                                                                            : nullptr;
+    if (authorize == nullptr) {
+        std::fprintf(stderr, "service_on_test_bus: unknown policy %s\n", argv[2]);
+        return 2;
+    }
+    emulated::EmulatedPlatform platform;
+    emulated::SetUpStandardMachine(platform);
+    service::ServiceSetup setup;
+    setup.journalFolder = argv[1];
+    setup.isNoRightsError = frontend::IsEmulatedNoRightsError;
+    setup.tool = "vardel-service test";
+    service::DriveService drives(platform, setup);
+
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SYSTEM, &error);
+    if (connection == nullptr) {
+        std::fprintf(stderr, "service_on_test_bus: %s\n", error.message);
+        dbus_error_free(&error);
+        return 1;
+    }
+    dbus_connection_set_exit_on_disconnect(connection, FALSE);
+    const int code = service::ServeOnBus(connection, drives, authorize, std::atoi(argv[3]));
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+    // What libdbus keeps for the process goes too, so that a leak check sees only real leaks.
+    dbus_shutdown();
+    return code;
+}
