@@ -241,10 +241,10 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
     CommandState state;
     ServiceWindow window(state, request.lun0Text, request.lun1Text);
     CommandContext context{watch, state, window, device};
-    // As the console: Write counts only what the drive kept, set writes nothing that would
-    // change nothing, a dry run nothing at all; and every change goes through the journal.
+    // As the console: Write counts only what the drive kept, set and Write send no write that
+    // would change nothing, a dry run nothing at all; and every change goes through the journal.
     context.confirmWrite = true;
-    context.skipSameType = true;
+    context.skipUnchangedWrite = true;
     context.dryRun = request.dryRun;
     context.journal = &journal;
     RestoreView view{};
