@@ -25,8 +25,10 @@ build=(cmake ninja-build g++ python3 googletest libcli11-dev nlohmann-json3-dev 
 window=("${build[@]}" qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n xvfb xauth
         fonts-wqy-microhei)
 # dpkg-dev gives CPack dpkg-shlibdeps, which names the .deb's library dependencies; lintian and
-# desktop-file-utils check the .deb (packaging/linux/check-deb.sh).
-tests=("${window[@]}" libgtest-dev libgmock-dev dpkg-dev lintian desktop-file-utils)
+# desktop-file-utils check the .deb (packaging/linux/check-deb.sh). The drive service's bus test
+# starts a private dbus-daemon and talks to it with dbus-send and busctl (systemd's).
+tests=("${window[@]}" libgtest-dev libgmock-dev dpkg-dev lintian desktop-file-utils dbus-daemon
+       dbus-bin systemd)
 # Both mingw-w64 toolchains, Wine for their tests, and Xvfb for the end-to-end runs in windows.
 windows=("${build[@]}" g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64
          mingw-w64-x86-64-dev wine wine64 fonts-wine fonts-wqy-microhei xvfb xauth)
