@@ -11,8 +11,8 @@
 #include "frontend_common/device_name.h"
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/failure_detail.h"
+#include "frontend_common/given_rows_window.h"
 #include "frontend_common/serial_text.h"
-#include "service/service_window.h"
 
 namespace vardel::service {
 
@@ -239,7 +239,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
 
     frontend::DriveJournal journal(setup_.journalFolder, setup_.journalProblem, setup_.tool);
     CommandState state;
-    ServiceWindow window(state, request.lun0Text, request.lun1Text);
+    frontend::GivenRowsWindow window(state, request.lun0Text, request.lun1Text);
     CommandContext context{watch, state, window, device};
     // As the console: Write counts only what the drive kept, set and Write send no write that
     // would change nothing, a dry run nothing at all; and every change goes through the journal.

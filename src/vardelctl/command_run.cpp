@@ -2,8 +2,8 @@
 
 #include "commands/lun_mode_commands.h"
 #include "frontend_common/failure_detail.h"
+#include "frontend_common/given_rows_window.h"
 #include "frontend_common/machine_platform.h"
-#include "vardelctl/console_window.h"
 #include "vardelctl/report.h"
 
 namespace vardel::cli {
@@ -36,7 +36,7 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
                      WriteJournal* journal) {
     RunResult result;
     CommandState state;
-    ConsoleWindow window(state, options.lun0Text, options.lun1Text);
+    frontend::GivenRowsWindow window(state, options.lun0Text, options.lun1Text);
     CommandContext context{platform, state, window, device};
     // The console's Write says done only for what the drive kept; its set writes nothing that
     // would change nothing, and a dry run nothing at all.
