@@ -233,7 +233,7 @@ std::string MainHelpText() {
     std::string text =
         std::string(kDescription) + "\nUsage: vardelctl [OPTIONS] COMMAND\n\nOptions:\n";
     for (const GlobalOption* option :
-         {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kEmulate}) {
+         {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kDirect, &kService, &kEmulate}) {
         AddHelpLine(text, option->shown, option->description);
     }
     text += "\nCommands:\n";
