@@ -22,7 +22,9 @@ class AccessWatch : public Platform {
     // How many disks could not be opened so.
     int NoRightsDisks() const {
         int count = 0;
-        for (std::uint32_t letters = noRightsLetters_; letters != 0; letters &= letters - 1) ++count;
+        for (std::uint32_t letters = noRightsLetters_; letters != 0; letters &= letters - 1) {
+            ++count;
+        }
         return count;
     }
     // A window runs many commands over one watch; each asks afresh.

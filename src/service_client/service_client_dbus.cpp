@@ -153,21 +153,20 @@ CallResult CallService(const ServiceRequest& request) {
     }
     // A bus that goes away ends the call, not the program.
     dbus_connection_set_exit_on_disconnect(connection, FALSE);
-    DBusMessage* call = dbus_message_new_method_call(service::kBusName, service::kObjectPath,
-                                                     service::kInterface,
-                                                     MethodName(request.method));
+    DBusMessage* call = dbus_message_new_method_call(
+        service::kBusName, service::kObjectPath, service::kInterface, MethodName(request.method));
     if (call != nullptr && AppendArguments(call, request)) {
         // Only a change may make polkit ask for a password; the service passes this on.
         dbus_message_set_allow_interactive_authorization(call, change ? TRUE : FALSE);
         DBusMessage* reply = dbus_connection_send_with_reply_and_block(
-            connection, call,
-            change ? kChangeTimeoutMilliseconds : kReadTimeoutMilliseconds, &error);
+            connection, call, change ? kChangeTimeoutMilliseconds : kReadTimeoutMilliseconds,
+            &error);
         if (reply == nullptr) {
             TakeError(error, result);
             dbus_error_free(&error);
         } else {
-            result.end = ReadReply(reply, request, result.reply) ? CallEnd::Replied
-                                                                 : CallEnd::BadReply;
+            result.end =
+                ReadReply(reply, request, result.reply) ? CallEnd::Replied : CallEnd::BadReply;
             if (result.end == CallEnd::BadReply) {
                 result.message = "the drive service's reply could not be read";
             }

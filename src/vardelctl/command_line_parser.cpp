@@ -10,8 +10,8 @@ namespace vardel::cli {
 
 const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
                                                 "backup", "restore", "history", "undo"};
-const char* const kGlobalOptionNames[8] = {"--json",    "--device", "--no-journal", "--direct",
-                                           "--service", "--emulate", "--help",      "--version"};
+const char* const kGlobalOptionNames[8] = {"--json",    "--device",  "--no-journal", "--direct",
+                                           "--service", "--emulate", "--help",       "--version"};
 const char kVersionText[] = "vardelctl " VARDEL_VERSION "\n";
 
 namespace {
@@ -58,8 +58,7 @@ constexpr GlobalOption kDirect = {
     "--direct", "--direct",
     "Reach the drive directly, not through the drive service (the default as root)"};
 constexpr GlobalOption kService = {
-    "--service", "--service",
-    "Go through the drive service (the default without root on Linux)"};
+    "--service", "--service", "Go through the drive service (the default without root on Linux)"};
 constexpr GlobalOption kEmulate = {
     "--emulate", "--emulate[=FILE]",
     "Run on the built-in emulated drive, or on a scenario FILE's machine"};

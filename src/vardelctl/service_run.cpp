@@ -86,12 +86,11 @@ int ReportCallEnd(const Options& options, const CallResult& call, std::ostream& 
                                      std::string(kOtherWays),
                                  out, err);
         case CallEnd::ServiceNotStarted:
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "the drive service (org.vardel.Drives1) could not be started (" +
-                                     call.message +
-                                     "); journalctl -u vardel-service tells why. Meanwhile " +
-                                     kOtherWays,
-                                 out, err);
+            return ReportProblem(
+                options, kExitNoMachineAccess,
+                "the drive service (org.vardel.Drives1) could not be started (" + call.message +
+                    "); journalctl -u vardel-service tells why. Meanwhile " + kOtherWays,
+                out, err);
         case CallEnd::NotAuthorized:
             return ReportProblem(options, kExitNoMachineAccess,
                                  "polkit refused " + action +
@@ -125,10 +124,10 @@ int ReportCallEnd(const Options& options, const CallResult& call, std::ostream& 
                 case service::ServiceError::None:
                     break;
             }
-            return ReportProblem(options, code,
-                                 "the drive service refused the call: " + call.message +
-                                     "; nothing was written",
-                                 out, err);
+            return ReportProblem(
+                options, code,
+                "the drive service refused the call: " + call.message + "; nothing was written",
+                out, err);
         }
         case CallEnd::NoAnswer:
             return ReportProblem(options, kExitUnknownError,
@@ -170,9 +169,10 @@ int ChooseRoute(const Options& options, Route& route, std::ostream& out, std::os
                                  : options.all     ? std::string("--all")
                                                    : VerbName(options.verb);
         return ReportProblem(options, kExitUsage,
-                             what + " does not go through the drive service (status, set and "
-                                    "write on one drive do, each with a journal entry): leave "
-                                    "out --service",
+                             what +
+                                 " does not go through the drive service (status, set and "
+                                 "write on one drive do, each with a journal entry): leave "
+                                 "out --service",
                              out, err);
     }
     if (options.direct || options.emulate || !GoesThroughService(options)) return -1;

@@ -30,9 +30,8 @@ bool SameOutcome(const CommandOutcome& a, const CommandOutcome& b) {
            a.requestedType == b.requestedType && a.beforeKnown == b.beforeKnown &&
            a.before.lun0 == b.before.lun0 && a.before.lun1 == b.before.lun1 &&
            a.writeSkipped == b.writeSkipped && a.unchanged == b.unchanged &&
-           SameDetail(a.failedCommand, b.failedCommand) &&
-           a.scan.done == b.scan.done && a.scan.letters == b.scan.letters &&
-           a.scan.answeredInquiry == b.scan.answeredInquiry &&
+           SameDetail(a.failedCommand, b.failedCommand) && a.scan.done == b.scan.done &&
+           a.scan.letters == b.scan.letters && a.scan.answeredInquiry == b.scan.answeredInquiry &&
            a.scan.withSignature == b.scan.withSignature;
 }
 
