@@ -19,6 +19,14 @@ class AccessWatch : public Platform {
     bool SawNoRights() const { return sawNoRights_; }
     // The letters whose volume could not be opened for lack of rights: bit 0 is A.
     std::uint32_t NoRightsLetters() const { return noRightsLetters_; }
+    // How many disks could not be opened so.
+    int NoRightsDisks() const {
+        int count = 0;
+        for (std::uint32_t letters = noRightsLetters_; letters != 0; letters &= letters - 1) {
+            ++count;
+        }
+        return count;
+    }
     // A window runs many commands over one watch; each asks afresh.
     void ForgetNoRights() {
         sawNoRights_ = false;

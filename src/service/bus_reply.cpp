@@ -5,6 +5,7 @@
 #include "frontend_common/serial_text.h"
 #include "service/bus_names.h"
 #include "service/bus_values.h"
+#include "service/outcome_fields.h"
 
 namespace vardel::service {
 namespace {
@@ -13,38 +14,39 @@ std::string LetterText(char letter) {
     return letter != 0 ? std::string(1, letter) : std::string();
 }
 
-void WriteFailedCommand(DictWriter& dict, const CommandDetail& detail) {
-    dict.Uint("command", static_cast<std::uint32_t>(detail.command));
-    dict.Text("letter", LetterText(detail.letter));
-    dict.Bool("opened", detail.opened);
-    dict.Bool("delivered", detail.delivered);
-    dict.Uint("systemError", detail.systemError);
-    dict.Byte("scsiStatus", detail.scsiStatus);
-    const std::size_t senseLength =
-        detail.senseLength < kDetailSenseSize ? detail.senseLength : kDetailSenseSize;
-    dict.Bytes("sense", detail.sense, senseLength);
-    dict.Uint("bytesRequested", detail.bytesRequested);
-    dict.Uint("bytesMoved", detail.bytesMoved);
-}
+// The outcome's table (outcome_fields.h) written into a dictionary.
+class OutcomeWriter {
+  public:
+    explicit OutcomeWriter(DictWriter& dict) : dict_(dict) {}
+
+    template <typename Number>
+    void Enum(const char* key, const Number& value) {
+        dict_.Uint(key, static_cast<std::uint32_t>(value));
+    }
+    void Bool(const char* key, const bool& value) { dict_.Bool(key, value); }
+    void Byte(const char* key, const std::uint8_t& value) { dict_.Byte(key, value); }
+    void Uint(const char* key, const std::uint32_t& value) { dict_.Uint(key, value); }
+    void Int(const char* key, const std::int32_t& value) { dict_.Int(key, value); }
+    void Letter(const char* key, const char& letter) { dict_.Text(key, LetterText(letter)); }
+    template <std::size_t Size>
+    void Bytes(const char* key, const std::uint8_t (&bytes)[Size], const std::uint8_t& length) {
+        dict_.Bytes(key, bytes, length < Size ? length : Size);
+    }
+    template <typename Record, typename Fill>
+    void Dict(const char* key, const Record& record, Fill fill) {
+        dict_.Dict(key, [&record, &fill](DictWriter& inner) {
+            OutcomeWriter writer(inner);
+            fill(record, writer);
+        });
+    }
+
+  private:
+    DictWriter& dict_;
+};
 
 void WriteOutcome(DictWriter& dict, const CommandOutcome& outcome) {
-    dict.Uint("command", static_cast<std::uint32_t>(outcome.command));
-    dict.Uint("code", static_cast<std::uint32_t>(outcome.code));
-    dict.Text("target", LetterText(outcome.target));
-    dict.Uint("driveStatus", static_cast<std::uint32_t>(outcome.driveStatus));
-    dict.Bool("swapped", outcome.swapped);
-    dict.Bool("typesKnown", outcome.typesKnown);
-    dict.Byte("lun0", outcome.types.lun0);
-    dict.Byte("lun1", outcome.types.lun1);
-    dict.Bool("changed", outcome.changed);
-    dict.Uint("row", static_cast<std::uint32_t>(outcome.row));
-    dict.Byte("requestedType", outcome.requestedType);
-    dict.Bool("beforeKnown", outcome.beforeKnown);
-    dict.Byte("beforeLun0", outcome.before.lun0);
-    dict.Byte("beforeLun1", outcome.before.lun1);
-    dict.Bool("writeSkipped", outcome.writeSkipped);
-    dict.Dict("failedCommand",
-              [&outcome](DictWriter& inner) { WriteFailedCommand(inner, outcome.failedCommand); });
+    OutcomeWriter writer(dict);
+    OutcomeFields(outcome, writer);
 }
 
 void WriteDisk(DictWriter& dict, const frontend::DiskDescription& disk) {
@@ -128,6 +130,7 @@ bool AppendReply(DBusMessage* message, const ServiceRequest& request, const Serv
     dict.Dict("outcome", [&reply](DictWriter& inner) { WriteOutcome(inner, reply.outcome); });
     dict.Texts("failedPaths", reply.failedPaths);
     dict.Bool("noRights", reply.noRights);
+    dict.Int("noRightsDisks", reply.noRightsDisks);
     if (!reply.journalProblem.empty()) dict.Text("journalProblem", reply.journalProblem);
     return dict.Close();
 }

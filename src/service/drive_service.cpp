@@ -209,6 +209,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
                 request, listed != OutcomeCode::Done ? listed : OutcomeCode::NoDrive);
             reply.listingCode = reply.outcome.code;
             reply.noRights = watch.SawNoRights();
+            reply.noRightsDisks = watch.NoRightsDisks();
             return reply;
         }
         DeviceName name;
@@ -256,6 +257,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             reply.listingCode = ListDevices(watch, device, listing);
             NoteDrives(reply, listing, setup_.machine);
             reply.noRights = watch.SawNoRights();
+            reply.noRightsDisks = watch.NoRightsDisks();
             return reply;
         }
         case ServiceMethod::Status:
@@ -328,6 +330,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             break;
     }
     reply.noRights = watch.SawNoRights();
+    reply.noRightsDisks = watch.NoRightsDisks();
     reply.failedPaths = frontend::FailedCommandPaths(reply.outcome, setup_.machine);
     if (reply.outcome.code == OutcomeCode::JournalNotSaved)
         reply.journalProblem = journal.Problem();

@@ -64,6 +64,7 @@ struct ServiceReply {
     CommandOutcome outcome;
     std::vector<std::string> failedPaths;  // the system's nodes of the failed command's letter
     bool noRights = false;                 // a disk could not be opened for lack of rights
+    int noRightsDisks = 0;                 // how many disks could not be opened so
 
     // List, and an UnknownDrive or AmbiguousDrive refusal: the drives seen.
     OutcomeCode listingCode = OutcomeCode::Done;

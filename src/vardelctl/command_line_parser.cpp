@@ -10,8 +10,8 @@ namespace vardel::cli {
 
 const std::vector<std::string> kCommandNames = {"status", "set",     "write",   "list",
                                                 "backup", "restore", "history", "undo"};
-const char* const kGlobalOptionNames[6] = {"--json",    "--device", "--no-journal",
-                                           "--emulate", "--help",   "--version"};
+const char* const kGlobalOptionNames[8] = {"--json",    "--device",  "--no-journal", "--direct",
+                                           "--service", "--emulate", "--help",       "--version"};
 const char kVersionText[] = "vardelctl " VARDEL_VERSION "\n";
 
 namespace {
@@ -54,6 +54,11 @@ constexpr GlobalOption kDevice = {
 constexpr GlobalOption kNoJournal = {
     "--no-journal", "--no-journal",
     "Change the drive without saving the block as read to the journal first"};
+constexpr GlobalOption kDirect = {
+    "--direct", "--direct",
+    "Reach the drive directly, not through the drive service (the default as root)"};
+constexpr GlobalOption kService = {
+    "--service", "--service", "Go through the drive service (the default without root on Linux)"};
 constexpr GlobalOption kEmulate = {
     "--emulate", "--emulate[=FILE]",
     "Run on the built-in emulated drive, or on a scenario FILE's machine"};
@@ -227,7 +232,7 @@ std::string MainHelpText() {
     std::string text =
         std::string(kDescription) + "\nUsage: vardelctl [OPTIONS] COMMAND\n\nOptions:\n";
     for (const GlobalOption* option :
-         {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kEmulate}) {
+         {&kHelp, &kVersion, &kJson, &kDevice, &kNoJournal, &kDirect, &kService, &kEmulate}) {
         AddHelpLine(text, option->shown, option->description);
     }
     text += "\nCommands:\n";
@@ -305,6 +310,8 @@ CommandLineParser::CommandLineParser(Options& options, const std::string& only, 
     app.add_option(Names("-d", kDevice.names), options.device, kDevice.description)
         ->type_name("DEVICE");
     app.add_flag(kNoJournal.names, options.noJournal, kNoJournal.description);
+    app.add_flag(kDirect.names, options.direct, kDirect.description);
+    app.add_flag(kService.names, options.service, kService.description);
     emulate = app.add_option(kEmulate.names, options.scenarioFile, kEmulate.description)
                   ->expected(0, 1)
                   ->option_text("[=FILE]");

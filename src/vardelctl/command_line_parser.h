@@ -15,7 +15,7 @@ namespace vardel::cli {
 extern const std::vector<std::string> kCommandNames;
 
 // The long options that may come before the command, as the parser defines them.
-extern const char* const kGlobalOptionNames[6];
+extern const char* const kGlobalOptionNames[8];
 
 // "vardelctl 1.2.3\n", as --version shows it.
 extern const char kVersionText[];

@@ -33,6 +33,10 @@ struct Options {
     bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
     // set, write, restore, undo: change the drive without a journal entry first
     bool noJournal = false;
+    // Reach the drives directly, or through the drive service; neither: the service without
+    // root on Linux, directly otherwise.
+    bool direct = false;
+    bool service = false;
 };
 
 // How the parse ended: go on with the options, or show a text and end.

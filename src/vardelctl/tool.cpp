@@ -30,6 +30,7 @@
 #include "vardelctl/report.h"
 #include "vardelctl/report_text.h"
 #include "vardelctl/row_text_argument.h"
+#include "vardelctl/service_run.h"
 #include "vardelctl/terminal.h"
 #include "vardelctl/tool_lines.h"
 
@@ -141,12 +142,6 @@ int CheckArguments(Options& options, std::ostream& out, std::ostream& err) {
 
 // What --device names, turned into the physical device discovery narrows to. -1 to go on with
 // `device`, or the exit code of the report that it names no drive, or several.
-int CountedLetters(std::uint32_t letters) {
-    int count = 0;
-    for (; letters != 0; letters &= letters - 1) ++count;
-    return count;
-}
-
 int FindDevice(const Options& options, const DeviceName& name, AccessWatch& platform, bool machine,
                RunNotes& notes, PhysicalDevice& device, std::ostream& out, std::ostream& err) {
     DeviceListing listing{};
@@ -281,6 +276,10 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
     // Everything that can be refused is refused before the first device command.
     if (const int refused = CheckArguments(options, out, err); refused >= 0) return refused;
 
+    // Through the drive service, unless run as root or told otherwise.
+    Route route = Route::Direct;
+    if (const int refused = ChooseRoute(options, route, out, err); refused >= 0) return refused;
+
     DeviceName deviceName;
     if (options.deviceGiven && !options.device.empty() &&
         !ParseDeviceName(options.device, deviceName)) {
@@ -289,6 +288,8 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
             "--device: \"" + options.device + "\" is no serial, drive letter or device node", out,
             err);
     }
+
+    if (route == Route::Service) return RunThroughService(options, out, err);
 
     // The emulated machines keep a journal of their own, apart from the real drives'.
     std::string journalProblem;
@@ -394,7 +395,7 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
                                            &view, onMachine, usedJournal);
     }
     notes.noRights = watch.SawNoRights();
-    notes.noRightsDisks = CountedLetters(watch.NoRightsLetters());
+    notes.noRightsDisks = watch.NoRightsDisks();
     notes.onMachine = onMachine;
     NoteFailure(notes, result.outcome, onMachine);
     if (restore) NoteChanges(notes, view, restore->info);

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """The drive service's bus glue on a private bus: calls and replies as a client sees them, the
 refusals as named errors, a caller that leaves while authorization is asked, two callers at once,
-and the end when idle. The service runs on the emulated machine with a stand-in for polkit
-(service_on_test_bus); the real polkit is asked in the kernel guest's tests.
+and the end when idle; then vardelctl as the service's client. The service runs on the emulated
+machine with a stand-in for polkit (service_on_test_bus); the real polkit is asked in the kernel
+guest's tests.
 
-usage: bus_test.py SERVICE_ON_TEST_BUS INTROSPECTION_XML
+usage: bus_test.py SERVICE_ON_TEST_BUS INTROSPECTION_XML VARDELCTL
 """
 
 import json
@@ -17,6 +18,7 @@ import unittest
 
 PROGRAM = None
 INTROSPECTION = None
+VARDELCTL = None
 NAME = "org.vardel.Drives1"
 PATH = "/org/vardel/Drives1"
 CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
@@ -49,6 +51,7 @@ class Bus:
     """A bus daemon of the test's own, and the service on it."""
 
     def __init__(self, folder, policy, idle_seconds=60):
+        """policy None: the bus alone, with nobody to own the service's name."""
         self.folder = folder
         socket = os.path.join(folder, "bus")
         config = os.path.join(folder, "bus.conf")
@@ -59,6 +62,9 @@ class Bus:
         self.daemon = subprocess.Popen(["dbus-daemon", "--nofork", "--config-file=" + config],
                                        stderr=subprocess.DEVNULL)
         self._wait(lambda: os.path.exists(socket), "the bus did not start")
+        self.service = None
+        if policy is None:
+            return
         environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
         self.log = os.path.join(folder, "service.log")
         with open(self.log, "w", encoding="utf-8") as log:
@@ -83,6 +89,8 @@ class Bus:
 
     def close(self):
         for process in (self.service, self.daemon):
+            if process is None:
+                continue
             if process.poll() is None:
                 process.terminate()
             process.wait(timeout=10)
@@ -110,9 +118,22 @@ class Bus:
         name, _, text = first.removeprefix("Error ").partition(": ")
         return name, text
 
+    def vardelctl(self, *arguments):
+        """vardelctl run as the service's client on this bus."""
+        return run_vardelctl(self.address, *arguments)
+
+    def config_block(self):
+        return json.loads(self.call("Backup", "s", "")["document"])["configBlock"]
+
     def status(self):
         outcome = self.call("Status", "s", "")["outcome"]
         return outcome["code"], outcome["lun0"], outcome["lun1"]
+
+
+def run_vardelctl(address, *arguments):
+    environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    return subprocess.run([VARDELCTL] + list(arguments), capture_output=True, text=True,
+                          check=False, timeout=60, env=environment)
 
 
 DONE = 0
@@ -226,6 +247,116 @@ class BusTest(unittest.TestCase):
         self.assertFalse(bus.owned())
 
 
+# vardelctl's exit codes (docs/vardelctl.md).
+EXIT_NO_MACHINE_ACCESS = 7
+EXIT_USAGE = 64
+
+
+class VardelctlClientTest(unittest.TestCase):
+    """vardelctl through the service: the service's emulated machine is the one --emulate runs on,
+    so each run must print what the direct run on --emulate prints."""
+
+    def start(self, policy):
+        folder = tempfile.TemporaryDirectory(prefix="vardel-service-client-")
+        self.addCleanup(folder.cleanup)
+        bus = Bus(folder.name, policy)
+        self.addCleanup(bus.close)
+        return bus
+
+    def test_the_report_is_the_direct_runs_byte_for_byte(self):
+        cases = [
+            ("status", ["status"], True),
+            ("status as JSON", ["--json", "status"], True),
+            ("status of a drive by serial", ["--device", "vd0000000001", "status"], True),
+            ("no drive with the serial", ["--json", "--device", "", "status"], True),
+            ("dry run", ["set", "lun0", "fixed", "--dry-run"], True),
+            ("set that changes nothing", ["set", "lun1", "fixed"], True),
+            ("set", ["set", "lun0", "fixed"], False),
+            ("set as JSON", ["--json", "set", "lun1", "removable"], False),
+            ("write", ["write", "--lun0", "Fixed Disk", "--lun1", "0x00"], False),
+        ]
+        for what, arguments, same_stderr in cases:
+            with self.subTest(what):
+                bus = self.start("grant-change")
+                served = bus.vardelctl("--service", *arguments)
+                direct = bus.vardelctl("--emulate", *arguments)
+                self.assertEqual((served.returncode, served.stdout),
+                                 (direct.returncode, direct.stdout), served.stderr)
+                # A change on the built-in emulated drive adds a note of its own on stderr.
+                if same_stderr:
+                    self.assertEqual(served.stderr, direct.stderr)
+
+    def test_set_writes_only_the_type_byte(self):
+        bus = self.start("grant-change")
+        before = bus.config_block()
+        done = bus.vardelctl("--service", "set", "lun0", "fixed")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        after = bus.config_block()
+        block_before = bytes.fromhex("".join(before))
+        block_after = bytes.fromhex("".join(after))
+        changed = [offset for offset in range(len(block_before))
+                   if block_before[offset] != block_after[offset]]
+        self.assertEqual(changed, [304])
+        self.assertEqual(block_after[304], FIXED)
+        self.assertEqual([entry["command"] for entry in bus.call("History", "s", "")["history"]],
+                         ["set"])
+
+    def test_a_refused_change_names_the_action_and_writes_nothing(self):
+        bus = self.start("deny-change")
+        for arguments in (["set", "lun0", "fixed"], ["--json", "set", "lun0", "fixed"]):
+            with self.subTest(" ".join(arguments)):
+                refused = bus.vardelctl("--service", *arguments)
+                self.assertEqual(refused.returncode, EXIT_NO_MACHINE_ACCESS)
+                said = refused.stdout if "--json" in arguments else refused.stderr
+                if "--json" in arguments:
+                    said = json.loads(said)["error"]
+                self.assertIn("polkit refused org.vardel.drives.change", said)
+                self.assertIn("nothing was written", said)
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        self.assertEqual(bus.call("History", "s", "")["history"], [])
+        # Reading is still allowed.
+        self.assertEqual(bus.vardelctl("--service", "status").returncode, 0)
+
+    def test_a_missing_service_or_bus_says_what_to_do(self):
+        bus = self.start(None)
+        missing = bus.vardelctl("--service", "status")
+        self.assertEqual(missing.returncode, EXIT_NO_MACHINE_ACCESS)
+        self.assertIn("the drive service (org.vardel.Drives1) is not installed", missing.stderr)
+        for way in ("--direct", "sudo vardelctl"):
+            self.assertIn(way, missing.stderr)
+        no_bus = run_vardelctl("unix:path=" + os.path.join(bus.folder, "no-bus"), "--service",
+                               "status")
+        self.assertEqual(no_bus.returncode, EXIT_NO_MACHINE_ACCESS)
+        self.assertIn("the system bus cannot be reached", no_bus.stderr)
+        self.assertIn("--direct", no_bus.stderr)
+
+    def test_direct_and_emulate_never_ask_the_service(self):
+        bus = self.start(None)
+        for arguments in (["--direct", "--emulate", "status"], ["--emulate", "status"]):
+            with self.subTest(" ".join(arguments)):
+                done = bus.vardelctl(*arguments)
+                self.assertEqual(done.returncode, 0, done.stderr)
+        # On the machine itself: whatever it finds, it does not go to the missing service.
+        direct = bus.vardelctl("--direct", "status")
+        self.assertNotEqual(direct.returncode, EXIT_NO_MACHINE_ACCESS, direct.stderr)
+        self.assertNotIn("drive service", direct.stderr)
+
+    def test_what_the_service_does_not_run_is_refused_before_anything(self):
+        cases = [
+            ("both ways", ["--direct", "--service", "status"]),
+            ("emulated", ["--service", "--emulate", "status"]),
+            ("every drive", ["--service", "status", "--all"]),
+            ("no journal", ["--service", "--no-journal", "set", "lun0", "fixed"]),
+            ("a command it does not run", ["--service", "list"]),
+        ]
+        bus = self.start(None)
+        for what, arguments in cases:
+            with self.subTest(what):
+                refused = bus.vardelctl(*arguments)
+                self.assertEqual(refused.returncode, EXIT_USAGE, refused.stderr)
+                self.assertNotIn("not installed", refused.stderr)
+
+
 if __name__ == "__main__":
-    PROGRAM, INTROSPECTION = sys.argv[1], sys.argv[2]
+    PROGRAM, INTROSPECTION, VARDELCTL = sys.argv[1], sys.argv[2], sys.argv[3]
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -82,15 +82,25 @@ log_since_mark | grep -qxF "$restored" ||
 run status
 expect_rows "Removable" "Fixed Disk"
 
-begin "a user without rights on the sg nodes"
+begin "a user, without the drive service in the guest"
+# Without root, status goes through the drive service; here there is none to go to.
 run_as_tester status
+expect_status 7
+case "$RUN_ERR" in
+    *"drive service"*"--direct"*) ;;
+    *) fail "no word of the drive service and --direct: $RUN_ERR" ;;
+esac
+[ -z "$(log_since_mark)" ] || fail "commands reached the drive: $(log_since_mark | tr '\n' ';')"
+
+begin "a user without rights on the sg nodes"
+run_as_tester --direct status
 expect_status 2
 [ -z "$(log_since_mark)" ] || fail "commands reached the drive: $(log_since_mark | tr '\n' ';')"
 
 begin "a user with the udev rule's rights on the sg nodes"
 # The rule gives the logged-in user the drive's sg nodes; chown is the same for one user.
 for node in $one_sg; do chown 1000:1000 "$node" && chmod 0600 "$node"; done
-run_as_tester status
+run_as_tester --direct status
 expect_rows "Removable" "Fixed Disk"
 
 finish

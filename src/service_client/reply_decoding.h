@@ -1,0 +1,16 @@
+#pragma once
+// A service reply's body read back into the service's reply record (docs/service.md, "Replies").
+
+#include <dbus/dbus.h>
+
+#include "service/service_request.h"
+
+namespace vardel::service_client {
+
+// Fills what `request`'s method answers: the outcome, the failed command's nodes, the rights and
+// the journal's problem, and the method's own keys (Backup's document; Restore's and Undo's block
+// as read). False when a field is missing, of another type, or the body holds more.
+bool ReadReply(DBusMessage* message, const service::ServiceRequest& request,
+               service::ServiceReply& reply);
+
+}  // namespace vardel::service_client
