@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "service_client/call_problem_text.h"
 #include "service_client/service_client.h"
 #include "vardelctl/command_run.h"
 #include "vardelctl/exit_codes.h"
@@ -56,96 +57,44 @@ service::ServiceRequest RequestOf(const Options& options) {
     return request;
 }
 
-constexpr char kOtherWays[] =
-    "vardelctl --direct reaches the drive itself, with rights on its node (the udev rule gives "
-    "them to the user at the seat), and root always may (sudo vardelctl ...)";
-
-// What the run says when the service gave no outcome; nothing was written in any of these cases
-// but the one without an answer, where it is not known.
-int ReportCallEnd(const Options& options, const CallResult& call, std::ostream& out,
-                  std::ostream& err) {
-    const std::string action = call.action;
+// The exit code of a call that gave no outcome; its words are the client's own.
+int CallEndExitCode(const CallResult& call) {
     switch (call.end) {
-        case CallEnd::Replied:
-            break;
         case CallEnd::NoClient:
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "this vardelctl is built without the drive service's client; "
-                                 "give --direct",
-                                 out, err);
         case CallEnd::NoBus:
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "the system bus cannot be reached (" + call.message +
-                                     "), so neither can the drive service; " + kOtherWays,
-                                 out, err);
         case CallEnd::ServiceMissing:
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "the drive service (org.vardel.Drives1) is not installed: install "
-                                 "the package's service files (docs/service.md), or use another "
-                                 "way: " +
-                                     std::string(kOtherWays),
-                                 out, err);
         case CallEnd::ServiceNotStarted:
-            return ReportProblem(
-                options, kExitNoMachineAccess,
-                "the drive service (org.vardel.Drives1) could not be started (" + call.message +
-                    "); journalctl -u vardel-service tells why. Meanwhile " + kOtherWays,
-                out, err);
         case CallEnd::NotAuthorized:
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "polkit refused " + action +
-                                     " to this user: nothing was written. An administrator may "
-                                     "allow it (docs/service.md, Authorization), or run it as "
-                                     "root (sudo vardelctl ...)",
-                                 out, err);
         case CallEnd::AuthenticationRequired:
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "polkit asks for a password for " + action +
-                                     ", and no authentication agent here can ask it: nothing was "
-                                     "written. Run it in a desktop session, start pkttyagent, or "
-                                     "run it as root (sudo vardelctl ...)",
-                                 out, err);
-        case CallEnd::Refused: {
-            int code = kExitUnknownError;
+            return kExitNoMachineAccess;
+        case CallEnd::Refused:
             switch (call.error) {
                 case service::ServiceError::InvalidArgument:
-                    code = kExitUsage;
-                    break;
+                    return kExitUsage;
                 case service::ServiceError::UnknownDrive:
                 case service::ServiceError::NothingToUndo:
-                    code = kExitWrongDevice;
-                    break;
+                    return kExitWrongDevice;
                 case service::ServiceError::AmbiguousDrive:
-                    code = kExitSeveralDrives;
-                    break;
+                    return kExitSeveralDrives;
                 case service::ServiceError::NoJournal:
-                    code = kExitFileNotWritten;
-                    break;
+                    return kExitFileNotWritten;
                 case service::ServiceError::None:
                     break;
             }
-            return ReportProblem(
-                options, code,
-                "the drive service refused the call: " + call.message + "; nothing was written",
-                out, err);
-        }
+            return kExitUnknownError;
+        case CallEnd::Replied:
         case CallEnd::NoAnswer:
-            return ReportProblem(options, kExitUnknownError,
-                                 "the drive service did not answer (" + call.message +
-                                     "): whether the drive changed is not known; vardelctl "
-                                     "status shows what it holds",
-                                 out, err);
         case CallEnd::BadReply:
-            return ReportProblem(options, kExitUnknownError,
-                                 "the drive service's answer could not be read (another version "
-                                 "of vardel-service?); " +
-                                     std::string(kOtherWays),
-                                 out, err);
         case CallEnd::Failed:
-            return ReportProblem(options, kExitUnknownError,
-                                 "the drive service failed (" + call.message + ")", out, err);
+            break;
     }
-    return -1;
+    return kExitUnknownError;
+}
+
+int ReportCallEnd(const Options& options, const CallResult& call, std::ostream& out,
+                  std::ostream& err) {
+    return ReportProblem(options, CallEndExitCode(call),
+                         service_client::CallProblemText(call, "vardelctl"), out, err);
 }
 
 }  // namespace
