@@ -172,7 +172,8 @@ run_program() {
     echo "+ vardelctl $*${run_as:+ (as $run_as)}"
     log_mark
     if [ -n "$run_as" ]; then
-        su -s /bin/sh "$run_as" -c '/vardel/program "$@"' vardelctl "$@" \
+        # "--" ends su's own options: busybox su would otherwise take the program's ("--direct").
+        su -s /bin/sh -c '/vardel/program "$@"' -- "$run_as" vardelctl "$@" \
             > /tmp/run.out 2> /tmp/run.err
     else
         /vardel/program "$@" > /tmp/run.out 2> /tmp/run.err
