@@ -30,16 +30,21 @@ endforeach()
 # Manual pages and the changelog go compressed, as Debian keeps them.
 find_program(VARDEL_GZIP gzip REQUIRED)
 set(VARDEL_MAN_PAGES)
-foreach(page vardel vardelctl)
-  set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+set(VARDEL_MAN_PAGES_8)
+foreach(page vardel.1 vardelctl.1 vardel-service.8)
+  set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.gz)
   add_custom_command(
     OUTPUT ${compressed}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
-    COMMAND ${VARDEL_GZIP} -9 -n -c ${VARDEL_LINUX_PACKAGING}/${page}.1 > ${compressed}
-    DEPENDS ${VARDEL_LINUX_PACKAGING}/${page}.1
-    COMMENT "Compressing the manual page of ${page}"
+    COMMAND ${VARDEL_GZIP} -9 -n -c ${VARDEL_LINUX_PACKAGING}/${page} > ${compressed}
+    DEPENDS ${VARDEL_LINUX_PACKAGING}/${page}
+    COMMENT "Compressing the manual page ${page}"
     VERBATIM)
-  list(APPEND VARDEL_MAN_PAGES ${compressed})
+  if(page MATCHES "\\.8$")
+    list(APPEND VARDEL_MAN_PAGES_8 ${compressed})
+  else()
+    list(APPEND VARDEL_MAN_PAGES ${compressed})
+  endif()
 endforeach()
 # A native package (the version has no Debian revision) keeps its changelog as changelog.gz.
 set(VARDEL_CHANGELOG ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz)
@@ -50,8 +55,10 @@ add_custom_command(
   DEPENDS ${VARDEL_LINUX_PACKAGING}/changelog
   COMMENT "Compressing the changelog"
   VERBATIM)
-add_custom_target(vardel_man_pages ALL DEPENDS ${VARDEL_MAN_PAGES} ${VARDEL_CHANGELOG})
+add_custom_target(vardel_man_pages ALL DEPENDS ${VARDEL_MAN_PAGES} ${VARDEL_MAN_PAGES_8}
+                                              ${VARDEL_CHANGELOG})
 install(FILES ${VARDEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${VARDEL_MAN_PAGES_8} DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 
 install(FILES ${VARDEL_LINUX_PACKAGING}/copyright ${VARDEL_CHANGELOG}
               ${PROJECT_SOURCE_DIR}/docs/vardelctl.md ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
@@ -89,21 +96,22 @@ through SCSI pass-through, checking the result by reading it back.
 .
 The package holds the window (vardel, Qt 6), the console tool (vardelctl),
 a system service on D-Bus (vardel-service, started on demand, sandboxed,
-each call authorized by polkit) and a udev rule that gives the service's
-group and the user at the seat the SCSI generic node of such a drive
-attached through USB: every SCSI command to both of its LUNs, raw reads
-and writes of a fixed disk included, while it is attached. On a machine
-shared by several people, remove the rule and use sudo vardelctl.
+each call authorized by polkit) and a udev rule that gives the SCSI
+generic node of such a drive attached through USB to the service's group
+alone. Without root, the window and the console tool ask the service,
+which sends the drive nothing but its own few commands: reading is
+allowed to the user at the seat, a change asks for that user's password.
 Both programs run on an emulated drive with --emulate.")
 # dpkg-shlibdeps names the libraries the programs link (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The drive service's account (res/linux/service/vardel.sysusers).
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDEL_LINUX_PACKAGING}/postinst)
+# The drive service's account (res/linux/service/vardel.sysusers); its journal goes on purge.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDEL_LINUX_PACKAGING}/postinst
+    ${VARDEL_LINUX_PACKAGING}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The generic nodes need the sg driver and udev; the Chinese captions need a font that has them;
 # Qt's own translations give the message boxes' standard buttons and the edits' menu the window's
 # language (without them those few words stay English).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "udev, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+    "udev, dbus, polkitd, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 include(CPack)

@@ -31,6 +31,7 @@ expected=(
   usr/share/icons/hicolor/48x48/apps/vardel.png
   usr/share/man/man1/vardel.1.gz
   usr/share/man/man1/vardelctl.1.gz
+  usr/share/man/man8/vardel-service.8.gz
   usr/share/doc/vardel/copyright
   usr/share/doc/vardel/changelog.gz
   usr/share/doc/vardel/vardelctl.md
@@ -77,6 +78,13 @@ grep -q '<policy user="vardel">' "$root/usr/share/dbus-1/system.d/org.vardel.Dri
 grep -q "^u vardel " "$root/usr/lib/sysusers.d/vardel.conf" || fail "no account vardel"
 dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst | grep -q "systemd-sysusers vardel.conf" \
   || fail "the postinst does not make the account vardel"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postrm | grep -q "rm -rf /var/lib/vardel" \
+  || fail "the postrm does not remove the service's journal on purge"
+# The drive's node goes to the service's group alone: nobody at a seat gets every SCSI command.
+rule="$root/usr/lib/udev/rules.d/70-vardel.rules"
+grep -v '^#' "$rule" | grep -q 'GROUP="vardel", MODE="0660"' \
+  || fail "the udev rule does not give the node to the group vardel"
+! grep -v '^#' "$rule" | grep -q 'uaccess' || fail "the udev rule gives the node to the user at the seat"
 grep -qx "Exec=vardel" "$root/usr/share/applications/vardel.desktop"
 grep -qx "Icon=vardel" "$root/usr/share/applications/vardel.desktop"
 for field in Depends Maintainer Description; do
@@ -94,7 +102,7 @@ zcat "$root/usr/share/doc/vardel/changelog.gz" | head -n 1 | grep -q "^vardel ($
   || fail "changelog.gz does not start with version $version"
 
 # Every file under /usr that a manual page names is in the package.
-for page in "$root"/usr/share/man/man1/*.1.gz; do
+for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/man8/*.8.gz; do
   for named in $(zcat "$page" | sed 's/\\-/-/g; s/\\f[BIRP]//g' \
                    | grep -o '/usr/share/doc/vardel/[A-Za-z0-9./_-]*[A-Za-z0-9]' | sort -u); do
     [ -e "$root$named" ] || fail "$(basename "$page") names $named, which the package lacks"

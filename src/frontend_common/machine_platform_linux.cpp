@@ -33,12 +33,11 @@ const char* NoRightsAdvice() {
                "A security module or the device's own rights may refuse them: check them with\n"
                "ls -l /dev/sg* and getfacl /dev/sgN.";
     }
-    return "The drives could not be opened: no rights to their device nodes.\n"
-           "Run vardelctl as root (sudo vardelctl ...), or install the udev rule\n"
-           "(/usr/lib/udev/rules.d/70-vardel.rules from the package, or res/linux/70-vardel.rules\n"
-           "copied to /etc/udev/rules.d) and replug the drive. The rule gives the user at the seat\n"
-           "every SCSI command to both LUNs of such a USB drive while it is attached; on a\n"
-           "machine shared by several people, sudo is the safer way.";
+    // Only the drive service's group gets the nodes; the user's way is the service.
+    return "The drives could not be opened: no rights to their device nodes, which the udev rule\n"
+           "gives the drive service alone. Leave out --direct: without root vardelctl asks the\n"
+           "drive service (vardel-service), which polkit asks about each call. Or run vardelctl\n"
+           "as root (sudo vardelctl ...).";
 }
 
 bool RunsAsRoot() {

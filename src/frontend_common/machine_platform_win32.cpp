@@ -26,8 +26,8 @@ bool UnderWine() {
 const char* NoRightsAdvice() {
     if (UnderWine()) {
         return "The drives could not be opened: access denied.\n"
-               "Under Wine, map the drive's letters to its SCSI generic nodes (/dev/sgN) and give\n"
-               "this Linux user rights to them (the udev rule); see README.txt.";
+               "Under Wine, map the drive's letters to its SCSI generic nodes (/dev/sgN) and run\n"
+               "Wine as a Linux user with rights to them (root); see README.txt.";
     }
     return "The drives could not be opened: access denied.\n"
            "Run vardelctl from a command prompt started as administrator.";

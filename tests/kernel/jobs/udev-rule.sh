@@ -1,7 +1,8 @@
 # res/linux/70-vardel.rules as Debian's own udevadm applies it to real device chains (run with
-# --transport usb --udev): the rule must tag with "uaccess" the SCSI generic nodes of a USB disk
-# whose INQUIRY revision is "PMAP", and nothing else: not a loopback disk with the same revision,
-# not a USB disk with another revision, never a block node. The disks are the project's USB drive,
+# --transport usb --udev): the rule must give the group "vardel" (the drive service's) the SCSI
+# generic nodes of a USB disk whose INQUIRY revision is "PMAP", and nothing else: not a loopback
+# disk with the same revision, not a USB disk with another revision, never a block node. Nobody
+# else gets a node: no "uaccess" tag, which would give it to the user at the seat. The disks are the project's USB drive,
 # a tcm_loop disk behind the TCMU handler, and two disks of the kernel's own USB mass-storage
 # function that differ only in their revision.
 
@@ -17,39 +18,42 @@ sys_of() {  # sys_of /dev/NODE: the node's device in sysfs
     esac
 }
 
+vardel_gid=$(sed -n 's/^vardel:[^:]*:\([0-9]*\):.*/\1/p' /etc/group)
+[ -n "$vardel_gid" ] || die "no group vardel in the guest"
+
 # udev_test NODE: the rules run for "add" of NODE's device, the whole output in /tmp/udev.out,
-# its tags in UDEV_TAGS and UDEV_CURRENT_TAGS.
+# its tags in UDEV_TAGS.
 udev_test() {
     /vardel/udevadm test --action=add "$(sys_of "$1")" > /tmp/udev.out 2>&1
     udev_status=$?
     UDEV_TAGS=$(sed -n 's/^TAGS=//p' /tmp/udev.out)
-    UDEV_CURRENT_TAGS=$(sed -n 's/^CURRENT_TAGS=//p' /tmp/udev.out)
     [ "$udev_status" -eq 0 ] || {
         fail "udevadm test of $1 exited with $udev_status:"
         tail -n 20 /tmp/udev.out
     }
 }
 
-# expect_tagged NODE yes|no: uaccess in both TAGS and CURRENT_TAGS, or in neither
-expect_tagged() {
+# expect_granted NODE yes|no: whether udev gives NODE to the group vardel, read and write for the
+# group alone; never the uaccess tag.
+expect_granted() {
     udev_test "$1"
-    case "$UDEV_TAGS" in *:uaccess:*) tagged=yes ;; *) tagged=no ;; esac
-    case "$UDEV_CURRENT_TAGS" in *:uaccess:*) current=yes ;; *) current=no ;; esac
-    [ "$tagged $current" != "$2 $2" ] || return 0
+    case "$UDEV_TAGS" in *:uaccess:*) fail "$1 tagged uaccess: the user at the seat would get it" ;; esac
+    if grep -qxF "${1#/dev/}: Setting permissions $1, uid=0, gid=$vardel_gid, mode=0660" /tmp/udev.out
+    then granted=yes; else granted=no; fi
+    [ "$granted" != "$2" ] || return 0
     revision=$(cat "$(sys_of "$1")/device/rev")
-    properties=$(sed -n '/^DEVPATH=/,$p' /tmp/udev.out | tr '\n' ' ')
-    fail "$1 tagged uaccess: $tagged (current: $current), expected $2; revision \"$revision\";\
- udev's properties: $properties"
+    fail "$1 given to the group vardel: $granted, expected $2; revision \"$revision\";\
+ udev says: $(grep -F "$1" /tmp/udev.out | tr '\n' ' ')"
 }
 
-# expect_drive NAME yes|no: the uaccess tag on both sg nodes of drive NAME, never on its disks.
+# expect_drive NAME yes|no: the group on both sg nodes of drive NAME, never on its disks.
 expect_drive() {
     eval "sgs=\$${1}_sg disks=\$${1}_disks"
     chain=$(/vardel/udevadm info --attribute-walk "$(sys_of "${sgs%% *}")" |
         sed -n 's/^ *SUBSYSTEMS=="\(.*\)"$/\1/p' | tr '\n' ' ')
     echo "the subsystems above ${sgs%% *}: ${chain% }"
-    for node in $sgs; do expect_tagged "$node" "$2"; done
-    for node in $disks; do expect_tagged "$node" no; done
+    for node in $sgs; do expect_granted "$node" "$2"; done
+    for node in $disks; do expect_granted "$node" no; done
 }
 
 add_drive ours
@@ -57,16 +61,16 @@ add_tcm_drive loop
 add_kernel_usb_disk plain PMA1
 add_kernel_usb_disk alike PMAP
 
-begin "the USB drive of ours, revision PMAP: its sg nodes are tagged, its disks are not"
+begin "the USB drive of ours, revision PMAP: its sg nodes go to the group, its disks do not"
 expect_drive ours yes
 
-begin "a tcm_loop disk, revision PMAP, no USB on its chain: nothing tagged"
+begin "a tcm_loop disk, revision PMAP, no USB on its chain: nothing given"
 expect_drive loop no
 
-begin "a USB disk with revision PMA1: nothing tagged"
+begin "a USB disk with revision PMA1: nothing given"
 expect_drive plain no
 
-begin "the same USB disk with revision PMAP: its sg nodes are tagged, its disks are not"
+begin "the same USB disk with revision PMAP: its sg nodes go to the group, its disks do not"
 expect_drive alike yes
 
 begin "udevadm reads the rule and finds nothing wrong in it"

@@ -95,7 +95,8 @@ done
 
 # The advice in docs/wine.md for people running the program under Wine: a user (no
 # CAP_SYS_RAWIO) whose letters name the drive's disks gets only INQUIRY through the kernel; with
-# the sg nodes and the rights the udev rule gives, the same user changes the drive.
+# the sg nodes and rights on them (docs/wine.md: for a session, by an administrator), the same
+# user changes the drive.
 add_drive user
 clear_attention user
 for node in $user_disks $user_sg; do chown 1000:1000 "$node" && chmod 0600 "$node"; done
