@@ -216,6 +216,7 @@ TEST(ReplyRoundTrip, JournalEntriesAndABackupsBlocksComeBackWhole) {
 
     ServiceReply backup;
     backup.outcome.command = CommandKind::Backup;
+    backup.outcome.code = OutcomeCode::Done;
     backup.document = "{}";
     backup.hasBackup = true;
     Fill(backup.backup.info, kVendorBlockSize, 3);
