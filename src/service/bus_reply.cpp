@@ -6,6 +6,7 @@
 #include "service/bus_names.h"
 #include "service/bus_values.h"
 #include "service/outcome_fields.h"
+#include "service/record_fields.h"
 
 namespace vardel::service {
 namespace {
@@ -14,10 +15,10 @@ std::string LetterText(char letter) {
     return letter != 0 ? std::string(1, letter) : std::string();
 }
 
-// The outcome's table (outcome_fields.h) written into a dictionary.
-class OutcomeWriter {
+// The records' tables (outcome_fields.h, record_fields.h) written into a dictionary.
+class RecordWriter {
   public:
-    explicit OutcomeWriter(DictWriter& dict) : dict_(dict) {}
+    explicit RecordWriter(DictWriter& dict) : dict_(dict) {}
 
     template <typename Number>
     void Enum(const char* key, const Number& value) {
@@ -28,15 +29,31 @@ class OutcomeWriter {
     void Uint(const char* key, const std::uint32_t& value) { dict_.Uint(key, value); }
     void Int(const char* key, const std::int32_t& value) { dict_.Int(key, value); }
     void Letter(const char* key, const char& letter) { dict_.Text(key, LetterText(letter)); }
+    void Text(const char* key, const std::string& value) { dict_.Text(key, value); }
+    void Texts(const char* key, const std::vector<std::string>& values) {
+        dict_.Texts(key, values);
+    }
     template <std::size_t Size>
     void Bytes(const char* key, const std::uint8_t (&bytes)[Size], const std::uint8_t& length) {
         dict_.Bytes(key, bytes, length < Size ? length : Size);
     }
+    void FixedBytes(const char* key, const std::uint8_t* bytes, std::size_t size) {
+        dict_.Bytes(key, bytes, size);
+    }
     template <typename Record, typename Fill>
     void Dict(const char* key, const Record& record, Fill fill) {
         dict_.Dict(key, [&record, &fill](DictWriter& inner) {
-            OutcomeWriter writer(inner);
+            RecordWriter writer(inner);
             fill(record, writer);
+        });
+    }
+    template <typename Fill>
+    void Slots(const char* key, std::size_t count, Fill fill) {
+        std::vector<std::size_t> indexes(count);
+        for (std::size_t i = 0; i < count; ++i) indexes[i] = i;
+        dict_.Dicts(key, indexes, [&fill](DictWriter& inner, std::size_t index) {
+            RecordWriter writer(inner);
+            fill(index, writer);
         });
     }
 
@@ -45,53 +62,25 @@ class OutcomeWriter {
 };
 
 void WriteOutcome(DictWriter& dict, const CommandOutcome& outcome) {
-    OutcomeWriter writer(dict);
+    RecordWriter writer(dict);
     OutcomeFields(outcome, writer);
 }
 
-void WriteDisk(DictWriter& dict, const frontend::DiskDescription& disk) {
-    dict.Texts("paths", disk.paths);
-    dict.Text("vendor", disk.vendor);
-    dict.Text("product", disk.product);
-    dict.Text("revision", disk.revision);
-    dict.Bool("notOnUsb", disk.notOnUsb);
+void WriteDrive(DictWriter& dict, const ServiceDrive& drive) {
+    RecordWriter writer(dict);
+    DriveFields(drive, writer);
+    // For people reading the reply; a client takes the key itself.
+    dict.Text("serialKey", frontend::SerialTextOf(drive.listed.key));
 }
 
-void WriteDrive(DictWriter& dict, const ServiceDrive& drive) {
-    const ListedDevice& listed = drive.listed;
-    dict.Text("serial", drive.serial);
-    dict.Text("serialKey", frontend::SerialTextOf(listed.key));
-    dict.Bytes("key", listed.key.bytes, kDeviceKeySize);
-    dict.Bool("addressKnown", listed.physical.addressKnown);
-    dict.Byte("port", listed.physical.port);
-    dict.Byte("path", listed.physical.path);
-    dict.Byte("targetId", listed.physical.target);
-    dict.Text("target", LetterText(listed.target));
-    dict.Bytes("identity", listed.identity, kVendorBlockSize);
-    const ServiceDrive* const self = &drive;
-    struct Lun {
-        std::size_t index;
-    };
-    const Lun luns[] = {{0}, {1}};
-    dict.Dicts("luns", luns, [self](DictWriter& inner, const Lun& lun) {
-        const ListedDevice& device = self->listed;
-        inner.Text("letter", LetterText(device.lunSlots[lun.index]));
-        inner.Bool("inquiryRead", device.inquiryRead[lun.index]);
-        inner.Bytes("inquiry", device.inquiry[lun.index], kInquiryLength);
-        inner.Dict("disk",
-                   [self, &lun](DictWriter& disk) { WriteDisk(disk, self->disks[lun.index]); });
-    });
+void WriteRefusedDisk(DictWriter& dict, const ServiceRefusedDisk& refused) {
+    RecordWriter writer(dict);
+    RefusedDiskFields(refused, writer);
 }
 
 void WriteEntry(DictWriter& dict, const frontend::JournalEntry& entry) {
-    dict.Text("time", entry.time);
-    dict.Text("command", entry.command);
-    dict.Text("tool", entry.tool);
-    dict.Text("serial", entry.serial);
-    dict.Text("target", LetterText(entry.target));
-    dict.Bytes("identity", entry.identity, kVendorBlockSize);
-    dict.Bytes("asRead", entry.asRead, kVendorBlockSize);
-    dict.Bytes("written", entry.written, kVendorBlockSize);
+    RecordWriter writer(dict);
+    JournalEntryFields(entry, writer);
 }
 
 }  // namespace
@@ -105,13 +94,36 @@ bool AppendReply(DBusMessage* message, const ServiceRequest& request, const Serv
             dict.Uint("listingCode", static_cast<std::uint32_t>(reply.listingCode));
             dict.Int("driveCount", reply.driveCount);
             dict.Dicts("drives", reply.drives, WriteDrive);
+            dict.Dicts("notOpened", reply.notOpened, WriteRefusedDisk);
             dict.Bool("noRights", reply.noRights);
+            dict.Int("noRightsDisks", reply.noRightsDisks);
             return dict.Close();
-        case ServiceMethod::History:
-            dict.Dicts("history", reply.history, WriteEntry);
+        case ServiceMethod::History: {
+            struct Numbered {
+                const frontend::JournalEntry* entry;
+                const std::string* file;
+            };
+            std::vector<Numbered> entries;
+            for (std::size_t i = 0; i < reply.history.size(); ++i) {
+                entries.push_back({&reply.history[i], i < reply.historyFiles.size()
+                                                          ? &reply.historyFiles[i]
+                                                          : nullptr});
+            }
+            dict.Dicts("history", entries, [](DictWriter& inner, const Numbered& numbered) {
+                WriteEntry(inner, *numbered.entry);
+                inner.Text("file", numbered.file != nullptr ? *numbered.file : std::string());
+            });
+            dict.Text("journal", reply.journalFolder);
             return dict.Close();
+        }
         case ServiceMethod::Backup:
             dict.Text("document", reply.document);
+            if (reply.hasBackup) {
+                dict.Dict("blocks", [&reply](DictWriter& inner) {
+                    RecordWriter writer(inner);
+                    BackupFields(reply.backup, writer);
+                });
+            }
             break;
         case ServiceMethod::Restore:
         case ServiceMethod::Undo:
@@ -120,6 +132,7 @@ bool AppendReply(DBusMessage* message, const ServiceRequest& request, const Serv
             if (reply.hasUndone) {
                 dict.Dict("undone",
                           [&reply](DictWriter& inner) { WriteEntry(inner, reply.undone); });
+                dict.Text("journalFile", reply.journalFile);
             }
             break;
         case ServiceMethod::Status:

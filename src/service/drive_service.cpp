@@ -103,6 +103,17 @@ void NoteDrives(ServiceReply& reply, const DeviceListing& listing, bool machine)
     }
 }
 
+// The disks discovery could not open for lack of rights (`letters`, a bit per letter from A).
+void NoteRefusedDisks(ServiceReply& reply, std::uint32_t letters, bool machine) {
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if ((letters & (1u << i)) == 0) continue;
+        ServiceRefusedDisk refused;
+        refused.letter = static_cast<char>('A' + i);
+        refused.described = machine && frontend::DescribeMachineDisk(refused.letter, refused.disk);
+        reply.notOpened.push_back(refused);
+    }
+}
+
 ServiceReply Refused(ServiceError error, std::string message) {
     ServiceReply reply;
     reply.error = error;
@@ -187,12 +198,12 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
         if (setup_.journalFolder.empty()) {
             return Refused(ServiceError::NoJournal, "history: " + setup_.journalProblem);
         }
-        std::vector<std::string> files;
         std::string problem;
-        if (!frontend::ReadJournalFolder(setup_.journalFolder, request.serial, reply.history, files,
-                                         problem)) {
+        if (!frontend::ReadJournalFolder(setup_.journalFolder, request.serial, reply.history,
+                                         reply.historyFiles, problem)) {
             return Refused(ServiceError::NoJournal, problem);
         }
+        reply.journalFolder = setup_.journalFolder;
         return reply;
     }
 
@@ -256,6 +267,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             DeviceListing listing{};
             reply.listingCode = ListDevices(watch, device, listing);
             NoteDrives(reply, listing, setup_.machine);
+            NoteRefusedDisks(reply, watch.NoRightsLetters(), setup_.machine);
             reply.noRights = watch.SawNoRights();
             reply.noRightsDisks = watch.NoRightsDisks();
             return reply;
@@ -274,6 +286,8 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             reply.outcome = BackupBlocks(watch, state, device, backup);
             if (reply.outcome.code == OutcomeCode::Done) {
                 reply.document = frontend::BackupDocumentText(backup, setup_.tool);
+                reply.hasBackup = true;
+                reply.backup = backup;
             }
             break;
         }
@@ -302,10 +316,9 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             if (setup_.journalFolder.empty()) {
                 return Refused(ServiceError::NoJournal, "undo: " + setup_.journalProblem);
             }
-            std::string file;
             std::string problem;
             switch (frontend::FindLastChange(setup_.journalFolder, drive.identity, reply.undone,
-                                             file, problem)) {
+                                             reply.journalFile, problem)) {
                 case frontend::LastChangeResult::Found:
                     break;
                 case frontend::LastChangeResult::Unreadable:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/block_backup.h"
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
 #include "frontend_common/journal_file.h"
@@ -56,6 +57,13 @@ struct ServiceDrive {
     frontend::DiskDescription disks[2];
 };
 
+// A disk discovery could not open for lack of rights, with what the system says of it.
+struct ServiceRefusedDisk {
+    char letter = 0;
+    bool described = false;  // the system said something of the disk
+    frontend::DiskDescription disk;
+};
+
 struct ServiceReply {
     ServiceError error = ServiceError::None;
     std::string message;  // the refusal, for people
@@ -70,8 +78,13 @@ struct ServiceReply {
     OutcomeCode listingCode = OutcomeCode::Done;
     int driveCount = 0;
     std::vector<ServiceDrive> drives;
+    // List: the disks not opened for lack of rights, in letter order.
+    std::vector<ServiceRefusedDisk> notOpened;
 
     std::string document;  // Backup: the backup document's text
+    // Backup: what the document holds, for a client that writes a document of its own.
+    bool hasBackup = false;
+    BlockBackup backup = {};
     // JournalNotSaved: why the journal could not keep the entry.
     std::string journalProblem;
 
@@ -81,8 +94,11 @@ struct ServiceReply {
     // Undo: the change put back (or to be put back).
     bool hasUndone = false;
     frontend::JournalEntry undone;
+    std::string journalFile;  // Undo: the journal file that holds `undone`
 
     std::vector<frontend::JournalEntry> history;  // History, oldest first
+    std::vector<std::string> historyFiles;        // History: the file of each entry
+    std::string journalFolder;                    // History: the journal's folder
 };
 
 }  // namespace vardel::service

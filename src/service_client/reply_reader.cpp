@@ -125,6 +125,22 @@ void DictReader::ByteArray(const char* key, std::uint8_t* bytes, std::size_t roo
     count = static_cast<std::size_t>(length);
 }
 
+bool DictReader::Items(const char* key, std::vector<DBusMessageIter>& items) {
+    DBusMessageIter array;
+    if (!Value(key, DBUS_TYPE_ARRAY, array)) return false;
+    if (dbus_message_iter_get_element_type(&array) != DBUS_TYPE_ARRAY) {
+        ok_ = false;
+        return false;
+    }
+    DBusMessageIter item;
+    dbus_message_iter_recurse(&array, &item);
+    while (dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_ARRAY) {
+        items.push_back(item);
+        dbus_message_iter_next(&item);
+    }
+    return true;
+}
+
 void DictReader::FixedBytes(const char* key, std::uint8_t* bytes, std::size_t size) {
     std::size_t count = 0;
     ByteArray(key, bytes, size, count);

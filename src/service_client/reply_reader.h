@@ -49,6 +49,35 @@ class DictReader {
         ok_ = ok_ && reader.Ok();
     }
 
+    // A list of dictionaries under `key`, exactly `count` of them: `fill(index, reader)` reads each.
+    template <typename Fill>
+    void Slots(const char* key, std::size_t count, Fill fill) {
+        std::vector<DBusMessageIter> items;
+        if (!Items(key, items)) return;
+        if (items.size() != count) {
+            ok_ = false;
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            DictReader reader(&items[i]);
+            fill(i, reader);
+            ok_ = ok_ && reader.Ok();
+        }
+    }
+    // A list of dictionaries under `key`, as many records: `fill(record, reader)` reads each.
+    template <typename Record, typename Fill>
+    void Records(const char* key, std::vector<Record>& records, Fill fill) {
+        std::vector<DBusMessageIter> items;
+        records.clear();
+        if (!Items(key, items)) return;
+        records.resize(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            DictReader reader(&items[i]);
+            fill(records[i], reader);
+            ok_ = ok_ && reader.Ok();
+        }
+    }
+
     bool Has(const char* key) const { return values_.count(key) != 0; }
     // False once a field was missing or not of its type.
     bool Ok() const { return ok_; }
@@ -57,6 +86,8 @@ class DictReader {
     bool Value(const char* key, int type, DBusMessageIter& value);
     void Basic(const char* key, int type, void* value);
     void ByteArray(const char* key, std::uint8_t* bytes, std::size_t room, std::size_t& count);
+    // The elements of the aa{sv} under `key`, each at its a{sv}.
+    bool Items(const char* key, std::vector<DBusMessageIter>& items);
 
     std::map<std::string, DBusMessageIter> values_;
     bool ok_ = true;

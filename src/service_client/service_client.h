@@ -39,8 +39,8 @@ struct CallResult {
 bool ServiceIsDefault();
 
 // Calls the method of `request` and waits for its answer: a change may wait for the user's
-// password (polkit asks), so changes wait up to 6 minutes, reads up to 1. Status, Set and Write
-// (their outcome, failed paths, rights and journal problem) are read from the reply.
+// password (polkit asks), so changes wait up to 6 minutes, reads up to 1. Every method's reply is
+// read back into `reply` (reply_decoding.h).
 CallResult CallService(const service::ServiceRequest& request);
 
 }  // namespace vardel::service_client

@@ -24,18 +24,6 @@ bool IsPlainNameCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' || c == '.';
 }
 
-// The folder for --all's backups, made when missing. Empty when it is there, else why not.
-std::string MakeFolder(const std::string& folder) {
-    std::error_code error;
-    const std::filesystem::path path(folder);
-    if (std::filesystem::is_directory(path, error)) return "";
-    if (std::filesystem::exists(path, error)) return folder + ": is no folder";
-    if (!std::filesystem::create_directory(path, error) && error) {
-        return folder + ": cannot be made (" + error.message() + ")";
-    }
-    return "";
-}
-
 std::string Folded(std::string name) {
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return name;
@@ -52,46 +40,6 @@ char FirstLetter(const ListedDevice& device) {
         if (slot != 0) return slot;
     }
     return '_';
-}
-
-// Puts one drive's backup into the folder; a problem goes into the drive's run.
-void SaveBackup(const Options& options, const std::string& name, const BlockBackup& backup,
-                DriveRun& run) {
-    const std::filesystem::path path = std::filesystem::path(options.file) / name;
-    run.notes.file = path.string();
-    try {
-        WriteBackupFile(run.notes.file, backup, options.force);
-    } catch (const BackupFileExists& error) {
-        run.problemCode = kExitUsage;
-        run.problem = error.what();
-    } catch (const BackupFileError& error) {
-        run.problemCode = kExitFileNotWritten;
-        run.problem = error.what();
-    }
-}
-
-// The letters the watch saw refused for lack of rights, but those of the drives reached, and those
-// the system says are not attached through USB (a system disk), as no drive of the kind is.
-std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceListing& listing,
-                                          bool machine) {
-    for (int j = 0; j < listing.recorded; ++j) {
-        for (const char letter : listing.devices[j].lunSlots) {
-            if (letter >= 'A' && letter <= 'Z') refused &= ~(1u << (letter - 'A'));
-        }
-    }
-    std::vector<DiskNotOpened> disks;
-    for (int i = 0; i < kDriveLetterCount; ++i) {
-        if ((refused & (1u << i)) == 0) continue;
-        DiskNotOpened disk;
-        disk.letter = static_cast<char>('A' + i);
-        frontend::DiskDescription description;
-        if (machine && frontend::DescribeMachineDisk(disk.letter, description)) {
-            if (description.notOnUsb) continue;
-            disk.paths = description.paths;
-        }
-        disks.push_back(disk);
-    }
-    return disks;
 }
 
 }  // namespace
@@ -154,6 +102,54 @@ std::vector<std::string> BackupFileNames(const DeviceListing& listing) {
     return names;
 }
 
+std::string MakeFolder(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path path(folder);
+    if (std::filesystem::is_directory(path, error)) return "";
+    if (std::filesystem::exists(path, error)) return folder + ": is no folder";
+    if (!std::filesystem::create_directory(path, error) && error) {
+        return folder + ": cannot be made (" + error.message() + ")";
+    }
+    return "";
+}
+
+void SaveBackup(const Options& options, const std::string& name, const BlockBackup& backup,
+                DriveRun& run) {
+    const std::filesystem::path path = std::filesystem::path(options.file) / name;
+    run.notes.file = path.string();
+    try {
+        WriteBackupFile(run.notes.file, backup, options.force);
+    } catch (const BackupFileExists& error) {
+        run.problemCode = kExitUsage;
+        run.problem = error.what();
+    } catch (const BackupFileError& error) {
+        run.problemCode = kExitFileNotWritten;
+        run.problem = error.what();
+    }
+}
+
+std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceListing& listing,
+                                          const DiskDescriber& describe) {
+    for (int j = 0; j < listing.recorded; ++j) {
+        for (const char letter : listing.devices[j].lunSlots) {
+            if (letter >= 'A' && letter <= 'Z') refused &= ~(1u << (letter - 'A'));
+        }
+    }
+    std::vector<DiskNotOpened> disks;
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if ((refused & (1u << i)) == 0) continue;
+        DiskNotOpened disk;
+        disk.letter = static_cast<char>('A' + i);
+        frontend::DiskDescription description;
+        if (describe && describe(disk.letter, description)) {
+            if (description.notOnUsb) continue;
+            disk.paths = description.paths;
+        }
+        disks.push_back(disk);
+    }
+    return disks;
+}
+
 EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
                               bool machine, frontend::DriveJournal* journal) {
     EveryDriveRun every;
@@ -184,7 +180,9 @@ EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& pla
         }
         every.drives.push_back(run);
     }
-    every.notOpened = DisksNotOpened(platform.NoRightsLetters(), listing, machine);
+    every.notOpened =
+        DisksNotOpened(platform.NoRightsLetters(), listing,
+                       machine ? DiskDescriber(frontend::DescribeMachineDisk) : nullptr);
     return every;
 }
 

@@ -3,11 +3,14 @@
 // as --device would choose it by its letter: drives that share a serial are each reached. A
 // production line's way to switch or save a batch.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "commands/block_backup.h"
 #include "commands/device_listing.h"
 #include "frontend_common/access_watch.h"
+#include "frontend_common/device_name.h"
 #include "frontend_common/drive_journal.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
@@ -40,5 +43,21 @@ std::string BackupFileNameFor(const DeviceKey& key);
 // their whole serial where it is a plain name that clashes with nothing, otherwise the name
 // with "-" and their first letter ("VD0000000001-E.json").
 std::vector<std::string> BackupFileNames(const DeviceListing& listing);
+
+// The folder for --all's backups, made when missing. Empty when it is there, else why not.
+std::string MakeFolder(const std::string& folder);
+
+// Puts one drive's backup into the folder `options.file` under `name`; a problem goes into the
+// drive's run.
+void SaveBackup(const Options& options, const std::string& name, const BlockBackup& backup,
+                DriveRun& run);
+
+using frontend::DiskDescriber;
+
+// The letters refused for lack of rights (a bit per letter from A), but those of the drives
+// reached, and those the system says are not attached through USB (a system disk), as no drive
+// of the kind is. `describe` may be empty (an emulated machine).
+std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceListing& listing,
+                                          const DiskDescriber& describe);
 
 }  // namespace vardel::cli

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "commands/block_backup.h"
-#include "frontend_common/device_name.h"
 #include "frontend_common/journal_file.h"
 #include "frontend_common/serial_text.h"
 #include "vardelctl/command_run.h"
@@ -13,23 +12,11 @@
 
 namespace vardel::cli {
 
-using frontend::DeviceName;
-using frontend::DeviceNameKind;
 using frontend::JournalEntry;
-using frontend::ParseDeviceName;
 using frontend::SerialOfIdentity;
 
 int RunHistory(const Options& options, const std::string& folder, const std::string& problem,
                std::ostream& out, std::ostream& err) {
-    if (options.deviceGiven) {
-        DeviceName name;
-        if (!ParseDeviceName(options.device, name) || name.kind != DeviceNameKind::Serial) {
-            return ReportProblem(options, kExitUsage,
-                                 "history reads only the journal: --device takes a drive's "
-                                 "serial here, not a letter or node",
-                                 out, err);
-        }
-    }
     // Without a place for it there is no journal to read, and the environment must be mended.
     if (folder.empty()) return ReportProblem(options, kExitUsage, "history: " + problem, out, err);
 
@@ -81,17 +68,21 @@ int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalD
                                      serialShown + " (" + file + ")",
                                  out, err);
     }
-    const JournalEntry* const last = &change;
-    std::memcpy(source.info, last->asRead, sizeof(source.info));
-    std::memcpy(source.identity, last->identity, sizeof(source.identity));
-    std::memcpy(source.written, last->written, sizeof(source.written));
-    source.key = last->key;
-    source.serial = last->serial;
+    TakeChangeToUndo(change, file, source, notes);
+    return -1;
+}
+
+void TakeChangeToUndo(const JournalEntry& change, const std::string& file, RestoreSource& source,
+                      RunNotes& notes) {
+    std::memcpy(source.info, change.asRead, sizeof(source.info));
+    std::memcpy(source.identity, change.identity, sizeof(source.identity));
+    std::memcpy(source.written, change.written, sizeof(source.written));
+    source.key = change.key;
+    source.serial = change.serial;
     source.undo = true;
     notes.file = file;
-    notes.serial = last->serial;
-    notes.undoneChange = "the " + last->command + " of " + last->time;
-    return -1;
+    notes.serial = change.serial;
+    notes.undoneChange = "the " + change.command + " of " + change.time;
 }
 
 }  // namespace vardel::cli

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "drive/physical_device.h"
+#include "frontend_common/journal_file.h"
 #include "platform/platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/options.h"
@@ -14,7 +15,8 @@
 namespace vardel::cli {
 
 // Every change in the journal's folder (only the drive with the serial --device gives, whole, in
-// any case), oldest first. Reads no drive. Returns the exit code.
+// any case; the run has checked that it is a serial), oldest first. Reads no drive. Returns the
+// exit code.
 int RunHistory(const Options& options, const std::string& folder, const std::string& problem,
                std::ostream& out, std::ostream& err);
 
@@ -24,5 +26,10 @@ int RunHistory(const Options& options, const std::string& folder, const std::str
 int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalDevice* device,
                      const std::string& folder, const std::string& problem, bool machine,
                      RestoreSource& source, RunNotes& notes, std::ostream& out, std::ostream& err);
+
+// The change an undo puts back, kept in the journal file `file`: what the restore's command
+// writes and checks, and what the report tells of it.
+void TakeChangeToUndo(const frontend::JournalEntry& change, const std::string& file,
+                      RestoreSource& source, RunNotes& notes);
 
 }  // namespace vardel::cli

@@ -1,59 +1,77 @@
 #include "vardelctl/service_run.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "frontend_common/backup_document.h"
+#include "service/record_fields.h"
 #include "service_client/call_problem_text.h"
 #include "service_client/service_client.h"
 #include "vardelctl/command_run.h"
+#include "vardelctl/every_drive.h"
 #include "vardelctl/exit_codes.h"
+#include "vardelctl/journal_commands.h"
 #include "vardelctl/report.h"
+#include "vardelctl/run_steps.h"
 
 namespace vardel::cli {
 namespace {
 
+using service::ServiceMethod;
+using service::ServiceReply;
+using service::ServiceRequest;
 using service_client::CallEnd;
 using service_client::CallResult;
 
-// The commands the service runs for vardelctl: one drive, with the service's journal.
-bool GoesThroughService(const Options& options) {
-    const bool verb =
-        options.verb == Verb::Status || options.verb == Verb::Set || options.verb == Verb::Write;
-    return verb && !options.all && !options.noJournal;
-}
-
-const char* VerbName(Verb verb) {
+ServiceMethod MethodOf(Verb verb) {
     switch (verb) {
         case Verb::Set:
-            return "set";
+            return ServiceMethod::Set;
         case Verb::Write:
-            return "write";
+            return ServiceMethod::Write;
         case Verb::List:
-            return "list";
+            return ServiceMethod::List;
         case Verb::Backup:
-            return "backup";
+            return ServiceMethod::Backup;
         case Verb::Restore:
-            return "restore";
+            return ServiceMethod::Restore;
         case Verb::History:
-            return "history";
+            return ServiceMethod::History;
         case Verb::Undo:
-            return "undo";
+            return ServiceMethod::Undo;
         case Verb::Status:
             break;
     }
-    return "status";
+    return ServiceMethod::Status;
 }
 
-service::ServiceRequest RequestOf(const Options& options) {
-    service::ServiceRequest request;
-    request.method = options.verb == Verb::Set     ? service::ServiceMethod::Set
-                     : options.verb == Verb::Write ? service::ServiceMethod::Write
-                                                   : service::ServiceMethod::Status;
+// The document a restore hands over: the backup as vardelctl read and checked it, so that the
+// service restores exactly what the question showed.
+std::string RestoreDocument(const RestoreSource& restore) {
+    BlockBackup backup{};
+    std::memcpy(backup.info, restore.info, sizeof(backup.info));
+    std::memcpy(backup.identity, restore.identity, sizeof(backup.identity));
+    backup.key = restore.key;
+    return frontend::BackupDocumentText(backup, "vardelctl " VARDEL_VERSION);
+}
+
+ServiceRequest RequestOf(const Options& options, const RestoreSource* restore) {
+    ServiceRequest request;
+    request.method = MethodOf(options.verb);
     request.device = options.device;
+    if (options.verb == Verb::History && options.deviceGiven) request.serial = options.device;
     request.lun = options.row == LunRow::Lun1 ? 1 : 0;
     request.type = options.type;
     request.lun0Text = options.lun0Text;
     request.lun1Text = options.lun1Text;
     request.dryRun = options.dryRun;
+    request.allowNoSerial = options.allowNoSerial;
+    if (restore != nullptr && options.verb == Verb::Restore) {
+        request.document = RestoreDocument(*restore);
+    }
     return request;
 }
 
@@ -77,7 +95,8 @@ int CallEndExitCode(const CallResult& call) {
                 case service::ServiceError::AmbiguousDrive:
                     return kExitSeveralDrives;
                 case service::ServiceError::NoJournal:
-                    return kExitFileNotWritten;
+                    // As for a journal vardelctl itself cannot read.
+                    return kExitUsage;
                 case service::ServiceError::None:
                     break;
             }
@@ -97,6 +116,180 @@ int ReportCallEnd(const Options& options, const CallResult& call, std::ostream& 
                          service_client::CallProblemText(call, "vardelctl"), out, err);
 }
 
+// What the reply says beside the outcome, as the direct run notes it.
+void TakeReply(const ServiceReply& reply, RunResult& result, RunNotes& notes) {
+    result.outcome = reply.outcome;
+    notes.failedPaths = reply.failedPaths;
+    notes.noRights = reply.noRights;
+    notes.noRightsDisks = reply.noRightsDisks;
+    notes.journalProblem = reply.journalProblem;
+}
+
+// The block a restore or undo found on the drive, as the direct run's view of it.
+RestoreView ViewOf(const ServiceReply& reply, bool dryRun) {
+    RestoreView view{};
+    view.dryRun = dryRun;
+    view.blockRead = reply.blockRead;
+    if (reply.blockRead) std::memcpy(view.asRead, reply.asRead, sizeof(view.asRead));
+    return view;
+}
+
+void NoteRestore(const ServiceReply& reply, bool dryRun, RestoreSource& source, RunNotes& notes) {
+    if (reply.hasUndone) TakeChangeToUndo(reply.undone, reply.journalFile, source, notes);
+    const RestoreView view = ViewOf(reply, dryRun);
+    NoteChanges(notes, view, source.info);
+    NoteSinceChange(notes, view, source);
+}
+
+// A restore or an undo: on a terminal without --yes the service first runs it dry, the bytes it
+// would change are shown and the user asked; then it runs for real, from discovery on.
+int RestoreThroughService(const Options& options, const RestoreSource* restore, RunNotes notes,
+                          std::istream& in, std::ostream& out, std::ostream& err) {
+    ServiceRequest request = RequestOf(options, restore);
+    RestoreSource source;
+    if (restore != nullptr) source = *restore;
+    if (!options.yes && !options.dryRun) {
+        request.dryRun = true;
+        const CallResult looked = service_client::CallService(request);
+        if (looked.end != CallEnd::Replied) return ReportCallEnd(options, looked, out, err);
+        RunResult result;
+        TakeReply(looked.reply, result, notes);
+        NoteRestore(looked.reply, true, source, notes);
+        // No drive: the run for real would find none either.
+        if (result.outcome.code == OutcomeCode::NoDrive) {
+            return ReportResult(options, result, notes, out, err);
+        }
+        if (const int ended = AskAfterLooking(options, result, notes, source, in, out, err);
+            ended >= 0) {
+            return ended;
+        }
+        request.dryRun = false;
+    }
+    const CallResult call = service_client::CallService(request);
+    if (call.end != CallEnd::Replied) return ReportCallEnd(options, call, out, err);
+    RunResult result;
+    TakeReply(call.reply, result, notes);
+    NoteRestore(call.reply, options.dryRun, source, notes);
+    return ReportResult(options, result, notes, out, err);
+}
+
+int HistoryThroughService(const Options& options, std::ostream& out, std::ostream& err) {
+    const CallResult call = service_client::CallService(RequestOf(options, nullptr));
+    if (call.end != CallEnd::Replied) return ReportCallEnd(options, call, out, err);
+    std::vector<HistoryEntry> entries;
+    for (std::size_t i = 0; i < call.reply.history.size(); ++i) {
+        entries.push_back({call.reply.historyFiles[i], call.reply.history[i]});
+    }
+    return ReportHistory(options, call.reply.journalFolder, std::move(entries), out, err);
+}
+
+// The drives of a List reply as discovery's listing, with what the system says of each letter.
+void TakeListing(const ServiceReply& reply, DeviceListing& listing, DiskDescriptions& disks) {
+    listing.count = reply.driveCount;
+    listing.recorded = static_cast<int>(reply.drives.size());
+    disks.assign(reply.drives.size(), std::vector<DiskDescription>(kLunSlotsPerDevice));
+    for (std::size_t j = 0; j < reply.drives.size(); ++j) {
+        listing.devices[j] = reply.drives[j].listed;
+        for (std::size_t lun = 0; lun < service::kReplyLuns; ++lun) {
+            disks[j][lun] = reply.drives[j].disks[lun];
+        }
+    }
+}
+
+int ListThroughService(const Options& options, RunNotes notes, std::ostream& out,
+                       std::ostream& err) {
+    const CallResult call = service_client::CallService(RequestOf(options, nullptr));
+    if (call.end != CallEnd::Replied) return ReportCallEnd(options, call, out, err);
+    RunResult result;
+    result.isListing = true;
+    result.listingCode = call.reply.listingCode;
+    TakeListing(call.reply, result.listing, result.disks);
+    notes.noRights = call.reply.noRights;
+    notes.noRightsDisks = call.reply.noRightsDisks;
+    return ReportResult(options, result, notes, out, err);
+}
+
+// How --all names a drive of the listing to the service so that exactly that drive answers: its
+// whole serial where no other listed drive carries it (a drive that vanished, or was swapped for
+// another at its letter, is then not found), otherwise its letter.
+std::string NameOfDrive(const service::ServiceReply& listed, std::size_t index) {
+    const service::ServiceDrive& drive = listed.drives[index];
+    int carriers = 0;
+    for (const service::ServiceDrive& other : listed.drives) {
+        carriers += other.serial.size() == drive.serial.size() &&
+                    std::equal(other.serial.begin(), other.serial.end(), drive.serial.begin(),
+                               [](char a, char b) {
+                                   return std::toupper(static_cast<unsigned char>(a)) ==
+                                          std::toupper(static_cast<unsigned char>(b));
+                               });
+    }
+    if (!drive.serial.empty() && carriers == 1) return drive.serial;
+    const char letter = drive.listed.target != 0 ? drive.listed.target : drive.listed.lunSlots[0];
+    return std::string(1, letter != 0 ? letter : drive.listed.lunSlots[1]);
+}
+
+int EveryDriveThroughService(const Options& options, std::ostream& out, std::ostream& err) {
+    ServiceRequest listRequest;
+    listRequest.method = ServiceMethod::List;
+    const CallResult listed = service_client::CallService(listRequest);
+    if (listed.end != CallEnd::Replied) return ReportCallEnd(options, listed, out, err);
+    const ServiceReply& attached = listed.reply;
+
+    DeviceListing listing{};
+    DiskDescriptions disks;
+    TakeListing(attached, listing, disks);
+    std::vector<DriveRun> drives;
+    std::vector<DiskNotOpened> notOpened;
+    if (attached.listingCode == OutcomeCode::Done && listing.count > 0) {
+        if (options.verb == Verb::Backup) {
+            const std::string problem = MakeFolder(options.file);
+            if (!problem.empty()) {
+                return ReportProblem(options, kExitFileNotWritten, problem, out, err);
+            }
+        }
+        const std::vector<std::string> names = BackupFileNames(listing);
+        for (std::size_t j = 0; j < attached.drives.size(); ++j) {
+            DriveRun run;
+            run.device = listing.devices[j];
+            run.notes.nativeErrors = true;
+            ServiceRequest request = RequestOf(options, nullptr);
+            request.device = NameOfDrive(attached, j);
+            const CallResult call = service_client::CallService(request);
+            if (call.end == CallEnd::Replied) {
+                RunResult result;
+                TakeReply(call.reply, result, run.notes);
+                run.outcome = result.outcome;
+                if (call.reply.hasBackup) SaveBackup(options, names[j], call.reply.backup, run);
+            } else if (call.end == CallEnd::Refused &&
+                       call.error == service::ServiceError::UnknownDrive) {
+                // The drive went away since the listing: as the direct run finds it, no drive.
+                run.outcome = EndedInDiscovery(options, OutcomeCode::NoDrive).outcome;
+            } else {
+                run.outcome = EndedInDiscovery(options, OutcomeCode::UnknownError).outcome;
+                run.problemCode = CallEndExitCode(call);
+                run.problem = service_client::CallProblemText(call, "vardelctl");
+            }
+            drives.push_back(run);
+        }
+        std::uint32_t refused = 0;
+        for (const service::ServiceRefusedDisk& disk : attached.notOpened) {
+            if (disk.letter >= 'A' && disk.letter <= 'Z') refused |= 1u << (disk.letter - 'A');
+        }
+        notOpened = DisksNotOpened(refused, listing, [&attached](char letter,
+                                                                 DiskDescription& description) {
+            for (const service::ServiceRefusedDisk& disk : attached.notOpened) {
+                if (disk.letter == letter && disk.described) {
+                    description = disk.disk;
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
+    return ReportEveryDrive(options, attached.listingCode, attached.driveCount, drives, notOpened,
+                            attached.noRights, out, err);
+}
+
 }  // namespace
 
 int ChooseRoute(const Options& options, Route& route, std::ostream& out, std::ostream& err) {
@@ -113,40 +306,54 @@ int ChooseRoute(const Options& options, Route& route, std::ostream& out, std::os
                              "through the drive service: leave out --service",
                              out, err);
     }
-    if (options.service && !GoesThroughService(options)) {
-        const std::string what = options.noJournal ? std::string("--no-journal")
-                                 : options.all     ? std::string("--all")
-                                                   : VerbName(options.verb);
+    if (options.direct || options.emulate) return -1;
+    if (!options.service && !service_client::ServiceIsDefault()) return -1;
+    if (options.noJournal) {
         return ReportProblem(options, kExitUsage,
-                             what +
-                                 " does not go through the drive service (status, set and "
-                                 "write on one drive do, each with a journal entry): leave "
-                                 "out --service",
+                             "--no-journal: the drive service keeps every change in its journal, "
+                             "so this run, which goes through it, cannot skip the entry; run as "
+                             "root with --direct to change the drive without one (sudo "
+                             "vardelctl --direct --no-journal ...)",
                              out, err);
     }
-    if (options.direct || options.emulate || !GoesThroughService(options)) return -1;
-    if (options.service || service_client::ServiceIsDefault()) route = Route::Service;
+    route = Route::Service;
     return -1;
 }
 
-int RunThroughService(const Options& options, std::ostream& out, std::ostream& err) {
-    RunNotes notes;
+int RunThroughService(const Options& options, const RestoreSource* restore, RunNotes notes,
+                      std::istream& in, std::ostream& out, std::ostream& err) {
     notes.onMachine = true;
     notes.nativeErrors = true;
+    if (options.all) return EveryDriveThroughService(options, out, err);
+    if (options.verb == Verb::History) return HistoryThroughService(options, out, err);
     // An empty --device names no drive (the service would take it for the single one).
     if (options.deviceGiven && options.device.empty()) {
-        return ReportResult(options, EndedInDiscovery(options, OutcomeCode::NoDrive), notes, out,
-                            err);
+        return ReportRun(options, EndedInDiscovery(options, OutcomeCode::NoDrive), notes, out,
+                         err);
     }
-    const CallResult call = service_client::CallService(RequestOf(options));
+    switch (options.verb) {
+        case Verb::List:
+            return ListThroughService(options, notes, out, err);
+        case Verb::Restore:
+        case Verb::Undo:
+            return RestoreThroughService(options, restore, notes, in, out, err);
+        case Verb::Status:
+        case Verb::Set:
+        case Verb::Write:
+        case Verb::Backup:
+        case Verb::History:
+            break;
+    }
+    const CallResult call = service_client::CallService(RequestOf(options, nullptr));
     if (call.end != CallEnd::Replied) return ReportCallEnd(options, call, out, err);
     RunResult result;
-    result.outcome = call.reply.outcome;
-    notes.failedPaths = call.reply.failedPaths;
-    notes.noRights = call.reply.noRights;
-    notes.noRightsDisks = call.reply.noRightsDisks;
-    notes.journalProblem = call.reply.journalProblem;
-    return ReportResult(options, result, notes, out, err);
+    TakeReply(call.reply, result, notes);
+    if (call.reply.hasBackup) {
+        if (const int lost = KeepBackup(options, call.reply.backup, out, err); lost >= 0) {
+            return lost;
+        }
+    }
+    return ReportRun(options, result, notes, out, err);
 }
 
 }  // namespace vardel::cli

@@ -30,6 +30,7 @@
 #include "vardelctl/report.h"
 #include "vardelctl/report_text.h"
 #include "vardelctl/row_text_argument.h"
+#include "vardelctl/run_steps.h"
 #include "vardelctl/service_run.h"
 #include "vardelctl/terminal.h"
 #include "vardelctl/tool_lines.h"
@@ -56,20 +57,6 @@ namespace {
 bool MayChangeDrives(const Options& options) {
     return !options.dryRun && (options.verb == Verb::Set || options.verb == Verb::Write ||
                                options.verb == Verb::Restore || options.verb == Verb::Undo);
-}
-
-constexpr char kStandardOutput[] = "-";
-
-// Asks on stderr, so that stdout keeps only the report; only "y" or "yes" goes on.
-bool UserAgrees(const std::string& question, std::istream& in, std::ostream& err) {
-    const std::size_t lastLine = question.rfind('\n');
-    if (lastLine != std::string::npos) SayLines(err, question.substr(0, lastLine));
-    err << kToolLinePrefix << question.substr(lastLine == std::string::npos ? 0 : lastLine + 1)
-        << " [y/N] " << std::flush;
-    std::string answer;
-    std::getline(in, answer);
-    TrimSpaces(answer);
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
 }
 
 enum class PathState { Free, Taken, Unreachable };
@@ -194,15 +181,6 @@ int FindDevice(const Options& options, const DeviceName& name, AccessWatch& plat
                                 err);
 }
 
-// An undo refused because the drive changed since shows where: what that change wrote against
-// what the drive holds now.
-void NoteSinceChange(RunNotes& notes, const RestoreView& view, const RestoreSource& restore) {
-    notes.sinceChange.clear();
-    if (restore.undo && view.blockRead) {
-        notes.sinceChange = WrittenBytesChanged(restore.written, view.asRead);
-    }
-}
-
 // A restore that asks first shows what it would change: it reads the drive as it would before
 // writing, and writes nothing. -1 to go on and write, or the exit code it ended with.
 int AskBeforeRestore(const Options& options, AccessWatch& platform, const PhysicalDevice* device,
@@ -211,25 +189,15 @@ int AskBeforeRestore(const Options& options, AccessWatch& platform, const Physic
     RestoreView preview{};
     preview.dryRun = true;
     // Only reads: no journal entry.
-    RunResult looked = RunCommand(options, platform, device, &restore, &preview, machine, nullptr);
+    RunResult looked =
+        RunCommand(options, platform, device, &restore, &preview, machine, nullptr);
     // No drive: the run itself says so, and whether --device meant another.
     if (looked.outcome.code == OutcomeCode::NoDrive) return -1;
     notes.noRights = platform.SawNoRights();
     NoteChanges(notes, preview, restore.info);
     NoteSinceChange(notes, preview, restore);
-    if (looked.outcome.code != OutcomeCode::Done || notes.changes.empty()) {
-        // Nothing to ask: it failed, or the drive holds the backup's block already.
-        NoteFailure(notes, looked.outcome, machine);
-        looked.outcome.writeSkipped = looked.outcome.code == OutcomeCode::Done;
-        return ReportResult(options, looked, notes, out, err);
-    }
-    const std::string question =
-        restore.undo ? UndoQuestion(restore.serial, notes, looked.outcome.target)
-                     : RestoreQuestion(options.file, restore.serial, notes, looked.outcome.target);
-    if (!UserAgrees(question, in, err)) {
-        return ReportDeclined(options, notes, out, err);
-    }
-    return -1;
+    NoteFailure(notes, looked.outcome, machine);
+    return AskAfterLooking(options, looked, notes, restore, in, out, err);
 }
 
 // The files first: a run whose change could not be kept says so, and nothing else. -1 when the
@@ -237,25 +205,7 @@ int AskBeforeRestore(const Options& options, AccessWatch& platform, const Physic
 int KeepFiles(const Options& options, const RunResult& result, std::optional<Scenario>& scenario,
               emulated::EmulatedPlatform& emulatedPlatform, std::ostream& out, std::ostream& err) {
     if (result.backup && result.outcome.code == OutcomeCode::Done) {
-        if (options.file == kStandardOutput) {
-            // `out` is the process's standard output: the backup counts once the system took it.
-            out << BackupFileText(*result.backup);
-            const std::string why = frontend::FinishStandardOutput();
-            if (!why.empty()) {
-                return ReportProblem(
-                    options, kExitFileNotWritten,
-                    "-: the backup could not be written to standard output (" + why + ")", out,
-                    err);
-            }
-        } else {
-            try {
-                WriteBackupFile(options.file, *result.backup, options.force);
-            } catch (const BackupFileExists& error) {
-                return ReportProblem(options, kExitUsage, error.what(), out, err);
-            } catch (const BackupFileError& error) {
-                return ReportProblem(options, kExitFileNotWritten, error.what(), out, err);
-            }
-        }
+        if (const int lost = KeepBackup(options, *result.backup, out, err); lost >= 0) return lost;
     }
     if (scenario) {
         try {
@@ -288,17 +238,13 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
             "--device: \"" + options.device + "\" is no serial, drive letter or device node", out,
             err);
     }
-
-    if (route == Route::Service) return RunThroughService(options, out, err);
-
-    // The emulated machines keep a journal of their own, apart from the real drives'.
-    std::string journalProblem;
-    const std::string journalFolder = frontend::JournalFolder(options.emulate, journalProblem);
-    if (options.verb == Verb::History) {
-        return RunHistory(options, journalFolder, journalProblem, out, err);
+    if (options.verb == Verb::History && options.deviceGiven &&
+        deviceName.kind != frontend::DeviceNameKind::Serial) {
+        return ReportProblem(options, kExitUsage,
+                             "history reads only the journal: --device takes a drive's serial "
+                             "here, not a letter or node",
+                             out, err);
     }
-    frontend::DriveJournal journal(journalFolder, journalProblem, "vardelctl " VARDEL_VERSION);
-    frontend::DriveJournal* const usedJournal = options.noJournal ? nullptr : &journal;
 
     RunNotes notes;
     std::optional<RestoreSource> restore;
@@ -323,6 +269,19 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
                                  out, err);
         }
     }
+
+    if (route == Route::Service) {
+        return RunThroughService(options, restore ? &*restore : nullptr, notes, in, out, err);
+    }
+
+    // The emulated machines keep a journal of their own, apart from the real drives'.
+    std::string journalProblem;
+    const std::string journalFolder = frontend::JournalFolder(options.emulate, journalProblem);
+    if (options.verb == Verb::History) {
+        return RunHistory(options, journalFolder, journalProblem, out, err);
+    }
+    frontend::DriveJournal journal(journalFolder, journalProblem, "vardelctl " VARDEL_VERSION);
+    frontend::DriveJournal* const usedJournal = options.noJournal ? nullptr : &journal;
 
     std::unique_ptr<Platform> machine;
     emulated::EmulatedPlatform emulatedPlatform;
@@ -404,7 +363,6 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         notes.journalProblem = journal.Problem();
     }
 
-    const bool toStandardOutput = options.file == kStandardOutput && options.verb == Verb::Backup;
     if (const int lost = KeepFiles(options, result, scenario, emulatedPlatform, out, err);
         lost >= 0) {
         return lost;
@@ -419,13 +377,8 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         for (const DriveRun& run : every.drives) changed |= run.outcome.changed;
         exitCode = ReportEveryDrive(options, every.code, every.deviceCount, every.drives,
                                     every.notOpened, notes.noRights, out, err);
-    } else if (toStandardOutput) {
-        // The backup is on stdout: the report goes beside it to stderr, as the tool's own lines.
-        std::ostringstream report;
-        exitCode = ReportResult(options, result, notes, report, err);
-        SayLines(err, report.str());
     } else {
-        exitCode = ReportResult(options, result, notes, out, err);
+        exitCode = ReportRun(options, result, notes, out, err);
         changed = result.outcome.changed;
     }
     if (changed && !options.json && options.emulate && options.scenarioFile.empty()) {

@@ -10,6 +10,7 @@ usage: bus_test.py SERVICE_ON_TEST_BUS INTROSPECTION_XML VARDELCTL
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -50,8 +51,10 @@ def values(data):
 class Bus:
     """A bus daemon of the test's own, and the service on it."""
 
-    def __init__(self, folder, policy, idle_seconds=60):
-        """policy None: the bus alone, with nobody to own the service's name."""
+    def __init__(self, folder, policy, idle_seconds=60, scenario=None):
+        """policy None: the bus alone, with nobody to own the service's name. scenario: the
+        emulated machine of that file instead of the built-in one. The service's journal is the
+        one vardelctl's emulated runs use (VARDEL_JOURNAL=folder/state)."""
         self.folder = folder
         socket = os.path.join(folder, "bus")
         config = os.path.join(folder, "bus.conf")
@@ -69,9 +72,12 @@ class Bus:
         self.log = os.path.join(folder, "service.log")
         with open(self.log, "w", encoding="utf-8") as log:
             self.service = subprocess.Popen(
-                [PROGRAM, os.path.join(folder, "journal"), policy, str(idle_seconds)],
-                env=environment, stderr=log)
+                [PROGRAM, self.journal(), policy, str(idle_seconds)] +
+                ([scenario] if scenario else []), env=environment, stderr=log)
         self._wait(self.owned, "the service did not take its name")
+
+    def journal(self):
+        return os.path.join(self.folder, "state", "emulated")
 
     @staticmethod
     def _wait(ready, why):
@@ -118,22 +124,27 @@ class Bus:
         name, _, text = first.removeprefix("Error ").partition(": ")
         return name, text
 
-    def vardelctl(self, *arguments):
-        """vardelctl run as the service's client on this bus."""
-        return run_vardelctl(self.address, *arguments)
+    def vardelctl(self, *arguments, cwd=None):
+        """vardelctl run as the service's client on this bus; its emulated runs share the
+        service's journal."""
+        return run_vardelctl(self.address, *arguments, cwd=cwd,
+                             journal=os.path.join(self.folder, "state"))
 
-    def config_block(self):
-        return json.loads(self.call("Backup", "s", "")["document"])["configBlock"]
+    def config_block(self, device=""):
+        return json.loads(self.call("Backup", "s", device)["document"])["configBlock"]
 
     def status(self):
         outcome = self.call("Status", "s", "")["outcome"]
         return outcome["code"], outcome["lun0"], outcome["lun1"]
 
 
-def run_vardelctl(address, *arguments):
+def run_vardelctl(address, *arguments, cwd=None, journal=None):
     environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    if journal:
+        environment["VARDEL_JOURNAL"] = journal
     return subprocess.run([VARDELCTL] + list(arguments), capture_output=True, text=True,
-                          check=False, timeout=60, env=environment)
+                          check=False, timeout=60, env=environment, cwd=cwd,
+                          stdin=subprocess.DEVNULL)
 
 
 DONE = 0
@@ -248,18 +259,44 @@ class BusTest(unittest.TestCase):
 
 
 # vardelctl's exit codes (docs/vardelctl.md).
+EXIT_WRONG_DEVICE = 4
 EXIT_NO_MACHINE_ACCESS = 7
 EXIT_USAGE = 64
+
+SCENARIOS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "vardelctl",
+                         "scenarios")
+PLAIN = os.path.join(SCENARIOS, "plain.json")
+TWO_DRIVES = os.path.join(SCENARIOS, "two-drives.json")
+
+
+def files_in(folder):
+    """Every file below `folder`, by its path inside it, with its bytes."""
+    found = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(root, name)
+            with open(path, "rb") as file:
+                found[os.path.relpath(path, folder)] = file.read()
+    return found
+
+
+def put_files(folder, files):
+    """Makes `folder` hold exactly `files` (as files_in gives them)."""
+    shutil.rmtree(folder, ignore_errors=True)
+    for name, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as file:
+            file.write(data)
 
 
 class VardelctlClientTest(unittest.TestCase):
     """vardelctl through the service: the service's emulated machine is the one --emulate runs on,
     so each run must print what the direct run on --emulate prints."""
 
-    def start(self, policy):
+    def start(self, policy, scenario=None):
         folder = tempfile.TemporaryDirectory(prefix="vardel-service-client-")
         self.addCleanup(folder.cleanup)
-        bus = Bus(folder.name, policy)
+        bus = Bus(folder.name, policy, scenario=scenario)
         self.addCleanup(bus.close)
         return bus
 
@@ -286,6 +323,93 @@ class VardelctlClientTest(unittest.TestCase):
                 if same_stderr:
                     self.assertEqual(served.stderr, direct.stderr)
 
+    def twin_runs(self, scenario, prepare, arguments, policy="grant-change"):
+        """The service on the machine of `scenario` after the `prepare` runs (through it), and
+        the direct run on a scenario file that holds what the service's drives hold then, with
+        the same journal. Each run in a folder of its own that starts with the same files. The
+        service's run and the direct run, and the folders' files after each."""
+        bus = self.start(policy, scenario)
+        served_folder = os.path.join(bus.folder, "served")
+        direct_folder = os.path.join(bus.folder, "direct")
+        os.makedirs(served_folder)
+        for step in prepare:
+            done = bus.vardelctl("--service", *step, cwd=served_folder)
+            self.assertIn(done.returncode, (0, 1), done.stdout + done.stderr)
+        # The direct run's drives as the service's are now.
+        with open(scenario, encoding="utf-8") as file:
+            machine = json.load(file)
+        for drive in machine["drives"]:
+            serial = drive.get("identity", {}).get("serial", "")
+            drive.pop("config", None)
+            drive["configBlock"] = bus.config_block(serial)
+        shutil.copytree(served_folder, direct_folder)
+        direct_machine = os.path.join(bus.folder, "direct-machine.json")
+        with open(direct_machine, "w", encoding="utf-8") as file:
+            json.dump(machine, file)
+        journal = os.path.join(bus.folder, "state")
+        kept = files_in(journal)
+        direct = bus.vardelctl("--emulate=" + direct_machine, *arguments, cwd=direct_folder)
+        direct_files = files_in(direct_folder)
+        # The service finds the journal as the direct run did.
+        put_files(journal, kept)
+        served = bus.vardelctl("--service", *arguments, cwd=served_folder)
+        return served, direct, files_in(served_folder), direct_files
+
+    def test_every_command_reports_as_the_direct_run(self):
+        set_lun0 = [["set", "lun0", "fixed"]]
+        cases = [
+            ("list", PLAIN, [], ["list"]),
+            ("list of two drives as JSON", TWO_DRIVES, [], ["--json", "list"]),
+            ("list of one drive by letter", TWO_DRIVES, [], ["--device", "g", "list"]),
+            ("backup", PLAIN, [], ["backup", "b.json"]),
+            ("backup as JSON", TWO_DRIVES, [], ["--json", "--device", "H", "backup", "b.json"]),
+            ("backup to standard output", PLAIN, [], ["backup", "-"]),
+            ("backup over a file, forced", PLAIN, [["backup", "b.json"]] + set_lun0,
+             ["backup", "b.json", "--force"]),
+            ("restore", PLAIN, [["backup", "b.json"]] + set_lun0, ["restore", "b.json", "--yes"]),
+            ("restore as JSON, dry", PLAIN, [["backup", "b.json"]] + set_lun0,
+             ["--json", "restore", "b.json", "--dry-run"]),
+            ("restore of a block the drive holds", PLAIN, [["backup", "b.json"]],
+             ["restore", "b.json", "--yes"]),
+            ("restore of another drive's backup", TWO_DRIVES,
+             [["--device", "VD0000000002", "backup", "b.json"]],
+             ["--device", "VD0000000001", "restore", "b.json", "--yes"]),
+            ("history", PLAIN, set_lun0 + [["set", "lun1", "removable"]], ["history"]),
+            ("history of one drive as JSON", TWO_DRIVES,
+             [["--device", "E", "set", "lun0", "fixed"], ["--device", "G", "set", "lun0", "fixed"]],
+             ["--json", "--device", "vd0000000002", "history"]),
+            ("undo", PLAIN, set_lun0, ["undo", "--yes"]),
+            ("undo as JSON, dry", PLAIN, set_lun0, ["--json", "undo", "--dry-run"]),
+            ("status of every drive", TWO_DRIVES, [], ["status", "--all"]),
+            ("set on every drive as JSON", TWO_DRIVES, [],
+             ["--json", "set", "lun1", "removable", "--all"]),
+            ("backup of every drive", TWO_DRIVES, [], ["backup", "--all", "saved"]),
+        ]
+        for what, scenario, prepare, arguments in cases:
+            with self.subTest(what):
+                served, direct, served_files, direct_files = self.twin_runs(
+                    scenario, prepare, arguments)
+                self.assertEqual((served.returncode, served.stdout, served.stderr),
+                                 (direct.returncode, direct.stdout, direct.stderr))
+                self.assertEqual(served_files, direct_files)
+
+    def test_restore_and_undo_through_the_service_change_the_drive(self):
+        bus = self.start("grant-change")
+        folder = os.path.join(bus.folder, "files")
+        os.makedirs(folder)
+        before = bus.config_block()
+        for step in (["backup", "b.json"], ["set", "lun0", "fixed"], ["restore", "b.json", "--yes"],
+                     ["undo", "--yes"], ["undo", "--yes"]):
+            done = bus.vardelctl("--service", *step, cwd=folder)
+            self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        # The restore put the block back; the first undo took the restore back, the second the
+        # undo: the drive holds the backup's block again, and the service's journal every change.
+        self.assertEqual(bus.config_block(), before)
+        history = json.loads(bus.vardelctl("--service", "--json", "history").stdout)
+        self.assertEqual([entry["command"] for entry in history["entries"]],
+                         ["set", "restore", "undo", "undo"])
+        self.assertEqual(history["journal"], bus.journal())
+
     def test_set_writes_only_the_type_byte(self):
         bus = self.start("grant-change")
         before = bus.config_block()
@@ -303,13 +427,23 @@ class VardelctlClientTest(unittest.TestCase):
 
     def test_a_refused_change_names_the_action_and_writes_nothing(self):
         bus = self.start("deny-change")
-        for arguments in (["set", "lun0", "fixed"], ["--json", "set", "lun0", "fixed"]):
+        folder = os.path.join(bus.folder, "files")
+        os.makedirs(folder)
+        # Reading is allowed: the backup a restore takes back.
+        self.assertEqual(bus.vardelctl("--service", "backup", "b.json", cwd=folder).returncode, 0)
+        for arguments in (["set", "lun0", "fixed"], ["--json", "set", "lun0", "fixed"],
+                          ["restore", "b.json", "--yes"], ["undo", "--yes"],
+                          ["set", "lun0", "fixed", "--all"]):
             with self.subTest(" ".join(arguments)):
-                refused = bus.vardelctl("--service", *arguments)
+                refused = bus.vardelctl("--service", *arguments, cwd=folder)
                 self.assertEqual(refused.returncode, EXIT_NO_MACHINE_ACCESS)
                 said = refused.stdout if "--json" in arguments else refused.stderr
                 if "--json" in arguments:
                     said = json.loads(said)["error"]
+                if "--all" in arguments:
+                    # Each drive's line says why it was not done.
+                    self.assertIn("VD0000000001: polkit refused", refused.stdout)
+                    said = refused.stdout
                 self.assertIn("polkit refused org.vardel.drives.change", said)
                 self.assertIn("nothing was written", said)
         self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
@@ -342,19 +476,33 @@ class VardelctlClientTest(unittest.TestCase):
         self.assertNotIn("drive service", direct.stderr)
 
     def test_what_the_service_does_not_run_is_refused_before_anything(self):
+        # Nobody serves the bus: each is refused before a call would find that out.
+        bus = self.start(None)
+        folder = os.path.join(bus.folder, "files")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "taken.json"), "w", encoding="utf-8") as file:
+            file.write("{}")
+        self.assertEqual(bus.vardelctl("--emulate", "backup", "real.json", cwd=folder).returncode,
+                         0)
         cases = [
             ("both ways", ["--direct", "--service", "status"]),
             ("emulated", ["--service", "--emulate", "status"]),
-            ("every drive", ["--service", "status", "--all"]),
             ("no journal", ["--service", "--no-journal", "set", "lun0", "fixed"]),
-            ("a command it does not run", ["--service", "list"]),
+            ("backup onto a file", ["--service", "backup", "taken.json"]),
+            ("restore of no backup", ["--service", "restore", "taken.json", "--yes"]),
+            ("restore without a terminal", ["--service", "restore", "real.json"]),
+            ("undo without a terminal", ["--service", "undo"]),
+            ("undo of every drive", ["--service", "undo", "--all", "--yes"]),
+            ("history by letter", ["--service", "--device", "E", "history"]),
         ]
-        bus = self.start(None)
         for what, arguments in cases:
             with self.subTest(what):
-                refused = bus.vardelctl(*arguments)
+                refused = bus.vardelctl(*arguments, cwd=folder)
                 self.assertEqual(refused.returncode, EXIT_USAGE, refused.stderr)
                 self.assertNotIn("not installed", refused.stderr)
+        said = bus.vardelctl("--service", "--no-journal", "set", "lun0", "fixed").stderr
+        self.assertIn("the drive service keeps every change in its journal", said)
+        self.assertIn("--direct", said)
 
 
 if __name__ == "__main__":

@@ -96,6 +96,147 @@ TEST(ReplyRoundTrip, EveryFieldOfTheOutcomeComesBackAsItWent) {
     }
 }
 
+// Distinct bytes in every place, so that a block read into the wrong field shows.
+void Fill(std::uint8_t* bytes, std::size_t size, std::uint8_t seed) {
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+}
+
+frontend::JournalEntry Entry(std::uint8_t seed) {
+    frontend::JournalEntry entry;
+    entry.time = "2026-12-11T01:23:45Z";
+    entry.command = "restore";
+    entry.tool = "vardelctl 1.0.0.3";
+    entry.serial = "VD0000000001";
+    entry.target = 'F';
+    Fill(entry.identity, kVendorBlockSize, seed);
+    Fill(entry.asRead, kVendorBlockSize, static_cast<std::uint8_t>(seed + 1));
+    Fill(entry.written, kVendorBlockSize, static_cast<std::uint8_t>(seed + 2));
+    entry.key = ExtractDeviceKey(entry.identity);
+    return entry;
+}
+
+bool SameEntry(const frontend::JournalEntry& a, const frontend::JournalEntry& b) {
+    return a.time == b.time && a.command == b.command && a.tool == b.tool &&
+           a.serial == b.serial && a.target == b.target &&
+           std::memcmp(a.identity, b.identity, kVendorBlockSize) == 0 &&
+           std::memcmp(a.asRead, b.asRead, kVendorBlockSize) == 0 &&
+           std::memcmp(a.written, b.written, kVendorBlockSize) == 0 &&
+           std::memcmp(a.key.bytes, b.key.bytes, kDeviceKeySize) == 0;
+}
+
+ServiceReply RoundTrip(ServiceMethod method, const ServiceReply& sent) {
+    ServiceRequest request;
+    request.method = method;
+    Message body;
+    EXPECT_TRUE(AppendReply(body.message, request, sent));
+    ServiceReply read;
+    EXPECT_TRUE(service_client::ReadReply(body.message, request, read));
+    return read;
+}
+
+TEST(ReplyRoundTrip, AListedDriveComesBackAsTheListingShowsIt) {
+    ServiceReply sent;
+    sent.listingCode = OutcomeCode::Done;
+    sent.driveCount = 3;  // one beyond those held
+    for (std::uint8_t j = 0; j < 2; ++j) {
+        ServiceDrive drive{};
+        ListedDevice& listed = drive.listed;
+        Fill(listed.identity, kVendorBlockSize, j);
+        listed.key = ExtractDeviceKey(listed.identity);
+        listed.physical = {true, static_cast<std::uint8_t>(j + 1), 2, 3, listed.key};
+        listed.lunSlots[0] = static_cast<char>('E' + 2 * j);
+        listed.lunSlots[1] = static_cast<char>('F' + 2 * j);
+        listed.target = listed.lunSlots[1];
+        listed.inquiryRead[1] = true;
+        Fill(listed.inquiry[1], kInquiryLength, static_cast<std::uint8_t>(j + 9));
+        drive.serial = j == 0 ? "VD0000000001" : "";
+        drive.disks[1].paths = {"/dev/sdf", "/dev/sg5"};
+        drive.disks[1].vendor = "VARDEL";
+        drive.disks[0].notOnUsb = j == 1;
+        sent.drives.push_back(drive);
+    }
+    ServiceRefusedDisk refused;
+    refused.letter = 'C';
+    refused.described = true;
+    refused.disk.paths = {"/dev/sdc"};
+    sent.notOpened = {refused};
+    sent.noRights = true;
+    sent.noRightsDisks = 1;
+
+    const ServiceReply read = RoundTrip(ServiceMethod::List, sent);
+    EXPECT_EQ(read.driveCount, 3);
+    ASSERT_EQ(read.drives.size(), 2u);
+    for (std::size_t j = 0; j < 2; ++j) {
+        const ServiceDrive& a = sent.drives[j];
+        const ServiceDrive& b = read.drives[j];
+        EXPECT_EQ(b.serial, a.serial);
+        EXPECT_EQ(std::memcmp(b.listed.identity, a.listed.identity, kVendorBlockSize), 0);
+        EXPECT_EQ(std::memcmp(b.listed.key.bytes, a.listed.key.bytes, kDeviceKeySize), 0);
+        EXPECT_EQ(std::memcmp(b.listed.physical.key.bytes, a.listed.key.bytes, kDeviceKeySize),
+                  0);
+        EXPECT_EQ(b.listed.physical.port, a.listed.physical.port);
+        EXPECT_TRUE(b.listed.physical.addressKnown);
+        EXPECT_EQ(std::string(b.listed.lunSlots, 2), std::string(a.listed.lunSlots, 2));
+        EXPECT_EQ(b.listed.target, a.listed.target);
+        EXPECT_EQ(b.listed.inquiryRead[1], true);
+        EXPECT_EQ(std::memcmp(b.listed.inquiry[1], a.listed.inquiry[1], kInquiryLength), 0);
+        EXPECT_EQ(b.disks[1].paths, a.disks[1].paths);
+        EXPECT_EQ(b.disks[1].vendor, "VARDEL");
+        EXPECT_EQ(b.disks[0].notOnUsb, a.disks[0].notOnUsb);
+    }
+    ASSERT_EQ(read.notOpened.size(), 1u);
+    EXPECT_EQ(read.notOpened[0].letter, 'C');
+    EXPECT_EQ(read.notOpened[0].disk.paths, refused.disk.paths);
+    EXPECT_EQ(read.noRightsDisks, 1);
+}
+
+TEST(ReplyRoundTrip, JournalEntriesAndABackupsBlocksComeBackWhole) {
+    ServiceReply history;
+    history.history = {Entry(1), Entry(40)};
+    history.historyFiles = {"/var/lib/vardel/journal/a.json", "/var/lib/vardel/journal/b.json"};
+    history.journalFolder = "/var/lib/vardel/journal";
+    const ServiceReply readHistory = RoundTrip(ServiceMethod::History, history);
+    ASSERT_EQ(readHistory.history.size(), 2u);
+    EXPECT_TRUE(SameEntry(readHistory.history[1], history.history[1]));
+    EXPECT_EQ(readHistory.historyFiles, history.historyFiles);
+    EXPECT_EQ(readHistory.journalFolder, history.journalFolder);
+
+    ServiceReply undo = FailedWrite();
+    undo.outcome.command = CommandKind::Undo;
+    undo.blockRead = true;
+    Fill(undo.asRead, kVendorBlockSize, 5);
+    undo.hasUndone = true;
+    undo.undone = Entry(77);
+    undo.journalFile = "/var/lib/vardel/journal/VD0000000001.json";
+    const ServiceReply readUndo = RoundTrip(ServiceMethod::Undo, undo);
+    EXPECT_TRUE(readUndo.hasUndone);
+    EXPECT_TRUE(SameEntry(readUndo.undone, undo.undone));
+    EXPECT_EQ(readUndo.journalFile, undo.journalFile);
+    EXPECT_EQ(std::memcmp(readUndo.asRead, undo.asRead, kVendorBlockSize), 0);
+
+    ServiceReply backup;
+    backup.outcome.command = CommandKind::Backup;
+    backup.outcome.code = OutcomeCode::Done;
+    backup.document = "{}";
+    backup.hasBackup = true;
+    Fill(backup.backup.info, kVendorBlockSize, 3);
+    Fill(backup.backup.identity, kVendorBlockSize, 4);
+    Fill(backup.backup.inquiry, kInquiryLength, 6);
+    backup.backup.key = ExtractDeviceKey(backup.backup.identity);
+    backup.backup.lun0Letter = 'E';
+    backup.backup.lun1Letter = 'F';
+    backup.backup.target = 'F';
+    const ServiceReply readBackup = RoundTrip(ServiceMethod::Backup, backup);
+    ASSERT_TRUE(readBackup.hasBackup);
+    const BlockBackup& a = backup.backup;
+    const BlockBackup& b = readBackup.backup;
+    EXPECT_EQ(std::memcmp(b.info, a.info, kVendorBlockSize), 0);
+    EXPECT_EQ(std::memcmp(b.identity, a.identity, kVendorBlockSize), 0);
+    EXPECT_EQ(std::memcmp(b.inquiry, a.inquiry, kInquiryLength), 0);
+    EXPECT_EQ(std::memcmp(b.key.bytes, a.key.bytes, kDeviceKeySize), 0);
+    EXPECT_EQ(std::string({b.lun0Letter, b.lun1Letter, b.target}), "EFF");
+}
+
 TEST(ReplyRoundTrip, AReplyThatIsNotTheServicesIsRefusedWhole) {
     ServiceRequest request;
     request.method = ServiceMethod::Status;

@@ -2,7 +2,9 @@
 // answers on the bus that DBUS_SYSTEM_BUS_ADDRESS names, with a stand-in for polkit. Built in the
 // test tree only and never installed; the service itself always asks polkit.
 //
-// usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS
+// usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS [SCENARIO_FILE]
+//   SCENARIO_FILE: the emulated machine a scenario file describes (read once, never written
+//   back), instead of the built-in one
 //   POLICY: grant-change (every call allowed), deny-change (reading only), grant-change-slowly
 //   (as grant-change, after two seconds of "asking", so that a caller can leave meanwhile)
 
@@ -16,6 +18,7 @@
 #include <thread>
 
 #include "frontend_common/access_watch.h"
+#include "frontend_common/scenario.h"
 #include "platform/emulated/emulated_platform.h"
 #include "service/bus_names.h"
 #include "service/bus_service.h"
@@ -46,8 +49,10 @@ Authorization GrantChangeSlowly(DBusConnection*, const char*, const char* action
 
 int main(int argc, char** argv) {
     using namespace vardel;
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS "
+                     "[SCENARIO_FILE]\n");
         return 2;
     }
     const std::string policy = argv[2];
@@ -60,7 +65,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     emulated::EmulatedPlatform platform;
-    emulated::SetUpStandardMachine(platform);
+    if (argc == 5) {
+        try {
+            frontend::Scenario::Load(argv[4]).SetUp(platform);
+        } catch (const frontend::ScenarioError& error) {
+            std::fprintf(stderr, "service_on_test_bus: %s\n", error.what());
+            return 2;
+        }
+    } else {
+        emulated::SetUpStandardMachine(platform);
+    }
     service::ServiceSetup setup;
     setup.journalFolder = argv[1];
     setup.isNoRightsError = frontend::IsEmulatedNoRightsError;
