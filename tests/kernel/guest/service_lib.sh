@@ -12,7 +12,10 @@
 #   as_tester COMMAND...    COMMAND in the root as the user tester (uid 1000, no other group)
 #   run_client ARGS...      /vardel/program ARGS as tester in the root, as run does
 #   polkit_grant ACTION...  the rule file grants tester those polkit actions (none: no rule), and
-#                           polkitd starts again to read it
+#                           polkitd starts again to read it (polkit_rule BODY: a rule of one's own)
+#   bus_call METHOD ARGS... the method called by tester with dbus-send; CALL_STATUS, CALL_OUT
+#   expect_bus_error NAME, expect_outcome_code N
+#                           the call ended with that D-Bus error, or with that outcome code
 #   service_pid             the running service's process id, or nothing
 #   only_drive_commands     fails unless every command the drives received since the mark, but
 #                           the kernel's own, is INQUIRY or a vendor command
@@ -56,24 +59,30 @@ service_pid() {
 }
 
 polkit_grant() {
-    rules="$GUEST_ROOT$POLKIT_RULE"
-    rm -f "$rules"
-    if [ "$1" != none ]; then
-        {
-            # No logind runs in the guest, so polkit sees no session and tester is not the
-            # active local user: the actions' defaults refuse him everything. The rule grants
-            # what the scenario needs, the way an administrator would.
-            echo 'polkit.addRule(function(action, subject) {'
-            echo '    if (subject.user != "tester") return polkit.Result.NOT_HANDLED;'
-            for action in "$@"; do
-                echo "    if (action.id == \"$action\") return polkit.Result.YES;"
-            done
-            echo '    return polkit.Result.NOT_HANDLED;'
-            echo '});'
-        } > "$rules"
-        chmod 644 "$rules"
+    if [ "$1" = none ]; then
+        polkit_rule ""
+    else
+        # No logind runs in the guest, so polkit sees no session and tester is not the active
+        # local user: the actions' defaults refuse him everything. The rule grants what the
+        # scenario needs, the way an administrator would.
+        rule='if (subject.user != "tester") return polkit.Result.NOT_HANDLED;'
+        for action in "$@"; do
+            rule="$rule if (action.id == \"$action\") return polkit.Result.YES;"
+        done
+        polkit_rule "$rule"
     fi
     echo "polkit: tester is granted: $*"
+}
+
+# polkit_rule BODY: the rule file holds one rule of that body (function(action, subject)), or
+# none when BODY is empty
+polkit_rule() {
+    rules="$GUEST_ROOT$POLKIT_RULE"
+    rm -f "$rules"
+    if [ -n "$1" ]; then
+        printf 'polkit.addRule(function(action, subject) {\n    %s\n});\n' "$1" > "$rules"
+        chmod 644 "$rules"
+    fi
     # polkitd reads its rules when it starts; the bus starts it again at the next question.
     pid=$(pidof polkitd || true)
     if [ -n "$pid" ]; then
@@ -85,6 +94,30 @@ polkit_grant() {
             sleep 0.1
         done
     fi
+}
+
+# bus_call METHOD ARGUMENTS...: the service's method called by tester with dbus-send (its
+# argument syntax: string:..., uint32:..., boolean:...); CALL_STATUS, and CALL_OUT with the reply
+# or the error's name and text
+bus_call() {
+    echo "+ $1 (dbus-send as tester)"
+    log_mark
+    CALL_OUT=$(as_tester /usr/bin/dbus-send --system --print-reply --reply-timeout=60000 \
+        --dest=org.vardel.Drives1 /org/vardel/Drives1 "org.vardel.Drives1.$@" 2>&1)
+    CALL_STATUS=$?
+}
+
+expect_bus_error() {  # expect_bus_error NAME: the call ended with that D-Bus error
+    case "$CALL_OUT" in
+        "Error $1:"*) echo "  $(printf '%s' "$CALL_OUT" | head -c 200)" ;;
+        *) fail "not the error $1: $(printf '%s' "$CALL_OUT" | head -c 400)" ;;
+    esac
+}
+
+expect_outcome_code() {  # expect_outcome_code N: the reply's outcome has code N
+    code=$(printf '%s\n' "$CALL_OUT" | grep -A1 '"code"' | sed -n 's/.*uint32 \([0-9]*\).*/\1/p')
+    [ "$CALL_STATUS" = 0 ] && [ "$code" = "$1" ] ||
+        fail "outcome code \"$code\" (status $CALL_STATUS), expected $1: $(printf '%s' "$CALL_OUT" | head -c 400)"
 }
 
 only_drive_commands() {
