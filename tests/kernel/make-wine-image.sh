@@ -25,50 +25,14 @@ root="$(cd "$here/../.." && pwd)"
 cache="$root/build/wine-image"
 [ "${1:-}" != "--cache" ] || cache="$2"
 
-fail() {
-    echo "make-wine-image: $*" >&2
-    exit 1
-}
+. "$here/root_image_lib.sh"
 
 packages=(wine64 wine32:i386 libwine fonts-wine fonts-wqy-microhei xvfb xauth)
-recipe_hash=$(cat "$0" "$root/tools/wine-prefix.sh" | sha256sum | cut -c1-16)
-image="$cache/wine-$recipe_hash.ext4"
-if [ -f "$image" ]; then
-    echo "$image"
-    exit 0
-fi
-
-[ "$(id -u)" -eq 0 ] || fail "making the image needs root (debootstrap and chroot)"
-command -v debootstrap >/dev/null || fail "debootstrap is missing: run tools/install-kernel-deps.sh"
-command -v mkfs.ext4 >/dev/null || fail "mkfs.ext4 is missing (Debian package e2fsprogs)"
-
-# The mirror of this machine's Debian 12 packages, as apt itself lists its sources.
-mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(IDENTIFIER)' 2>/dev/null |
-    awk '$2 == "bookworm" && $3 == "Packages" { print $1; exit }')
-[ -n "$mirror" ] || fail "apt knows no source of bookworm's packages: run apt-get update"
-
-mkdir -p "$cache"
-exec 9>"$cache/.lock"
-flock -w 1200 9 || fail "waited 20 minutes for $cache/.lock"
-if [ -f "$image" ]; then
-    echo "$image"
-    exit 0
-fi
+image_begin wine "$cache" "$0" "$root/tools/wine-prefix.sh"
+image="$IMAGE"
+tree="$TREE"
 started=$SECONDS
-tree="$cache/root"
-# The root is only ever mounted on inside a mount namespace of its own (below); were anything
-# mounted under it here (/dev above all), removing it would remove through the mount.
-remove_tree() {
-    ! grep -qF " $tree/" /proc/mounts || fail "something is mounted under $tree: not removing it"
-    rm -rf "$tree"
-}
-remove_tree
-rm -f "$cache"/wine-*.ext4
-mkdir -p "$tree"
-
-echo "make-wine-image: debootstrap into $tree" >&2
-debootstrap --variant=minbase --arch=amd64 bookworm "$tree" "$mirror" > "$cache/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$cache/debootstrap.log" >&2; fail "debootstrap failed (log: $cache/debootstrap.log)"; }
+image_debootstrap
 
 cp "$root/tools/wine-prefix.sh" "$tree/usr/local/bin/"
 cat > "$tree/usr/local/bin/vardel-wine-image-setup" <<'SETUP'
@@ -97,41 +61,26 @@ fi
 SETUP
 chmod +x "$tree/usr/local/bin/vardel-wine-image-setup"
 echo "make-wine-image: installing Wine and making the prefixes" >&2
-# Everything that mounts runs in a mount namespace of its own (unshare makes its mounts private),
-# so that nothing stays mounted on this machine whatever way the script ends.
-export VARDEL_WINE_PREFIX_IN_GUEST="${VARDEL_WINE_PREFIX_IN_GUEST:-0}"
-unshare --mount --fork sh -c '
-    tree=$1; shift
-    mount -t proc proc "$tree/proc" && mount --rbind /dev "$tree/dev" &&
-        mount -t sysfs sysfs "$tree/sys" && mount -t tmpfs tmpfs "$tree/tmp" &&
-        cp /etc/resolv.conf "$tree/etc/resolv.conf" &&
-        chroot "$tree" /usr/bin/env VARDEL_WINE_PREFIX_IN_GUEST="$VARDEL_WINE_PREFIX_IN_GUEST" \
-            /usr/local/bin/vardel-wine-image-setup "$@"' \
-    setup "$tree" "${packages[@]}" > "$cache/setup.log" 2>&1 ||
-    { tail -n 30 "$cache/setup.log" >&2; fail "setting up the root failed (log: $cache/setup.log)"; }
-# The mirror's address went into the sources list, which the setup removed; the host's resolver
-# goes too.
-! grep -rqsF "$mirror" "$tree/etc/apt" || fail "the image would keep the mirror's address"
-: > "$tree/etc/resolv.conf"
+image_setup /usr/bin/env VARDEL_WINE_PREFIX_IN_GUEST="${VARDEL_WINE_PREFIX_IN_GUEST:-0}" \
+    /usr/local/bin/vardel-wine-image-setup "${packages[@]}"
 
 # Each prefix holds a copy of every Wine library; as hard links to the originals they take no room.
-hardlink -q -c "$tree/usr/lib" "$tree/wine" > /dev/null || fail "hardlink failed"
+hardlink -q -c "$tree/usr/lib" "$tree/wine" > /dev/null || image_fail "hardlink failed"
 
 win32_in_guest=0
 [ -f "$tree/wine/win32/.vardel-screen-ready" ] || win32_in_guest=1
 # Room for the prefixes' growth and the programs' files in the guest (writes go to QEMU's
 # snapshot, but the file system itself must have the free blocks); a 32-bit prefix still to be made
 # takes about 600 MB before its libraries are linked.
-size_mb=$(( $(du -sm "$tree" | cut -f1) * 12 / 10 + 256 ))
-[ $win32_in_guest -eq 0 ] || size_mb=$((size_mb + 1024))
-mkfs.ext4 -q -F -L vardel-wine -d "$tree" "$image.part" "${size_mb}M" ||
-    fail "mkfs.ext4 could not make the image"
-remove_tree
+extra_mb=256
+[ $win32_in_guest -eq 0 ] || extra_mb=$((extra_mb + 1024))
+image_pack vardel-wine "$extra_mb"
+size_mb=$IMAGE_SIZE_MB
 if [ $win32_in_guest -eq 1 ]; then
     echo "make-wine-image: making the 32-bit prefix in a guest (minutes under emulation)" >&2
     "$here/run-in-guest.sh" --transport none --wine-image "$image.part" --writable \
         --job "$here/jobs/wine-32-bit-prefix.sh" --timeout 1200 > "$cache/guest.log" 2>&1 ||
-        { tail -n 30 "$cache/guest.log" >&2; fail "the guest did not make the 32-bit prefix (log: $cache/guest.log)"; }
+        { tail -n 30 "$cache/guest.log" >&2; image_fail "the guest did not make the 32-bit prefix (log: $cache/guest.log)"; }
 fi
 mv "$image.part" "$image"
 echo "make-wine-image: made $image (${size_mb} MB) in $((SECONDS - started)) s" >&2

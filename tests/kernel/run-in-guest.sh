@@ -25,11 +25,15 @@
 #                    into the guest, as /vardel/udevadm, and both transports' modules and drive
 #                    programs with the kernel's own USB mass-storage function, so that one job can
 #                    attach side by side the disks the rule must tag and those it must not
+#   --root-image FILE
+#                    attaches a Debian root image (tests/kernel/make-service-image.sh) as the
+#                    guest's disk /dev/vda, with QEMU's snapshot=on so that nothing the guest writes
+#                    stays, and brings tests/kernel/guest/root_lib.sh (and service_lib.sh) and the
+#                    modules to mount it
 #   --wine-image FILE
-#                    attaches the Wine image (tests/kernel/make-wine-image.sh) as the guest's disk
-#                    /dev/vda, with QEMU's snapshot=on so that nothing the guest writes stays, and
-#                    brings tests/kernel/guest/wine_lib.sh and the modules to mount it
-#   --writable       what the guest writes to the Wine image stays (for make-wine-image.sh)
+#                    the same with the Wine image (tests/kernel/make-wine-image.sh), and
+#                    tests/kernel/guest/wine_lib.sh
+#   --writable       what the guest writes to the image stays (for make-wine-image.sh)
 #   --add NAME=FILE  copies FILE into the guest as /vardel/files/NAME (NAME may hold folders)
 #   --memory MB      the guest's memory (default 512, with --wine-image 1536)
 #   --timeout SECS   bound on the whole boot (default 180)
@@ -51,7 +55,8 @@ keep_attention=0
 udev=0
 transport=tcm
 timeout_seconds=180
-wine_image=""
+root_image=""
+wine=0
 snapshot=on
 memory=""
 added=()
@@ -72,7 +77,8 @@ while [ $# -gt 0 ]; do
         --keep-attention) keep_attention=1; shift ;;
         --udev) udev=1; shift ;;
         --transport) transport="$2"; shift 2 ;;
-        --wine-image) wine_image="$2"; shift 2 ;;
+        --root-image) root_image="$2"; shift 2 ;;
+        --wine-image) root_image="$2"; wine=1; shift 2 ;;
         --add) added+=("$2"); shift 2 ;;
         --writable) snapshot=off; shift ;;
         --memory) memory="$2"; shift 2 ;;
@@ -112,11 +118,11 @@ if [ "$udev" -eq 1 ]; then
                     "usbcore autosuspend=-1" "dummy_hcd num=4" libcomposite usb_f_fs
                     usb_f_mass_storage "usb_storage delay_use=0")
 fi
-if [ -n "$wine_image" ]; then
-    [ -f "$wine_image" ] || fail "the Wine image $wine_image is missing: tests/kernel/make-wine-image.sh makes it"
+if [ -n "$root_image" ]; then
+    [ -f "$root_image" ] || fail "the root image $root_image is missing: tests/kernel/make-*-image.sh makes it"
     # ext4 asks the crypto layer for crc32c by name, not through a module dependency.
     wanted_modules+=(virtio_pci virtio_blk crc32c_generic ext4)
-    memory="${memory:-1536}"
+    [ "$wine" -eq 0 ] || memory="${memory:-1536}"
 fi
 memory="${memory:-512}"
 for entry in "${added[@]}"; do
@@ -230,7 +236,8 @@ for helper in $helpers; do add_program "$tools/$helper" "$helper"; done
 [ -z "$program" ] || add_program "$program" program
 cp "$here/guest/init" "$image/init"
 cp "$here/guest/lib.sh" "$here/guest/usb_lib.sh" "$image/vardel/"
-[ -z "$wine_image" ] || cp "$here/guest/wine_lib.sh" "$image/vardel/"
+[ -z "$root_image" ] || cp "$here/guest/root_lib.sh" "$here/guest/service_lib.sh" "$image/vardel/"
+[ "$wine" -eq 0 ] || cp "$here/guest/wine_lib.sh" "$image/vardel/"
 for entry in "${added[@]}"; do
     mkdir -p "$(dirname "$image/vardel/files/${entry%%=*}")"
     cp "${entry#*=}" "$image/vardel/files/${entry%%=*}"
@@ -279,8 +286,10 @@ fi
 console="$work/console.log"
 disk=()
 cpu=max
-if [ -n "$wine_image" ]; then
-    disk=(-drive "file=$wine_image,format=raw,if=virtio,snapshot=$snapshot")
+if [ -n "$root_image" ]; then
+    disk=(-drive "file=$root_image,format=raw,if=virtio,snapshot=$snapshot")
+fi
+if [ "$wine" -eq 1 ]; then
     # QEMU 7.2's emulation makes the stack reads of a 32-bit IRET supervisor accesses, which SMAP
     # refuses in user mode: every 32-bit Wine program (whose system calls return by IRET) dies of
     # a kernel oops. The guest's CPU goes without SMAP.

@@ -505,6 +505,31 @@ class VardelctlClientTest(unittest.TestCase):
         self.assertIn("--direct", said)
 
 
+class SystemFilesTest(unittest.TestCase):
+    """The installed files name one account: the one sysusers makes, the bus lets own the name and
+    starts the service as, and polkit takes as the owner of the actions. polkitd answers a caller
+    that is not root about another user's process only for actions it owns: without the owner,
+    every call is refused on a real system bus."""
+
+    def test_one_account_owns_the_name_runs_the_service_and_owns_the_actions(self):
+        import re
+        import xml.etree.ElementTree as ElementTree
+        dbus_folder = os.path.dirname(INTROSPECTION)
+        sysusers = open(os.path.join(dbus_folder, "..", "service", "vardel.sysusers")).read()
+        account = re.search(r"^u (\S+) ", sysusers, re.M).group(1)
+        busconfig = ElementTree.parse(os.path.join(dbus_folder, "org.vardel.Drives1.conf"))
+        owners = [p.get("user") for p in busconfig.getroot().iter("policy")
+                  if p.find("allow[@own='%s']" % NAME) is not None]
+        self.assertEqual(owners, [account])
+        activation = open(os.path.join(dbus_folder, "org.vardel.Drives1.service.in")).read()
+        self.assertIn("\nUser=%s\n" % account, activation)
+        actions = ElementTree.parse(os.path.join(dbus_folder, "org.vardel.drives.policy"))
+        for action in actions.getroot().iter("action"):
+            annotations = {a.get("key"): a.text for a in action.iter("annotate")}
+            self.assertEqual(annotations.get("org.freedesktop.policykit.owner"),
+                             "unix-user:" + account, action.get("id"))
+
+
 if __name__ == "__main__":
     PROGRAM, INTROSPECTION, VARDELCTL = sys.argv[1], sys.argv[2], sys.argv[3]
     unittest.main(argv=sys.argv[:1], verbosity=2)

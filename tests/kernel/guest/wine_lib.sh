@@ -7,7 +7,7 @@
 #   wine_start [--display]        mounts the root (wine_mount) and starts a Wine server per
 #                                 prefix that stays for the whole job (with --display, Xvfb
 #                                 first: a server keeps the display of its first program)
-#   wine_mount, wine_unmount      the root alone, in /wine-root
+#   wine_mount, wine_unmount      the root alone (root_mount and root_unmount of root_lib.sh)
 #   map_letters ARCH DRIVE [NODES]
 #                                 E: and F: of prefix ARCH (win64 or win32) become DRIVE's LUN 0
 #                                 and LUN 1, by their sg nodes (NODES "sg", the default), or by
@@ -20,7 +20,8 @@
 #                                 does (RUN_STATUS, RUN_OUT, RUN_ERR, the log mark); the line ends
 #                                 of the Windows console come back as Unix ones
 
-WINE_ROOT=/wine-root
+. /vardel/root_lib.sh
+WINE_ROOT=$GUEST_ROOT
 WINE_DISPLAY=""
 WINE_USER=""
 
@@ -46,18 +47,8 @@ in_wine() {  # in_wine ARCH COMMAND...: a command in the chroot with the prefix'
         ${WINE_DISPLAY:+DISPLAY=$WINE_DISPLAY} "$@"
 }
 
-wine_mount() {
-    mkdir -p "$WINE_ROOT" && mount -t ext4 /dev/vda "$WINE_ROOT" || die "cannot mount the Wine image"
-    mkdir -p "$WINE_ROOT/vardel" &&
-        mount -o bind /dev "$WINE_ROOT/dev" && mount -t proc proc "$WINE_ROOT/proc" &&
-        mount -t sysfs sysfs "$WINE_ROOT/sys" && mount -t tmpfs tmpfs "$WINE_ROOT/tmp" &&
-        mount -o bind /vardel "$WINE_ROOT/vardel" || die "cannot prepare the Wine root"
-}
-
-wine_unmount() {
-    for folder in vardel tmp sys proc dev; do umount "$WINE_ROOT/$folder"; done
-    umount "$WINE_ROOT" || die "cannot unmount the Wine image"
-}
+wine_mount() { root_mount; }
+wine_unmount() { root_unmount; }
 
 wine_start() {
     wine_mount
