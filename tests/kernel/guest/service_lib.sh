@@ -3,6 +3,14 @@
 # rules, the project's among Debian's own. No systemd runs: the bus starts the service itself,
 # through its setuid activation helper, as the account the D-Bus service file names.
 #
+#   service_prepare         service_start without the system bus, for systemd_boot
+#   systemd_boot            the root's own systemd as the first process of a process and mount
+#                           namespace of its own (as a container manager starts it); it starts
+#                           its bus, logind, and polkitd and the service through their units.
+#                           After service_prepare and the drives (udevd ends: its events are
+#                           done, and systemd in a container runs none)
+#   in_systemd COMMAND...   COMMAND in systemd's namespaces, as root
+#   run_in_systemd ARGS...  /vardel/program ARGS as tester there, as run does
 #   service_start           mounts the root (root_lib.sh), unpacks the staged install tree
 #                           (/vardel/files/service.tar, `cmake --install --component service`) into
 #                           it, runs the package's postinst (the account vardel, /var/lib/vardel),
@@ -33,14 +41,79 @@ as_tester() {
 }
 
 service_start() {
+    service_prepare
+    in_root /usr/bin/dbus-daemon --system --fork --nopidfile || die "the system bus did not start"
+    wait_for "$GUEST_ROOT/run/dbus/system_bus_socket"
+}
+
+service_prepare() {
     root_mount
     mount -t tmpfs tmpfs "$GUEST_ROOT/run" || die "cannot mount /run in the root"
     tar -xf /vardel/files/service.tar -C "$GUEST_ROOT" || die "cannot unpack the install tree"
     in_root /bin/sh /vardel/files/postinst configure || die "the package's postinst failed"
     mkdir -p "$GUEST_ROOT/run/udev" "$GUEST_ROOT/run/dbus"
     in_root /usr/lib/systemd/systemd-udevd --daemon || die "udevd did not start"
-    in_root /usr/bin/dbus-daemon --system --fork --nopidfile || die "the system bus did not start"
-    wait_for "$GUEST_ROOT/run/dbus/system_bus_socket"
+}
+
+SYSTEMD_PID=""
+
+systemd_boot() {
+    pid=$(pidof systemd-udevd || true)
+    if [ -n "$pid" ]; then
+        kill $pid
+        tries=0
+        while kill -0 $pid 2>/dev/null; do
+            tries=$((tries + 1))
+            [ $tries -le 100 ] || die "udevd did not end"
+            sleep 0.1
+        done
+    fi
+    # systemd mounts /proc, /sys, /run and /tmp itself, for its own namespaces.
+    for folder in run tmp sys proc; do umount "$GUEST_ROOT/$folder" || die "cannot unmount /$folder"; done
+    # What a console or a timer would start is of no use here, and costs seconds under emulation.
+    for unit in console-getty.service getty@tty1.service apt-daily.timer apt-daily-upgrade.timer \
+        dpkg-db-backup.timer e2scrub_all.timer e2scrub_reap.service systemd-tmpfiles-clean.timer; do
+        ln -sf /dev/null "$GUEST_ROOT/etc/systemd/system/$unit"
+    done
+    chroot "$GUEST_ROOT" /usr/bin/unshare --pid --fork --mount --propagation private \
+        /usr/bin/env container=vardel-guest /lib/systemd/systemd --show-status=false \
+        --log-target=console --log-level=warning < /dev/null > /tmp/systemd.log 2>&1 &
+    parent=$!
+    tries=0
+    while [ -z "$SYSTEMD_PID" ]; do
+        for stat in /proc/[0-9]*/stat; do
+            set -- $(cat "$stat" 2>/dev/null)
+            [ "${4:-}" != "$parent" ] || SYSTEMD_PID=$1
+        done
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || die "systemd did not start: $(cat /tmp/systemd.log)"
+        sleep 0.1
+    done
+    tries=0
+    while :; do
+        state=$(in_systemd /usr/bin/systemctl is-system-running 2>/dev/null || true)
+        case "$state" in running) break ;; degraded)
+            in_systemd /usr/bin/systemctl --failed --no-pager
+            die "systemd came up degraded" ;;
+        esac
+        tries=$((tries + 1))
+        [ $tries -le 120 ] || die "systemd is \"$state\" after a minute: $(cat /tmp/systemd.log)"
+        sleep 0.5
+    done
+    echo "systemd: running, $(in_systemd /usr/bin/systemctl --version | head -n 1)"
+}
+
+in_systemd() {
+    nsenter -t "$SYSTEMD_PID" -m -p -r -w /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+        LC_ALL=C.UTF-8 "$@"
+}
+
+run_in_systemd() {
+    echo "+ vardelctl $* (as tester, under systemd)"
+    log_mark
+    in_systemd /usr/bin/setpriv --reuid=1000 --regid=1000 --clear-groups \
+        /usr/bin/env HOME=/tmp USER=tester /vardel/program "$@" > /tmp/run.out 2> /tmp/run.err
+    collect_run $?
 }
 
 service_settle() {
