@@ -35,13 +35,19 @@ std::string NoDriveGuidance(const NoDriveFacts& facts) {
     if (!facts.linuxMachine && facts.noRightsDisks == 0) return text;
     text +=
         "\nThe drive is reached through its SCSI generic node /dev/sgN (the sg driver: "
-        "modprobe sg). The udev rule /usr/lib/udev/rules.d/70-vardel.rules gives the user "
-        "at the seat read and write access to that node while the drive is attached; check "
-        "it with `ls -l /dev/sg*` and `getfacl /dev/sgN` (your user in the list).";
-    if (facts.noRightsDisks > 0 && !facts.runsAsRoot && facts.program != nullptr) {
-        text += std::string("\nWithout the rule, run it as root: sudo ") + facts.program + " ...";
+        "modprobe sg). The udev rule /usr/lib/udev/rules.d/70-vardel.rules gives that node to "
+        "the drive service's group vardel while the drive is attached, and to nobody else; "
+        "check it with `ls -l /dev/sg*` (group vardel, crw-rw----).";
+    if (facts.noRightsDisks == 0 || facts.runsAsRoot) return text;
+    if (facts.throughService) {
+        text += "\nThe drive service could not open them: install the rule and replug the drive";
+    } else {
+        text += "\nWithout root, leave out --direct: the drive service opens them";
     }
-    return text;
+    if (facts.program != nullptr) {
+        text += std::string(", or run it as root: sudo ") + facts.program + " ...";
+    }
+    return text + ".";
 }
 
 }  // namespace vardel::frontend

@@ -20,6 +20,7 @@ struct RunNotes {
     bool noRights = false;  // a volume open failed for lack of rights
     int noRightsDisks = 0;  // the disks whose open failed so
     bool onMachine = false;  // the machine's own drives, not an emulated machine's
+    bool throughService = false;  // the drive service ran the command, with its own rights
     std::string file;       // backup or restore
     std::string serial;     // the backup's whole serial, for restore
     // The system's nodes behind the letter the failed command went to, where the system names them.

@@ -142,6 +142,7 @@ frontend::NoDriveFacts NoDriveFactsOf(const CommandOutcome& outcome, const RunNo
     facts.noRightsDisks = notes.noRightsDisks;
     facts.runsAsRoot = notes.onMachine && frontend::RunsAsRoot();
     facts.linuxMachine = notes.onMachine && frontend::LinuxMachine();
+    facts.throughService = notes.throughService;
     return facts;
 }
 

@@ -251,7 +251,9 @@ int EveryDriveThroughService(const Options& options, std::ostream& out, std::ost
         for (std::size_t j = 0; j < attached.drives.size(); ++j) {
             DriveRun run;
             run.device = listing.devices[j];
+            run.notes.onMachine = true;
             run.notes.nativeErrors = true;
+            run.notes.throughService = true;
             ServiceRequest request = RequestOf(options, nullptr);
             request.device = NameOfDrive(attached, j);
             const CallResult call = service_client::CallService(request);
@@ -324,6 +326,7 @@ int RunThroughService(const Options& options, const RestoreSource* restore, RunN
                       std::istream& in, std::ostream& out, std::ostream& err) {
     notes.onMachine = true;
     notes.nativeErrors = true;
+    notes.throughService = true;
     if (options.all) return EveryDriveThroughService(options, out, err);
     if (options.verb == Verb::History) return HistoryThroughService(options, out, err);
     // An empty --device names no drive (the service would take it for the single one).

@@ -219,12 +219,14 @@ TEST(NoDriveGuidanceTest, SaysWhatWasLookedAtAndWhatToDo) {
         std::vector<std::string> says;
         std::vector<std::string> saysNot;
     };
-    const auto facts = [](ScanRecord scan, int noRights, bool root, bool linux) {
+    const auto facts = [](ScanRecord scan, int noRights, bool root, bool linux,
+                          bool service = false) {
         frontend::NoDriveFacts made;
         made.scan = scan;
         made.noRightsDisks = noRights;
         made.runsAsRoot = root;
         made.linuxMachine = linux;
+        made.throughService = service;
         return made;
     };
     const Case cases[] = {
@@ -233,16 +235,22 @@ TEST(NoDriveGuidanceTest, SaysWhatWasLookedAtAndWhatToDo) {
          {"Looked at 1 disk: 1 answered INQUIRY, none carries the drive's signature.\n",
           "`vardelctl list`"},
          {"udev", "sudo"}},
-        {"Linux, no rights, a user",
+        {"Linux, no rights, a user directly",
          facts({true, 3, 1, 0}, 2, false, true),
          {"Looked at 3 disks: 1 answered INQUIRY, none carries the drive's signature; 2 disks "
           "could not be opened for lack of rights.",
-          "/usr/lib/udev/rules.d/70-vardel.rules", "ls -l /dev/sg*", "getfacl", "sudo vardelctl"},
-         {}},
+          "/usr/lib/udev/rules.d/70-vardel.rules", "group vardel", "ls -l /dev/sg*",
+          "leave out --direct", "sudo vardelctl"},
+         {"user at the seat", "drive service could not"}},
+        {"Linux, no rights, through the service",
+         facts({true, 3, 1, 0}, 2, false, true, true),
+         {"The drive service could not open them: install the rule and replug the drive, or run "
+          "it as root: sudo vardelctl ..."},
+         {"--direct"}},
         {"Linux, no rights, root",
          facts({true, 3, 1, 0}, 2, true, true),
-         {"getfacl"},
-         {"sudo", "root"}},
+         {"group vardel"},
+         {"sudo", "root", "--direct"}},
         {"Linux, rights enough",
          facts({true, 2, 2, 0}, 0, false, true),
          {"70-vardel.rules"},
