@@ -1,9 +1,17 @@
 #include "commands/relayed_commands.h"
 
+#include "commands/type_text.h"
 #include "drive/lun_type.h"
 
 namespace vardel {
 namespace {
+
+// The text the other process gets for a row: WriteRaw keeps the byte of an unreadable text as of
+// an empty one, and the drive service takes only texts it can read.
+std::string RelayedRowText(std::string text) {
+    TrimSpaces(text);
+    return ReadRowText(text).kind == RowTextKind::Unreadable ? std::string() : text;
+}
 
 // An outcome that did not come back: nothing is known of the drive.
 CommandOutcome NoOutcome(CommandKind command) {
@@ -71,8 +79,8 @@ CommandOutcome RelayWriteRaw(CommandContext& context, const CommandRelay& relay)
     context.window.Take();
     RelayedCommand command;
     command.command = CommandKind::WriteRaw;
-    command.lun0Text = context.state.lun0Text;
-    command.lun1Text = context.state.lun1Text;
+    command.lun0Text = RelayedRowText(context.state.lun0Text);
+    command.lun1Text = RelayedRowText(context.state.lun1Text);
     command.dryRun = context.dryRun;
     CommandOutcome outcome;
     if (!Relay(relay, command, outcome)) {
