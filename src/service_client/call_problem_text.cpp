@@ -4,8 +4,9 @@ namespace vardel::service_client {
 namespace {
 
 std::string OtherWaysText(const OtherWays& ways) {
-    return ways.program + " --direct reaches the drive itself, with rights on its node, and root "
-                          "always may (" +
+    return ways.program +
+           " --direct reaches the drive itself, with rights on its node, and root "
+           "always may (" +
            ways.asRoot + ")";
 }
 
@@ -49,8 +50,8 @@ std::string CallProblemText(const CallResult& call, const OtherWays& ways) {
                    "; nothing was written";
         case CallEnd::NoAnswer:
             return "the drive service did not answer (" + call.message +
-                   "): whether the drive changed is not known; " +
-                   ways.readAgain + " shows what it holds";
+                   "): whether the drive changed is not known; " + ways.readAgain +
+                   " shows what it holds";
         case CallEnd::BadReply:
             return "the drive service's answer could not be read (another version of "
                    "vardel-service?); " +

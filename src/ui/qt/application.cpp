@@ -61,8 +61,8 @@ void ScreenshotAfterStatus(LunModeWindow& window, const std::string& file, std::
 
 }  // namespace
 
-VardelSession::VardelSession(const LaunchOptions& options, bool throughService,
-                             MessageBoxes& boxes, std::ostream& err)
+VardelSession::VardelSession(const LaunchOptions& options, bool throughService, MessageBoxes& boxes,
+                             std::ostream& err)
     : options_(options), throughService_(throughService), boxes_(boxes), err_(err) {}
 
 bool VardelSession::SetUp(std::string& problem, int& exitCode) {
@@ -78,7 +78,8 @@ bool VardelSession::SetUp(std::string& problem, int& exitCode) {
         relay_.emplace(CallServiceFromWindow, boxes_, &window,
                        [&window](bool busy) { window.SetBusy(busy); });
         window.SetRelay(relay_->Relay());
-        window.SetFailedPaths([this](const CommandOutcome&) { return relay_->LastReply().failedPaths; });
+        window.SetFailedPaths(
+            [this](const CommandOutcome&) { return relay_->LastReply().failedPaths; });
         window.SetJournalProblem([this] { return relay_->LastReply().journalProblem; });
     } else {
         // The emulated machines keep a journal of their own, apart from the real drives'.

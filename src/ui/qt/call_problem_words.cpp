@@ -52,8 +52,8 @@ const char* CallProblemSource(CallEnd end) {
                 "nothing was written. Run it in a desktop session, start pkttyagent, or run it as "
                 "root (sudo vardelctl ...)");
         case CallEnd::Refused:
-            return QT_TRANSLATE_NOOP(
-                "Vardel", "the drive service refused the call: %1; nothing was written");
+            return QT_TRANSLATE_NOOP("Vardel",
+                                     "the drive service refused the call: %1; nothing was written");
         case CallEnd::NoAnswer:
             return QT_TRANSLATE_NOOP(
                 "Vardel",

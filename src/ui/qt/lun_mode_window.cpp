@@ -6,8 +6,8 @@
 #include <string>
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -89,7 +89,8 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
     // A failure says what vardelctl says of it.
     model_.SetFailureDetail([this](const CommandOutcome& outcome) {
         const std::vector<std::string> paths =
-            failedPaths_ ? failedPaths_(outcome) : frontend::FailedCommandPaths(outcome, onMachine_);
+            failedPaths_ ? failedPaths_(outcome)
+                         : frontend::FailedCommandPaths(outcome, onMachine_);
         return frontend::FailureDetail(outcome, paths, onMachine_);
     });
 

@@ -67,9 +67,9 @@ CallResult CallServiceFromWindow(const ServiceRequest& request) {
     }
     // Only a change may make polkit ask for a password; the service passes this on.
     call.setInteractiveAuthorizationAllowed(change);
-    const QDBusPendingCall pending = bus.asyncCall(
-        call, change ? service_client::kChangeTimeoutMilliseconds
-                     : service_client::kReadTimeoutMilliseconds);
+    const QDBusPendingCall pending =
+        bus.asyncCall(call, change ? service_client::kChangeTimeoutMilliseconds
+                                   : service_client::kReadTimeoutMilliseconds);
     QDBusPendingCallWatcher watcher(pending);
     if (!watcher.isFinished()) {
         QEventLoop loop;

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "ui/qt/call_problem_words.h"
 #include "ui/lun_mode_dialog_model.h"
+#include "ui/qt/call_problem_words.h"
 
 namespace vardel::qt {
 

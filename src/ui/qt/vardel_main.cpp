@@ -148,9 +148,8 @@ int main(int argc, char** argv) {
         // The route: without root (the window never runs as root) the machine's drives are the
         // drive service's, unless --direct asks for the nodes; an emulated machine is the
         // window's own.
-        const bool throughService =
-            !options.emulate && !options.direct &&
-            (options.service || vardel::service_client::ServiceIsDefault());
+        const bool throughService = !options.emulate && !options.direct &&
+                                    (options.service || vardel::service_client::ServiceIsDefault());
         return EndOutput(vardel::qt::RunVardel(options, throughService, std::cout, std::cerr));
     } catch (const std::exception& error) {
         std::cerr << "Unknown error\n" << error.what() << '\n';

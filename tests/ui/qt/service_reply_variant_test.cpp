@@ -109,9 +109,9 @@ class ServiceReplyVariantTest : public QObject {
         QCOMPARE(got.target, 'F');
         QCOMPARE(got.driveStatus, -5);
         QVERIFY(got.swapped && got.typesKnown && got.beforeKnown);
-        QCOMPARE((std::array<int, 4>{got.types.lun0, got.types.lun1, got.before.lun0,
-                                     got.before.lun1}),
-                 (std::array<int, 4>{0xA1, 0x05, 0x00, 0xA1}));
+        QCOMPARE(
+            (std::array<int, 4>{got.types.lun0, got.types.lun1, got.before.lun0, got.before.lun1}),
+            (std::array<int, 4>{0xA1, 0x05, 0x00, 0xA1}));
         QCOMPARE(got.row, LunRow::Lun1);
         QCOMPARE(got.failedCommand.command, DeviceCommand::WriteConfigBlock);
         QCOMPARE(got.failedCommand.scsiStatus, std::uint8_t{2});

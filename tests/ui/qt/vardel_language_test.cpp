@@ -231,18 +231,18 @@ class VardelLanguageTest : public QObject {
         using service_client::CallEnd;
         QFETCH(QString, locale);
         UseLocale(locale.toLatin1().constData());
-        const CallEnd ends[] = {CallEnd::NoClient,      CallEnd::NoBus,
+        const CallEnd ends[] = {CallEnd::NoClient,       CallEnd::NoBus,
                                 CallEnd::ServiceMissing, CallEnd::ServiceNotStarted,
                                 CallEnd::NotAuthorized,  CallEnd::AuthenticationRequired,
-                                CallEnd::Refused,       CallEnd::NoAnswer,
-                                CallEnd::BadReply,      CallEnd::Failed};
+                                CallEnd::Refused,        CallEnd::NoAnswer,
+                                CallEnd::BadReply,       CallEnd::Failed};
         for (const CallEnd end : ends) {
             service_client::CallResult call;
             call.end = end;
             call.message = "the bus's words";
             call.action = "org.vardel.drives.change";
-            const QString english = QString::fromStdString(
-                service_client::CallProblemText(call, WindowOtherWays()));
+            const QString english =
+                QString::fromStdString(service_client::CallProblemText(call, WindowOtherWays()));
             QString source = QString::fromUtf8(CallProblemSource(end));
             source.replace(QLatin1String("%1"), QString::fromStdString(call.message));
             source.replace(QLatin1String("%2"), QString::fromUtf8(call.action));

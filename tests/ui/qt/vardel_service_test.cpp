@@ -42,13 +42,10 @@ class Session {
         started = session_->SetUp(problem, code);
     }
     LunModeWindow& Window() { return session_->Window(); }
-    QString Row(int editId) {
-        return qobject_cast<QLineEdit*>(Window().Control(editId))->text();
-    }
+    QString Row(int editId) { return qobject_cast<QLineEdit*>(Window().Control(editId))->text(); }
     // What the user saw of a command: the rows, the boxes, the questions and the status line.
     QStringList Seen() {
-        QStringList seen{Row(IDC_LUN0_EDIT), Row(IDC_LUN1_EDIT),
-                         Window().StatusLine()->text()};
+        QStringList seen{Row(IDC_LUN0_EDIT), Row(IDC_LUN1_EDIT), Window().StatusLine()->text()};
         for (const ShownBox& box : boxes.shown) seen << QStringLiteral("box: ") + box.text;
         for (const ShownBox& box : boxes.asked) seen << QStringLiteral("asked: ") + box.text;
         boxes.shown.clear();
@@ -134,9 +131,9 @@ class VardelServiceTest : public QObject {
         service_client::CallResult refused;
         refused.end = service_client::CallEnd::NotAuthorized;
         refused.action = "org.vardel.drives.change";
-        const QString words = QStringLiteral("box: ") +
-                              QString::fromStdString(service_client::CallProblemText(
-                                  refused, WindowOtherWays()));
+        const QString words =
+            QStringLiteral("box: ") +
+            QString::fromStdString(service_client::CallProblemText(refused, WindowOtherWays()));
         served.Window().RunCommand(IDC_LUN0_FIXED);
         QCOMPARE(served.Seen(), (QStringList{"Removable", "Fixed Disk", "", words}));
         // Write reads first (allowed), asks, and then the change is refused.
@@ -176,8 +173,7 @@ class VardelServiceTest : public QObject {
         QVERIFY(!served.Window().Busy());
         QVERIFY(served.Window().isEnabled());
         // Only the one press reached the drive.
-        QCOMPARE(served.Seen(), (QStringList{"Fixed Disk", "",
-                                             Utf8(kReplugReminder)}));
+        QCOMPARE(served.Seen(), (QStringList{"Fixed Disk", "", Utf8(kReplugReminder)}));
     }
 
   private:
