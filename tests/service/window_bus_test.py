@@ -21,8 +21,9 @@ WINDOW_TEST = None
 VARDEL = None
 NOBODY = 65534
 # The bus of bus_test.py, open to every user: vardel runs as nobody where the test runs as root.
-bus_test.CONFIG = bus_test.CONFIG.replace('<policy context="default">',
-                                          '<policy context="default">\n    <allow user="*"/>')
+OPEN_POLICY = '<policy context="default">\n    <allow user="*"/>'
+assert '<policy context="default">' in bus_test.CONFIG
+bus_test.CONFIG = bus_test.CONFIG.replace('<policy context="default">', OPEN_POLICY)
 
 
 def block(bus):
@@ -77,7 +78,8 @@ class WindowThroughServiceTest(unittest.TestCase):
         """vardel's screenshot run (the status button, messages printed) as a user, not root."""
         home = os.path.join(bus.folder, "home")
         os.makedirs(home, exist_ok=True)
-        shutil.chown(home, NOBODY, NOBODY) if os.getuid() == 0 else None
+        if os.getuid() == 0:
+            shutil.chown(home, NOBODY, NOBODY)
         command = [VARDEL] + list(arguments) + [
             "--screenshot-after-status=" + os.path.join(home, "window.png")]
         if os.getuid() == 0:

@@ -4,6 +4,7 @@
 // call that gave no outcome is a message box. No bus type passes this header.
 
 #include <functional>
+#include <utility>
 
 #include "commands/relayed_commands.h"
 #include "service/service_request.h"
