@@ -9,8 +9,18 @@
 
 namespace vardel::service_client {
 
-// `program` is the front end's own name ("vardelctl", "vardel"), for the other ways the text
-// offers. Empty for CallEnd::Replied.
+// What the text offers a user instead of the service: the front end's own name (for --direct),
+// how the same is run as root, and how the drive is read again.
+struct OtherWays {
+    std::string program;    // "vardelctl", "vardel"
+    std::string asRoot;     // "sudo vardelctl ..."
+    std::string readAgain;  // "vardelctl status"
+};
+
+// Empty for CallEnd::Replied.
+std::string CallProblemText(const CallResult& call, const OtherWays& ways);
+// A console program that runs as root as well: `program` --direct, sudo `program` ..., and
+// `program` status.
 std::string CallProblemText(const CallResult& call, const char* program);
 
 }  // namespace vardel::service_client

@@ -3,10 +3,10 @@
 #include <dbus/dbus.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "service/bus_names.h"
 #include "service/drive_service.h"
+#include "service_client/call_end_of_error.h"
+#include "service_client/call_timeouts.h"
 #include "service_client/reply_decoding.h"
 #include "service_client/service_client.h"
 
@@ -15,33 +15,6 @@ namespace {
 
 using service::ServiceMethod;
 using service::ServiceRequest;
-
-// A change may wait for polkit's dialog (the service waits up to 5 minutes) and then for the
-// drive's lock; a read waits only for the lock.
-constexpr int kChangeTimeoutMilliseconds = 6 * 60 * 1000;
-constexpr int kReadTimeoutMilliseconds = 60 * 1000;
-
-const char* MethodName(ServiceMethod method) {
-    switch (method) {
-        case ServiceMethod::List:
-            return "List";
-        case ServiceMethod::Status:
-            return "Status";
-        case ServiceMethod::Set:
-            return "Set";
-        case ServiceMethod::Write:
-            return "Write";
-        case ServiceMethod::Backup:
-            return "Backup";
-        case ServiceMethod::Restore:
-            return "Restore";
-        case ServiceMethod::History:
-            return "History";
-        case ServiceMethod::Undo:
-            return "Undo";
-    }
-    return "Status";
-}
 
 bool AppendArguments(DBusMessage* message, const ServiceRequest& request) {
     const char* device = request.device.c_str();
@@ -82,54 +55,11 @@ bool AppendArguments(DBusMessage* message, const ServiceRequest& request) {
     return false;
 }
 
-bool Starts(const char* text, const char* prefix) {
-    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
 // Which end an error name means; the service's own refusals by their names.
 void TakeError(const DBusError& error, CallResult& result) {
     const char* name = error.name != nullptr ? error.name : "";
     result.message = error.message != nullptr ? error.message : name;
-    struct Named {
-        const char* name;
-        service::ServiceError error;
-    };
-    const Named refusals[] = {
-        {service::kErrorInvalidArgument, service::ServiceError::InvalidArgument},
-        {service::kErrorUnknownDrive, service::ServiceError::UnknownDrive},
-        {service::kErrorAmbiguousDrive, service::ServiceError::AmbiguousDrive},
-        {service::kErrorNoJournal, service::ServiceError::NoJournal},
-        {service::kErrorNothingToUndo, service::ServiceError::NothingToUndo},
-    };
-    for (const Named& refusal : refusals) {
-        if (std::strcmp(name, refusal.name) == 0) {
-            result.end = CallEnd::Refused;
-            result.error = refusal.error;
-            return;
-        }
-    }
-    if (std::strcmp(name, service::kErrorNotAuthorized) == 0) {
-        result.end = CallEnd::NotAuthorized;
-    } else if (std::strcmp(name, service::kErrorAuthenticationRequired) == 0 ||
-               std::strcmp(name, DBUS_ERROR_INTERACTIVE_AUTHORIZATION_REQUIRED) == 0) {
-        result.end = CallEnd::AuthenticationRequired;
-    } else if (std::strcmp(name, DBUS_ERROR_SERVICE_UNKNOWN) == 0 ||
-               std::strcmp(name, DBUS_ERROR_NAME_HAS_NO_OWNER) == 0) {
-        result.end = CallEnd::ServiceMissing;
-    } else if (Starts(name, "org.freedesktop.DBus.Error.Spawn.") ||
-               Starts(name, "org.freedesktop.systemd1.")) {
-        result.end = CallEnd::ServiceNotStarted;
-    } else if (std::strcmp(name, DBUS_ERROR_NO_REPLY) == 0 ||
-               std::strcmp(name, DBUS_ERROR_TIMEOUT) == 0 ||
-               std::strcmp(name, DBUS_ERROR_DISCONNECTED) == 0) {
-        result.end = CallEnd::NoAnswer;
-    } else if (std::strcmp(name, DBUS_ERROR_UNKNOWN_METHOD) == 0 ||
-               std::strcmp(name, DBUS_ERROR_INVALID_ARGS) == 0) {
-        // Another version of the service, without this call.
-        result.end = CallEnd::BadReply;
-    } else {
-        result.end = CallEnd::Failed;
-    }
+    result.end = CallEndOfError(name, result.error);
 }
 
 }  // namespace

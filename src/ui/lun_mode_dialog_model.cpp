@@ -48,17 +48,17 @@ bool LunModeDialogModel::OnCommand(int controlId) {
     context.skipUnchangedWrite = skipUnchangedWrites_;
     pending_.held = false;
     if (controlId == kWriteButtonId) {
-        lastOutcome_ = writeQuestion_.ask ? WriteAfterQuestion(context) : WriteRaw(context);
+        lastOutcome_ = writeQuestion_.ask ? WriteAfterQuestion(context) : Write(context);
         Ended(lastOutcome_);
         return true;
     }
     if (controlId == IDC_STATUS_BUTTON) {
-        lastOutcome_ = ReadStatus(context);
+        lastOutcome_ = Status(context);
         return true;
     }
     for (const ModeButton& button : kModeButtons) {
         if (button.controlId == controlId) {
-            lastOutcome_ = SetLunMode(context, button.binding);
+            lastOutcome_ = Set(context, button.binding);
             Ended(lastOutcome_);
             return true;
         }
@@ -70,7 +70,7 @@ bool LunModeDialogModel::OnCommand(int controlId) {
 // message); the second, after a yes, reads again under the drive's lock and writes the same texts.
 CommandOutcome LunModeDialogModel::WriteAfterQuestion(CommandContext& context) {
     context.dryRun = true;
-    CommandOutcome preview = WriteRaw(context);
+    CommandOutcome preview = Write(context);
     context.dryRun = false;
     if (preview.code != OutcomeCode::Done || !preview.typesKnown) return preview;
     EnableCommandButtons(true);
@@ -81,7 +81,19 @@ CommandOutcome LunModeDialogModel::WriteAfterQuestion(CommandContext& context) {
     if (!writeQuestion_.ask(preview.before, preview.types)) return preview;
     // The drive may have changed since the preview: a write that would now change nothing is
     // skipped as any other (with SetSkipUnchangedWrites).
-    return WriteRaw(context);
+    return Write(context);
+}
+
+CommandOutcome LunModeDialogModel::Status(CommandContext& context) {
+    return relay_ ? RelayReadStatus(context, relay_) : ReadStatus(context);
+}
+
+CommandOutcome LunModeDialogModel::Set(CommandContext& context, const LunModeBinding& binding) {
+    return relay_ ? RelaySetLunMode(context, binding, relay_) : SetLunMode(context, binding);
+}
+
+CommandOutcome LunModeDialogModel::Write(CommandContext& context) {
+    return relay_ ? RelayWriteRaw(context, relay_) : WriteRaw(context);
 }
 
 void LunModeDialogModel::UndoLastChange() {

@@ -9,6 +9,7 @@
 #include "commands/command_context.h"
 #include "commands/command_outcome.h"
 #include "commands/command_state.h"
+#include "commands/relayed_commands.h"
 #include "commands/window_operations.h"
 #include "commands/write_journal.h"
 #include "platform/platform.h"
@@ -65,6 +66,11 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     // Off (the Windows dialog): every button writes, as it always has.
     void SetSkipUnchangedWrites(bool skip) { skipUnchangedWrites_ = skip; }
 
+    // Set: the buttons' commands run in another process (the drive service), which keeps its own
+    // journal; the window's undo has nothing of its own to put back then. Unset: the commands
+    // reach the drive through the platform.
+    void SetRelay(CommandRelay relay) { relay_ = std::move(relay); }
+
     // The journal each change goes through before its write (null: none). A change whose entry
     // the journal refuses is not made.
     void SetJournal(WriteJournal* journal) { journal_ = journal; }
@@ -91,6 +97,10 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     };
 
     bool TakeEdit(int editId, std::string& text);
+    // The commands, on the platform or through the relay.
+    CommandOutcome Status(CommandContext& context);
+    CommandOutcome Set(CommandContext& context, const LunModeBinding& binding);
+    CommandOutcome Write(CommandContext& context);
     // Write with the question asked first (see SetWriteQuestion).
     CommandOutcome WriteAfterQuestion(CommandContext& context);
     // Every write passes here: the blocks are kept for an undo, then the journal has its say.
@@ -106,6 +116,7 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     OutcomeText outcomeText_;
     FailureDetail failureDetail_;
     WriteQuestion writeQuestion_;
+    CommandRelay relay_;
     bool skipUnchangedWrites_ = false;
     WriteJournal* journal_ = nullptr;
     Change pending_;

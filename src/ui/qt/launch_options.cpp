@@ -57,6 +57,10 @@ bool ParseLaunchOptions(const std::vector<std::string>& arguments, LaunchOptions
                 return false;
             }
             options.screenshotFile = value;
+        } else if (argument == "--direct") {
+            options.direct = true;
+        } else if (argument == "--service") {
+            options.service = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
         } else if (argument == "--version") {
@@ -71,6 +75,18 @@ bool ParseLaunchOptions(const std::vector<std::string>& arguments, LaunchOptions
             problem = "unknown argument: " + argument;
             return false;
         }
+    }
+    if (options.direct && options.service) {
+        problem =
+            "--direct reaches the drive itself, --service through the drive service: give only "
+            "one of them";
+        return false;
+    }
+    if (options.service && options.emulate) {
+        problem =
+            "--emulate runs on an emulated machine of the window's own, never through the drive "
+            "service: leave out --service";
+        return false;
     }
     return true;
 }

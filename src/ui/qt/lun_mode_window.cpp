@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -87,8 +88,10 @@ LunModeWindow::LunModeWindow(Platform& platform, MessageBoxes& boxes, QWidget* p
         [](const CommandOutcome& outcome) { return OutcomeText(outcome).toStdString(); });
     // A failure says what vardelctl says of it.
     model_.SetFailureDetail([this](const CommandOutcome& outcome) {
-        return frontend::FailureDetail(outcome, frontend::FailedCommandPaths(outcome, onMachine_),
-                                       onMachine_);
+        const std::vector<std::string> paths =
+            failedPaths_ ? failedPaths_(outcome)
+                         : frontend::FailedCommandPaths(outcome, onMachine_);
+        return frontend::FailureDetail(outcome, paths, onMachine_);
     });
 
     // As the Windows dialog on start: the edits get their (empty) texts and input limit.
@@ -210,7 +213,26 @@ QWidget* LunModeWindow::Control(int controlId) const {
     }
 }
 
+void LunModeWindow::SetBusy(bool busy) {
+    busy_ = busy;
+    // A disabled window gives each control back the state it had of its own once enabled again.
+    setEnabled(!busy);
+}
+
+void LunModeWindow::reject() {
+    if (!busy_) QDialog::reject();
+}
+
+void LunModeWindow::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
 void LunModeWindow::RunCommand(int controlId) {
+    if (busy_) return;
     if (beforeCommand_ && !beforeCommand_()) return;
     QWidget* const focus = QApplication::focusWidget();
     controls_.TakeFocusMoved();
@@ -227,6 +249,7 @@ void LunModeWindow::RunCommand(int controlId) {
 }
 
 void LunModeWindow::UndoLastChange() {
+    if (busy_) return;
     if (beforeCommand_ && !beforeCommand_()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     model_.UndoLastChange();
@@ -246,9 +269,9 @@ void LunModeWindow::AfterCommand() {
         statusLine_->setText(Text(kReplugReminder));
         statusLine_->setToolTip(QString());
     }
-    if (last.code == OutcomeCode::JournalNotSaved && journal_ != nullptr) {
-        statusLine_->setText(Text(kJournalNotSavedNote) +
-                             QString::fromStdString(journal_->Problem()));
+    if (last.code == OutcomeCode::JournalNotSaved && (journalProblem_ || journal_ != nullptr)) {
+        const std::string problem = journalProblem_ ? journalProblem_() : journal_->Problem();
+        statusLine_->setText(Text(kJournalNotSavedNote) + QString::fromStdString(problem));
     }
     undoAction_->setEnabled(model_.CanUndo());
     if (!afterCommand_) return;

@@ -6,7 +6,9 @@
 // reminder to replug after a change.
 
 #include <functional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <QDialog>
 #include <QIcon>
@@ -52,6 +54,22 @@ class LunModeWindow : public QDialog {
     // The journal every change of the window goes through first (null: none).
     void SetJournal(frontend::DriveJournal* journal);
 
+    // Where the commands run in another process (the drive service), which knows the failed
+    // command's nodes and its journal's problem: they come from there. Unset: from this machine
+    // and this window's journal.
+    using FailedPaths = std::function<std::vector<std::string>(const CommandOutcome&)>;
+    void SetFailedPaths(FailedPaths paths) { failedPaths_ = std::move(paths); }
+    void SetJournalProblem(std::function<std::string()> problem) {
+        journalProblem_ = std::move(problem);
+    }
+    // The commands go to the model through `relay` (LunModeDialogModel::SetRelay).
+    void SetRelay(CommandRelay relay) { model_.SetRelay(std::move(relay)); }
+
+    // While a command waits for another process, the window keeps drawing but takes no input,
+    // starts no other command and does not close.
+    void SetBusy(bool busy);
+    bool Busy() const { return busy_; }
+
     // A click on a command button, or IDOK for Enter: the write that asks first (see
     // LunModeDialogModel::SetWriteQuestion).
     void RunCommand(int controlId);
@@ -69,8 +87,11 @@ class LunModeWindow : public QDialog {
     // a write acknowledged but not confirmed), and then what to do.
     QLabel* StatusLine() const { return statusLine_; }
 
+    void reject() override;
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void BuildControls();
@@ -87,6 +108,9 @@ class LunModeWindow : public QDialog {
     // The status line says that the last change could not be kept.
     bool changeNotKept_ = false;
     bool onMachine_ = false;
+    bool busy_ = false;
+    FailedPaths failedPaths_;
+    std::function<std::string()> journalProblem_;
     QLineEdit* lun0Edit_ = nullptr;
     QLineEdit* lun1Edit_ = nullptr;
     QPushButton* writeButton_ = nullptr;

@@ -15,6 +15,7 @@
 
 #include "frontend_common/exit_codes.h"
 #include "frontend_common/standard_output.h"
+#include "service_client/service_client.h"
 #include "ui/qt/application.h"
 #include "ui/qt/launch_options.h"
 #include "ui/qt/window_language.h"
@@ -144,7 +145,12 @@ int main(int argc, char** argv) {
             std::cerr << "vardel: " << problem << '\n' << vardel::qt::kLaunchUsage;
             return vardel::qt::kLaunchUsageExit;
         }
-        return EndOutput(vardel::qt::RunVardel(options, std::cout, std::cerr));
+        // The route: without root (the window never runs as root) the machine's drives are the
+        // drive service's, unless --direct asks for the nodes; an emulated machine is the
+        // window's own.
+        const bool throughService = !options.emulate && !options.direct &&
+                                    (options.service || vardel::service_client::ServiceIsDefault());
+        return EndOutput(vardel::qt::RunVardel(options, throughService, std::cout, std::cerr));
     } catch (const std::exception& error) {
         std::cerr << "Unknown error\n" << error.what() << '\n';
     } catch (...) {

@@ -7,8 +7,12 @@
 
 namespace vardel::qt {
 
-bool WindowPlatform::SetUp(const LaunchOptions& options, std::string& problem) {
-    if (options.emulate && !options.scenarioFile.empty()) {
+bool WindowPlatform::SetUp(const LaunchOptions& options, bool throughService,
+                           std::string& problem) {
+    throughService_ = throughService && !options.emulate;
+    if (throughService_) {
+        // Nothing is set up on the emulated machine: no command of the window reaches it.
+    } else if (options.emulate && !options.scenarioFile.empty()) {
         try {
             scenario_ = frontend::Scenario::Load(options.scenarioFile);
         } catch (const frontend::ScenarioError& error) {

@@ -22,13 +22,16 @@ class WindowPlatform {
     WindowPlatform& operator=(const WindowPlatform&) = delete;
 
     // False with `problem` when the scenario cannot be read or this build has no backend for the
-    // machine's drives.
-    bool SetUp(const LaunchOptions& options, std::string& problem);
+    // machine's drives. `throughService`: the machine's drives are the drive service's, and the
+    // window reaches no drive itself (its platform is an empty machine nothing is sent to).
+    bool SetUp(const LaunchOptions& options, bool throughService, std::string& problem);
     // After SetUp failed: the exit code the program ends with, as vardelctl would for the case.
     int SetUpExitCode() const { return setUpExitCode_; }
 
     // Whether the drives are the machine's own, not an emulated machine's.
-    bool OnMachine() const { return machine_ != nullptr; }
+    bool OnMachine() const { return machine_ != nullptr || throughService_; }
+    // Whether the drive service runs the window's commands.
+    bool ThroughService() const { return throughService_; }
     // Valid after SetUp succeeded.
     frontend::AccessWatch& Watched() { return *watch_; }
 
@@ -47,6 +50,7 @@ class WindowPlatform {
     std::optional<frontend::Scenario> scenario_;
     std::optional<frontend::AccessWatch> watch_;
     int setUpExitCode_ = 0;
+    bool throughService_ = false;
 };
 
 }  // namespace vardel::qt

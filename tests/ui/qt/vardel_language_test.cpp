@@ -24,7 +24,9 @@
 #include "drive/lun_type.h"
 #include "platform/emulated/emulated_platform.h"
 #include "resource.h"
+#include "service_client/call_problem_text.h"
 #include "ui/qt/about_box.h"
+#include "ui/qt/call_problem_words.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/translated_text.h"
 #include "ui/qt/window_captions.h"
@@ -213,6 +215,52 @@ class VardelLanguageTest : public QObject {
                  UnconfirmedWriteAdvice(kReadAgainInWindow));
         QCOMPARE(kRemovableButton, LunTypeText(kLunTypeRemovable));
         QCOMPARE(kFixedButton, LunTypeText(kLunTypeFixedDisk));
+    }
+
+    // A call on the drive service that gave no outcome: in English the client's own words, which
+    // the marked sources are with the bus's words and the action filled in; in Chinese their
+    // translation, chosen by how the call ended, with the bus's words or the action kept.
+    void aServiceCallWithoutOutcomeSpeaksTheWindowsLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("en") << "en";
+        QTest::newRow("zh_CN") << "zh_CN";
+        QTest::newRow("zh_TW") << "zh_TW";
+    }
+
+    void aServiceCallWithoutOutcomeSpeaksTheWindowsLanguage() {
+        using service_client::CallEnd;
+        QFETCH(QString, locale);
+        UseLocale(locale.toLatin1().constData());
+        const CallEnd ends[] = {CallEnd::NoClient,       CallEnd::NoBus,
+                                CallEnd::ServiceMissing, CallEnd::ServiceNotStarted,
+                                CallEnd::NotAuthorized,  CallEnd::AuthenticationRequired,
+                                CallEnd::Refused,        CallEnd::NoAnswer,
+                                CallEnd::BadReply,       CallEnd::Failed};
+        for (const CallEnd end : ends) {
+            service_client::CallResult call;
+            call.end = end;
+            call.message = "the bus's words";
+            call.action = "org.vardel.drives.change";
+            const QString english =
+                QString::fromStdString(service_client::CallProblemText(call, WindowOtherWays()));
+            QString source = QString::fromUtf8(CallProblemSource(end));
+            source.replace(QLatin1String("%1"), QString::fromStdString(call.message));
+            source.replace(QLatin1String("%2"), QString::fromUtf8(call.action));
+            QCOMPARE(source, english);
+            const QString words = CallProblemWords(call);
+            if (locale == QLatin1String("en")) {
+                QCOMPARE(words, english);
+                continue;
+            }
+            QVERIFY2(words != english && !words.contains(QLatin1Char('%')), qPrintable(words));
+            const QString kept = QString::fromUtf8(CallProblemSource(end)).contains("%2")
+                                     ? QString::fromUtf8(call.action)
+                                     : QString::fromStdString(call.message);
+            if (QString::fromUtf8(CallProblemSource(end)).contains(QLatin1Char('%'))) {
+                QVERIFY2(words.contains(kept), qPrintable(words));
+            }
+        }
+        QCOMPARE(CallProblemSource(CallEnd::Replied), nullptr);
     }
 
     // Each outcome's message comes from its code in the window's language; the technical detail

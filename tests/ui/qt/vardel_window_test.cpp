@@ -92,7 +92,7 @@ class ScenarioWindow {
         LaunchOptions options;
         options.emulate = true;
         options.scenarioFile = file.toStdString();
-        if (!platform_.SetUp(options, problem_)) return;
+        if (!platform_.SetUp(options, false, problem_)) return;
         window_ = std::make_unique<LunModeWindow>(platform_.Watched(), boxes_);
         window_->SetBeforeCommand([this] {
             held_ = platform_.BeforeCommand(problem_, exitCode_);
@@ -922,7 +922,7 @@ class VardelWindowTest : public QObject {
         options.scenarioFile = file.toStdString();
         WindowPlatform platform;
         std::string problem;
-        QVERIFY(!platform.SetUp(options, problem));
+        QVERIFY(!platform.SetUp(options, false, problem));
         QVERIFY2(problem.rfind(file.toStdString() + ": ", 0) == 0, problem.c_str());
         QVERIFY2(problem.find(reason.toStdString()) != std::string::npos, problem.c_str());
     }
@@ -959,6 +959,13 @@ class VardelWindowTest : public QObject {
                                        << false << false << "" << "";
         QTest::newRow("unknown") << QStringList{"--emulated"} << false << false << "" << "";
         QTest::newRow("a command") << QStringList{"status"} << false << false << "" << "";
+        QTest::newRow("direct on an emulated machine")
+            << QStringList{"--direct", "--emulate"} << true << true << "" << "";
+        QTest::newRow("service") << QStringList{"--service"} << true << false << "" << "";
+        QTest::newRow("both routes")
+            << QStringList{"--direct", "--service"} << false << false << "" << "";
+        QTest::newRow("service on an emulated machine")
+            << QStringList{"--service", "--emulate"} << false << false << "" << "";
         // clang-format on
     }
 

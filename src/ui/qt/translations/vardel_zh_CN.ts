@@ -143,5 +143,45 @@ vardel 软件包安装的 udev 规则 /usr/lib/udev/rules.d/70-vardel.rules 会�
 
 如从源代码构建，规则位于 res/linux/70-vardel.rules：请将其复制到 /etc/udev/rules.d/，并在重新插拔前让 udev 重新加载规则。</translation>
     </message>
+    <message>
+        <source>this vardel is built without the drive service&apos;s client; give --direct</source>
+        <translation>此 vardel 构建时未包含磁盘服务的客户端；请使用 --direct</translation>
+    </message>
+    <message>
+        <source>the system bus cannot be reached (%1), so neither can the drive service; vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>无法连接系统总线（%1），因此也无法连接磁盘服务；vardel --direct 可直接访问磁盘（需要对其设备节点有权限），root 始终可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service (org.vardel.Drives1) is not installed: install the package&apos;s service files (docs/service.md), or use another way: vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>磁盘服务（org.vardel.Drives1）未安装：请安装软件包中的服务文件（docs/service.md），或使用其他方式：vardel --direct 可直接访问磁盘（需要对其设备节点有权限），root 始终可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service (org.vardel.Drives1) could not be started (%1); journalctl -u vardel-service tells why. Meanwhile vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>无法启动磁盘服务（org.vardel.Drives1）（%1）；journalctl -u vardel-service 可查看原因。在此期间，vardel --direct 可直接访问磁盘（需要对其设备节点有权限），root 始终可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>polkit refused %2 to this user: nothing was written. An administrator may allow it (docs/service.md, Authorization), or run it as root (sudo vardelctl ...)</source>
+        <translation>polkit 拒绝此用户执行 %2：未写入任何内容。管理员可以允许该操作（docs/service.md，Authorization），或以 root 身份运行（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>polkit asks for a password for %2, and no authentication agent here can ask it: nothing was written. Run it in a desktop session, start pkttyagent, or run it as root (sudo vardelctl ...)</source>
+        <translation>polkit 需要密码才能执行 %2，但此处没有可以询问密码的身份验证代理：未写入任何内容。请在桌面会话中运行、启动 pkttyagent，或以 root 身份运行（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service refused the call: %1; nothing was written</source>
+        <translation>磁盘服务拒绝了此调用：%1；未写入任何内容</translation>
+    </message>
+    <message>
+        <source>the drive service did not answer (%1): whether the drive changed is not known; the status button shows what it holds</source>
+        <translation>磁盘服务没有应答（%1）：无法确定磁盘是否已更改；请用“读取状态”按钮查看磁盘当前的内容</translation>
+    </message>
+    <message>
+        <source>the drive service&apos;s answer could not be read (another version of vardel-service?); vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>无法读取磁盘服务的应答（vardel-service 版本不同？）；vardel --direct 可直接访问磁盘（需要对其设备节点有权限），root 始终可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service failed (%1)</source>
+        <translation>磁盘服务出错（%1）</translation>
+    </message>
 </context>
 </TS>

@@ -143,5 +143,45 @@ vardel 套件安裝的 udev 規則 /usr/lib/udev/rules.d/70-vardel.rules 會把�
 
 如從原始碼建置，規則位於 res/linux/70-vardel.rules：請將其複製到 /etc/udev/rules.d/，並在重新插拔前讓 udev 重新載入規則。</translation>
     </message>
+    <message>
+        <source>this vardel is built without the drive service&apos;s client; give --direct</source>
+        <translation>此 vardel 建置時未包含磁碟服務的用戶端；請使用 --direct</translation>
+    </message>
+    <message>
+        <source>the system bus cannot be reached (%1), so neither can the drive service; vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>無法連線至系統匯流排（%1），因此也無法連線至磁碟服務；vardel --direct 可直接存取磁碟（需要其裝置節點的權限），root 一律可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service (org.vardel.Drives1) is not installed: install the package&apos;s service files (docs/service.md), or use another way: vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>磁碟服務（org.vardel.Drives1）未安裝：請安裝套件中的服務檔案（docs/service.md），或改用其他方式：vardel --direct 可直接存取磁碟（需要其裝置節點的權限），root 一律可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service (org.vardel.Drives1) could not be started (%1); journalctl -u vardel-service tells why. Meanwhile vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>無法啟動磁碟服務（org.vardel.Drives1）（%1）；journalctl -u vardel-service 可查看原因。在此期間，vardel --direct 可直接存取磁碟（需要其裝置節點的權限），root 一律可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>polkit refused %2 to this user: nothing was written. An administrator may allow it (docs/service.md, Authorization), or run it as root (sudo vardelctl ...)</source>
+        <translation>polkit 拒絕此使用者執行 %2：未寫入任何內容。管理員可允許此操作（docs/service.md，Authorization），或以 root 身分執行（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>polkit asks for a password for %2, and no authentication agent here can ask it: nothing was written. Run it in a desktop session, start pkttyagent, or run it as root (sudo vardelctl ...)</source>
+        <translation>polkit 需要密碼才能執行 %2，但此處沒有可詢問密碼的驗證代理程式：未寫入任何內容。請在桌面工作階段中執行、啟動 pkttyagent，或以 root 身分執行（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service refused the call: %1; nothing was written</source>
+        <translation>磁碟服務拒絕了此呼叫：%1；未寫入任何內容</translation>
+    </message>
+    <message>
+        <source>the drive service did not answer (%1): whether the drive changed is not known; the status button shows what it holds</source>
+        <translation>磁碟服務沒有回應（%1）：無法確定磁碟是否已變更；請用「讀取狀態」按鈕查看磁碟目前的內容</translation>
+    </message>
+    <message>
+        <source>the drive service&apos;s answer could not be read (another version of vardel-service?); vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
+        <translation>無法讀取磁碟服務的回應（vardel-service 版本不同？）；vardel --direct 可直接存取磁碟（需要其裝置節點的權限），root 一律可以（sudo vardelctl ...）</translation>
+    </message>
+    <message>
+        <source>the drive service failed (%1)</source>
+        <translation>磁碟服務發生錯誤（%1）</translation>
+    </message>
 </context>
 </TS>
