@@ -112,7 +112,8 @@ class WindowThroughServiceTest(unittest.TestCase):
                       "installed", missing.stdout)
         self.assertIn("vardel --direct", missing.stdout)
         direct = self.vardel(bus, "--direct")
-        self.assertNotIn("drive service", direct.stdout + direct.stderr)
+        self.assertNotIn("the drive service (org.vardel.Drives1)", direct.stdout + direct.stderr)
+        self.assertNotIn("polkit", direct.stdout + direct.stderr)
         for arguments, word in ((["--direct", "--service"], "only one"),
                                 (["--service", "--emulate"], "leave out --service")):
             with self.subTest(" ".join(arguments)):

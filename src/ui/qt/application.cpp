@@ -111,6 +111,7 @@ bool VardelSession::SetUp(std::string& problem, int& exitCode) {
         }
         facts.runsAsRoot = platform_.OnMachine() && !served && frontend::RunsAsRoot();
         facts.linuxMachine = platform_.OnMachine() && frontend::LinuxMachine();
+        facts.throughService = served;
         facts.program = nullptr;  // the window does not run as root
         return frontend::NoDriveGuidance(facts);
     });

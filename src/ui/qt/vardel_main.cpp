@@ -28,11 +28,10 @@ bool RunsAsRoot() {
 }
 
 constexpr char kRootRefusal[] =
-    "vardel: not starting as root. The window needs no more rights than the drive's own device\n"
-    "node: install the udev rule 70-vardel.rules (the package puts it in /usr/lib/udev/rules.d;\n"
-    "from the sources: sudo cp res/linux/70-vardel.rules /etc/udev/rules.d/ && sudo udevadm\n"
-    "control --reload), replug the drive and start vardel as yourself. To try it without a\n"
-    "drive: vardel --emulate\n";
+    "vardel: not starting as root. Started as yourself, the window asks the drive service\n"
+    "(vardel-service), which alone opens the drive and asks polkit about each change; sudo\n"
+    "vardelctl ... reaches the drive as root from a console. To try it without a drive:\n"
+    "vardel --emulate\n";
 
 constexpr char kNoDisplay[] =
     "vardel: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set, or the\n"

@@ -43,7 +43,8 @@ constexpr char kReadAgainInWindow[] = "the status button";
 constexpr char kChangeNotKept[] = QT_TRANSLATE_NOOP(
     "Vardel", "The change could not be kept: the scenario file could not be written.");
 
-// What follows "No drive found" when the drives' nodes could not be opened for lack of rights.
+// What follows "No drive found" when the drives' nodes could not be opened for lack of rights,
+// which only --direct meets: the service opens them with its own.
 // The window refuses to run as root, so it names no command run as root to start it; paragraphs
 // carry no line breaks of their own, so that the box wraps them evenly at any width.
 constexpr char kNoRightsAdvice[] = QT_TRANSLATE_NOOP(
@@ -51,10 +52,7 @@ constexpr char kNoRightsAdvice[] = QT_TRANSLATE_NOOP(
     "The drives could not be opened: this user has no rights to their device nodes.\n"
     "\n"
     "The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, "
-    "gives the user at the seat the node of a drive of this kind. Replug the drive once the rule "
-    "is in place, then try again.\n"
-    "\n"
-    "Built from the sources, the rule is res/linux/70-vardel.rules: copy it to "
-    "/etc/udev/rules.d/ and have udev reload its rules before replugging.");
+    "gives the node of a drive of this kind to the drive service alone. Start vardel without "
+    "--direct: it then asks the drive service, which polkit asks about each change.");
 
 }  // namespace vardel::qt

@@ -46,11 +46,13 @@ constexpr OutcomeMessageId kMessageIds[] = {
 };
 
 // What is left of `text` once the words that stay as they are in every language are taken out:
-// the product's name, the LUNs' names, numbers, paths and the names of files and tools in them.
+// the product's name, the LUNs' names, numbers, paths and the names of files and tools in them,
+// the programs' options.
 QString WithoutNames(QString text) {
     text.remove(QRegularExpression(QStringLiteral("\\S*/\\S*")));  // paths
+    text.remove(QRegularExpression(QStringLiteral("--[a-z-]+")));   // options
     text.remove(
-        QRegularExpression(QStringLiteral("\\b(Vardel|vardel|udev|LUN|Lun\\d|v?[\\d.]+)\\b")));
+        QRegularExpression(QStringLiteral("\\b(Vardel|vardel|udev|polkit|LUN|Lun\\d|v?[\\d.]+)\\b")));
     text.remove(
         QRegularExpression(QStringLiteral("\\(&\\w\\)")));     // a mnemonic after a Chinese caption
     text.remove(QRegularExpression(QStringLiteral("\t.*$")));  // a menu entry's shortcut

@@ -638,8 +638,8 @@ class VardelWindowTest : public QObject {
     }
 
     // The no-rights box, as the program shows it: it names the rule where the package puts it,
-    // says to replug, suggests no command run as root (the window refuses to start so), and its
-    // paragraphs wrap evenly at the box's width, at any scale.
+    // says to start it without --direct, suggests no command run as root (the window refuses to
+    // start so), and its paragraphs wrap evenly at the box's width, at any scale.
     void theNoRightsBoxNamesTheRuleAndWrapsEvenly() {
         emulated::Fault fault;
         fault.times = -1;
@@ -666,7 +666,7 @@ class VardelWindowTest : public QObject {
         window.RunCommand(IDC_STATUS_BUTTON);
         QVERIFY(text.startsWith(Utf8(kNoDriveMessage) + QStringLiteral("\n\n")));
         QVERIFY(text.contains(QStringLiteral("/usr/lib/udev/rules.d/70-vardel.rules")));
-        QVERIFY(text.contains(QStringLiteral("Replug the drive")));
+        QVERIFY(text.contains(QStringLiteral("Start vardel without --direct")));
         QVERIFY2(!text.contains(QStringLiteral("sudo")), qPrintable(text));
         QVERIFY2(ragged.isEmpty(), qPrintable(ragged.join(QStringLiteral(" | "))));
     }

@@ -134,14 +134,10 @@
     <message>
         <source>The drives could not be opened: this user has no rights to their device nodes.
 
-The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, gives the user at the seat the node of a drive of this kind. Replug the drive once the rule is in place, then try again.
-
-Built from the sources, the rule is res/linux/70-vardel.rules: copy it to /etc/udev/rules.d/ and have udev reload its rules before replugging.</source>
+The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, gives the node of a drive of this kind to the drive service alone. Start vardel without --direct: it then asks the drive service, which polkit asks about each change.</source>
         <translation>无法打开磁盘：当前用户没有访问其设备节点的权限。
 
-vardel 软件包安装的 udev 规则 /usr/lib/udev/rules.d/70-vardel.rules 会把此类磁盘的节点交给坐在电脑前的用户。规则就位后，请重新插拔磁盘，然后重试。
-
-如从源代码构建，规则位于 res/linux/70-vardel.rules：请将其复制到 /etc/udev/rules.d/，并在重新插拔前让 udev 重新加载规则。</translation>
+vardel 软件包安装的 udev 规则 /usr/lib/udev/rules.d/70-vardel.rules 只把此类磁盘的节点交给磁盘服务。请不带 --direct 启动 vardel：它会改由磁盘服务操作，每次更改都由 polkit 授权。</translation>
     </message>
     <message>
         <source>this vardel is built without the drive service&apos;s client; give --direct</source>

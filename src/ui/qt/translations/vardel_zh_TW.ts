@@ -134,14 +134,10 @@
     <message>
         <source>The drives could not be opened: this user has no rights to their device nodes.
 
-The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, gives the user at the seat the node of a drive of this kind. Replug the drive once the rule is in place, then try again.
-
-Built from the sources, the rule is res/linux/70-vardel.rules: copy it to /etc/udev/rules.d/ and have udev reload its rules before replugging.</source>
+The udev rule /usr/lib/udev/rules.d/70-vardel.rules, which the vardel package installs, gives the node of a drive of this kind to the drive service alone. Start vardel without --direct: it then asks the drive service, which polkit asks about each change.</source>
         <translation>無法開啟磁碟：目前使用者沒有存取其裝置節點的權限。
 
-vardel 套件安裝的 udev 規則 /usr/lib/udev/rules.d/70-vardel.rules 會把此類磁碟的節點交給坐在電腦前的使用者。規則就位後，請重新插拔磁碟，然後再試一次。
-
-如從原始碼建置，規則位於 res/linux/70-vardel.rules：請將其複製到 /etc/udev/rules.d/，並在重新插拔前讓 udev 重新載入規則。</translation>
+vardel 套件安裝的 udev 規則 /usr/lib/udev/rules.d/70-vardel.rules 只把此類磁碟的節點交給磁碟服務。請不帶 --direct 啟動 vardel：它會改由磁碟服務操作，每次變更都由 polkit 授權。</translation>
     </message>
     <message>
         <source>this vardel is built without the drive service&apos;s client; give --direct</source>
