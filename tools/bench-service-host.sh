@@ -2,7 +2,7 @@
 # Benchmark, not a test: what the drive service costs `vardelctl status` on this machine, natively.
 # tools/run-benchmarks.sh runs it; CI runs it briefly, so that a broken setup fails loudly.
 #
-#   tools/bench-service-host.sh [--build DIR] [--runs N] [--warmup N] [--results DIR]
+#   tools/bench-service-host.sh [--build DIR] [--runs N] [--warmup N] [--results DIR] [--strace]
 #
 # As root. Everything runs in a mount namespace of its own (unshare --mount), where tmpfs mounts
 # over /usr/share/polkit-1/actions, /usr/share/polkit-1/rules.d and /etc/polkit-1/rules.d hold the
@@ -18,7 +18,8 @@
 # `vardelctl --service status` on the polkit bus and on the stand-in's bus. Before that it checks
 # that all three print the same, and that polkitd refuses nobody a change (so it is really asked).
 # Writes DIR/results/service-host.json (hyperfine's) and prints one BENCH line with the means and
-# standard deviations in microseconds.
+# standard deviations in microseconds. --strace: instead of timing, one call through polkit with
+# strace -f -tt -T on the caller, the service, polkitd and the bus, into DIR/results/strace.*.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,13 +27,16 @@ build=build/bench
 runs=300
 warmup=30
 results=
+profile=
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build="$2"; shift 2 ;;
         --runs) runs="$2"; shift 2 ;;
         --warmup) warmup="$2"; shift 2 ;;
         --results) results="$2"; shift 2 ;;
-        *) echo "usage: $0 [--build DIR] [--runs N] [--warmup N] [--results DIR]" >&2; exit 64 ;;
+        --strace) profile=--strace; shift ;;
+        *) echo "usage: $0 [--build DIR] [--runs N] [--warmup N] [--results DIR] [--strace]" >&2
+           exit 64 ;;
     esac
 done
 results=${results:-$build/results}
@@ -51,13 +55,14 @@ if [ -z "${VARDEL_BENCH_NAMESPACE:-}" ]; then
     [ -x "$polkitd" ] || fail "$polkitd is missing (Debian's polkitd package)"
     getent passwd polkitd >/dev/null || fail "the user polkitd is missing (polkitd package)"
     getent passwd nobody >/dev/null || fail "the user nobody is missing"
+    [ -z "$profile" ] || command -v strace >/dev/null || fail "strace is missing"
     for program in "$service" "$vardelctl"; do
         [ -x "$program" ] || fail "$program is missing (cmake --build --preset bench)"
     done
     mkdir -p "$results"
     # The namespace's mounts end with its last process; the script's trap ends its processes.
     VARDEL_BENCH_NAMESPACE=1 exec unshare --mount --propagation private -- \
-        "$0" --build "$build" --runs "$runs" --warmup "$warmup" --results "$results"
+        "$0" --build "$build" --runs "$runs" --warmup "$warmup" --results "$results" $profile
 fi
 
 work=$(mktemp -d /tmp/vardel-bench-service-host.XXXXXX)
@@ -152,20 +157,23 @@ start_service() {  # start_service BUS POLICY
 }
 
 start_bus polkit
+bus_pid=${pids[-1]}
 # Started as root, as its unit starts it; it takes the user polkitd itself.
 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/polkit.socket" "$polkitd" --no-debug \
     >"$work/polkitd.log" 2>&1 &
 pids+=($!)
+polkitd_pid=$!
 wait_for "polkitd did not take its name on the bus ($(cat "$work/polkitd.log"))" \
     owned "$work/polkit.socket" org.freedesktop.PolicyKit1
 start_service polkit polkit
+service_pid=${pids[-1]}
 start_bus standin
 start_service standin grant-change
 
 # The caller: nobody, with a journal folder of its own; the same start for all three ways.
 mkdir -p "$work/home"
 chown nobody: "$work/home"
-as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$work/home"
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/bin/env -i HOME="$work/home"
            VARDEL_JOURNAL="$work/home/state" LANG=C.UTF-8)
 direct="${as_nobody[*]} $PWD/$vardelctl --emulate=$scenario status"
 through_polkit="${as_nobody[*]} DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/polkit.socket $PWD/$vardelctl --service status"
@@ -185,9 +193,26 @@ if ${through_polkit/status/set lun0 fixed} >"$work/set.out" 2>&1; then
     fail "polkitd granted nobody a change: $(cat "$work/set.out")"
 fi
 
+if [ -n "$profile" ]; then
+    tracers=()
+    for traced in bus polkitd service; do
+        pid_name=${traced}_pid
+        strace -f -tt -T -p "${!pid_name}" -o "$results/strace.$traced" 2>/dev/null &
+        tracers+=($!)
+    done
+    sleep 1
+    # shellcheck disable=SC2086
+    strace -f -tt -T -o "$results/strace.caller" $through_polkit >/dev/null
+    sleep 0.5
+    kill -INT "${tracers[@]}"
+    wait "${tracers[@]}" || true
+    echo "strace logs in $results/strace.{caller,bus,polkitd,service}"
+    exit 0
+fi
+
 hyperfine -N --warmup "$warmup" --runs "$runs" --export-json "$results/service-host.json" \
     -n direct "$direct" -n polkit "$through_polkit" -n standin "$through_standin" \
-    >"$results/service-host.log" || fail "hyperfine failed ($results/service-host.log)"
+    >"$results/service-host.log" 2>&1 || fail "hyperfine failed ($results/service-host.log)"
 
 python3 - "$results/service-host.json" <<'PYTHON'
 import json, sys
