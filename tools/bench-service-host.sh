@@ -18,7 +18,8 @@
 # `vardelctl --service status` on the polkit bus and on the stand-in's bus. Before that it checks
 # that all three print the same, and that polkitd refuses nobody a change (so it is really asked).
 # Writes DIR/results/service-host.json (hyperfine's) and prints one BENCH line with the means and
-# standard deviations in microseconds. --strace: instead of timing, one call through polkit with
+# standard deviations in microseconds, and the CPU time per call of each process on the way (the
+# polkit bus, polkitd, its service; the stand-in's bus and service), from /proc. --strace: instead of timing, one call through polkit with
 # strace -f -tt -T on the caller, the service, polkitd and the bus, into DIR/results/strace.*.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -68,6 +69,7 @@ fi
 work=$(mktemp -d /tmp/vardel-bench-service-host.XXXXXX)
 chmod 755 "$work"
 pids=()
+declare -A pid_of  # the processes on the service's path, by role
 cleanup() {
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -134,9 +136,9 @@ CONFIG
 }
 
 wait_for() {  # wait_for WHY COMMAND...: up to 10 s
-    local why=$1 tries
+    local why=$1
     shift
-    for tries in $(seq 200); do
+    for _ in $(seq 200); do
         if "$@" >/dev/null 2>&1; then return 0; fi
         sleep 0.05
     done
@@ -157,18 +159,20 @@ start_service() {  # start_service BUS POLICY
 }
 
 start_bus polkit
-bus_pid=${pids[-1]}
+pid_of[bus]=${pids[-1]}
 # Started as root, as its unit starts it; it takes the user polkitd itself.
 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/polkit.socket" "$polkitd" --no-debug \
     >"$work/polkitd.log" 2>&1 &
 pids+=($!)
-polkitd_pid=$!
+pid_of[polkitd]=$!
 wait_for "polkitd did not take its name on the bus ($(cat "$work/polkitd.log"))" \
     owned "$work/polkit.socket" org.freedesktop.PolicyKit1
 start_service polkit polkit
-service_pid=${pids[-1]}
+pid_of[service]=${pids[-1]}
 start_bus standin
+pid_of[standin_bus]=${pids[-1]}
 start_service standin grant-change
+pid_of[standin_service]=${pids[-1]}
 
 # The caller: nobody, with a journal folder of its own; the same start for all three ways.
 mkdir -p "$work/home"
@@ -196,8 +200,7 @@ fi
 if [ -n "$profile" ]; then
     tracers=()
     for traced in bus polkitd service; do
-        pid_name=${traced}_pid
-        strace -f -tt -T -p "${!pid_name}" -o "$results/strace.$traced" 2>/dev/null &
+        strace -f -tt -T -p "${pid_of[$traced]}" -o "$results/strace.$traced" 2>/dev/null &
         tracers+=($!)
     done
     sleep 1
@@ -210,16 +213,37 @@ if [ -n "$profile" ]; then
     exit 0
 fi
 
+# Where a call's time goes, natively: the CPU time each process on the service's path spends, read
+# from /proc before and after the timed runs (threads that ended included), per call.
+cpu_ticks() {  # cpu_ticks PID: user and system time in clock ticks
+    local stat
+    stat=$(cat "/proc/$1/stat")
+    # shellcheck disable=SC2086  # the fields after the command's name, split
+    set -- ${stat##*) }
+    echo $((${12} + ${13}))
+}
+processes=(bus polkitd service standin_bus standin_service)
+declare -A ticks_before
+for process in "${processes[@]}"; do
+    ticks_before[$process]=$(cpu_ticks "${pid_of[$process]}")
+done
+
 hyperfine -N --warmup "$warmup" --runs "$runs" --export-json "$results/service-host.json" \
     -n direct "$direct" -n polkit "$through_polkit" -n standin "$through_standin" \
     >"$results/service-host.log" 2>&1 || fail "hyperfine failed ($results/service-host.log)"
 
-python3 - "$results/service-host.json" <<'PYTHON'
+cpu_fields=
+for process in "${processes[@]}"; do
+    ticks=$(($(cpu_ticks "${pid_of[$process]}") - ticks_before[$process]))
+    cpu_fields+=" ${process}_cpu_us=$((ticks * 1000000 / $(getconf CLK_TCK) / (runs + warmup)))"
+done
+
+python3 - "$results/service-host.json" "$cpu_fields" <<'PYTHON'
 import json, sys
 by_name = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 fields = []
 for name in ("direct", "polkit", "standin"):
     fields.append("%s_us=%d %s_sd_us=%d" % (name, round(by_name[name]["mean"] * 1e6), name,
                                              round(by_name[name]["stddev"] * 1e6)))
-print("BENCH runs=%d %s" % (len(by_name["direct"]["times"]), " ".join(fields)))
+print("BENCH runs=%d %s%s" % (len(by_name["direct"]["times"]), " ".join(fields), sys.argv[2]))
 PYTHON

@@ -176,6 +176,10 @@ if os.path.exists(host_file):
     row("this machine: the same with polkit's stand-in (no polkitd)",
         "%.2f ms +- %.2f: %+.2f ms a call (polkitd's share: %+.2f ms)"
         % (standin, ms("standin_sd_us"), standin - direct, polkit - standin), "(reference)", "")
+    row("this machine: CPU per call through polkitd: the bus / polkitd / the service "
+        "(the stand-in's bus / service)", "%.2f / %.2f / %.2f ms (%.2f / %.2f ms)"
+        % (ms("bus_cpu_us"), ms("polkitd_cpu_us"), ms("service_cpu_us"),
+           ms("standin_bus_cpu_us"), ms("standin_service_cpu_us")), "(reference)", "")
 else:
     row("this machine: vardelctl --service status / --emulate=FILE status",
         "not measured (--no-service-host)", "at most 2 ms more a call", "")
