@@ -42,8 +42,8 @@ while [ $# -gt 0 ]; do
 done
 results=${results:-$build/results}
 polkitd=/usr/lib/polkit-1/polkitd
-service=$build/bench/service_on_test_bus
-vardelctl=$build/vardelctl
+service=$(realpath -m "$build/bench/service_on_test_bus")
+vardelctl=$(realpath -m "$build/vardelctl")
 scenario=$PWD/tests/vardelctl/scenarios/plain.json
 
 fail() { echo "bench-service-host: $*" >&2; exit 1; }
@@ -81,7 +81,8 @@ trap 'exit 130' INT TERM
 
 # polkitd reads only these folders; each gets a tmpfs of this namespace's own.
 for folder in /usr/share/polkit-1/actions /usr/share/polkit-1/rules.d /etc/polkit-1/rules.d; do
-    mkdir -p "$folder" 2>/dev/null || fail "$folder is missing and cannot be made"
+    # Made by the polkitd package; the host's own folders are never created or changed.
+    [ -d "$folder" ] || fail "$folder is missing (Debian's polkitd package)"
     mount -t tmpfs -o mode=755 vardel-bench "$folder" || fail "cannot mount a tmpfs over $folder"
 done
 cp res/linux/dbus/org.vardel.drives.policy /usr/share/polkit-1/actions/
@@ -179,21 +180,25 @@ mkdir -p "$work/home"
 chown nobody: "$work/home"
 as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/bin/env -i HOME="$work/home"
            VARDEL_JOURNAL="$work/home/state" LANG=C.UTF-8)
-direct="${as_nobody[*]} $PWD/$vardelctl --emulate=$scenario status"
-through_polkit="${as_nobody[*]} DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/polkit.socket $PWD/$vardelctl --service status"
-through_standin="${as_nobody[*]} DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/standin.socket $PWD/$vardelctl --service status"
+direct=("${as_nobody[@]}" "$vardelctl" "--emulate=$scenario")
+through_polkit=("${as_nobody[@]}" "DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/polkit.socket"
+                "$vardelctl" --service)
+through_standin=("${as_nobody[@]}" "DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/standin.socket"
+                 "$vardelctl" --service)
+command_line() { printf '%q ' "$@"; }  # one line for hyperfine, whatever the paths hold
 
-for way in direct through_polkit through_standin; do
-    # shellcheck disable=SC2086  # the command lines are words without quoting
-    ${!way} >"$work/$way.out" 2>&1 || fail "$way: vardelctl status failed: $(cat "$work/$way.out")"
-done
+"${direct[@]}" status >"$work/direct.out" 2>&1 ||
+    fail "direct: vardelctl status failed: $(cat "$work/direct.out")"
+"${through_polkit[@]}" status >"$work/through_polkit.out" 2>&1 ||
+    fail "through polkit: vardelctl status failed: $(cat "$work/through_polkit.out")"
+"${through_standin[@]}" status >"$work/through_standin.out" 2>&1 ||
+    fail "through the stand-in: vardelctl status failed: $(cat "$work/through_standin.out")"
 cmp -s "$work/direct.out" "$work/through_polkit.out" ||
     fail "through polkit's service status differs: $(diff "$work/direct.out" "$work/through_polkit.out")"
 cmp -s "$work/direct.out" "$work/through_standin.out" ||
     fail "through the stand-in's service status differs"
 # polkitd is really asked: the rule grants nobody only the read.
-# shellcheck disable=SC2086
-if ${through_polkit/status/set lun0 fixed} >"$work/set.out" 2>&1; then
+if "${through_polkit[@]}" set lun0 fixed >"$work/set.out" 2>&1; then
     fail "polkitd granted nobody a change: $(cat "$work/set.out")"
 fi
 
@@ -204,8 +209,7 @@ if [ -n "$profile" ]; then
         tracers+=($!)
     done
     sleep 1
-    # shellcheck disable=SC2086
-    strace -f -tt -T -o "$results/strace.caller" $through_polkit >/dev/null
+    strace -f -tt -T -o "$results/strace.caller" "${through_polkit[@]}" status >/dev/null
     sleep 0.5
     kill -INT "${tracers[@]}"
     wait "${tracers[@]}" || true
@@ -229,7 +233,9 @@ for process in "${processes[@]}"; do
 done
 
 hyperfine -N --warmup "$warmup" --runs "$runs" --export-json "$results/service-host.json" \
-    -n direct "$direct" -n polkit "$through_polkit" -n standin "$through_standin" \
+    -n direct "$(command_line "${direct[@]}" status)" \
+    -n polkit "$(command_line "${through_polkit[@]}" status)" \
+    -n standin "$(command_line "${through_standin[@]}" status)" \
     >"$results/service-host.log" 2>&1 || fail "hyperfine failed ($results/service-host.log)"
 
 cpu_fields=
