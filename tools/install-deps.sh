@@ -36,8 +36,11 @@ windows=("${build[@]}" g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-6
 # programs; a machine that cannot install or run it still builds and tests everything else.
 windows_optional=(wine32:i386)
 # clang-14 and its runtime build the fuzzers; Google Benchmark, hyperfine and valgrind the
-# benchmarks. Both presets are host builds, so they configure the window too.
-fuzz_bench=("${window[@]}" clang-14 libclang-rt-14-dev libbenchmark-dev hyperfine valgrind)
+# benchmarks; polkitd, dbus-daemon and busctl (systemd's) the drive service's benchmark on this
+# machine (tools/bench-service-host.sh). Both presets are host builds, so they configure the
+# window too.
+fuzz_bench=("${window[@]}" clang-14 libclang-rt-14-dev libbenchmark-dev hyperfine valgrind
+            polkitd dbus-daemon systemd)
 
 [ $# -gt 0 ] || set -- all
 packages=()

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one table. Nothing here is a test: no figure fails the script.
 #
-#   tools/run-benchmarks.sh [--no-kernel] [--no-windows] [--guest-program FILE] [--transport T]
+#   tools/run-benchmarks.sh [--no-kernel] [--no-service-host] [--no-windows] [--guest-program FILE]
+#                           [--transport T]
 #
 # 1. build/bench/bench/vardel_bench (Google Benchmark, Release): device calls per command against
 #    the sequence each command requires; the tool's CPU time per command on 26 letters.
 # 2. hyperfine: `vardelctl --emulate status` as a whole process, against `true`; callgrind: the
 #    instructions that process executes, a figure that does not depend on the machine's load.
-# 3. A real kernel: one QEMU guest boot (tests/kernel/run-in-guest.sh, job
+# 3. The drive service on this machine (tools/bench-service-host.sh, as root; --no-service-host
+#    skips it): hyperfine on `vardelctl --service status` as nobody through the service on a
+#    private bus that asks Debian's polkitd, and through the same service with polkit's stand-in,
+#    against `vardelctl --emulate=FILE status` on the same emulated drive. A failure there (polkitd
+#    or dbus-daemon missing, the setup broken) fails the script.
+# 4. A real kernel: one QEMU guest boot (tests/kernel/run-in-guest.sh, job
 #    tests/kernel/jobs/bench-status.sh): `vardelctl status` against the SG_IO floor, sg_floor
 #    sending the same 8 commands and asking the same 2 SCSI addresses, both started once per
 #    round; sg_floor --repeat (one process for all rounds) and three start-up figures for
@@ -18,7 +24,7 @@
 #    `vardelctl status` through the drive service on the guest's real system bus, the service
 #    running, against `vardelctl --direct status` on the same drive; the first call, which starts
 #    the service, as its own figure; the idle service's resident memory.
-# 4. The size of Vardel.exe from build/win32 and build/win64, built with those presets (the
+# 5. The size of Vardel.exe from build/win32 and build/win64, built with those presets (the
 #    Vardel target only) when missing; --no-windows reports a missing one as "not built".
 #
 # Raw results stay in build/bench/results/.
@@ -26,16 +32,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 kernel=1
+service_host=1
 windows=1
 guest_program=build/bench/vardelctl
 transport=usb
 while [ $# -gt 0 ]; do
     case "$1" in
         --no-kernel) kernel=0; shift ;;
+        --no-service-host) service_host=0; shift ;;
         --no-windows) windows=0; shift ;;
         --guest-program) guest_program="$2"; shift 2 ;;
         --transport) transport="$2"; shift 2 ;;
-        *) echo "usage: $0 [--no-kernel] [--no-windows] [--guest-program FILE] [--transport usb|tcm]" >&2
+        *) echo "usage: $0 [--no-kernel] [--no-service-host] [--no-windows] [--guest-program FILE]" \
+                "[--transport usb|tcm]" >&2
            exit 64 ;;
     esac
 done
@@ -64,6 +73,15 @@ valgrind --tool=callgrind --callgrind-out-file="$results/callgrind-help.out" \
 # A usage error (exit 64) is the usual first run of a mistyped line.
 valgrind --tool=callgrind --callgrind-out-file="$results/callgrind-usage.out" \
     build/bench/vardelctl set lun0 >/dev/null 2>"$results/callgrind-usage.log" || true
+
+if [ "$service_host" -eq 1 ]; then
+    echo "=== the drive service on this machine (a private bus, polkitd)"
+    tools/bench-service-host.sh --build build/bench --results "$results" \
+        >"$results/service-host.bench" || {
+        echo "tools/bench-service-host.sh failed" >&2
+        exit 1
+    }
+fi
 
 if [ "$kernel" -eq 1 ]; then
     echo "=== a real kernel (one guest boot, the drive attached over $transport)"
@@ -143,6 +161,28 @@ for log, what in (("callgrind.log", "--emulate status"), ("callgrind-version.log
     collected = re.search(r"Collected : (\d+)", open(os.path.join(results, log)).read())
     row("process: vardelctl %s, instructions (callgrind)" % what,
         "{:,}".format(int(collected.group(1))) if collected else "not measured", "", "")
+
+host_file = os.path.join(results, "service-host.bench")
+if os.path.exists(host_file):
+    line = next((l for l in open(host_file) if l.startswith("BENCH ")), "")
+    values = dict(re.findall(r"(\w+)=(\d+)", line))
+    ms = lambda key: int(values[key]) / 1000.0
+    direct, polkit, standin = ms("direct_us"), ms("polkit_us"), ms("standin_us")
+    row("this machine: vardelctl --service status as nobody, the service asking polkitd / "
+        "--emulate=FILE status", "%.2f ms +- %.2f / %.2f ms +- %.2f (%s runs each): %+.2f ms a call"
+        % (polkit, ms("polkit_sd_us"), direct, ms("direct_sd_us"), values["runs"],
+           polkit - direct), "at most 2 ms more a call",
+        "met" if polkit - direct <= 2 else "MISSED")
+    row("this machine: the same with polkit's stand-in (no polkitd)",
+        "%.2f ms +- %.2f: %+.2f ms a call (polkitd's share: %+.2f ms)"
+        % (standin, ms("standin_sd_us"), standin - direct, polkit - standin), "(reference)", "")
+    row("this machine: CPU per call through polkitd: the bus / polkitd / the service "
+        "(the stand-in's bus / service)", "%.2f / %.2f / %.2f ms (%.2f / %.2f ms)"
+        % (ms("bus_cpu_us"), ms("polkitd_cpu_us"), ms("service_cpu_us"),
+           ms("standin_bus_cpu_us"), ms("standin_service_cpu_us")), "(reference)", "")
+else:
+    row("this machine: vardelctl --service status / --emulate=FILE status",
+        "not measured (--no-service-host)", "at most 2 ms more a call", "")
 
 kernel_log = os.path.join(results, "kernel.log")
 transport_file = os.path.join(results, "kernel.transport")

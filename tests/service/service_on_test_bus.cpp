@@ -1,12 +1,14 @@
 // The drive service's bus glue on an emulated machine, for tests/service/bus_test.py alone: it
-// answers on the bus that DBUS_SYSTEM_BUS_ADDRESS names, with a stand-in for polkit. Built in the
-// test tree only and never installed; the service itself always asks polkit.
+// answers on the bus that DBUS_SYSTEM_BUS_ADDRESS names, with a stand-in for polkit or, for
+// tools/bench-service-host.sh, with polkit itself. Built in the test tree and for the benchmarks
+// only and never installed; the service itself always asks polkit.
 //
 // usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS [SCENARIO_FILE]
 //   SCENARIO_FILE: the emulated machine a scenario file describes (read once, never written
 //   back), instead of the built-in one
 //   POLICY: grant-change (every call allowed), deny-change (reading only), grant-change-slowly
-//   (as grant-change, after two seconds of "asking", so that a caller can leave meanwhile)
+//   (as grant-change, after two seconds of "asking", so that a caller can leave meanwhile),
+//   polkit (every call asks the polkitd on that bus, as the service does)
 
 #include <dbus/dbus.h>
 
@@ -59,7 +61,8 @@ int main(int argc, char** argv) {
     const service::Authorizer authorize = policy == "grant-change"          ? GrantChange
                                           : policy == "grant-change-slowly" ? GrantChangeSlowly
                                           : policy == "deny-change"         ? DenyChange
-                                                                            : nullptr;
+                                          : policy == "polkit" ? service::CheckAuthorization
+                                                               : nullptr;
     if (authorize == nullptr) {
         std::fprintf(stderr, "service_on_test_bus: unknown policy %s\n", argv[2]);
         return 2;
