@@ -81,4 +81,46 @@ int ReportRun(const Options& options, const RunResult& result, const RunNotes& n
     return ReportResult(options, result, notes, out, err);
 }
 
+int ReportDeviceChoice(const Options& options, const DeviceListing& listing,
+                       const frontend::DeviceChoice& choice, bool machine,
+                       const std::function<DiskDescriptions(const DeviceListing&)>& describe,
+                       RunNotes& notes, std::ostream& out, std::ostream& err) {
+    using frontend::DeviceChoiceResult;
+    const std::string given = "--device " + options.device;
+    std::string why;
+    switch (choice.result) {
+        case DeviceChoiceResult::Found:
+        case DeviceChoiceResult::NoSerialMatch:
+            why = given + ": none of the attached drives has this serial";
+            break;
+        case DeviceChoiceResult::SerialShared: {
+            // Drives that share a serial: only a letter or node can tell which one is meant.
+            DeviceListing sharing{};
+            sharing.count = static_cast<int>(choice.carriers.size());
+            for (const ListedDevice* carrier : choice.carriers) {
+                sharing.devices[sharing.recorded++] = *carrier;
+            }
+            return ReportSerialShared(options,
+                                      given + ": " + std::to_string(choice.carriers.size()) +
+                                          " drives carry this serial; choose one by its letter "
+                                          "or node",
+                                      sharing, describe(sharing), notes, out, err);
+        }
+        case DeviceChoiceResult::NoDriveAtLetter:
+            why = given + ": no drive of the served kind is at " + std::string(1, choice.letter) +
+                  ":";
+            break;
+        case DeviceChoiceResult::NoSuchNode:
+            why = given + (machine ? ": no disk has this name"
+                                   : ": the emulated machine has no device nodes; give a serial "
+                                     "or a letter");
+            break;
+        case DeviceChoiceResult::NodeNotServed:
+            why = given + ": the disk " + std::string(1, choice.letter) +
+                  ": is no drive of the served kind";
+            break;
+    }
+    return ReportDeviceNotFound(options, why, listing, describe(listing), notes, out, err);
+}
+
 }  // namespace vardel::cli

@@ -3,10 +3,12 @@
 // through the drive service): the question before a restore or undo, the backup's file, and the
 // report of a backup whose file is standard output.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
 #include "commands/block_backup.h"
+#include "frontend_common/device_name.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
 #include "vardelctl/options.h"
@@ -35,6 +37,14 @@ int AskAfterLooking(const Options& options, RunResult& looked, const RunNotes& n
 // at all. -1 when it is there, otherwise the exit code of the problem reported.
 int KeepBackup(const Options& options, const BlockBackup& backup, std::ostream& out,
                std::ostream& err);
+
+// The report of a --device that picks no single drive of `listing` (`choice` is not Found): no
+// such drive, or several that carry the serial. `describe` gives the disks' descriptions of a
+// listing, or of some of its drives. The exit code of the report.
+int ReportDeviceChoice(const Options& options, const DeviceListing& listing,
+                       const frontend::DeviceChoice& choice, bool machine,
+                       const std::function<DiskDescriptions(const DeviceListing&)>& describe,
+                       RunNotes& notes, std::ostream& out, std::ostream& err);
 
 // The report of one command's run; a backup on standard output has its report on stderr.
 int ReportRun(const Options& options, const RunResult& result, const RunNotes& notes,

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "frontend_common/backup_document.h"
+#include "frontend_common/device_name.h"
+#include "frontend_common/machine_platform.h"
 #include "service/record_fields.h"
 #include "service_client/call_problem_text.h"
 #include "service_client/service_client.h"
@@ -209,6 +211,62 @@ int ListThroughService(const Options& options, RunNotes notes, std::ostream& out
     return ReportResult(options, result, notes, out, err);
 }
 
+// A --device that picks no single drive is reported as the direct run reports it, from the
+// service's listing: the same choice among the same drives. -1 to go on with the call (which
+// names the drive by `options.device` itself, so that the service chooses it again), or the
+// exit code of the report.
+int CheckDeviceThroughService(const Options& options, RunNotes& notes, std::ostream& out,
+                              std::ostream& err) {
+    frontend::DeviceName name;
+    if (!frontend::ParseDeviceName(options.device, name)) return -1;  // refused before
+    ServiceRequest listRequest;
+    listRequest.method = ServiceMethod::List;
+    const CallResult listed = service_client::CallService(listRequest);
+    if (listed.end != CallEnd::Replied) return ReportCallEnd(options, listed, out, err);
+    DeviceListing listing{};
+    DiskDescriptions disks;
+    TakeListing(listed.reply, listing, disks);
+    notes.noRights = listed.reply.noRights;
+    notes.noRightsDisks = listed.reply.noRightsDisks;
+    if (listed.reply.listingCode != OutcomeCode::Done || listing.count == 0) {
+        const OutcomeCode code = listed.reply.listingCode != OutcomeCode::Done
+                                     ? listed.reply.listingCode
+                                     : OutcomeCode::NoDrive;
+        return ReportRun(options, EndedInDiscovery(options, code), notes, out, err);
+    }
+    // A node names its disk as the service saw it, or as this machine's sysfs does (a disk that
+    // is no drive of the served kind is not in the listing).
+    const auto describeLetter = [&](char letter, DiskDescription& description) {
+        for (int j = 0; j < listing.recorded; ++j) {
+            for (std::size_t lun = 0; lun < kLunSlotsPerDevice; ++lun) {
+                if (listing.devices[j].lunSlots[lun] == letter &&
+                    !disks[static_cast<std::size_t>(j)][lun].paths.empty()) {
+                    description = disks[static_cast<std::size_t>(j)][lun];
+                    return true;
+                }
+            }
+        }
+        return frontend::DescribeMachineDisk(letter, description);
+    };
+    const frontend::DeviceChoice choice = frontend::ChooseDevice(listing, name, describeLetter);
+    if (choice.result == frontend::DeviceChoiceResult::Found) return -1;
+    const auto describe = [&](const DeviceListing& some) {
+        DiskDescriptions described(static_cast<std::size_t>(some.recorded),
+                                   std::vector<DiskDescription>(kLunSlotsPerDevice));
+        for (int i = 0; i < some.recorded; ++i) {
+            for (int j = 0; j < listing.recorded; ++j) {
+                if (std::equal(std::begin(some.devices[i].lunSlots),
+                               std::end(some.devices[i].lunSlots),
+                               std::begin(listing.devices[j].lunSlots))) {
+                    described[static_cast<std::size_t>(i)] = disks[static_cast<std::size_t>(j)];
+                }
+            }
+        }
+        return described;
+    };
+    return ReportDeviceChoice(options, listing, choice, true, describe, notes, out, err);
+}
+
 // How --all names a drive of the listing to the service so that exactly that drive answers: its
 // whole serial where no other listed drive carries it (a drive that vanished, or was swapped for
 // another at its letter, is then not found), otherwise its letter.
@@ -333,6 +391,11 @@ int RunThroughService(const Options& options, const RestoreSource* restore, RunN
     if (options.deviceGiven && options.device.empty()) {
         return ReportRun(options, EndedInDiscovery(options, OutcomeCode::NoDrive), notes, out,
                          err);
+    }
+    if (options.deviceGiven) {
+        if (const int ended = CheckDeviceThroughService(options, notes, out, err); ended >= 0) {
+            return ended;
+        }
     }
     switch (options.verb) {
         case Verb::List:

@@ -138,47 +138,16 @@ int FindDevice(const Options& options, const DeviceName& name, AccessWatch& plat
         const OutcomeCode code = listed != OutcomeCode::Done ? listed : OutcomeCode::NoDrive;
         return ReportResult(options, EndedInDiscovery(options, code), notes, out, err);
     }
-    const std::string given = "--device " + options.device;
     const DeviceChoice choice =
         ChooseDevice(listing, name, machine ? DiskDescriber(DescribeMachineDisk) : nullptr);
-    std::string why;
-    switch (choice.result) {
-        case DeviceChoiceResult::Found:
-            device = choice.device;
-            return -1;
-        case DeviceChoiceResult::NoSerialMatch:
-            return ReportDeviceNotFound(options,
-                                        given + ": none of the attached drives has this serial",
-                                        listing, DescribeDisks(listing, machine), notes, out, err);
-        case DeviceChoiceResult::SerialShared: {
-            // Drives that share a serial: only a letter or node can tell which one is meant.
-            DeviceListing sharing{};
-            sharing.count = static_cast<int>(choice.carriers.size());
-            for (const ListedDevice* carrier : choice.carriers) {
-                sharing.devices[sharing.recorded++] = *carrier;
-            }
-            return ReportSerialShared(options,
-                                      given + ": " + std::to_string(choice.carriers.size()) +
-                                          " drives carry this serial; choose one by its letter "
-                                          "or node",
-                                      sharing, DescribeDisks(sharing, machine), notes, out, err);
-        }
-        case DeviceChoiceResult::NoDriveAtLetter:
-            why = given + ": no drive of the served kind is at " + std::string(1, choice.letter) +
-                  ":";
-            break;
-        case DeviceChoiceResult::NoSuchNode:
-            why = given + (machine ? ": no disk has this name"
-                                   : ": the emulated machine has no device nodes; give a serial "
-                                     "or a letter");
-            break;
-        case DeviceChoiceResult::NodeNotServed:
-            why = given + ": the disk " + std::string(1, choice.letter) +
-                  ": is no drive of the served kind";
-            break;
+    if (choice.result == DeviceChoiceResult::Found) {
+        device = choice.device;
+        return -1;
     }
-    return ReportDeviceNotFound(options, why, listing, DescribeDisks(listing, machine), notes, out,
-                                err);
+    return ReportDeviceChoice(
+        options, listing, choice, machine,
+        [machine](const DeviceListing& some) { return DescribeDisks(some, machine); }, notes, out,
+        err);
 }
 
 // A restore that asks first shows what it would change: it reads the drive as it would before

@@ -384,6 +384,11 @@ class VardelctlClientTest(unittest.TestCase):
             ("set on every drive as JSON", TWO_DRIVES, [],
              ["--json", "set", "lun1", "removable", "--all"]),
             ("backup of every drive", TWO_DRIVES, [], ["backup", "--all", "saved"]),
+            ("a serial no drive carries", PLAIN, [], ["--device", "VD9999999999", "status"]),
+            ("a letter no drive is at, as JSON", TWO_DRIVES, [],
+             ["--json", "--device", "Q", "set", "lun0", "fixed"]),
+            ("a restore onto a serial no drive carries", PLAIN, [["backup", "b.json"]],
+             ["--device", "VD9999999999", "restore", "b.json", "--yes"]),
         ]
         for what, scenario, prepare, arguments in cases:
             with self.subTest(what):
