@@ -57,17 +57,21 @@ service_prepare() {
 
 SYSTEMD_PID=""
 
+# end_program NAME: the running program of that name, if any, ends, and is waited for (10 s)
+end_program() {
+    pid=$(pidof "$1" || true)
+    [ -n "$pid" ] || return 0
+    kill $pid
+    tries=0
+    while kill -0 $pid 2>/dev/null; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || die "$1 did not end"
+        sleep 0.1
+    done
+}
+
 systemd_boot() {
-    pid=$(pidof systemd-udevd || true)
-    if [ -n "$pid" ]; then
-        kill $pid
-        tries=0
-        while kill -0 $pid 2>/dev/null; do
-            tries=$((tries + 1))
-            [ $tries -le 100 ] || die "udevd did not end"
-            sleep 0.1
-        done
-    fi
+    end_program systemd-udevd
     # systemd mounts /proc, /sys, /run and /tmp itself, for its own namespaces.
     for folder in run tmp sys proc; do umount "$GUEST_ROOT/$folder" || die "cannot unmount /$folder"; done
     # What a console or a timer would start is of no use here, and costs seconds under emulation.
@@ -157,16 +161,7 @@ polkit_rule() {
         chmod 644 "$rules"
     fi
     # polkitd reads its rules when it starts; the bus starts it again at the next question.
-    pid=$(pidof polkitd || true)
-    if [ -n "$pid" ]; then
-        kill $pid
-        tries=0
-        while kill -0 $pid 2>/dev/null; do
-            tries=$((tries + 1))
-            [ $tries -le 100 ] || die "polkitd did not end"
-            sleep 0.1
-        done
-    fi
+    end_program polkitd
 }
 
 # bus_call METHOD ARGUMENTS...: the service's method called by tester with dbus-send (its
