@@ -1,7 +1,6 @@
 #include "vardelctl/service_run.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -270,18 +269,13 @@ int CheckDeviceThroughService(const Options& options, RunNotes& notes, std::ostr
 // How --all names a drive of the listing to the service so that exactly that drive answers: its
 // whole serial where no other listed drive carries it (a drive that vanished, or was swapped for
 // another at its letter, is then not found), otherwise its letter.
-std::string NameOfDrive(const service::ServiceReply& listed, std::size_t index) {
+std::string NameOfDrive(const service::ServiceReply& listed, const DeviceListing& listing,
+                        std::size_t index) {
     const service::ServiceDrive& drive = listed.drives[index];
-    int carriers = 0;
-    for (const service::ServiceDrive& other : listed.drives) {
-        carriers += other.serial.size() == drive.serial.size() &&
-                    std::equal(other.serial.begin(), other.serial.end(), drive.serial.begin(),
-                               [](char a, char b) {
-                                   return std::toupper(static_cast<unsigned char>(a)) ==
-                                          std::toupper(static_cast<unsigned char>(b));
-                               });
+    // The service picks a drive by serial with this same rule.
+    if (!drive.serial.empty() && frontend::DevicesWithSerial(listing, drive.serial).size() == 1) {
+        return drive.serial;
     }
-    if (!drive.serial.empty() && carriers == 1) return drive.serial;
     const char letter = drive.listed.target != 0 ? drive.listed.target : drive.listed.lunSlots[0];
     return std::string(1, letter != 0 ? letter : drive.listed.lunSlots[1]);
 }
@@ -313,7 +307,7 @@ int EveryDriveThroughService(const Options& options, std::ostream& out, std::ost
             run.notes.nativeErrors = true;
             run.notes.throughService = true;
             ServiceRequest request = RequestOf(options, nullptr);
-            request.device = NameOfDrive(attached, j);
+            request.device = NameOfDrive(attached, listing, j);
             const CallResult call = service_client::CallService(request);
             if (call.end == CallEnd::Replied) {
                 RunResult result;
