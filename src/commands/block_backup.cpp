@@ -59,12 +59,11 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Physi
 }
 
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
-                                  const PhysicalDevice* device,
-                                  const VendorBlock& info, const VendorBlock& backupIdentity,
-                                  bool allowNoSerial, RestoreView* view,
-                                  const RestoreGuard& guard) {
+                                  const PhysicalDevice* device, const VendorBlock& info,
+                                  const VendorBlock& backupIdentity, bool allowNoSerial,
+                                  RestoreView* view, const RestoreGuard& guard) {
     CommandOutcome outcome;
-    outcome.command = guard.mustHold != nullptr ? CommandKind::Undo : CommandKind::Restore;
+    outcome.command = guard.undoes != nullptr ? CommandKind::Undo : CommandKind::Restore;
     outcome.code = FindSingleDrive(platform, state, device, &outcome.scan);
     if (outcome.code != OutcomeCode::Done) return outcome;
     const char target = state.targetLetter;
@@ -107,7 +106,8 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
 
     // An undo puts back what one change replaced only while the drive still holds what that
     // change wrote: anything else on it came later, and would be lost.
-    if (guard.mustHold != nullptr && !SameWrittenBytes(block, *guard.mustHold)) {
+    if ((guard.undoes != nullptr && !SameWrittenBytes(block, *guard.undoes->written)) ||
+        (guard.shown != nullptr && !SameWrittenBytes(block, *guard.shown))) {
         outcome.code = OutcomeCode::NotAsChanged;
         return outcome;
     }
@@ -127,8 +127,11 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
         std::memcpy(asRead, block, sizeof(asRead));
         // Only bytes 0..511 leave the buffer; the rest stays as the drive gave it.
         std::memcpy(block, info, kVendorWriteLength);
-        if (!KeptInJournal(guard.journal, {outcome.command, target, identity, asRead, block})) {
-            outcome.code = OutcomeCode::JournalNotSaved;
+        const int kept = KeepInJournal(guard.journal, {outcome.command, target, identity, asRead,
+                                                       block, state.device, guard.undoes});
+        if (kept != kJournalSaved) {
+            outcome.code = kept == kJournalUndoneNotLast ? OutcomeCode::NotAsChanged
+                                                         : OutcomeCode::JournalNotSaved;
             return outcome;
         }
         status = VendorWrite(platform, target, block, &detail);

@@ -39,9 +39,14 @@ struct RestoreView {
 struct RestoreGuard {
     // Keeps the block as read before the write; null: no journal entry.
     WriteJournal* journal = nullptr;
-    // Undo: the drive must still hold these bytes 0..511, what the change to undo wrote, or
-    // nothing is written (NotAsChanged). Null: a restore, which writes over whatever is there.
-    const VendorBlock* mustHold = nullptr;
+    // Undo: the change put back. The drive must still hold what it wrote (bytes 0..511), and the
+    // journal must still keep it as the drive's last change, or nothing is written
+    // (NotAsChanged): anything else came later, and would be lost. Null: a restore.
+    const NamedChange* undoes = nullptr;
+    // What the caller showed before asking: the drive must still hold these bytes 0..511, or
+    // nothing is written (NotAsChanged), since the change shown is no longer the one made. Null:
+    // nothing was shown.
+    const VendorBlock* shown = nullptr;
 };
 
 // Writes bytes 0..511 of `info` onto the single drive, only when its identity block carries the
@@ -52,11 +57,10 @@ struct RestoreGuard {
 // that already holds those bytes is not written (Done, not changed). Unless it runs dry, it holds
 // the drive's lock (drive_lock.h) from the identity read to the read-back, or ends Busy.
 // `view`, when given, receives the block as read; a dry run ends Done with the rows the write
-// would leave. With `guard.mustHold` the command is an Undo.
+// would leave. With `guard.undoes` the command is an Undo.
 CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
-                                  const PhysicalDevice* device,
-                                  const VendorBlock& info, const VendorBlock& identity,
-                                  bool allowNoSerial, RestoreView* view = nullptr,
-                                  const RestoreGuard& guard = {});
+                                  const PhysicalDevice* device, const VendorBlock& info,
+                                  const VendorBlock& identity, bool allowNoSerial,
+                                  RestoreView* view = nullptr, const RestoreGuard& guard = {});
 
 }  // namespace vardel

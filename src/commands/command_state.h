@@ -5,12 +5,16 @@
 #include <string>
 
 #include "drive/discovery.h"
+#include "drive/physical_device.h"
 
 namespace vardel {
 
 struct CommandState {
     char letterList[kLetterListSize] = {};
     char targetLetter = 0;
+    // The physical device the last discovery found alone: where a change is made, as the journal
+    // records it.
+    PhysicalDevice device = {};
     std::string lun0Text;  // row "Lun0", edit 1002
     std::string lun1Text;  // row "Lun1", edit 1004
 };

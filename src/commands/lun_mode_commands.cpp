@@ -173,7 +173,7 @@ CommandOutcome SetLunMode(CommandContext& context, const LunModeBinding& binding
             outcome.writeSkipped = true;
             if (context.dryRun) return outcome;
         } else if (!KeptInJournal(context.journal, {CommandKind::SetLunMode, target, blocks.device,
-                                                    asRead, blocks.info})) {
+                                                    asRead, blocks.info, context.state.device})) {
             outcome.code = OutcomeCode::JournalNotSaved;
         } else {
             const DriveStatus written = VendorWrite(platform, target, blocks.info, &detail);
@@ -268,8 +268,8 @@ CommandOutcome WriteRaw(CommandContext& context) {
         if (!context.dryRun) context.window.EnableCommandButtons(true);
         return outcome;
     }
-    if (!KeptInJournal(context.journal,
-                       {CommandKind::WriteRaw, target, blocks.device, asRead, blocks.info})) {
+    if (!KeptInJournal(context.journal, {CommandKind::WriteRaw, target, blocks.device, asRead,
+                                         blocks.info, state.device})) {
         outcome.code = OutcomeCode::JournalNotSaved;
         outcome.typesKnown = false;
         return EndWithMessage(context, outcome);

@@ -9,9 +9,10 @@ namespace vardel {
 OutcomeCode FindSingleDrive(Platform& platform, CommandState& state, const PhysicalDevice* device,
                             ScanRecord* record) {
     std::memset(state.letterList, 0, sizeof(state.letterList));
+    state.device = {};
     std::uint8_t count = 0;
-    const int found =
-        FindDrives(platform, state.letterList, sizeof(state.letterList), count, device, record);
+    const int found = FindDrives(platform, state.letterList, sizeof(state.letterList), count,
+                                 device, record, &state.device);
     if (found != kFindDrivesOk) return OutcomeCode::UnknownError;
     if (count == 0) return OutcomeCode::NoDrive;
     if (count >= 2) return OutcomeCode::SeveralDrives;

@@ -89,13 +89,14 @@ bool VersionAccepted(Platform& platform) {
 }
 
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const PhysicalDevice* only, ScanRecord* looked) {
+               const PhysicalDevice* only, ScanRecord* looked, PhysicalDevice* first) {
     count = 0;
     if (!VersionAccepted(platform)) return kFindDrivesVersionRefused;
 
     DeviceScan scan;
     ScanDevices(platform, scan, only);
     if (looked != nullptr) *looked = scan.record;
+    if (first != nullptr && scan.count > 0) *first = scan.devices[0];
     const DeviceTable& table = scan.table;
     const int devices = scan.count;
     const int recorded = std::min(devices, kMaxRecordedDevices);

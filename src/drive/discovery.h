@@ -70,9 +70,10 @@ bool VersionAccepted(Platform& platform);
 // Fills `list` with one group per device (LUN 0 letter, LUN 1 letter if any, 0) and a closing 0.
 // `count` is 0 on entry and the number of devices on success. With `only`, the letters are those
 // on that device: at most one device.
-// `looked`, when given, gets the scan's counts.
+// `looked`, when given, gets the scan's counts; `first`, when given, the first device found.
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const PhysicalDevice* only = nullptr, ScanRecord* looked = nullptr);
+               const PhysicalDevice* only = nullptr, ScanRecord* looked = nullptr,
+               PhysicalDevice* first = nullptr);
 
 // Rewrites list bytes 0..7 as LUN slots 0..7, reading each letter's LUN index from its identity
 // block. A letter whose LUN index is 8 or more is left out.

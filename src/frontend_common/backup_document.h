@@ -3,6 +3,7 @@
 // key, in JSON (described in docs/vardelctl.md). vardelctl keeps it in a file; the system service
 // hands it to its caller and takes it back for a restore, and never names a file itself.
 
+#include <cstdint>
 #include <string>
 
 #include "commands/block_backup.h"
@@ -19,9 +20,15 @@ struct RestoreSource {
     alignas(kVendorBlockAlignment) VendorBlock identity;
     DeviceKey key;
     std::string serial;
-    // An undo: the block the change to undo wrote, which the drive must still hold.
+    // An undo: the block the change to undo wrote, which the drive must still hold, and when the
+    // journal says it was made: the two name the change.
     bool undo = false;
     alignas(kVendorBlockAlignment) VendorBlock written;
+    std::string undoneTime;
+    std::uint32_t undoneNumber = 0;
+    // The block shown before the question: the drive must still hold it when the write comes.
+    bool shown = false;
+    alignas(kVendorBlockAlignment) VendorBlock shownBlock;
 };
 
 // Reads and checks a whole document. False, with `problem` naming the place in it ("configBlock:

@@ -1,46 +1,28 @@
 #include "frontend_common/drive_journal.h"
 
+#include <cstring>
 #include <ctime>
 #include <utility>
 
 #include "drive/device_key.h"
 #include "frontend_common/file_io.h"
 #include "frontend_common/file_io_system.h"
-#include "frontend_common/hex_text.h"
+#include "frontend_common/file_lock.h"
 #include "frontend_common/whole_serial.h"
 
 namespace vardel::frontend {
 namespace {
 
 constexpr int kJournalRefused = 1;
-constexpr std::size_t kHexLineBytes = 16;
 
-// The first and the last line of a journal file; the format and its version are those of
-// kJournalFileFormat and kJournalFileFormatVersion.
-constexpr char kHeader[] =
-    "{\"format\": \"vardel-journal\", \"formatVersion\": 1, \"entries\": [\n";
-constexpr char kFooter[] = "]}\n";
-static_assert(kJournalFileFormatVersion == 1, "the header names version 1");
+// What a user can do about a journal that stops every change.
+constexpr char kUnreadableAdvice[] =
+    "; move the file aside to go on (the next change starts a new one)";
 
-// The texts are the program's own and serials of printable ASCII: only quotes and backslashes
-// need escaping; anything below a space (none is expected) becomes '?'.
-std::string JsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-    }
-    return quoted + "\"";
-}
-
-// As a backup file keeps a block: lines of 16 bytes.
-std::string HexLinesJson(const VendorBlock& block) {
-    std::string lines = "[";
-    for (std::size_t at = 0; at < kVendorBlockSize; at += kHexLineBytes) {
-        if (at != 0) lines += ", ";
-        lines += "\"" + HexOf(block + at, kHexLineBytes) + "\"";
-    }
-    return lines + "]";
+bool SameChange(const JournalEntry& entry, const NamedChange& change) {
+    const bool named =
+        change.time == nullptr || (entry.time == change.time && entry.number == change.number);
+    return named && std::memcmp(entry.written, *change.written, kVendorWriteLength) == 0;
 }
 
 }  // namespace
@@ -66,46 +48,36 @@ const char* JournalCommandName(CommandKind command) {
     return "";
 }
 
-std::string JournalEntryLine(const JournalWrite& write, const std::string& tool,
-                             const std::string& time) {
-    const DeviceKey key = ExtractDeviceKey(write.identity);
-    std::string line = "{\"format\": \"vardel-backup\", \"formatVersion\": 1";
-    line += ", \"tool\": " + JsonString(tool);
-    line += ", \"time\": " + JsonString(time);
-    line += ", \"command\": " + JsonString(JournalCommandName(write.command));
-    line += ", \"serial\": " + JsonString(WholeSerialText(write.identity));
-    line += ", \"deviceKey\": \"" + HexOf(key.bytes, kDeviceKeySize) + "\"";
-    line += ", \"letters\": {\"target\": " +
-            (write.target != 0 ? JsonString(std::string(1, write.target)) : "null") + "}";
-    line += ", \"identityBlock\": " + HexLinesJson(write.identity);
-    line += ", \"configBlock\": " + HexLinesJson(write.asRead);
-    line += ", \"writtenBlock\": " + HexLinesJson(write.toWrite);
-    return line + "}";
+JournalEntry JournalEntryOf(const JournalWrite& write, const std::string& tool,
+                            const std::string& time) {
+    JournalEntry entry;
+    entry.time = time;
+    entry.command = JournalCommandName(write.command);
+    entry.tool = tool;
+    entry.serial = WholeSerialText(write.identity);
+    entry.target = write.target;
+    std::memcpy(entry.identity, write.identity, sizeof(entry.identity));
+    std::memcpy(entry.asRead, write.asRead, sizeof(entry.asRead));
+    std::memcpy(entry.written, write.toWrite, sizeof(entry.written));
+    entry.key = ExtractDeviceKey(write.identity);
+    entry.device = write.device;
+    entry.device.key = entry.key;
+    return entry;
 }
 
-bool JournalEntryLines(const std::string& text, std::string& lines, std::size_t& count) {
-    lines.clear();
-    count = 0;
-    if (text.empty()) return true;
-    const std::string head = kHeader;
-    const std::string foot = kFooter;
-    if (text.size() < head.size() + foot.size() || text.compare(0, head.size(), head) != 0 ||
-        text.compare(text.size() - foot.size(), foot.size(), foot) != 0) {
-        return false;
-    }
-    lines = text.substr(head.size(), text.size() - head.size() - foot.size());
-    for (std::size_t start = 0; start < lines.size(); ++count) {
-        const std::size_t end = lines.find('\n', start);
-        if (end == std::string::npos) return false;
-        const bool last = end + 1 == lines.size();
-        const std::size_t close = last ? end - 1 : end - 2;
-        if (end < start + (last ? 2 : 3) || lines[start] != '{' || lines[close] != '}' ||
-            (!last && lines[end - 1] != ',')) {
-            return false;
+bool StillLastChange(const std::vector<JournalEntry>& entries, const NamedChange& change,
+                     const PhysicalDevice& here) {
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        if (SameChange(entries[i], change)) {
+            for (std::size_t later = i + 1; later < entries.size(); ++later) {
+                if (MadeAt(entries[later], here) || MadeAt(entries[later], entries[i].device)) {
+                    return false;
+                }
+            }
+            return true;
         }
-        start = end + 1;
     }
-    return true;
+    return false;
 }
 
 std::string JournalTimeNow() {
@@ -125,46 +97,56 @@ DriveJournal::DriveJournal(std::string folder, std::string folderProblem, std::s
       tool_(std::move(tool)),
       entriesKept_(entriesKept < 1 ? 1 : entriesKept) {}
 
+int DriveJournal::Refuse(std::string problem) {
+    problem_ = std::move(problem);
+    return kJournalRefused;
+}
+
 int DriveJournal::BeforeWrite(const JournalWrite& write) {
     problem_.clear();
-    if (folder_.empty()) {
-        problem_ = folderProblem_;
-        return kJournalRefused;
-    }
+    if (folder_.empty()) return Refuse(folderProblem_);
     std::string problem;
-    if (!MakeFolders(folder_, problem)) {
-        problem_ = problem;
-        return kJournalRefused;
+    if (!MakeFolders(folder_, problem)) return Refuse(problem);
+    // From the read to the rename no other run extends a file of this folder, so that no entry
+    // is lost between two runs on two drives that share a serial (and so a file).
+    FileLock lock;
+    switch (lock.Take(folder_, kJournalLockWaitMilliseconds, problem)) {
+        case FileLockResult::Held:
+            break;
+        case FileLockResult::Busy:
+            return Refuse(folder_ + ": another program kept the journal for the whole wait");
+        case FileLockResult::Failed:
+            return Refuse(folder_ + ": " + problem);
     }
     const char separator = folder_.find('\\') != std::string::npos ? '\\' : '/';
     const std::string path = folder_ + separator + JournalFileName(write.identity);
 
-    std::string lines;
-    std::size_t count = 0;
+    std::vector<JournalEntry> entries;
     // A file that cannot even be looked at is for the read to name.
     file_system::FileFacts facts;
     if (file_system::Inspect(path, facts) != 0 || facts.exists) {
         std::string text;
-        if (!ReadWholeFile(path, text, problem)) {
-            problem_ = path + ": " + problem;
-            return kJournalRefused;
+        if (!ReadWholeFile(path, text, problem)) return Refuse(path + ": " + problem);
+        // Earlier entries are never thrown away for a file the history could not read either.
+        if (!ParseJournalText(text, entries, problem)) {
+            return Refuse("the journal " + path + " cannot be read: " + problem +
+                          kUnreadableAdvice);
         }
-        // Earlier entries are never thrown away for a file we cannot read.
-        if (!JournalEntryLines(text, lines, count)) {
-            problem_ = path + ": is not a journal this program wrote; move it away";
-            return kJournalRefused;
-        }
+    }
+    if (write.undoes != nullptr && !StillLastChange(entries, *write.undoes, write.device)) {
+        problem_ = path + ": the change to undo is no longer the drive's last";
+        return kJournalUndoneNotLast;
     }
     // The oldest go, so that with the new one the newest entriesKept_ stay.
-    for (; count >= static_cast<std::size_t>(entriesKept_); --count) {
-        lines.erase(0, lines.find('\n') + 1);
-    }
-    if (!lines.empty()) lines.insert(lines.size() - 1, ",");
-    const std::string text =
-        kHeader + lines + JournalEntryLine(write, tool_, JournalTimeNow()) + "\n" + kFooter;
-    if (WriteFileAtomically(path, text, true, problem) != FileWriteResult::Written) {
-        problem_ = path + ": " + problem;
-        return kJournalRefused;
+    const std::size_t kept = static_cast<std::size_t>(entriesKept_) - 1;
+    if (entries.size() > kept) entries.erase(entries.begin(), entries.end() - kept);
+    std::uint32_t last = 0;
+    for (const JournalEntry& entry : entries) last = entry.number > last ? entry.number : last;
+    entries.push_back(JournalEntryOf(write, tool_, JournalTimeNow()));
+    entries.back().number = last + 1;
+    if (WriteFileAtomically(path, JournalText(entries), true, problem) !=
+        FileWriteResult::Written) {
+        return Refuse(path + ": " + problem);
     }
     return kJournalSaved;
 }

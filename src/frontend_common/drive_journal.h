@@ -1,26 +1,24 @@
 #pragma once
 // The journal of changes: before a command writes a drive's configuration block, the block as
-// read, the block to be written and the identity block go into that drive's file, which is
-// replaced whole and flushed to disk before the write is sent. One file per drive, named by its
-// whole serial; the newest kJournalEntriesKept entries stay (docs/vardelctl.md, "The journal").
-//
-// The file is JSON with one entry a line, each entry laid out as a backup file (so `restore` takes
-// one), so that the writer keeps the earlier entries as they are without a JSON parser:
-//   {"format": "vardel-journal", "formatVersion": 1, "entries": [
-//   {...oldest...},
-//   {...newest...}
-//   ]}
+// read, the block to be written, the identity block and the place the drive sits at go into that
+// drive's file, which is replaced whole and flushed to disk before the write is sent. One file per
+// serial (two drives that share one share the file; each entry says which it was); the newest
+// kJournalEntriesKept entries stay (docs/vardelctl.md, "The journal"). One run at a time reads,
+// extends and replaces a folder's files: the folder itself is locked meanwhile. The layout of a
+// file is journal_text.h's.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "commands/write_journal.h"
+#include "frontend_common/journal_text.h"
 
 namespace vardel::frontend {
 
 constexpr int kJournalEntriesKept = 20;
-constexpr char kJournalFileFormat[] = "vardel-journal";
-constexpr int kJournalFileFormatVersion = 1;
+// How long a run waits for another to finish its entry; an entry takes milliseconds.
+constexpr std::uint32_t kJournalLockWaitMilliseconds = 10000;
 
 // The name of a drive's journal file: its serial's file name and ".json".
 std::string JournalFileName(const VendorBlock& identity);
@@ -28,14 +26,9 @@ std::string JournalFileName(const VendorBlock& identity);
 // The command's name in an entry: "set", "write", "restore" or "undo".
 const char* JournalCommandName(CommandKind command);
 
-// One entry, one line of JSON without its line break.
-std::string JournalEntryLine(const JournalWrite& write, const std::string& tool,
-                             const std::string& time);
-
-// The entry lines of a journal file's text, oldest first, each with its line break (all but the
-// last end in ","), and how many there are. False when the text is not a journal this program
-// wrote; an empty text is a journal without entries.
-bool JournalEntryLines(const std::string& text, std::string& lines, std::size_t& count);
+// The entry a write makes.
+JournalEntry JournalEntryOf(const JournalWrite& write, const std::string& tool,
+                            const std::string& time);
 
 class DriveJournal : public WriteJournal {
   public:
@@ -51,12 +44,20 @@ class DriveJournal : public WriteJournal {
     const std::string& Folder() const { return folder_; }
 
   private:
+    int Refuse(std::string problem);
+
     std::string folder_;
     std::string folderProblem_;
     std::string tool_;
     int entriesKept_;
     std::string problem_;
 };
+
+// Whether `change` is still the last change of the drive at `here` in `entries` (oldest first):
+// it is there (same time and written block), and no later entry was made at its place or at
+// `here`.
+bool StillLastChange(const std::vector<JournalEntry>& entries, const NamedChange& change,
+                     const PhysicalDevice& here);
 
 // The time now in UTC, as an entry records it: 2026-12-11T01:23:45Z.
 std::string JournalTimeNow();

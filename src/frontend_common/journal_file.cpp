@@ -4,43 +4,18 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <utility>
 
-#include <nlohmann/json.hpp>
-
+#include "commands/device_listing.h"
 #include "drive/drive_identity.h"
 #include "frontend_common/drive_journal.h"
 #include "frontend_common/file_io.h"
 #include "frontend_common/file_io_system.h"
-#include "frontend_common/json_bytes.h"
+#include "frontend_common/journal_text.h"
 
 namespace vardel::frontend {
-namespace {
-
-using Json = nlohmann::ordered_json;
-
-std::string TextField(const Json& entry, const char* name) {
-    const auto found = entry.find(name);
-    return found != entry.end() && found->is_string() ? found->get<std::string>() : "";
-}
-
-bool ReadBlock(const Json& entry, const char* name, VendorBlock& block, std::string& problem) {
-    const auto found = entry.find(name);
-    if (found == entry.end()) {
-        problem = std::string(name) + ": missing";
-        return false;
-    }
-    std::vector<std::uint8_t> bytes;
-    if (!BytesFromJson(*found, kVendorBlockSize, bytes, problem)) {
-        problem = std::string(name) + ": " + problem;
-        return false;
-    }
-    std::memcpy(block, bytes.data(), kVendorBlockSize);
-    return true;
-}
-
-}  // namespace
 
 bool ReadJournalFile(const std::string& path, std::vector<JournalEntry>& entries,
                      std::string& problem) {
@@ -57,46 +32,9 @@ bool ReadJournalFile(const std::string& path, std::vector<JournalEntry>& entries
         problem = path + ": " + problem;
         return false;
     }
-    Json document;
-    try {
-        document = Json::parse(text);
-    } catch (const Json::exception& error) {
-        problem = path + ": not valid JSON (" + error.what() + ")";
+    if (!ParseJournalText(text, entries, problem)) {
+        problem = path + ": " + problem;
         return false;
-    }
-    if (!document.is_object() || document.value("format", Json()) != kJournalFileFormat ||
-        document.value("formatVersion", Json()) != kJournalFileFormatVersion ||
-        !document.contains("entries") || !document["entries"].is_array()) {
-        problem = path + ": is not a journal of format " + std::string(kJournalFileFormat) + " " +
-                  std::to_string(kJournalFileFormatVersion);
-        return false;
-    }
-    int number = 0;
-    for (const Json& item : document["entries"]) {
-        ++number;
-        const std::string place = path + ": entry " + std::to_string(number) + ": ";
-        if (!item.is_object()) {
-            problem = place + "expected an object";
-            return false;
-        }
-        JournalEntry entry;
-        entry.time = TextField(item, "time");
-        entry.command = TextField(item, "command");
-        entry.tool = TextField(item, "tool");
-        entry.serial = TextField(item, "serial");
-        if (item.contains("letters") && item["letters"].is_object()) {
-            const std::string target = TextField(item["letters"], "target");
-            if (target.size() == 1) entry.target = target[0];
-        }
-        std::string blockProblem;
-        if (!ReadBlock(item, "identityBlock", entry.identity, blockProblem) ||
-            !ReadBlock(item, "configBlock", entry.asRead, blockProblem) ||
-            !ReadBlock(item, "writtenBlock", entry.written, blockProblem)) {
-            problem = place + blockProblem;
-            return false;
-        }
-        entry.key = ExtractDeviceKey(entry.identity);
-        entries.push_back(entry);
     }
     return true;
 }
@@ -145,18 +83,81 @@ bool ReadJournalFolder(const std::string& folder, const std::string& serial,
 }
 
 LastChangeResult FindLastChange(const std::string& folder, const VendorBlock& identity,
+                                const PhysicalDevice& here, const OtherPlaces& elsewhere,
                                 JournalEntry& change, std::string& file, std::string& problem) {
     file = (std::filesystem::path(folder) / JournalFileName(identity)).string();
     std::vector<JournalEntry> entries;
     if (!ReadJournalFile(file, entries, problem)) return LastChangeResult::Unreadable;
     // A file name could stand for two serials only where the file system folds case.
-    const auto last =
-        std::find_if(entries.rbegin(), entries.rend(), [&identity](const JournalEntry& entry) {
-            return CompareSerials(entry.identity, identity) != SerialComparison::Different;
-        });
-    if (last == entries.rend()) return LastChangeResult::None;
-    change = *last;
-    return LastChangeResult::Found;
+    std::vector<const JournalEntry*> ofSerial;
+    for (const JournalEntry& entry : entries) {
+        if (CompareSerials(entry.identity, identity) != SerialComparison::Different) {
+            ofSerial.push_back(&entry);
+        }
+    }
+    for (auto at = ofSerial.rbegin(); at != ofSerial.rend(); ++at) {
+        if (MadeAt(**at, here)) {
+            change = **at;
+            return LastChangeResult::Found;
+        }
+    }
+    if (ofSerial.empty()) return LastChangeResult::None;
+    const std::vector<PhysicalDevice> others =
+        elsewhere ? elsewhere() : std::vector<PhysicalDevice>();
+    for (auto at = ofSerial.rbegin(); at != ofSerial.rend(); ++at) {
+        bool another = false;
+        for (const PhysicalDevice& other : others) another = another || MadeAt(**at, other);
+        if (!another) {
+            change = **at;
+            return LastChangeResult::Moved;
+        }
+    }
+    return LastChangeResult::None;
+}
+
+OtherPlaces OtherPlacesOf(Platform& platform, const VendorBlock& identity,
+                          const PhysicalDevice& here) {
+    return [&platform, &identity, here]() {
+        std::vector<PhysicalDevice> places;
+        auto listing = std::make_unique<DeviceListing>();
+        if (ListDevices(platform, nullptr, *listing) != OutcomeCode::Done) return places;
+        for (int j = 0; j < listing->recorded; ++j) {
+            const ListedDevice& listed = listing->devices[j];
+            if (CompareSerials(listed.identity, identity) == SerialComparison::Same &&
+                !SameDevice(listed.physical, here)) {
+                places.push_back(listed.physical);
+            }
+        }
+        return places;
+    };
+}
+
+std::string PlaceText(const JournalEntry& entry) {
+    const std::string letter = entry.target != 0 ? std::string(1, entry.target) + ": " : "";
+    return letter + "at SCSI address " + AddressText(entry.device);
+}
+
+std::string MovedChangeText(const JournalEntry& change, const PhysicalDevice& here, char letter) {
+    const std::string serial = change.serial.empty() ? "(none)" : change.serial;
+    return "undo: the last change of the drive with serial " + serial + ", the " + change.command +
+           " of " + change.time + ", was made on the drive then " + PlaceText(change) +
+           ", and no attached drive sits there now; this drive is " +
+           (letter != 0 ? std::string(1, letter) + ": " : std::string()) + "at SCSI address " +
+           AddressText(here) +
+           ". If it is the same drive, replugged since, give --replugged to undo it here; "
+           "nothing was written";
+}
+
+const JournalEntry* FindNamedChange(const std::vector<JournalEntry>& entries,
+                                    const std::string& time, std::uint32_t number,
+                                    const VendorBlock& wrote) {
+    for (auto at = entries.rbegin(); at != entries.rend(); ++at) {
+        if (at->time == time && at->number == number &&
+            std::memcmp(at->written, wrote, kVendorWriteLength) == 0) {
+            return &*at;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace vardel::frontend

@@ -125,9 +125,10 @@ CommandOutcome RunUndo(WriteJournalTest& test, emulated::EmulatedPlatform& platf
     written[kTypeSlotAOffset] = kLunTypeFixedDisk;
     test.Config()[kTypeSlotAOffset] = kLunTypeFixedDisk;
     platform.ClearLog();
+    const NamedChange change{"2026-12-11T01:23:45Z", 1, &written};
     RestoreGuard guard;
     guard.journal = journal;
-    guard.mustHold = &written;
+    guard.undoes = &change;
     return RestoreConfigBlock(platform, state, nullptr, before.info, before.identity, false,
                               nullptr, guard);
 }
@@ -268,9 +269,10 @@ TEST_F(WriteJournalTest, AnUndoOntoADriveThatChangedSinceWritesNothing) {
     const Block now = Config();
 
     RecordingJournal journal(machine_.platform, kJournalSaved);
+    const NamedChange change{"2026-12-11T01:23:45Z", 1, &written};
     RestoreGuard guard;
     guard.journal = &journal;
-    guard.mustHold = &written;
+    guard.undoes = &change;
     for (const bool dryRun : {true, false}) {
         RestoreView view{};
         view.dryRun = dryRun;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -86,14 +87,25 @@ struct Blocks {
     alignas(kVendorBlockAlignment) VendorBlock toWrite = {};
 };
 
+// A drive's place: the SCSI address it sits at.
+PhysicalDevice At(std::uint8_t port) {
+    PhysicalDevice device{};
+    device.addressKnown = true;
+    device.port = port;
+    return device;
+}
+
 // A set that makes LUN 0 fixed; `mark` tells the entries apart.
-int Save(DriveJournal& journal, const Identity& identity, std::uint8_t mark) {
+int Save(DriveJournal& journal, const Identity& identity, std::uint8_t mark,
+         const PhysicalDevice& place = At(4), char letter = 'F',
+         const NamedChange* undoes = nullptr) {
     Blocks blocks;
     blocks.asRead[0] = mark;
     blocks.toWrite[0] = mark;
     blocks.toWrite[kTypeSlotAOffset] = 0xA1;
-    return journal.BeforeWrite(
-        {CommandKind::SetLunMode, 'F', identity.block, blocks.asRead, blocks.toWrite});
+    return journal.BeforeWrite({undoes != nullptr ? CommandKind::Undo : CommandKind::SetLunMode,
+                                letter, identity.block, blocks.asRead, blocks.toWrite, place,
+                                undoes});
 }
 
 // Where
@@ -252,6 +264,10 @@ TEST(DriveJournal, SavesTheEntryWholeBeforeItSaysGoOn) {
     EXPECT_EQ(entry["formatVersion"], 1);
     EXPECT_EQ(entry["identityBlock"].size(), 33u);
     EXPECT_EQ(entry["deviceKey"], "564430303030303030303031000000000000000000000000");
+    // The place it was made at, which tells apart two drives that carry one serial.
+    EXPECT_EQ(entry["device"], nlohmann::json({{"port", 4}, {"path", 0}, {"target", 0}}));
+    EXPECT_TRUE(MadeAt(entries[0], At(4)));
+    EXPECT_FALSE(MadeAt(entries[0], At(5)));
 }
 
 TEST(DriveJournal, KeepsTheNewestEntriesOfEachDrive) {
@@ -311,6 +327,174 @@ TEST(DriveJournal, WithoutAFolderRefusesEveryWrite) {
     DriveJournal journal("", "neither XDG_STATE_HOME nor HOME is set", "test");
     EXPECT_NE(Save(journal, Identity("VD0000000001"), 1), kJournalSaved);
     EXPECT_EQ(journal.Problem(), "neither XDG_STATE_HOME nor HOME is set");
+}
+
+// One reader for the history, the undo and the writer: a text the history cannot read stops the
+// change (and is left as it is), and a text it reads is extended, whatever its spacing.
+
+std::string ValidJournal() {
+    Folder scratch;
+    DriveJournal journal(scratch.Path(), "", "test");
+    Save(journal, Identity("VD0000000001"), 1);
+    return Got(scratch / "VD0000000001.json");
+}
+
+struct TextCase {
+    const char* name;
+    std::string text;
+    bool readable;
+};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+std::vector<TextCase> TextCases() {
+    const std::string valid = ValidJournal();
+    // The first digit of the configuration block, made no digit.
+    const std::size_t config = valid.find("\"configBlock\": [\"") + 16;
+    std::string badDigit = valid;
+    badDigit[config] = 'g';
+    return {
+        {"AsWritten", valid, true},
+        {"Empty", "", true},
+        {"SpacedOtherwise",
+         Replaced(Replaced(valid, ", ", ",\n    "), "{\"format\": \"vardel-backup\"",
+                  "{  \"format\" :\"vardel-backup\""),
+         true},
+        {"NoHexDigit", badDigit, false},
+        {"BlockMissing", Replaced(valid, "\"writtenBlock\"", "\"writtenBlocks\""), false},
+        {"DeviceNotAnAddress", Replaced(valid, "\"port\": 4", "\"port\": \"four\""), false},
+        {"TextAfterTheEnd", valid + "]", false},
+        {"CutShort", valid.substr(0, valid.size() / 2), false},
+        {"AnotherFormat", Replaced(valid, "vardel-journal", "vardel-diary"), false},
+    };
+}
+
+class OneReader : public testing::TestWithParam<TextCase> {};
+
+TEST_P(OneReader, TheWriterExtendsExactlyWhatTheHistoryReads) {
+    const TextCase& item = GetParam();
+    Folder scratch;
+    const std::string file = scratch / "VD0000000001.json";
+    std::ofstream(file, std::ios::binary) << item.text;
+    std::vector<JournalEntry> entries;
+    std::string problem;
+    EXPECT_EQ(ReadJournalFile(file, entries, problem), item.readable) << problem;
+    const std::size_t before = entries.size();
+
+    DriveJournal journal(scratch.Path(), "", "test");
+    const int saved = Save(journal, Identity("VD0000000001"), 2);
+    if (item.readable) {
+        ASSERT_EQ(saved, kJournalSaved) << journal.Problem();
+        ASSERT_TRUE(ReadJournalFile(file, entries, problem)) << problem;
+        EXPECT_EQ(entries.size(), before + 1);
+    } else {
+        EXPECT_NE(saved, kJournalSaved);
+        EXPECT_NE(journal.Problem().find("the journal " + file + " cannot be read: "),
+                  std::string::npos)
+            << journal.Problem();
+        EXPECT_NE(journal.Problem().find("move the file aside"), std::string::npos);
+        EXPECT_EQ(Got(file), item.text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, OneReader, testing::ValuesIn(TextCases()),
+                         testing_support::CaseName());
+
+// Two drives that carry one serial share a file; each entry says where it was made, and an undo
+// takes only the entries of its own drive.
+
+TEST(DriveJournal, AnUndoTakesTheLastChangeMadeWhereTheDriveSits) {
+    Folder scratch;
+    DriveJournal journal(scratch.Path(), "", "test");
+    const Identity serial("VD0000000001");
+    ASSERT_EQ(Save(journal, serial, 1, At(4), 'E'), kJournalSaved);  // drive E
+    ASSERT_EQ(Save(journal, serial, 2, At(6), 'G'), kJournalSaved);  // drive G, later
+
+    JournalEntry change;
+    std::string file;
+    std::string problem;
+    const auto onlyG = [] { return std::vector<PhysicalDevice>{At(6)}; };
+    EXPECT_EQ(FindLastChange(scratch.Path(), serial.block, At(4), onlyG, change, file, problem),
+              LastChangeResult::Found);
+    EXPECT_EQ(change.asRead[0], 1);
+    EXPECT_EQ(change.target, 'E');
+    const auto onlyE = [] { return std::vector<PhysicalDevice>{At(4)}; };
+    EXPECT_EQ(FindLastChange(scratch.Path(), serial.block, At(6), onlyE, change, file, problem),
+              LastChangeResult::Found);
+    EXPECT_EQ(change.asRead[0], 2);
+
+    // Replugged, a drive sits at an address no entry names: the newest change made where no
+    // attached drive sits is its own only if the user says so (Moved); G's, while G is there,
+    // never.
+    EXPECT_EQ(FindLastChange(scratch.Path(), serial.block, At(9), onlyG, change, file, problem),
+              LastChangeResult::Moved);
+    EXPECT_EQ(change.asRead[0], 1);
+    const auto both = [] { return std::vector<PhysicalDevice>{At(4), At(6)}; };
+    EXPECT_EQ(FindLastChange(scratch.Path(), serial.block, At(9), both, change, file, problem),
+              LastChangeResult::None);
+    EXPECT_EQ(FindLastChange(scratch.Path(), Identity("VD0000000002").block, At(4), both, change,
+                             file, problem),
+              LastChangeResult::None);
+}
+
+TEST(DriveJournal, RefusesAnUndoOfAChangeThatIsNoLongerTheDrivesLast) {
+    Folder scratch;
+    DriveJournal journal(scratch.Path(), "", "test");
+    const Identity serial("VD0000000001");
+    ASSERT_EQ(Save(journal, serial, 1, At(4), 'E'), kJournalSaved);
+    std::vector<JournalEntry> entries;
+    std::string problem;
+    ASSERT_TRUE(ReadJournalFile(scratch / "VD0000000001.json", entries, problem));
+    const JournalEntry shown = entries.back();
+    EXPECT_EQ(shown.number, 1u);
+    const NamedChange undoes{shown.time.c_str(), shown.number, &shown.written};
+
+    // Another drive's change in between does not count; one of this drive does.
+    ASSERT_EQ(Save(journal, serial, 2, At(6), 'G'), kJournalSaved);
+    ASSERT_EQ(Save(journal, serial, 3, At(4), 'E', &undoes), kJournalSaved) << journal.Problem();
+    EXPECT_EQ(Save(journal, serial, 4, At(4), 'E', &undoes), kJournalUndoneNotLast);
+    ASSERT_TRUE(ReadJournalFile(scratch / "VD0000000001.json", entries, problem));
+    EXPECT_EQ(entries.size(), 3u);
+
+    // A change the journal does not hold (any more) is not undone either.
+    const NamedChange unknown{shown.time.c_str(), 7, &shown.written};
+    EXPECT_EQ(Save(journal, serial, 5, At(4), 'E', &unknown), kJournalUndoneNotLast);
+}
+
+// Runs on two drives that share a serial write one file at once: each entry stays.
+TEST(DriveJournal, TwoRunsAtOnceLoseNoEntry) {
+    Folder scratch;
+    constexpr int kEntriesEach = 15;
+    const Identity serial("VD0000000001");
+    std::vector<pid_t> children;
+    for (std::uint8_t run = 0; run < 2; ++run) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            DriveJournal journal(scratch.Path(), "", "test", 100);
+            for (int i = 0; i < kEntriesEach; ++i) {
+                if (Save(journal, serial, static_cast<std::uint8_t>(run * 100 + i),
+                         At(static_cast<std::uint8_t>(4 + run))) != kJournalSaved) {
+                    _exit(1);
+                }
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<JournalEntry> entries;
+    std::string problem;
+    ASSERT_TRUE(ReadJournalFile(scratch / "VD0000000001.json", entries, problem)) << problem;
+    EXPECT_EQ(entries.size(), 2u * kEntriesEach);
 }
 
 }  // namespace
