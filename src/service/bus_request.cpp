@@ -9,13 +9,19 @@ struct MethodShape {
     const char* member;
     ServiceMethod method;
     const char* signature;
+    // The same call with what a client adds after showing the change and asking; null: none.
+    const char* confirmed;
 };
 
 constexpr MethodShape kMethods[] = {
-    {"List", ServiceMethod::List, "s"},       {"Status", ServiceMethod::Status, "s"},
-    {"Set", ServiceMethod::Set, "suub"},      {"Write", ServiceMethod::Write, "sssb"},
-    {"Backup", ServiceMethod::Backup, "s"},   {"Restore", ServiceMethod::Restore, "ssbb"},
-    {"History", ServiceMethod::History, "s"}, {"Undo", ServiceMethod::Undo, "sbb"},
+    {"List", ServiceMethod::List, "s", nullptr},
+    {"Status", ServiceMethod::Status, "s", nullptr},
+    {"Set", ServiceMethod::Set, "suub", nullptr},
+    {"Write", ServiceMethod::Write, "sssb", nullptr},
+    {"Backup", ServiceMethod::Backup, "s", nullptr},
+    {"Restore", ServiceMethod::Restore, "ssbb", "ssbbay"},
+    {"History", ServiceMethod::History, "s", nullptr},
+    {"Undo", ServiceMethod::Undo, "sbb", "sbbsuayb"},
 };
 
 // The next argument, a text of at most `most` bytes.
@@ -40,6 +46,25 @@ std::uint32_t TakeNumber(DBusMessageIter& at) {
     return value;
 }
 
+// The next argument, a block: empty (`given` false) or exactly a whole vendor block.
+bool TakeBlock(DBusMessageIter& at, const char* name, bool& given, VendorBlock& block,
+               std::string& problem) {
+    DBusMessageIter bytes;
+    dbus_message_iter_recurse(&at, &bytes);
+    const unsigned char* data = nullptr;
+    int length = 0;
+    dbus_message_iter_get_fixed_array(&bytes, &data, &length);
+    dbus_message_iter_next(&at);
+    given = length != 0;
+    if (!given) return true;
+    if (static_cast<std::size_t>(length) != kVendorBlockSize) {
+        problem = std::string(name) + ": empty, or " + std::to_string(kVendorBlockSize) + " bytes";
+        return false;
+    }
+    std::memcpy(block, data, kVendorBlockSize);
+    return true;
+}
+
 bool TakeTruth(DBusMessageIter& at) {
     dbus_bool_t value = FALSE;
     dbus_message_iter_get_basic(&at, &value);
@@ -56,9 +81,13 @@ RequestRead ReadRequest(DBusMessage* message, ServiceRequest& request, std::stri
         if (member != nullptr && std::strcmp(member, candidate.member) == 0) shape = &candidate;
     }
     if (shape == nullptr) return RequestRead::UnknownMethod;
-    if (!dbus_message_has_signature(message, shape->signature)) {
-        problem = std::string(shape->member) + " takes (" + shape->signature + "), not (" +
-                  dbus_message_get_signature(message) + ")";
+    const bool confirmed =
+        shape->confirmed != nullptr && dbus_message_has_signature(message, shape->confirmed);
+    if (!confirmed && !dbus_message_has_signature(message, shape->signature)) {
+        problem = std::string(shape->member) + " takes (" + shape->signature + ")" +
+                  (shape->confirmed != nullptr ? std::string(" or (") + shape->confirmed + ")"
+                                               : std::string()) +
+                  ", not (" + dbus_message_get_signature(message) + ")";
         return RequestRead::InvalidArguments;
     }
     request = ServiceRequest{};
@@ -90,10 +119,26 @@ RequestRead ReadRequest(DBusMessage* message, ServiceRequest& request, std::stri
                 request.allowNoSerial = TakeTruth(at);
                 request.dryRun = TakeTruth(at);
             }
+            if (read && confirmed) {
+                read = TakeBlock(at, "shown", request.shownGiven, request.shown, problem);
+            }
             break;
         case ServiceMethod::Undo:
             request.allowNoSerial = TakeTruth(at);
             request.dryRun = TakeTruth(at);
+            if (confirmed) {
+                bool written = false;
+                read = TakeText(at, kMaxTimeLength, "time", request.undoTime, problem);
+                if (read) request.undoNumber = TakeNumber(at);
+                read = read && TakeBlock(at, "written", written, request.undoWritten, problem);
+                if (read) request.replugged = TakeTruth(at);
+                // A change is named by both, or not at all.
+                if (read && written != !request.undoTime.empty()) {
+                    problem = "time, written: both empty, or both given";
+                    read = false;
+                }
+                request.undoNamed = written;
+            }
             break;
         case ServiceMethod::List:
         case ServiceMethod::Status:

@@ -1,6 +1,7 @@
 #include "service/drive_service.h"
 
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include "commands/block_backup.h"
@@ -299,6 +300,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             }
             RestoreGuard guard;
             guard.journal = &journal;
+            if (request.shownGiven) guard.shown = &request.shown;
             reply.outcome = RestoreConfigBlock(watch, state, device, source.info, source.identity,
                                                request.allowNoSerial, &view, guard);
             break;
@@ -316,24 +318,59 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             if (setup_.journalFolder.empty()) {
                 return Refused(ServiceError::NoJournal, "undo: " + setup_.journalProblem);
             }
+            const PhysicalDevice here = state.device;
+            const char letter = state.targetLetter;
             std::string problem;
-            switch (frontend::FindLastChange(setup_.journalFolder, drive.identity, reply.undone,
-                                             reply.journalFile, problem)) {
-                case frontend::LastChangeResult::Found:
-                    break;
-                case frontend::LastChangeResult::Unreadable:
+            bool moved = false;
+            if (request.undoNamed) {
+                // The change the caller showed, or none: never another that came in meanwhile.
+                reply.journalFile = (std::filesystem::path(setup_.journalFolder) /
+                                     frontend::JournalFileName(drive.identity))
+                                        .string();
+                std::vector<frontend::JournalEntry> entries;
+                if (!frontend::ReadJournalFile(reply.journalFile, entries, problem)) {
                     return Refused(ServiceError::NoJournal, problem);
-                case frontend::LastChangeResult::None: {
-                    const std::string serial = frontend::SerialOfIdentity(drive.identity);
-                    return Refused(ServiceError::NothingToUndo,
-                                   "undo: the journal holds no change of the drive with serial " +
-                                       (serial.empty() ? std::string("(none)") : serial));
+                }
+                const frontend::JournalEntry* named = frontend::FindNamedChange(
+                    entries, request.undoTime, request.undoNumber, request.undoWritten);
+                if (named == nullptr) {
+                    reply.outcome = EndedInDiscovery(request, OutcomeCode::NotAsChanged);
+                    reply.outcome.target = letter;
+                    break;
+                }
+                reply.undone = *named;
+                moved = !frontend::MadeAt(*named, here);
+            } else {
+                switch (
+                    frontend::FindLastChange(setup_.journalFolder, drive.identity, here,
+                                             frontend::OtherPlacesOf(watch, drive.identity, here),
+                                             reply.undone, reply.journalFile, problem)) {
+                    case frontend::LastChangeResult::Found:
+                        break;
+                    case frontend::LastChangeResult::Moved:
+                        moved = true;
+                        break;
+                    case frontend::LastChangeResult::Unreadable:
+                        return Refused(ServiceError::NoJournal, problem);
+                    case frontend::LastChangeResult::None: {
+                        const std::string serial = frontend::SerialOfIdentity(drive.identity);
+                        return Refused(
+                            ServiceError::NothingToUndo,
+                            "undo: the journal holds no change of the drive with serial " +
+                                (serial.empty() ? std::string("(none)") : serial));
+                    }
                 }
             }
+            if (moved && !request.replugged) {
+                return Refused(ServiceError::NothingToUndo,
+                               frontend::MovedChangeText(reply.undone, here, letter));
+            }
             reply.hasUndone = true;
+            const NamedChange change{reply.undone.time.c_str(), reply.undone.number,
+                                     &reply.undone.written};
             RestoreGuard guard;
             guard.journal = &journal;
-            guard.mustHold = &reply.undone.written;
+            guard.undoes = &change;
             reply.outcome =
                 RestoreConfigBlock(watch, state, device, reply.undone.asRead, reply.undone.identity,
                                    request.allowNoSerial, &view, guard);

@@ -58,10 +58,15 @@ void RefusedDiskFields(Refused& refused, Fields& fields) {
 template <typename Entry, typename Fields>
 void JournalEntryFields(Entry& entry, Fields& fields) {
     fields.Text("time", entry.time);
+    fields.Uint("number", entry.number);
     fields.Text("command", entry.command);
     fields.Text("tool", entry.tool);
     fields.Text("serial", entry.serial);
     fields.Letter("target", entry.target);
+    fields.Bool("addressKnown", entry.device.addressKnown);
+    fields.Byte("port", entry.device.port);
+    fields.Byte("path", entry.device.path);
+    fields.Byte("targetId", entry.device.target);
     fields.FixedBytes("identity", entry.identity, kVendorBlockSize);
     fields.FixedBytes("asRead", entry.asRead, kVendorBlockSize);
     fields.FixedBytes("written", entry.written, kVendorBlockSize);

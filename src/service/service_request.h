@@ -19,6 +19,7 @@ namespace vardel::service {
 constexpr std::size_t kMaxDeviceNameLength = 256;
 constexpr std::size_t kMaxSerialLength = 256;
 constexpr std::size_t kMaxRowTextLength = 32;
+constexpr std::size_t kMaxTimeLength = 64;
 // A backup document is about 3 KB; room for any spacing a client may add.
 constexpr std::size_t kMaxBackupDocumentLength = 64 * 1024;
 
@@ -38,6 +39,17 @@ struct ServiceRequest {
     std::string document;        // Restore: the backup document's text
     bool allowNoSerial = false;  // Restore: a drive without serial may take a backup without
     std::string serial;          // History: only this drive's changes (empty: all)
+    // Undo: the change the caller showed before asking, by its time and the block it wrote; the
+    // undo takes that change or none. Not named: the drive's last change, whichever it is.
+    bool undoNamed = false;
+    std::string undoTime;
+    std::uint32_t undoNumber = 0;
+    alignas(kVendorBlockAlignment) VendorBlock undoWritten = {};
+    // Undo: the change may have been made where the drive sat before it was replugged.
+    bool replugged = false;
+    // Restore: the block the caller showed before asking; the drive must still hold it.
+    bool shownGiven = false;
+    alignas(kVendorBlockAlignment) VendorBlock shown = {};
 };
 
 // A call refused before it reached a drive; each is a named error on the bus.

@@ -43,14 +43,27 @@ bool AppendArguments(DBusMessage* message, const ServiceRequest& request) {
             return dbus_message_append_args(message, DBUS_TYPE_STRING, &device, DBUS_TYPE_STRING,
                                             &lun0, DBUS_TYPE_STRING, &lun1, DBUS_TYPE_BOOLEAN,
                                             &dryRun, DBUS_TYPE_INVALID) != 0;
-        case ServiceMethod::Restore:
+        case ServiceMethod::Restore: {
+            const unsigned char* shown = request.shown;
+            const int shownLength = request.shownGiven ? static_cast<int>(kVendorBlockSize) : 0;
             return dbus_message_append_args(message, DBUS_TYPE_STRING, &device, DBUS_TYPE_STRING,
                                             &document, DBUS_TYPE_BOOLEAN, &allowNoSerial,
-                                            DBUS_TYPE_BOOLEAN, &dryRun, DBUS_TYPE_INVALID) != 0;
-        case ServiceMethod::Undo:
-            return dbus_message_append_args(message, DBUS_TYPE_STRING, &device, DBUS_TYPE_BOOLEAN,
-                                            &allowNoSerial, DBUS_TYPE_BOOLEAN, &dryRun,
+                                            DBUS_TYPE_BOOLEAN, &dryRun, DBUS_TYPE_ARRAY,
+                                            DBUS_TYPE_BYTE, &shown, shownLength,
                                             DBUS_TYPE_INVALID) != 0;
+        }
+        case ServiceMethod::Undo: {
+            const char* time = request.undoNamed ? request.undoTime.c_str() : "";
+            const dbus_uint32_t number = request.undoNamed ? request.undoNumber : 0;
+            const unsigned char* written = request.undoWritten;
+            const int writtenLength = request.undoNamed ? static_cast<int>(kVendorBlockSize) : 0;
+            const dbus_bool_t replugged = request.replugged ? TRUE : FALSE;
+            return dbus_message_append_args(
+                       message, DBUS_TYPE_STRING, &device, DBUS_TYPE_BOOLEAN, &allowNoSerial,
+                       DBUS_TYPE_BOOLEAN, &dryRun, DBUS_TYPE_STRING, &time, DBUS_TYPE_UINT32,
+                       &number, DBUS_TYPE_ARRAY, DBUS_TYPE_BYTE, &written, writtenLength,
+                       DBUS_TYPE_BOOLEAN, &replugged, DBUS_TYPE_INVALID) != 0;
+        }
     }
     return false;
 }

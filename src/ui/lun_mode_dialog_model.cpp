@@ -100,9 +100,12 @@ void LunModeDialogModel::UndoLastChange() {
     if (!lastChange_.held) return;
     pending_.held = false;
     EnableCommandButtons(false);
+    // The window's own last change, by the block it wrote: the journal refuses the undo when a
+    // change of another program came after it.
+    const NamedChange change{nullptr, 0, &lastChange_.written};
     RestoreGuard guard;
     guard.journal = this;
-    guard.mustHold = &lastChange_.written;
+    guard.undoes = &change;
     // No drive without serial: nothing would show that it is the drive the window changed.
     lastOutcome_ = RestoreConfigBlock(platform_, state_, nullptr, lastChange_.asRead,
                                       lastChange_.identity, false, nullptr, guard);

@@ -194,6 +194,9 @@ void AddUndo(CLI::App& command, CommandLineParser& parser, Options& options) {
     command.add_flag("--yes", options.yes, "Do not ask first");
     command.add_flag("--allow-no-serial", options.allowNoSerial,
                      "Undo on a drive without serial (nothing shows that it is the drive changed)");
+    command.add_flag("--replugged", options.replugged,
+                     "Undo a change made where no attached drive sits now: this drive, replugged "
+                     "since (its SCSI address was another then)");
     command.add_flag(parser.Names("-n", "--dry-run"), options.dryRun,
                      "Read and show the bytes that would change; write nothing");
     command.add_flag("--all", options.all, "Not taken: undo works on one drive");

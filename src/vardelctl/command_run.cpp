@@ -71,9 +71,12 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
             break;
         case Verb::Restore:
         case Verb::Undo: {
+            const NamedChange change{restore->undoneTime.c_str(), restore->undoneNumber,
+                                     &restore->written};
             RestoreGuard guard;
             guard.journal = journal;
-            guard.mustHold = restore->undo ? &restore->written : nullptr;
+            if (restore->undo) guard.undoes = &change;
+            if (restore->shown) guard.shown = &restore->shownBlock;
             result.outcome =
                 RestoreConfigBlock(platform, state, device, restore->info, restore->identity,
                                    options.allowNoSerial, view, guard);

@@ -57,9 +57,17 @@ int FindChangeToUndo(const Options& options, Platform& platform, const PhysicalD
     JournalEntry change;
     std::string file;
     std::string unreadable;
-    switch (frontend::FindLastChange(folder, drive.identity, change, file, unreadable)) {
+    const PhysicalDevice here = state.device;
+    switch (frontend::FindLastChange(folder, drive.identity, here,
+                                     frontend::OtherPlacesOf(platform, drive.identity, here),
+                                     change, file, unreadable)) {
         case frontend::LastChangeResult::Found:
             break;
+        case frontend::LastChangeResult::Moved:
+            if (options.replugged) break;
+            return ReportProblem(options, kExitWrongDevice,
+                                 frontend::MovedChangeText(change, here, state.targetLetter), out,
+                                 err);
         case frontend::LastChangeResult::Unreadable:
             return ReportProblem(options, kExitUsage, unreadable, out, err);
         case frontend::LastChangeResult::None:
@@ -77,6 +85,8 @@ void TakeChangeToUndo(const JournalEntry& change, const std::string& file, Resto
     std::memcpy(source.info, change.asRead, sizeof(source.info));
     std::memcpy(source.identity, change.identity, sizeof(source.identity));
     std::memcpy(source.written, change.written, sizeof(source.written));
+    source.undoneTime = change.time;
+    source.undoneNumber = change.number;
     source.key = change.key;
     source.serial = change.serial;
     source.undo = true;

@@ -31,6 +31,7 @@ struct Options {
     std::string file;            // backup: "-" is standard output; with --all, the folder
     bool force = false;          // backup: replace an existing file
     bool allowNoSerial = false;  // restore: onto a drive without serial, from a backup without
+    bool replugged = false;      // undo: a change made where the drive sat before a replug
     // set, write, restore, undo: change the drive without a journal entry first
     bool noJournal = false;
     // Reach the drives directly, or through the drive service; neither: the service without

@@ -129,7 +129,8 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     if (outcome.command == CommandKind::Restore || outcome.command == CommandKind::Undo) {
         report["changes"] = notes.changesKnown ? ChangesJson(notes.changes) : Json(nullptr);
     }
-    if (outcome.command == CommandKind::Undo) {
+    if (outcome.command == CommandKind::Undo ||
+        (outcome.command == CommandKind::Restore && outcome.code == OutcomeCode::NotAsChanged)) {
         report["sinceChange"] = outcome.code == OutcomeCode::NotAsChanged
                                     ? ChangesJson(notes.sinceChange)
                                     : Json(nullptr);
@@ -253,15 +254,20 @@ Json HistoryJson(const RunReport& report) {
     Json entries = Json::array();
     for (const HistoryEntry& item : report.history) {
         const frontend::JournalEntry& entry = item.entry;
-        entries.push_back({{"time", entry.time},
-                           {"command", entry.command},
-                           {"serial", entry.serial},
-                           {"deviceKey", HexOf(entry.key.bytes, kDeviceKeySize)},
-                           {"target", LetterJson(entry.target)},
-                           {"tool", entry.tool},
-                           {"file", item.file},
-                           {"rowsBefore", RowsJsonOf(entry.identity, entry.asRead)},
-                           {"rows", RowsJsonOf(entry.identity, entry.written)}});
+        entries.push_back(
+            {{"time", entry.time},
+             {"command", entry.command},
+             {"serial", entry.serial},
+             {"deviceKey", HexOf(entry.key.bytes, kDeviceKeySize)},
+             {"target", LetterJson(entry.target)},
+             {"device", entry.device.addressKnown ? Json{{"port", entry.device.port},
+                                                         {"path", entry.device.path},
+                                                         {"target", entry.device.target}}
+                                                  : Json(nullptr)},
+             {"tool", entry.tool},
+             {"file", item.file},
+             {"rowsBefore", RowsJsonOf(entry.identity, entry.asRead)},
+             {"rows", RowsJsonOf(entry.identity, entry.written)}});
     }
     json["entries"] = entries;
     return json;

@@ -21,6 +21,9 @@ constexpr char kReplugReminder[] = "Replug the drive for the change to take effe
 constexpr char kReplugAllReminder[] = "Replug the drives for the change to take effect.";
 
 // The lines a user sees beside the system's message, to say what went wrong and what to do.
+// Why an undo or a restore after its question wrote nothing.
+std::string SinceChangeText(const RunReport& report);
+
 void ExplainFailure(const RunReport& report, std::ostream& err) {
     const CommandOutcome& outcome = report.outcome;
     const RunNotes& notes = report.notes;
@@ -44,18 +47,7 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
                                                                 : "the backup was taken from") +
                           " (serial " + DisplayText(notes.serial) + "); nothing was written");
     }
-    if (outcome.code == OutcomeCode::NotAsChanged) {
-        std::ostringstream text;
-        text << "the drive no longer holds what " << notes.undoneChange
-             << " wrote: " << notes.sinceChange.size()
-             << (notes.sinceChange.size() == 1 ? " byte" : " bytes")
-             << " changed since (offset: it wrote -> the drive holds now):\n";
-        for (const ByteChange& change : notes.sinceChange) {
-            text << "  " << ByteChangeText(change) << '\n';
-        }
-        text << "nothing was written; `vardelctl history` shows the changes";
-        SayLines(err, text.str());
-    }
+    if (outcome.code == OutcomeCode::NotAsChanged) SayLines(err, SinceChangeText(report));
     if (outcome.code == OutcomeCode::Busy) {
         SayLines(err,
                  "another Vardel program (a vardelctl or the window) held the drive for the whole "
@@ -67,6 +59,32 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
                  "backup was taken from this drive; nothing was written. --allow-no-serial "
                  "restores it all the same");
     }
+}
+
+std::string SinceChangeText(const RunReport& report) {
+    const RunNotes& notes = report.notes;
+    const bool undo = report.outcome.command == CommandKind::Undo;
+    if (undo && notes.sinceChange.empty()) {
+        // The drive holds what the change wrote, but the journal has a later change of it.
+        return notes.undoneChange +
+               " is no longer the drive's last change: another came after it was shown. "
+               "Nothing was written; `vardelctl history` shows the changes";
+    }
+    std::ostringstream text;
+    if (undo) {
+        text << "the drive no longer holds what " << notes.undoneChange << " wrote: ";
+    } else {
+        text << "the drive no longer holds what was shown before the question: ";
+    }
+    text << notes.sinceChange.size() << (notes.sinceChange.size() == 1 ? " byte" : " bytes")
+         << " changed since (offset: " << (undo ? "it wrote" : "shown")
+         << " -> the drive holds now):\n";
+    for (const ByteChange& change : notes.sinceChange) {
+        text << "  " << ByteChangeText(change) << '\n';
+    }
+    text << (undo ? "nothing was written; `vardelctl history` shows the changes"
+                  : "nothing was written; run the restore again to see what it would change now");
+    return text.str();
 }
 
 void PrintOutcome(const RunReport& report, std::ostream& out, std::ostream& err) {
@@ -196,8 +214,7 @@ void PrintHistory(const RunReport& report, std::ostream& out) {
     for (const HistoryEntry& item : report.history) {
         const frontend::JournalEntry& entry = item.entry;
         out << entry.time << "  " << (entry.serial.empty() ? "(none)" : DisplayText(entry.serial))
-            << (entry.target != 0 ? std::string(" (") + entry.target + ":)" : std::string()) << "  "
-            << DisplayText(entry.command) << "  "
+            << " (" << frontend::PlaceText(entry) << ")  " << DisplayText(entry.command) << "  "
             << RowsText(entry.identity, entry.asRead, entry.written) << '\n';
     }
 }

@@ -27,6 +27,8 @@ void NoteSinceChange(RunNotes& notes, const RestoreView& view, const RestoreSour
     notes.sinceChange.clear();
     if (restore.undo && view.blockRead) {
         notes.sinceChange = WrittenBytesChanged(restore.written, view.asRead);
+    } else if (restore.shown && view.blockRead) {
+        notes.sinceChange = WrittenBytesChanged(restore.shownBlock, view.asRead);
     }
 }
 
@@ -52,10 +54,9 @@ int KeepBackup(const Options& options, const BlockBackup& backup, std::ostream& 
         out << BackupFileText(backup);
         const std::string why = frontend::FinishStandardOutput();
         if (!why.empty()) {
-            return ReportProblem(options, kExitFileNotWritten,
-                                 "-: the backup could not be written to standard output (" + why +
-                                     ")",
-                                 out, err);
+            return ReportProblem(
+                options, kExitFileNotWritten,
+                "-: the backup could not be written to standard output (" + why + ")", out, err);
         }
         return -1;
     }

@@ -70,6 +70,7 @@ ServiceRequest RequestOf(const Options& options, const RestoreSource* restore) {
     request.lun1Text = options.lun1Text;
     request.dryRun = options.dryRun;
     request.allowNoSerial = options.allowNoSerial;
+    request.replugged = options.replugged;
     if (restore != nullptr && options.verb == Verb::Restore) {
         request.document = RestoreDocument(*restore);
     }
@@ -142,6 +143,19 @@ void NoteRestore(const ServiceReply& reply, bool dryRun, RestoreSource& source, 
     NoteSinceChange(notes, view, source);
 }
 
+void NameWhatWasShown(const ServiceReply& shown, ServiceRequest& request) {
+    if (request.method == ServiceMethod::Undo && shown.hasUndone) {
+        request.undoNamed = true;
+        request.undoTime = shown.undone.time;
+        request.undoNumber = shown.undone.number;
+        std::memcpy(request.undoWritten, shown.undone.written, sizeof(request.undoWritten));
+    }
+    if (request.method == ServiceMethod::Restore && shown.blockRead) {
+        request.shownGiven = true;
+        std::memcpy(request.shown, shown.asRead, sizeof(request.shown));
+    }
+}
+
 // A restore or an undo: on a terminal without --yes the service first runs it dry, the bytes it
 // would change are shown and the user asked; then it runs for real, from discovery on.
 int RestoreThroughService(const Options& options, const RestoreSource* restore, RunNotes notes,
@@ -163,6 +177,12 @@ int RestoreThroughService(const Options& options, const RestoreSource* restore, 
         if (const int ended = AskAfterLooking(options, result, notes, source, in, out, err);
             ended >= 0) {
             return ended;
+        }
+        // The answer is to what was shown: the undo of that change, the restore over those bytes.
+        NameWhatWasShown(looked.reply, request);
+        if (request.shownGiven) {
+            source.shown = true;
+            std::memcpy(source.shownBlock, request.shown, sizeof(source.shownBlock));
         }
         request.dryRun = false;
     }
@@ -329,16 +349,16 @@ int EveryDriveThroughService(const Options& options, std::ostream& out, std::ost
         for (const service::ServiceRefusedDisk& disk : attached.notOpened) {
             if (disk.letter >= 'A' && disk.letter <= 'Z') refused |= 1u << (disk.letter - 'A');
         }
-        notOpened = DisksNotOpened(refused, listing, [&attached](char letter,
-                                                                 DiskDescription& description) {
-            for (const service::ServiceRefusedDisk& disk : attached.notOpened) {
-                if (disk.letter == letter && disk.described) {
-                    description = disk.disk;
-                    return true;
+        notOpened = DisksNotOpened(
+            refused, listing, [&attached](char letter, DiskDescription& description) {
+                for (const service::ServiceRefusedDisk& disk : attached.notOpened) {
+                    if (disk.letter == letter && disk.described) {
+                        description = disk.disk;
+                        return true;
+                    }
                 }
-            }
-            return false;
-        });
+                return false;
+            });
     }
     return ReportEveryDrive(options, attached.listingCode, attached.driveCount, drives, notOpened,
                             attached.noRights, out, err);
@@ -383,8 +403,7 @@ int RunThroughService(const Options& options, const RestoreSource* restore, RunN
     if (options.verb == Verb::History) return HistoryThroughService(options, out, err);
     // An empty --device names no drive (the service would take it for the single one).
     if (options.deviceGiven && options.device.empty()) {
-        return ReportRun(options, EndedInDiscovery(options, OutcomeCode::NoDrive), notes, out,
-                         err);
+        return ReportRun(options, EndedInDiscovery(options, OutcomeCode::NoDrive), notes, out, err);
     }
     if (options.deviceGiven) {
         if (const int ended = CheckDeviceThroughService(options, notes, out, err); ended >= 0) {

@@ -1,5 +1,7 @@
 #include "vardelctl/tool.h"
 
+#include <cstring>
+
 #include <filesystem>
 #include <istream>
 #include <memory>
@@ -153,19 +155,23 @@ int FindDevice(const Options& options, const DeviceName& name, AccessWatch& plat
 // A restore that asks first shows what it would change: it reads the drive as it would before
 // writing, and writes nothing. -1 to go on and write, or the exit code it ended with.
 int AskBeforeRestore(const Options& options, AccessWatch& platform, const PhysicalDevice* device,
-                     const RestoreSource& restore, bool machine, RunNotes& notes, std::istream& in,
+                     RestoreSource& restore, bool machine, RunNotes& notes, std::istream& in,
                      std::ostream& out, std::ostream& err) {
     RestoreView preview{};
     preview.dryRun = true;
     // Only reads: no journal entry.
-    RunResult looked =
-        RunCommand(options, platform, device, &restore, &preview, machine, nullptr);
+    RunResult looked = RunCommand(options, platform, device, &restore, &preview, machine, nullptr);
     // No drive: the run itself says so, and whether --device meant another.
     if (looked.outcome.code == OutcomeCode::NoDrive) return -1;
     notes.noRights = platform.SawNoRights();
     NoteChanges(notes, preview, restore.info);
     NoteSinceChange(notes, preview, restore);
     NoteFailure(notes, looked.outcome, machine);
+    // The answer is to the bytes shown: a drive that holds others by the write is not written.
+    if (preview.blockRead) {
+        restore.shown = true;
+        std::memcpy(restore.shownBlock, preview.asRead, sizeof(restore.shownBlock));
+    }
     return AskAfterLooking(options, looked, notes, restore, in, out, err);
 }
 

@@ -138,6 +138,43 @@ class Bus:
         return outcome["code"], outcome["lun0"], outcome["lun1"]
 
 
+def answer_after(address, journal, answer, meanwhile, *arguments):
+    """vardelctl on a terminal of its own as the service's client: once its question is shown,
+    `meanwhile()` runs, then `answer` is typed. The exit code and what the terminal showed."""
+    import pty
+    controller, terminal = pty.openpty()
+    try:
+        environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address, VARDEL_JOURNAL=journal)
+        try:
+            process = subprocess.Popen([VARDELCTL] + list(arguments), stdin=terminal,
+                                       stdout=terminal, stderr=terminal, env=environment)
+        finally:
+            os.close(terminal)
+        shown = b""
+        while b"[y/N]" not in shown:
+            try:
+                chunk = os.read(controller, 4096)
+            except OSError:
+                chunk = b""
+            if not chunk:
+                raise AssertionError("no question: " + shown.decode(errors="replace"))
+            shown += chunk
+        meanwhile()
+        os.write(controller, answer)
+        process.wait(timeout=60)
+        while True:
+            try:
+                chunk = os.read(controller, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        return process.returncode, shown.decode(errors="replace")
+    finally:
+        os.close(controller)
+
+
 def run_vardelctl(address, *arguments, cwd=None, journal=None):
     environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
     if journal:
@@ -414,6 +451,41 @@ class VardelctlClientTest(unittest.TestCase):
         self.assertEqual([entry["command"] for entry in history["entries"]],
                          ["set", "restore", "undo", "undo"])
         self.assertEqual(history["journal"], bus.journal())
+
+    def test_a_yes_is_to_the_change_shown_not_to_one_that_came_meanwhile(self):
+        bus = self.start("grant-change")
+        folder = os.path.join(bus.folder, "files")
+        os.makedirs(folder)
+        journal = os.path.join(bus.folder, "state")
+        for step in (["set", "lun0", "fixed"], ["backup", os.path.join(folder, "b.json")]):
+            self.assertEqual(bus.vardelctl("--service", *step).returncode, 0)
+        # Each case starts from what the one before left.
+        for command, meanwhile, says in (
+                # The undo shown is LUN 0's; LUN 1's set comes in while the question waits.
+                (["undo"], [["set", "lun1", "removable"]], "no longer holds what the set of"),
+                # LUN 1's set is shown; two changes come and leave the drive as it was: it holds
+                # what the set wrote, but the set is no longer its last change.
+                (["undo"], [["set", "lun1", "fixed"], ["set", "lun1", "removable"]],
+                 "is no longer the drive's last change"),
+                (["restore", os.path.join(folder, "b.json")], [["set", "lun0", "removable"]],
+                 "no longer holds what was shown before the question: 1 byte changed since")):
+            with self.subTest(command=command[0], says=says):
+                after = []
+
+                def change_meanwhile():
+                    for other in meanwhile:
+                        done = bus.vardelctl("--service", *other)
+                        self.assertEqual(done.returncode, 0, done.stderr)
+                    after.append(bus.config_block())
+
+                code, shown = answer_after(bus.address, journal, b"y\n", change_meanwhile,
+                                           "--service", *command)
+                self.assertEqual(code, EXIT_WRONG_DEVICE, shown)
+                self.assertIn(says, shown.replace("\r\n", "\n").replace("\nvardelctl: ", " "))
+                self.assertEqual(bus.config_block(), after[0])
+        # Asked again, the undo shows the last change and makes it.
+        code, shown = answer_after(bus.address, journal, b"y\n", lambda: None, "--service", "undo")
+        self.assertEqual(code, 0, shown)
 
     def test_set_writes_only_the_type_byte(self):
         bus = self.start("grant-change")

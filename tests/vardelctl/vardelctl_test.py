@@ -384,7 +384,8 @@ class VardelctlTest(ScenarioHarness, unittest.TestCase):
         self.assertExit(history, 0)
         lines = history.out.splitlines()[1:]
         self.assertEqual(len(lines), 2, history)
-        self.assertRegex(lines[0], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ  VD0000000001 \(F:\)  set  "
+        self.assertRegex(lines[0], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ  VD0000000001 "
+                                   r"\(F: at SCSI address 0:0:0\)  set  "
                                    r"Lun0: Removable -> Fixed Disk, Lun1: Fixed Disk$")
         self.assertIn("write  Lun0: Fixed Disk, Lun1: Fixed Disk -> Removable", lines[1])
         entries = self.run_tool(emulate, "--json", "history").json()["entries"]
@@ -456,6 +457,53 @@ class VardelctlTest(ScenarioHarness, unittest.TestCase):
                          [("VD0000000001", "set"), ("VD0000000002", "set")])
         self.assertNotEqual(entries[-1]["file"], entries[-2]["file"])
 
+    def test_two_drives_with_one_serial_each_undo_their_own_change(self):
+        # E and G carry one serial and so share a journal file; each entry says where it was made.
+        scenario = self.scenario("two-drives.json", lambda d: (
+            d["drives"][1]["identity"].update(serial="VD0000000001"),
+            d["drives"][1]["config"].update(typeSlotA="0x00")))
+        emulate = "--emulate=" + scenario
+        e_before, g_before = self.block_of(scenario, 0), self.block_of(scenario, 1)
+        self.assertExit(self.run_tool(emulate, "--device", "E", "write", "--lun0", "fixed",
+                                      "--lun1", "fixed"), 0)
+        self.assertExit(self.run_tool(emulate, "--device", "G", "set", "lun0", "fixed"), 0)
+        entries = self.run_tool(emulate, "--json", "history").json()["entries"]
+        self.assertEqual([(e["target"], e["device"]["port"]) for e in entries],
+                         [("F", 0), ("H", 1)])
+
+        undo = self.run_tool(emulate, "--device", "E", "undo", "--yes")
+        self.assertExit(undo, 0)
+        self.assertIn("The write of ", undo.out)
+        self.assertEqual(self.block_of(scenario, 0), e_before)
+        undo = self.run_tool(emulate, "--device", "G", "undo", "--yes")
+        self.assertExit(undo, 0)
+        self.assertIn("The set of ", undo.out)
+        self.assertEqual(self.block_of(scenario, 1), g_before)
+
+    def test_an_undo_after_a_replug_is_made_only_knowingly(self):
+        scenario = self.scenario("plain.json")
+        emulate = "--emulate=" + scenario
+        before = self.block_of(scenario)
+        self.assertExit(self.run_tool(emulate, "set", "lun0", "fixed"), 0)
+        # Replugged: another drive took the first port, so the drive's address is another now.
+        document = self.read_json(scenario)
+        other = json.loads(json.dumps(document["drives"][0]))
+        other["identity"]["serial"] = "VD0000000009"
+        other["volumes"] = [{"letter": "K", "lun": 0}, {"letter": "L", "lun": 1}]
+        document["drives"].insert(0, other)
+        with open(os.path.join(self.folder, scenario), "w") as f:
+            json.dump(document, f)
+        changed = self.read_bytes(scenario)
+        run = self.run_tool(emulate, "--device", "VD0000000001", "undo", "--yes")
+        self.assertExit(run, 4)
+        self.assertIn("was made on the drive then F: at SCSI address 0:0:0", run.err)
+        self.assertIn("this drive is F: at SCSI address 1:0:0", run.err)
+        self.assertIn("give --replugged", run.err)
+        self.assertEqual(self.read_bytes(scenario), changed)
+        run = self.run_tool(emulate, "--device", "VD0000000001", "undo", "--yes", "--replugged")
+        self.assertExit(run, 0)
+        self.assertEqual(self.block_of(scenario, 1), before)
+
     def test_a_change_whose_journal_cannot_be_saved_is_not_made(self):
         scenario = self.scenario("plain.json")
         before = self.read_bytes(scenario)
@@ -474,6 +522,21 @@ class VardelctlTest(ScenarioHarness, unittest.TestCase):
                 self.assertEqual(self.read_bytes(scenario), before)
         run = self.run_tool("--emulate=" + scenario, "--no-journal", "set", "lun0", "fixed")
         self.assertRows(run, "Fixed Disk", "Fixed Disk")
+        os.remove(os.path.join(self.state, "vardel"))
+        # A journal whose entry is no longer whole stops every change, and says how to go on.
+        self.assertExit(self.run_tool("--emulate=" + scenario, "set", "lun1", "removable"), 0)
+        entries = self.run_tool("--emulate=" + scenario, "--json", "history").json()["entries"]
+        with open(host_path(entries[0]["file"])) as f:
+            text = f.read()
+        at = text.index('"configBlock": ["') + len('"configBlock": ["')
+        with open(host_path(entries[0]["file"]), "w") as f:
+            f.write(text[:at] + "g" + text[at + 1:])
+        changed = self.read_bytes(scenario)
+        run = self.run_tool("--emulate=" + scenario, "set", "lun1", "fixed")
+        self.assertExit(run, 5)
+        self.assertIn("cannot be read: entry 1: configBlock: expected hexadecimal digits in pairs; "
+                      "move the file aside", run.err)
+        self.assertEqual(self.read_bytes(scenario), changed)
 
     @unittest.skipIf(not hasattr(os, "geteuid"), "POSIX modes")
     def test_a_read_only_journal_folder_refuses_the_change(self):
