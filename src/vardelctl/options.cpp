@@ -3,9 +3,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "drive/lun_type.h"
@@ -236,11 +237,11 @@ std::string SetWordProblem(const std::vector<std::string>& args, std::size_t com
     return std::string();
 }
 
-bool FileExists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
+// Only a plain file can be a scenario: a folder of the command's name (the one `backup --all`
+// made) is no rival to the command.
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
 }
 
 // `--emulate status` where a file "status" is here as well: either may be meant.
@@ -249,7 +250,7 @@ std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t
         return std::string();
     }
     const std::string& word = args[commandAt];
-    if (!FileExists(word)) return std::string();
+    if (!IsRegularFile(word)) return std::string();
     return Quoted(word) +
            " after --emulate is both a command and a file here: give --emulate=" + word +
            " for the file's scenario, or vardelctl " + word + " --emulate for the built-in drive";

@@ -110,6 +110,12 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                       '--emulate for the built-in drive', run.err)
         self.assertExit(self.run_tool("status", "--emulate"), 0)
         self.assertEqual(self.run_tool("--json", "--emulate", "status").json()["exitCode"], 64)
+        # Only a plain file clashes: the folder `backup --all` made is no scenario file.
+        for again in ([], ["--force"]):
+            with self.subTest(again=again):
+                run = self.run_tool("--emulate", "backup", "--all", "backup", *again)
+                self.assertExit(run, 0)
+                self.assertTrue(os.path.isdir(os.path.join(self.folder, "backup")))
 
     def test_short_options_are_their_long_ones(self):
         scenario = self.scenario("plain.json")
