@@ -78,6 +78,13 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
             (["set", "--lun0", "fixed"],
              'unknown option "--lun0" for set; did you mean "write --lun0"?'),
             (["set", "lun", "2", "fixed"], 'lun: "lun 2" is not lun0 or lun1'),
+            # A command's own option before the command: named as typed, and where it goes.
+            (["-n", "set", "lun0", "fixed"],
+             '"-n" is an option of set and goes after the command: set lun0 fixed -n'),
+            (["--lun0", "Fixed Disk", "write"], '"--lun0" is an option of write and goes after '
+                                                'the command: write --lun0 "Fixed Disk"'),
+            (["-n", "status"], 'unknown option "-n" for status'),
+            (["status", "-nd", "F"], 'unknown option "-n" for status'),
             (["set", "lun1", "Fixed Dis"], 'type: "Fixed Dis" is not removable or fixed; '
                                            'did you mean "Fixed Disk"?'),
         ]
@@ -125,6 +132,8 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                                                           "status"]),
             (["--emulate=" + scenario, "-d", "F", "status"],
              ["--emulate=" + scenario, "--device", "F", "status"]),
+            (["--emulate=" + scenario, "-jd", "F", "status"],
+             ["--emulate=" + scenario, "--json", "--device", "F", "status"]),
             (["--emulate=" + scenario, "set", "lun0", "fixed", "-n"],
              ["--emulate=" + scenario, "set", "lun0", "fixed", "--dry-run"]),
             (["--emulate=" + scenario, "write", "-n", "--lun1", "removable"],
