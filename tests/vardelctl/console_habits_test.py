@@ -419,8 +419,10 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                 self.assertEqual(run.out, rows + "Dry run: nothing was written to the drive.\n")
                 report = self.run_tool("--emulate=" + scenario, "--json", *args, "--dry-run")
                 self.assertExit(report, 0)
+                # A dry run of a change is no change found already made.
                 self.assertEqual((report.json()["dryRun"], report.json()["changed"],
-                                  report.json()["message"]), (True, False, None))
+                                  report.json()["unchanged"], report.json()["message"]),
+                                 (True, False, False, None))
                 self.assertEqual(report.json()["rowsBefore"]["lun0"]["type"], "0x00")
         self.assertEqual(self.read_bytes(scenario), before)
 
