@@ -106,8 +106,9 @@ const std::string& TypedAs(const std::vector<std::string>& args,
     return typed.size() == args.size() && at < typed.size() ? typed[at] : args[at];
 }
 
-// `unknown option "--lun0" for set; did you mean "write --lun0"?`: the option as typed (`typedWord`,
-// "-n" where the parser reads "--dry-run"), the command it was given to, and the option meant.
+// `unknown option "--lun0" for set; did you mean "write --lun0"?`: the option as typed
+// (`typedWord`: "-n" where the parser reads "--dry-run"), the command it was given to, and the
+// option meant.
 std::string UnknownOptionText(const std::string& argument, const std::string& typedWord,
                               const CLI::App& app, const CLI::App* command) {
     const std::string name = argument.substr(0, argument.find('='));

@@ -1,7 +1,8 @@
-// The file lock's steps where the path changes under them, which no real run can time: file_lock.cpp
-// runs here on a stand-in for its system layer (file_lock_system.h) that keeps the files in memory
-// and lets a test replace or remove the file between the open and the lock. The lock must end on
-// the file the path names, as flock would hold it, and no file may stay open but the one held.
+// The file lock's steps where the path changes under them, which no real run can time:
+// file_lock.cpp runs here on a stand-in for its system layer (file_lock_system.h) that keeps the
+// files in memory and lets a test replace or remove the file between the open and the lock. The
+// lock must end on the file the path names, as flock would hold it, and no file may stay open but
+// the one held.
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,12 @@ namespace {
 
 // The stand-in's state; one test at a time uses it. A file is a number, as an inode is.
 struct Files {
-    std::map<std::string, int> named;    // path -> file
-    std::map<LockFile, int> open;        // descriptor -> file
-    std::map<int, LockFile> lockedBy;    // file -> the descriptor whose lock holds it
+    std::map<std::string, int> named;  // path -> file
+    std::map<LockFile, int> open;      // descriptor -> file
+    std::map<int, LockFile> lockedBy;  // file -> the descriptor whose lock holds it
     int nextFile = 1;
     LockFile nextDescriptor = 3;
-    int lockError = 0;                   // TryLock fails so, when not 0
+    int lockError = 0;  // TryLock fails so, when not 0
     std::function<void()> betweenOpenAndLock;
 };
 Files files;
