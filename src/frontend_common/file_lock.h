@@ -2,8 +2,8 @@
 // An exclusive lock on a file that other programs of ours replace whole (a scenario file, the
 // emulated drive's state): held from before the file is read until after its new state is in
 // place, so that two runs never both change what they read. POSIX: flock on the file, taken anew
-// when the path names another file by then (a save replaces the file by a rename). Windows: a
-// named mutex from the file's full path.
+// when the path names another file by then (a save replaces the file by a rename); file_lock.cpp,
+// on the system layer of file_lock_system.h. Windows: a named mutex from the file's full path.
 
 #include <cstdint>
 #include <string>

@@ -267,22 +267,38 @@ std::string TypeWordProblem(const std::string& typed) {
     return "type: " + NotOneOf(typed, TypeWords());
 }
 
-void SpellOutShortOptions(std::vector<std::string>& args) {
+void SpellOutShortOptions(std::vector<std::string>& args, std::vector<std::string>* typed) {
+    if (typed != nullptr) *typed = args;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string word = args[i];
         if (word == "--") return;
         if (word.size() < 2 || word[0] != '-' || word[1] == '-') continue;
-        if (word[1] == 'd') {
-            args[i] = word.size() == 2 ? "--device" : "--device=" + word.substr(2);
-            continue;
-        }
-        if (word.find_first_not_of("jn", 1) != std::string::npos) continue;
+        // As getopt reads a bundle: -j and -n stand alone, and -d takes the rest of the word as
+        // its value ("-jdE"), or the next word when nothing follows it ("-jd E").
         std::vector<std::string> spelt;
-        for (std::size_t at = 1; at < word.size(); ++at) {
-            spelt.push_back(word[at] == 'j' ? "--json" : "--dry-run");
+        std::vector<std::string> shortForms;
+        bool ours = true;
+        for (std::size_t at = 1; at < word.size() && ours; ++at) {
+            if (word[at] == 'j' || word[at] == 'n') {
+                spelt.push_back(word[at] == 'j' ? "--json" : "--dry-run");
+                shortForms.push_back(std::string("-") + word[at]);
+            } else if (word[at] == 'd') {
+                const std::string value = word.substr(at + 1);
+                spelt.push_back(value.empty() ? "--device" : "--device=" + value);
+                shortForms.push_back("-d" + value);
+                break;
+            } else {
+                ours = false;
+            }
         }
-        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
-        args.insert(args.begin() + static_cast<std::ptrdiff_t>(i), spelt.begin(), spelt.end());
+        if (!ours) continue;
+        const auto at = static_cast<std::ptrdiff_t>(i);
+        args.erase(args.begin() + at);
+        args.insert(args.begin() + at, spelt.begin(), spelt.end());
+        if (typed != nullptr) {
+            typed->erase(typed->begin() + at);
+            typed->insert(typed->begin() + at, shortForms.begin(), shortForms.end());
+        }
         i += spelt.size() - 1;
     }
 }

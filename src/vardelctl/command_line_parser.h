@@ -43,9 +43,12 @@ enum class CommandParts { Whole, Summary };
 // (SpellOutShortOptions), and only a line that may show a help or the version holds them.
 enum class ShortNames { Held, SpeltOut };
 
-// "-j" as "--json", "-d" as "--device", "-dE" as "--device=E", "-n" as "--dry-run", "-jn" as both;
-// the words after "--" stay as they are.
-void SpellOutShortOptions(std::vector<std::string>& args);
+// "-j" as "--json", "-d" as "--device", "-dE" as "--device=E", "-n" as "--dry-run", "-jn" as both,
+// "-jd" as "--json --device"; the words after "--" stay as they are. `typed`, when given, gets
+// what the user typed for each word of the result ("-n" for the "--dry-run" of "-jn"), so that
+// an error names the word as typed.
+void SpellOutShortOptions(std::vector<std::string>& args,
+                          std::vector<std::string>* typed = nullptr);
 
 struct CommandLineParser {
     // `only`: the one command to build, of kCommandNames; empty: every command. Building the

@@ -3,9 +3,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "drive/lun_type.h"
@@ -98,12 +99,20 @@ const std::string* UnknownOption(const std::vector<std::string>& args, const CLI
     return nullptr;
 }
 
-// `unknown option "--lun0" for set; did you mean "write --lun0"?`: the option as typed, the
-// command it was given to, and the option meant.
-std::string UnknownOptionText(const std::string& argument, const CLI::App& app,
-                              const CLI::App* command) {
+// What the user typed for the word args[at] ("-n" for a "--dry-run" spelt out of "-jn"); the word
+// itself once the line was reshaped.
+const std::string& TypedAs(const std::vector<std::string>& args,
+                           const std::vector<std::string>& typed, std::size_t at) {
+    return typed.size() == args.size() && at < typed.size() ? typed[at] : args[at];
+}
+
+// `unknown option "--lun0" for set; did you mean "write --lun0"?`: the option as typed
+// (`typedWord`: "-n" where the parser reads "--dry-run"), the command it was given to, and the
+// option meant.
+std::string UnknownOptionText(const std::string& argument, const std::string& typedWord,
+                              const CLI::App& app, const CLI::App* command) {
     const std::string name = argument.substr(0, argument.find('='));
-    std::string text = "unknown option " + Quoted(name);
+    std::string text = "unknown option " + Quoted(typedWord.substr(0, typedWord.find('=')));
     if (command != nullptr) text += " for " + command->get_name();
     // set switches one LUN; write's row options set both.
     if (command != nullptr && command->get_name() == "set" &&
@@ -111,6 +120,30 @@ std::string UnknownOptionText(const std::string& argument, const CLI::App& app,
         return text + "; did you mean " + Quoted("write " + name) + "?";
     }
     return text + DidYouMean(name, KnownOptions(app, command));
+}
+
+// A word of an example line: in double quotes where it holds a space, as both a POSIX shell and
+// Windows' command line take it.
+std::string ExampleWord(const std::string& word) {
+    return !word.empty() && word.find_first_of(" \t") == std::string::npos ? word : Quoted(word);
+}
+
+// `-n set lun0 fixed`: a command's own option before the command, which the parser would call an
+// argument not expected. Said with the word as typed, and the command's words with it after them.
+std::string MisplacedOptionText(const std::vector<std::string>& args,
+                                const std::vector<std::string>& typed, std::size_t at,
+                                std::size_t commandAt) {
+    const std::string& word = TypedAs(args, typed, at);
+    // `--lun0 fixed write`: the option's value goes with it.
+    const bool valueToo = TakesValue(args[at]) && at + 1 < commandAt;
+    std::string example;
+    for (std::size_t i = commandAt; i < args.size(); ++i) {
+        example += ExampleWord(TypedAs(args, typed, i)) + " ";
+    }
+    example += ExampleWord(word);
+    if (valueToo) example += " " + ExampleWord(TypedAs(args, typed, at + 1));
+    return Quoted(word) + " is an option of " + args[commandAt] +
+           " and goes after the command: " + example;
 }
 
 std::string NoCommandText(const std::vector<std::string>& args) {
@@ -236,11 +269,11 @@ std::string SetWordProblem(const std::vector<std::string>& args, std::size_t com
     return std::string();
 }
 
-bool FileExists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
+// Only a plain file can be a scenario: a folder of the command's name (the one `backup --all`
+// made) is no rival to the command.
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
 }
 
 // `--emulate status` where a file "status" is here as well: either may be meant.
@@ -249,7 +282,7 @@ std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t
         return std::string();
     }
     const std::string& word = args[commandAt];
-    if (!FileExists(word)) return std::string();
+    if (!IsRegularFile(word)) return std::string();
     return Quoted(word) +
            " after --emulate is both a command and a file here: give --emulate=" + word +
            " for the file's scenario, or vardelctl " + word + " --emulate for the built-in drive";
@@ -271,7 +304,8 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
         return word == "--help" || word == "-h" || word == "--version" || word == kHelpCommand;
     });
-    SpellOutShortOptions(args);
+    std::vector<std::string> typed;
+    SpellOutShortOptions(args, &typed);
     // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
     const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
     // Only a help lists the short options; the parse takes them spelt out.
@@ -284,17 +318,28 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         if (!IsLongOption(args[i])) continue;
         const std::string name = args[i].substr(0, args[i].find('='));
         if (IsGlobalOption(name)) continue;
-        const auto named = std::find_if(args.begin(), args.end(), IsCommand);
+        // The command where it stands, else the first command's name (`--lun0 fixed write`).
+        const auto named = commandAt < args.size() && IsCommand(args[commandAt])
+                               ? args.begin() + static_cast<std::ptrdiff_t>(commandAt)
+                               : std::find_if(args.begin(), args.end(), IsCommand);
         const std::string command = named != args.end() ? *named : std::string();
         // Without a command, no command's options are asked for: their names are enough.
         CommandLineParser parser(options, command,
                                  command.empty() ? CommandParts::Summary : CommandParts::Whole,
                                  shortNames);
         const CLI::App* commandApp = command.empty() ? nullptr : parser.app.get_subcommand(command);
-        if (Knows(parser.app, commandApp, name)) continue;
+        const std::string help =
+            command.empty() ? "vardelctl --help" : "vardelctl " + command + " --help";
+        if (Knows(parser.app, nullptr, name)) continue;
+        if (Knows(parser.app, commandApp, name)) {
+            // A line that asks for a help gets it, wherever its options stand.
+            if (helpOrVersion) continue;
+            const auto namedAt = static_cast<std::size_t>(named - args.begin());
+            return RefuseUsage(json, MisplacedOptionText(args, typed, i, namedAt), help);
+        }
         return RefuseUsage(
-            json, UnknownOptionText(args[i], parser.app, commandApp),
-            command.empty() ? "vardelctl --help" : "vardelctl " + command + " --help");
+            json, UnknownOptionText(args[i], TypedAs(args, typed, i), parser.app, commandApp),
+            help);
     }
 
     // `help` and `help COMMAND` are --help and `COMMAND --help`.
@@ -362,7 +407,9 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         const std::string help = "vardelctl " + only + " --help";
         const std::string* unknown = UnknownOption(args, app, command);
         if (unknown != nullptr) {
-            return RefuseUsage(json, UnknownOptionText(*unknown, app, command), help);
+            const auto at = static_cast<std::size_t>(unknown - args.data());
+            return RefuseUsage(
+                json, UnknownOptionText(*unknown, TypedAs(args, typed, at), app, command), help);
         }
         if (only == "set") {
             const std::string problem = SetWordProblem(args, commandAt);

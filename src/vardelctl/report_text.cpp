@@ -50,8 +50,8 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
     if (outcome.code == OutcomeCode::NotAsChanged) SayLines(err, SinceChangeText(report));
     if (outcome.code == OutcomeCode::Busy) {
         SayLines(err,
-                 "another Vardel program (a vardelctl or the window) held the drive for the whole "
-                 "wait; nothing was written. Run the command again when it is done");
+                 "another program held the drive for the whole wait; nothing was written. Run "
+                 "the command again when it is done");
     }
     if (outcome.code == OutcomeCode::NoSerial) {
         SayLines(err,

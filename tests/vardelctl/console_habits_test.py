@@ -78,6 +78,13 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
             (["set", "--lun0", "fixed"],
              'unknown option "--lun0" for set; did you mean "write --lun0"?'),
             (["set", "lun", "2", "fixed"], 'lun: "lun 2" is not lun0 or lun1'),
+            # A command's own option before the command: named as typed, and where it goes.
+            (["-n", "set", "lun0", "fixed"],
+             '"-n" is an option of set and goes after the command: set lun0 fixed -n'),
+            (["--lun0", "Fixed Disk", "write"], '"--lun0" is an option of write and goes after '
+                                                'the command: write --lun0 "Fixed Disk"'),
+            (["-n", "status"], 'unknown option "-n" for status'),
+            (["status", "-nd", "F"], 'unknown option "-n" for status'),
             (["set", "lun1", "Fixed Dis"], 'type: "Fixed Dis" is not removable or fixed; '
                                            'did you mean "Fixed Disk"?'),
         ]
@@ -110,6 +117,12 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                       '--emulate for the built-in drive', run.err)
         self.assertExit(self.run_tool("status", "--emulate"), 0)
         self.assertEqual(self.run_tool("--json", "--emulate", "status").json()["exitCode"], 64)
+        # Only a plain file clashes: the folder `backup --all` made is no scenario file.
+        for again in ([], ["--force"]):
+            with self.subTest(again=again):
+                run = self.run_tool("--emulate", "backup", "--all", "backup", *again)
+                self.assertExit(run, 0)
+                self.assertTrue(os.path.isdir(os.path.join(self.folder, "backup")))
 
     def test_short_options_are_their_long_ones(self):
         scenario = self.scenario("plain.json")
@@ -119,6 +132,8 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                                                           "status"]),
             (["--emulate=" + scenario, "-d", "F", "status"],
              ["--emulate=" + scenario, "--device", "F", "status"]),
+            (["--emulate=" + scenario, "-jd", "F", "status"],
+             ["--emulate=" + scenario, "--json", "--device", "F", "status"]),
             (["--emulate=" + scenario, "set", "lun0", "fixed", "-n"],
              ["--emulate=" + scenario, "set", "lun0", "fixed", "--dry-run"]),
             (["--emulate=" + scenario, "write", "-n", "--lun1", "removable"],
@@ -404,8 +419,10 @@ class ConsoleHabitsTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                 self.assertEqual(run.out, rows + "Dry run: nothing was written to the drive.\n")
                 report = self.run_tool("--emulate=" + scenario, "--json", *args, "--dry-run")
                 self.assertExit(report, 0)
+                # A dry run of a change is no change found already made.
                 self.assertEqual((report.json()["dryRun"], report.json()["changed"],
-                                  report.json()["message"]), (True, False, None))
+                                  report.json()["unchanged"], report.json()["message"]),
+                                 (True, False, False, None))
                 self.assertEqual(report.json()["rowsBefore"]["lun0"]["type"], "0x00")
         self.assertEqual(self.read_bytes(scenario), before)
 

@@ -186,6 +186,9 @@ TEST(ParseOptionsTest, ShortOptionsAreSpeltOutAsTheLongOnes) {
         {{"-d", "E", "status"}, {"--device", "E", "status"}},
         {{"-dE", "status"}, {"--device=E", "status"}},
         {{"set", "lun0", "fixed", "-nj"}, {"set", "lun0", "fixed", "--dry-run", "--json"}},
+        // -d ends a bundle: the rest of the word is its value, else the next word is.
+        {{"-jd", "E", "status"}, {"--json", "--device", "E", "status"}},
+        {{"-jdE", "status"}, {"--json", "--device=E", "status"}},
         // Not theirs: -h, other letters, a lone "-", and anything after "--".
         {{"-h", "-x", "-", "backup", "--", "-n"}, {"-h", "-x", "-", "backup", "--", "-n"}},
     };

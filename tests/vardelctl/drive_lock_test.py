@@ -46,7 +46,7 @@ class DriveLockTest(unittest.TestCase):
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
     def hold(self):
-        """The scenario file locked as another Vardel program holds it."""
+        """The scenario file locked by a program of no Vardel's, as flock(1) would hold it."""
         held = open(self.file, "rb")
         fcntl.flock(held, fcntl.LOCK_EX)
         return held
@@ -77,9 +77,10 @@ class DriveLockTest(unittest.TestCase):
             out, err = text.communicate(timeout=60)
             self.assertEqual(text.returncode, EXIT_BUSY, (out, err))
             self.assertEqual(out, "")
-            self.assertEqual(err.splitlines()[0],
-                             "The drive is busy: another program is changing it")
-            self.assertIn("nothing was written", err)
+            self.assertEqual(err.splitlines(),
+                             ["The drive is busy: another program is changing it",
+                              "vardelctl: another program held the drive for the whole wait; "
+                              "nothing was written. Run the command again when it is done"])
             out, err = report.communicate(timeout=60)
             self.assertEqual(report.returncode, EXIT_BUSY, (out, err))
             self.assertEqual(err, "")

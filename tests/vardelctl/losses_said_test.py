@@ -33,9 +33,9 @@ def with_faults(*faults):
     return lambda d: d.update(faults=list(faults))
 
 
-def refused_opens(*letters):
-    return [fault(letter=letter, operation="open", effect="failOpen", code=NO_RIGHTS, times=-1)
-            for letter in letters]
+def refused_opens(*letters, skip=0):
+    return [fault(letter=letter, operation="open", effect="failOpen", code=NO_RIGHTS, times=-1,
+                  skip=skip) for letter in letters]
 
 
 def read_back_fails(letter):
@@ -159,6 +159,17 @@ class LossesSaidTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
         self.assertExit(report, 1)
         self.assertEqual(report.json()["outcome"], "notAllDone")
         self.assertEqual(len(report.json()["leftAlone"]["notOpened"]), 2)
+
+        # A drive that the listing reached and whose own run was refused later is said on its
+        # line, never among the disks left alone.
+        later = self.scenario("two-drives.json", with_faults(*refused_opens("G", "H", skip=2)))
+        run = self.run_tool("--emulate=" + later, "status", "--all")
+        self.assertExit(run, 2)
+        self.assertEqual(run.out.splitlines()[1], "VD0000000002: No drive found")
+        self.assertNotIn("left alone", run.err)
+        report = self.run_tool("--emulate=" + later, "--json", "status", "--all")
+        self.assertEqual((report.json()["exitCode"], report.json()["leftAlone"]),
+                         (2, {"notOpened": [], "beyondReach": 0}))
 
         # Every drive reached, nothing left alone: 0, with an empty list.
         report = self.run_tool("--emulate=" + self.scenario("plain.json"), "--json", "status",
