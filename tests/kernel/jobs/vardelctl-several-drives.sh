@@ -2,7 +2,8 @@
 # one whose identity block comes back short (each alone, then removed), then one that refuses the
 # vendor commands, a good one beside it, and a second good one (serial VD0000000002, both LUNs
 # fixed). Then drives that only their place on the bus tells apart: a twin of the good one with
-# the very same serial, and two whose serials agree in their first twelve characters.
+# the very same serial (each undoes its own change from the one journal file they share), and two
+# whose serials agree in their first twelve characters.
 
 add_drive stubborn --ignore-writes
 clear_attention stubborn
@@ -139,6 +140,25 @@ expect_status 0
 [ "$(ls /tmp/backups | tr '\n' ' ')" = "$(printf '%s\n' "VD0000000001-$one_letter.json" \
     "VD0000000001-$twin_letter.json" | sort | tr '\n' ' ')" ] ||
     fail "backup --all wrote $(ls /tmp/backups | tr '\n' ' ')"
+
+begin "each of two drives with one serial undoes its own change"
+# The journal holds the twin's set of LUN 1, then drive one's set of LUN 0 (--all); both in one
+# file, each entry with the place its drive sits at.
+run --device "${twin_disks%% *}" undo --yes
+expect_status 0
+log_since_mark | grep ' 06 [02]6 ' > /tmp/writes
+[ "$(cat /tmp/writes)" = "$(write_block twin 1 "305:00>a1")" ] ||
+    fail "the writes sent were \"$(tr '\n' ';' < /tmp/writes)\", expected the twin's own undo"
+run --device "$one_letter" undo --yes
+expect_status 0
+log_since_mark | grep ' 06 [02]6 ' > /tmp/writes
+[ "$(cat /tmp/writes)" = "$(write_block one 1 "304:a1>00")" ] ||
+    fail "the writes sent were \"$(tr '\n' ';' < /tmp/writes)\", expected drive one's own undo"
+run --device VD0000000001 history
+expect_status 0
+# The two undos, each with the place of its own drive.
+places=$(printf '%s\n' "$RUN_OUT" | tail -n 2 | grep -o 'at SCSI address [0-9:]*' | sort -u | wc -l)
+[ "$places" -eq 2 ] || fail "history does not name each drive's place: $RUN_OUT"
 remove_drive twin
 
 add_drive near1 --serial AA0000000001-0001
