@@ -54,10 +54,13 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
                  "the command again when it is done");
     }
     if (outcome.code == OutcomeCode::NoSerial) {
-        SayLines(err,
-                 "neither the drive nor the backup carries a serial, so nothing shows that the "
-                 "backup was taken from this drive; nothing was written. --allow-no-serial "
-                 "restores it all the same");
+        SayLines(err, outcome.command == CommandKind::Undo
+                          ? "neither the drive nor the change in the journal carries a serial, so "
+                            "nothing shows that the change was made on this drive; nothing was "
+                            "written. --allow-no-serial undoes it all the same"
+                          : "neither the drive nor the backup carries a serial, so nothing shows "
+                            "that the backup was taken from this drive; nothing was written. "
+                            "--allow-no-serial restores it all the same");
     }
 }
 

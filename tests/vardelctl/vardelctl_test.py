@@ -480,6 +480,21 @@ class VardelctlTest(ScenarioHarness, unittest.TestCase):
         self.assertIn("The set of ", undo.out)
         self.assertEqual(self.block_of(scenario, 1), g_before)
 
+    def test_an_undo_on_a_drive_without_serial_asks_for_allow_no_serial(self):
+        scenario = self.scenario("plain.json", lambda d: d["drives"][0]["identity"].update(
+            serial=None))
+        emulate = "--emulate=" + scenario
+        before = self.block_of(scenario)
+        self.assertExit(self.run_tool(emulate, "set", "lun1", "removable"), 0)
+        changed = self.read_bytes(scenario)
+        run = self.run_tool(emulate, "undo", "--yes")
+        self.assertExit(run, 4)
+        self.assertIn("neither the drive nor the change in the journal carries a serial", run.err)
+        self.assertIn("--allow-no-serial undoes it", run.err)
+        self.assertEqual(self.read_bytes(scenario), changed)
+        self.assertExit(self.run_tool(emulate, "undo", "--yes", "--allow-no-serial"), 0)
+        self.assertEqual(self.block_of(scenario), before)
+
     def test_an_undo_after_a_replug_is_made_only_knowingly(self):
         scenario = self.scenario("plain.json")
         emulate = "--emulate=" + scenario
