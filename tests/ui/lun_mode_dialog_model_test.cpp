@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/vendor_blocks.h"
 #include "platform/emulated/emulated_platform.h"
 #include "resource.h"
 
@@ -193,6 +194,30 @@ TEST_F(DialogModelTest, AModeButtonThatChangesNothingWritesOnlyWhereNotSkipped) 
     ASSERT_TRUE(model_.OnCommand(IDC_LUN0_FIXED));
     EXPECT_EQ(WritesSent(platform_), 1u);
     EXPECT_TRUE(model_.CanUndo());
+}
+
+// The window's undo names its own change to the journal, which refuses it when another change of
+// the drive came after; nothing is written then.
+class NotLastJournal : public WriteJournal {
+  public:
+    int BeforeWrite(const JournalWrite& write) override {
+        if (write.undoes == nullptr) return kJournalSaved;
+        named = (*write.undoes->written)[kTypeSlotAOffset];
+        return kJournalUndoneNotLast;
+    }
+    int named = -1;
+};
+
+TEST_F(DialogModelTest, AnUndoTheJournalNoLongerHoldsAsLastWritesNothing) {
+    NotLastJournal journal;
+    model_.SetJournal(&journal);
+    ASSERT_TRUE(model_.OnCommand(IDC_LUN0_FIXED));
+    ASSERT_TRUE(model_.CanUndo());
+    platform_.ClearLog();
+    model_.UndoLastChange();
+    EXPECT_EQ(model_.LastOutcome().code, OutcomeCode::NotAsChanged);
+    EXPECT_EQ(journal.named, kLunTypeFixedDisk);
+    EXPECT_EQ(WritesSent(platform_), 0u);
 }
 
 }  // namespace
