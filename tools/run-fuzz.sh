@@ -16,7 +16,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(device_key discovery pass_through sg_io scenario backup_file)
+    targets=(device_key discovery pass_through sg_io scenario backup_file journal)
 fi
 
 cmake --preset fuzz >/dev/null
