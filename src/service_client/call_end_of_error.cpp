@@ -30,6 +30,7 @@ CallEnd CallEndOfError(const char* name, service::ServiceError& refusal) {
         {service::kErrorAmbiguousDrive, service::ServiceError::AmbiguousDrive},
         {service::kErrorNoJournal, service::ServiceError::NoJournal},
         {service::kErrorNothingToUndo, service::ServiceError::NothingToUndo},
+        {service::kErrorTooManyCalls, service::ServiceError::TooManyCalls},
     };
     for (const Named& named : refusals) {
         if (Is(name, named.name)) {
