@@ -107,6 +107,7 @@ int CallEndExitCode(const CallResult& call) {
             return kExitUnknownError;
         case CallEnd::Replied:
         case CallEnd::NoAnswer:
+        case CallEnd::ReadNotAnswered:
         case CallEnd::BadReply:
         case CallEnd::Failed:
             break;

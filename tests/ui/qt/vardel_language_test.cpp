@@ -237,7 +237,8 @@ class VardelLanguageTest : public QObject {
                                 CallEnd::ServiceMissing, CallEnd::ServiceNotStarted,
                                 CallEnd::NotAuthorized,  CallEnd::AuthenticationRequired,
                                 CallEnd::Refused,        CallEnd::NoAnswer,
-                                CallEnd::BadReply,       CallEnd::Failed};
+                                CallEnd::ReadNotAnswered, CallEnd::BadReply,
+                                CallEnd::Failed};
         for (const CallEnd end : ends) {
             service_client::CallResult call;
             call.end = end;
