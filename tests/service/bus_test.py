@@ -540,6 +540,80 @@ class VardelctlClientTest(unittest.TestCase):
                          ["set", "restore", "undo", "undo"])
         self.assertEqual(history["journal"], bus.journal())
 
+    def answer_on_terminal(self, bus, answer, *arguments, cwd):
+        """vardelctl through the service on a terminal of its own, its question answered with
+        `answer`: the exit code and what the terminal showed."""
+        import pty
+        import termios
+        controller, terminal = pty.openpty()
+        try:
+            # No echo: the answer is typed before the question is asked.
+            modes = termios.tcgetattr(terminal)
+            modes[3] &= ~termios.ECHO
+            termios.tcsetattr(terminal, termios.TCSANOW, modes)
+            environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus.address,
+                               VARDEL_JOURNAL=os.path.join(bus.folder, "state"))
+            try:
+                process = subprocess.Popen([VARDELCTL] + list(arguments), cwd=cwd,
+                                           stdin=terminal, stdout=subprocess.PIPE,
+                                           stderr=terminal, env=environment)
+            finally:
+                os.close(terminal)
+            os.write(controller, answer)
+            process.communicate(timeout=60)
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(controller, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+            return process.returncode, shown.decode(errors="replace")
+        finally:
+            os.close(controller)
+
+    def test_restore_and_undo_answered_on_a_terminal_write_only_after_a_yes(self):
+        bus = self.start("grant-change")
+        folder = os.path.join(bus.folder, "files")
+        os.makedirs(folder)
+        for step in (["backup", "b.json"], ["set", "lun1", "removable"]):
+            self.assertEqual(bus.vardelctl("--service", *step, cwd=folder).returncode, 0)
+        cases = [
+            # The restore puts LUN 1's byte back; the undo then takes the restore back.
+            (b"n\n", ["restore", "b.json"], 1, (DONE, REMOVABLE, REMOVABLE)),
+            (b"y\n", ["restore", "b.json"], 0, (DONE, REMOVABLE, FIXED)),
+            (b"\n", ["undo"], 1, (DONE, REMOVABLE, FIXED)),
+            (b"y\n", ["undo"], 0, (DONE, REMOVABLE, REMOVABLE)),
+        ]
+        for answer, arguments, code, status in cases:
+            with self.subTest(" ".join(arguments) + " " + repr(answer)):
+                returncode, shown = self.answer_on_terminal(bus, answer, "--service", *arguments,
+                                                            cwd=folder)
+                self.assertEqual(returncode, code, shown)
+                self.assertIn("305: 0x", shown)
+                self.assertEqual(bus.status(), status)
+        history = bus.call("History", "s", "")["history"]
+        self.assertEqual([entry["command"] for entry in history], ["set", "restore", "undo"])
+
+    def test_every_drive_of_a_shared_serial_is_reached_and_changed(self):
+        with open(TWO_DRIVES, encoding="utf-8") as file:
+            machine = json.load(file)
+        machine["drives"][1]["identity"]["serial"] = SERIALS[0]
+        folder = tempfile.TemporaryDirectory(prefix="vardel-service-client-")
+        self.addCleanup(folder.cleanup)
+        scenario = os.path.join(folder.name, "shared-serial.json")
+        with open(scenario, "w", encoding="utf-8") as file:
+            json.dump(machine, file)
+        bus = self.start("grant-change", scenario)
+        done = bus.vardelctl("--service", "set", "lun1", "removable", "--all")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        for letter in ("E", "G"):
+            outcome = bus.call("Status", "s", letter)["outcome"]
+            self.assertEqual((outcome["code"], outcome["lun1"]), (DONE, REMOVABLE), letter)
+        self.assertEqual(len(bus.call("History", "s", "")["history"]), 2)
+
     def test_set_writes_only_the_type_byte(self):
         bus = self.start("grant-change")
         before = bus.config_block()
