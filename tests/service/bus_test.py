@@ -119,6 +119,7 @@ class Bus:
     def error(self, method, *typed):
         """The error name and text of a call that must fail (dbus-send names the error)."""
         done = subprocess.run(["dbus-send", "--bus=" + self.address, "--print-reply",
+                               "--reply-timeout=60000",
                                "--dest=" + NAME, PATH, NAME + "." + method] + list(typed),
                               capture_output=True, text=True, check=False, timeout=60)
         if done.returncode == 0:
@@ -280,6 +281,16 @@ class BusTest(unittest.TestCase):
         caller.close()
         self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
         self.assertEqual(bus.call("History", "s", "")["history"], [])
+
+    def test_a_question_polkit_never_answers_ends_refused_after_its_timeout(self):
+        # Without a dialog allowed, the service waits 25 seconds for polkit, then refuses.
+        bus = self.start("hold-change")
+        started = time.monotonic()
+        name, text = bus.error("Set", "string:", "uint32:0", "uint32:161", "boolean:false")
+        self.assertEqual(name, NOT_AUTHORIZED, text)
+        self.assertIn("polkit did not answer", text)
+        self.assertGreater(time.monotonic() - started, 20)
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
 
     def test_one_caller_keeps_only_a_few_calls_waiting_and_gets_room_back_as_they_end(self):
         bus = self.start("grant-change-slowly")
