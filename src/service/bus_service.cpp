@@ -87,10 +87,11 @@ long UserOf(DBusConnection* connection, const char* caller) {
 // Every change that went to a drive, with who asked for it, goes to the service's log (systemd
 // keeps its standard error in the journal): the administrator's trail of what users did.
 void LogChange(const WaitingCall& waiting, const ServiceReply& reply) {
-    const long uid =
-        waiting.user >= 0 ? waiting.user : UserOf(waiting.server->connection, waiting.caller.c_str());
+    const long uid = waiting.user >= 0 ? waiting.user
+                                       : UserOf(waiting.server->connection, waiting.caller.c_str());
     // The device as given, on one line whatever it holds.
-    std::string device = waiting.request.device.empty() ? "the single drive" : waiting.request.device;
+    std::string device =
+        waiting.request.device.empty() ? "the single drive" : waiting.request.device;
     for (char& c : device) {
         if (c < 0x20 || c > 0x7E) c = '?';
     }
@@ -216,8 +217,8 @@ void Ask(Server& server, DBusMessage* call, const ServiceRequest& request, const
                                                       AuthorizationTimeoutMilliseconds(dialog)) &&
                       pending != nullptr;
     if (question != nullptr) dbus_message_unref(question);
-    WaitingCall* waiting = sent ? new WaitingCall{&server, call, request, caller, user, dialog}
-                                : nullptr;
+    WaitingCall* waiting =
+        sent ? new WaitingCall{&server, call, request, caller, user, dialog} : nullptr;
     if (waiting != nullptr) dbus_message_ref(call);
     if (waiting == nullptr || !dbus_pending_call_set_notify(pending, Answered, waiting, Forget)) {
         if (waiting != nullptr) Forget(waiting);
@@ -294,9 +295,8 @@ DBusHandlerResult Dispatch(DBusConnection* connection, DBusMessage* message, voi
 // One turn of the loop: the due timeouts, then one message handled or a wait for the next.
 bool Turn(DBusConnection* connection, BusTimeouts& timeouts, int mostMilliseconds) {
     timeouts.RunDue();
-    return dbus_connection_read_write_dispatch(connection,
-                                               timeouts.MillisecondsToNext(mostMilliseconds)) !=
-           FALSE;
+    return dbus_connection_read_write_dispatch(
+               connection, timeouts.MillisecondsToNext(mostMilliseconds)) != FALSE;
 }
 
 bool NothingLeft(DBusConnection* connection, const Server& server) {

@@ -10,8 +10,7 @@ BusTimeouts::BusTimeouts(DBusConnection* connection) : connection_(connection) {
 }
 
 BusTimeouts::~BusTimeouts() {
-    dbus_connection_set_timeout_functions(connection_, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr);
+    dbus_connection_set_timeout_functions(connection_, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 dbus_bool_t BusTimeouts::Added(DBusTimeout* timeout, void* data) {
@@ -59,8 +58,9 @@ void BusTimeouts::RunDue() {
     }
     for (DBusTimeout* timeout : due) {
         // Running one may remove another (the library's bookkeeping), so each is looked up again.
-        const auto still = std::find_if(pending_.begin(), pending_.end(),
-                                        [timeout](const Pending& p) { return p.timeout == timeout; });
+        const auto still =
+            std::find_if(pending_.begin(), pending_.end(),
+                         [timeout](const Pending& p) { return p.timeout == timeout; });
         if (still == pending_.end()) continue;
         // A timeout repeats until it is removed.
         still->due = now + std::chrono::milliseconds(dbus_timeout_get_interval(timeout));

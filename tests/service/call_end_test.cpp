@@ -21,10 +21,8 @@ struct ErrorCase {
 TEST(CallEndOfError, NamesTheEndAndAnUnansweredReadChangedNothing) {
     const ErrorCase cases[] = {
         {"org.freedesktop.DBus.Error.NoReply", true, CallEnd::NoAnswer, ServiceError::None},
-        {"org.freedesktop.DBus.Error.NoReply", false, CallEnd::ReadNotAnswered,
-         ServiceError::None},
-        {"org.freedesktop.DBus.Error.Timeout", false, CallEnd::ReadNotAnswered,
-         ServiceError::None},
+        {"org.freedesktop.DBus.Error.NoReply", false, CallEnd::ReadNotAnswered, ServiceError::None},
+        {"org.freedesktop.DBus.Error.Timeout", false, CallEnd::ReadNotAnswered, ServiceError::None},
         {"org.freedesktop.DBus.Error.Disconnected", true, CallEnd::NoAnswer, ServiceError::None},
         {service::kErrorTooManyCalls, true, CallEnd::Refused, ServiceError::TooManyCalls},
         {service::kErrorNotAuthorized, false, CallEnd::NotAuthorized, ServiceError::None},
