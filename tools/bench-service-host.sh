@@ -12,7 +12,8 @@
 #   service's own bus policies) with Debian's polkitd on it (which takes the user polkitd), and the service's
 #   bus glue on an emulated drive (DIR/bench/service_on_test_bus, policy `polkit`: every call asks
 #   polkitd, as vardel-service does);
-# - a second private bus with the same service but polkit's stand-in (policy `grant-change`);
+# - a second private bus with the same service but polkit's stand-in (policy `grant-change`: a thread
+#   of the same process that owns polkit's name on that bus and grants at once);
 # then, as nobody (setpriv), hyperfine times three commands on the same emulated drive
 # (tests/vardelctl/scenarios/plain.json): `vardelctl --emulate=FILE status` (directly),
 # `vardelctl --service status` on the polkit bus and on the stand-in's bus. Before that it checks

@@ -14,6 +14,7 @@ constexpr char kErrorNoJournal[] = "org.vardel.Drives1.Error.NoJournal";
 constexpr char kErrorNothingToUndo[] = "org.vardel.Drives1.Error.NothingToUndo";
 constexpr char kErrorNotAuthorized[] = "org.vardel.Drives1.Error.NotAuthorized";
 constexpr char kErrorAuthenticationRequired[] = "org.vardel.Drives1.Error.AuthenticationRequired";
+constexpr char kErrorTooManyCalls[] = "org.vardel.Drives1.Error.TooManyCalls";
 constexpr char kErrorFailed[] = "org.vardel.Drives1.Error.Failed";
 
 // Reading the drives (list, status, backup, history, and every dry run); changing them (set,

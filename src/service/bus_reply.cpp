@@ -160,6 +160,8 @@ const char* ErrorName(ServiceError error) {
             return kErrorNoJournal;
         case ServiceError::NothingToUndo:
             return kErrorNothingToUndo;
+        case ServiceError::TooManyCalls:
+            return kErrorTooManyCalls;
         case ServiceError::None:
             break;
     }

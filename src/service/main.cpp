@@ -14,7 +14,6 @@
 #include "frontend_common/machine_platform.h"
 #include "service/bus_service.h"
 #include "service/drive_service.h"
-#include "service/polkit_check.h"
 
 int main(int argc, char** argv) {
     using namespace vardel;
@@ -52,8 +51,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     dbus_connection_set_exit_on_disconnect(connection, FALSE);
-    const int code = service::ServeOnBus(connection, drives, service::CheckAuthorization,
-                                         service::kIdleExitSeconds);
+    const int code = service::ServeOnBus(connection, drives, service::kIdleExitSeconds);
     dbus_connection_close(connection);
     dbus_connection_unref(connection);
     // What libdbus keeps for the process goes too, so that a leak check sees only real leaks.

@@ -3,7 +3,6 @@
 namespace vardel::service {
 namespace {
 
-constexpr char kPolkitName[] = "org.freedesktop.PolicyKit1";
 constexpr char kPolkitPath[] = "/org/freedesktop/PolicyKit1/Authority";
 constexpr char kPolkitInterface[] = "org.freedesktop.PolicyKit1.Authority";
 constexpr dbus_uint32_t kAllowUserInteraction = 1;
@@ -44,48 +43,55 @@ bool AppendQuestion(DBusMessage* call, const char* caller, const char* action, b
 
 }  // namespace
 
-Authorization CheckAuthorization(DBusConnection* connection, const char* callerBusName,
-                                 const char* action, bool interactive, std::string& problem) {
+DBusMessage* AuthorizationQuestion(const char* callerBusName, const char* action,
+                                   bool interactive) {
     DBusMessage* call = dbus_message_new_method_call(kPolkitName, kPolkitPath, kPolkitInterface,
                                                      "CheckAuthorization");
-    if (call == nullptr || !AppendQuestion(call, callerBusName, action, interactive)) {
-        if (call != nullptr) dbus_message_unref(call);
-        problem = "out of memory";
-        return Authorization::Unavailable;
+    if (call == nullptr) return nullptr;
+    if (!AppendQuestion(call, callerBusName, action, interactive)) {
+        dbus_message_unref(call);
+        return nullptr;
     }
     // polkit itself may start on demand, and then interact with the user: it may.
     dbus_message_set_allow_interactive_authorization(call, interactive ? TRUE : FALSE);
-    DBusError error;
-    dbus_error_init(&error);
-    DBusMessage* answer = dbus_connection_send_with_reply_and_block(
-        connection, call, interactive ? kInteractiveTimeoutMilliseconds : kTimeoutMilliseconds,
-        &error);
-    dbus_message_unref(call);
+    return call;
+}
+
+int AuthorizationTimeoutMilliseconds(bool interactive) {
+    return interactive ? kInteractiveTimeoutMilliseconds : kTimeoutMilliseconds;
+}
+
+Authorization ReadAuthorizationAnswer(DBusMessage* answer, std::string& problem) {
     if (answer == nullptr) {
+        problem = "polkit did not answer";
+        return Authorization::Unavailable;
+    }
+    if (dbus_message_get_type(answer) == DBUS_MESSAGE_TYPE_ERROR) {
+        DBusError error;
+        dbus_error_init(&error);
+        dbus_set_error_from_message(&error, answer);
         problem = std::string("polkit did not answer (") + (error.name ? error.name : "") + ": " +
                   (error.message ? error.message : "") + ")";
         dbus_error_free(&error);
         return Authorization::Unavailable;
     }
-    Authorization result = Authorization::Unavailable;
-    DBusMessageIter body;
-    DBusMessageIter answered;
-    if (dbus_message_has_signature(answer, "(bba{ss})") && dbus_message_iter_init(answer, &body)) {
-        dbus_message_iter_recurse(&body, &answered);
-        dbus_bool_t authorized = FALSE;
-        dbus_bool_t challenge = FALSE;
-        dbus_message_iter_get_basic(&answered, &authorized);
-        dbus_message_iter_next(&answered);
-        dbus_message_iter_get_basic(&answered, &challenge);
-        result = authorized  ? Authorization::Granted
-                 : challenge ? Authorization::ChallengeNeeded
-                             : Authorization::Denied;
-    } else {
+    if (!dbus_message_has_signature(answer, "(bba{ss})")) {
         problem = std::string("polkit answered (") + dbus_message_get_signature(answer) +
                   "), not (bba{ss})";
+        return Authorization::Unavailable;
     }
-    dbus_message_unref(answer);
-    return result;
+    DBusMessageIter body;
+    DBusMessageIter answered;
+    dbus_message_iter_init(answer, &body);
+    dbus_message_iter_recurse(&body, &answered);
+    dbus_bool_t authorized = FALSE;
+    dbus_bool_t challenge = FALSE;
+    dbus_message_iter_get_basic(&answered, &authorized);
+    dbus_message_iter_next(&answered);
+    dbus_message_iter_get_basic(&answered, &challenge);
+    return authorized  ? Authorization::Granted
+           : challenge ? Authorization::ChallengeNeeded
+                       : Authorization::Denied;
 }
 
 }  // namespace vardel::service

@@ -60,6 +60,7 @@ enum class ServiceError {
     AmbiguousDrive,   // several drives carry the serial: a letter or node tells them apart
     NoJournal,        // no journal to read, or it cannot be read
     NothingToUndo,    // the journal holds no change of the drive
+    TooManyCalls,     // the caller has as many calls waiting for polkit as it may
 };
 
 struct ServiceDrive {

@@ -17,7 +17,11 @@ bool Is(const char* name, const char* known) {
 
 }  // namespace
 
-CallEnd CallEndOfError(const char* name, service::ServiceError& refusal) {
+CallEnd UnansweredEnd(bool change) {
+    return change ? CallEnd::NoAnswer : CallEnd::ReadNotAnswered;
+}
+
+CallEnd CallEndOfError(const char* name, bool change, service::ServiceError& refusal) {
     refusal = service::ServiceError::None;
     if (name == nullptr) name = "";
     struct Named {
@@ -30,6 +34,7 @@ CallEnd CallEndOfError(const char* name, service::ServiceError& refusal) {
         {service::kErrorAmbiguousDrive, service::ServiceError::AmbiguousDrive},
         {service::kErrorNoJournal, service::ServiceError::NoJournal},
         {service::kErrorNothingToUndo, service::ServiceError::NothingToUndo},
+        {service::kErrorTooManyCalls, service::ServiceError::TooManyCalls},
     };
     for (const Named& named : refusals) {
         if (Is(name, named.name)) {
@@ -53,7 +58,7 @@ CallEnd CallEndOfError(const char* name, service::ServiceError& refusal) {
     if (Is(name, "org.freedesktop.DBus.Error.NoReply") ||
         Is(name, "org.freedesktop.DBus.Error.Timeout") ||
         Is(name, "org.freedesktop.DBus.Error.Disconnected")) {
-        return CallEnd::NoAnswer;
+        return UnansweredEnd(change);
     }
     // Another version of the service, without this call or with other arguments.
     if (Is(name, "org.freedesktop.DBus.Error.UnknownMethod") ||

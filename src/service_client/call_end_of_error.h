@@ -7,9 +7,13 @@
 
 namespace vardel::service_client {
 
-// The call's end for the error `name`; `refusal` is the service's own refusal for
+// The call's end for the error `name`; `change`: the call was one that changes a drive (a call
+// that only reads, unanswered, changed nothing); `refusal` is the service's own refusal for
 // CallEnd::Refused (None otherwise).
-CallEnd CallEndOfError(const char* name, service::ServiceError& refusal);
+CallEnd CallEndOfError(const char* name, bool change, service::ServiceError& refusal);
+
+// The end of a call that got no answer at all.
+CallEnd UnansweredEnd(bool change);
 
 // The method of the service's interface that `method` calls.
 const char* MethodName(service::ServiceMethod method);

@@ -52,6 +52,9 @@ std::string CallProblemText(const CallResult& call, const OtherWays& ways) {
             return "the drive service did not answer (" + call.message +
                    "): whether the drive changed is not known; " + ways.readAgain +
                    " shows what it holds";
+        case CallEnd::ReadNotAnswered:
+            return "the drive service did not answer (" + call.message +
+                   "); the call only reads, so nothing was changed: try again in a while";
         case CallEnd::BadReply:
             return "the drive service's answer could not be read (another version of "
                    "vardel-service?); " +

@@ -19,7 +19,8 @@ enum class CallEnd {
     NotAuthorized,           // polkit refused the call's action (or could not be asked)
     AuthenticationRequired,  // polkit would ask, but nobody can answer it here
     Refused,                 // the service refused the call before any drive command: `error`
-    NoAnswer,                // no answer in time, or the service went away meanwhile
+    NoAnswer,                // a change: no answer in time, or the service went away meanwhile
+    ReadNotAnswered,         // as NoAnswer, for a call that only reads: nothing was changed
     BadReply,                // an answer that is not what the service sends
     Failed,                  // the service failed itself
 };

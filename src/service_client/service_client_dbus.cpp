@@ -69,10 +69,10 @@ bool AppendArguments(DBusMessage* message, const ServiceRequest& request) {
 }
 
 // Which end an error name means; the service's own refusals by their names.
-void TakeError(const DBusError& error, CallResult& result) {
+void TakeError(const DBusError& error, bool change, CallResult& result) {
     const char* name = error.name != nullptr ? error.name : "";
     result.message = error.message != nullptr ? error.message : name;
-    result.end = CallEndOfError(name, result.error);
+    result.end = CallEndOfError(name, change, result.error);
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ CallResult CallService(const ServiceRequest& request) {
             connection, call, change ? kChangeTimeoutMilliseconds : kReadTimeoutMilliseconds,
             &error);
         if (reply == nullptr) {
-            TakeError(error, result);
+            TakeError(error, change, result);
             dbus_error_free(&error);
         } else {
             result.end =

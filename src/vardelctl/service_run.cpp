@@ -99,12 +99,16 @@ int CallEndExitCode(const CallResult& call) {
                 case service::ServiceError::NoJournal:
                     // As for a journal vardelctl itself cannot read.
                     return kExitUsage;
+                case service::ServiceError::TooManyCalls:
+                    // As a refusal by polkit: nothing was done, and the call may come again.
+                    return kExitNoMachineAccess;
                 case service::ServiceError::None:
                     break;
             }
             return kExitUnknownError;
         case CallEnd::Replied:
         case CallEnd::NoAnswer:
+        case CallEnd::ReadNotAnswered:
         case CallEnd::BadReply:
         case CallEnd::Failed:
             break;

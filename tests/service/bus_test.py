@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The drive service's bus glue on a private bus: calls and replies as a client sees them, the
-refusals as named errors, a caller that leaves while authorization is asked, two callers at once,
-and the end when idle; then vardelctl as the service's client. The service runs on the emulated
-machine with a stand-in for polkit (service_on_test_bus); the real polkit is asked in the kernel
-guest's tests.
+refusals as named errors, polkit's answers (and its absence), a caller that leaves while
+authorization is asked, reads answered while a change waits for a password, the bound on one
+caller's waiting calls, twenty callers at once, and the end when idle; then vardelctl as the
+service's client. The service runs on the emulated machine and asks a stand-in for polkit on the
+same bus (service_on_test_bus); the real polkit is asked in the kernel guest's tests.
 
 usage: bus_test.py SERVICE_ON_TEST_BUS INTROSPECTION_XML VARDELCTL
 """
@@ -16,6 +17,8 @@ import sys
 import tempfile
 import time
 import unittest
+
+from raw_bus_client import RawBusClient
 
 PROGRAM = None
 INTROSPECTION = None
@@ -116,6 +119,7 @@ class Bus:
     def error(self, method, *typed):
         """The error name and text of a call that must fail (dbus-send names the error)."""
         done = subprocess.run(["dbus-send", "--bus=" + self.address, "--print-reply",
+                               "--reply-timeout=60000",
                                "--dest=" + NAME, PATH, NAME + "." + method] + list(typed),
                               capture_output=True, text=True, check=False, timeout=60)
         if done.returncode == 0:
@@ -189,11 +193,21 @@ REMOVABLE = 0x00
 FIXED = 0xA1
 
 
+NOT_AUTHORIZED = "org.vardel.Drives1.Error.NotAuthorized"
+TOO_MANY_CALLS = "org.vardel.Drives1.Error.TooManyCalls"
+SERIALS = ("VD0000000001", "VD0000000002")
+
+
+def hex_block(rows):
+    """A backup document's or a journal entry's block, as bytes."""
+    return bytes.fromhex("".join(rows)) if isinstance(rows[0], str) else bytes(rows)
+
+
 class BusTest(unittest.TestCase):
-    def start(self, policy, idle_seconds=60):
+    def start(self, policy, idle_seconds=60, scenario=None):
         folder = tempfile.TemporaryDirectory(prefix="vardel-service-bus-")
         self.addCleanup(folder.cleanup)
-        bus = Bus(folder.name, policy, idle_seconds)
+        bus = Bus(folder.name, policy, idle_seconds, scenario)
         self.addCleanup(bus.close)
         return bus
 
@@ -257,14 +271,136 @@ class BusTest(unittest.TestCase):
         self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
         self.assertIsNone(bus.service.poll())
 
-    def test_a_change_polkit_refuses_writes_nothing_and_reading_goes_on(self):
-        bus = self.start("deny-change")
-        name, text = bus.error("Set", "string:", "uint32:0", "uint32:161", "boolean:false")
-        self.assertEqual(name, "org.vardel.Drives1.Error.NotAuthorized", text)
-        # A dry run only reads.
-        dry = bus.call("Set", "suub", "", 0, FIXED, "true")["outcome"]
-        self.assertTrue(dry["writeSkipped"])
+    def test_a_change_polkit_does_not_grant_writes_nothing_and_reading_goes_on(self):
+        # polkit's "authentication needed" (without a dialog allowed) is no yes either.
+        for policy, expected in (("deny-change", NOT_AUTHORIZED),
+                                 ("challenge-change",
+                                  "org.vardel.Drives1.Error.AuthenticationRequired")):
+            with self.subTest(policy):
+                bus = self.start(policy)
+                name, text = bus.error("Set", "string:", "uint32:0", "uint32:161", "boolean:false")
+                self.assertEqual(name, expected, text)
+                # A dry run only reads.
+                dry = bus.call("Set", "suub", "", 0, FIXED, "true")["outcome"]
+                self.assertTrue(dry["writeSkipped"])
+                self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+                self.assertEqual(bus.call("History", "s", "")["history"], [])
+
+    def test_without_polkit_on_the_bus_nothing_is_granted(self):
+        # The service's own route to polkit, on a bus where nobody answers it.
+        bus = self.start("polkit")
+        for call in (("Set", "string:", "uint32:0", "uint32:161", "boolean:false"),
+                     ("Status", "string:")):
+            with self.subTest(call[0]):
+                name, text = bus.error(*call)
+                self.assertEqual(name, NOT_AUTHORIZED, text)
+                self.assertIn("polkit could not be asked", text)
+        # Every change goes to the journal first and to the log after: neither has one.
+        self.assertEqual(files_in(bus.journal()), {})
+        with open(bus.log, encoding="utf-8") as log:
+            self.assertNotIn("Set for uid", log.read())
+
+    def test_a_read_is_answered_while_a_change_waits_for_a_password(self):
+        bus = self.start("hold-change")
+        # One connection, so that the service has the change before the read.
+        caller = RawBusClient(bus.address)
+        self.addCleanup(caller.close)
+        change = caller.call(NAME, PATH, NAME, "Set", "suub", ["", 0, FIXED, False],
+                             interactive=True)
+        read = caller.call(NAME, PATH, NAME, "Status", "s", [""])
+        self.assertEqual(caller.wait(read)[0], "return")
+        # Another caller's read, and vardelctl's, as well.
         self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        status = bus.vardelctl("--service", "status")
+        self.assertEqual(status.returncode, 0, status.stderr)
+        self.assertNotIn(change, caller.answers)
+        # The caller leaves before polkit answers: nothing is changed on its behalf.
+        caller.close()
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        self.assertEqual(bus.call("History", "s", "")["history"], [])
+
+    def test_a_question_polkit_never_answers_ends_refused_after_its_timeout(self):
+        # Without a dialog allowed, the service waits 25 seconds for polkit, then refuses.
+        bus = self.start("hold-change")
+        started = time.monotonic()
+        name, text = bus.error("Set", "string:", "uint32:0", "uint32:161", "boolean:false")
+        self.assertEqual(name, NOT_AUTHORIZED, text)
+        self.assertIn("polkit did not answer", text)
+        self.assertGreater(time.monotonic() - started, 20)
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+
+    def test_one_caller_keeps_only_a_few_calls_waiting_and_gets_room_back_as_they_end(self):
+        bus = self.start("grant-change-slowly")
+        caller = RawBusClient(bus.address)
+        self.addCleanup(caller.close)
+
+        def set_calls(count):
+            return [caller.call(NAME, PATH, NAME, "Set", "suub", ["", 1, REMOVABLE, False],
+                                interactive=True) for _ in range(count)]
+
+        waiting = set_calls(4)
+        refused = set_calls(1) + [caller.call(NAME, PATH, NAME, "Status", "s", [""])]
+        for serial in refused:
+            kind, error, text = caller.wait(serial)
+            self.assertEqual((kind, error), ("error", TOO_MANY_CALLS), text)
+        # Others are not held up by that caller.
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, FIXED))
+        for serial in waiting:
+            self.assertEqual(caller.wait(serial)[0], "return")
+        # Answered, they leave room for as many again.
+        for serial in set_calls(4):
+            self.assertEqual(caller.wait(serial)[0], "return")
+        self.assertEqual(bus.status(), (DONE, REMOVABLE, REMOVABLE))
+        # Only the first call changed the drive.
+        self.assertEqual(len(bus.call("History", "s", "")["history"]), 1)
+
+    def test_twenty_callers_at_once_on_two_drives_are_answered_and_the_journal_keeps_up(self):
+        bus = self.start("grant-change-slowly", scenario=TWO_DRIVES)
+        reads = [bus.busctl("Status", "s", SERIALS[0]), bus.busctl("Status", "s", SERIALS[1]),
+                 bus.busctl("List", "s", ""), bus.busctl("Backup", "s", SERIALS[1]),
+                 bus.busctl("History", "s", ""), bus.busctl("Set", "suub", SERIALS[0], 0, FIXED,
+                                                            "true")]
+        changes = []
+        for lun, kind in ((0, FIXED), (1, REMOVABLE), (0, REMOVABLE), (1, FIXED)):
+            for serial in SERIALS:
+                changes.append(bus.busctl("Set", "suub", serial, lun, kind, "false"))
+        changes.append(bus.busctl("Write", "sssb", SERIALS[0], "0x5A", "", "false"))
+        changes.append(bus.busctl("Write", "sssb", SERIALS[1], "", "0x3C", "false"))
+        environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus.address,
+                           VARDEL_JOURNAL=os.path.join(bus.folder, "state"))
+        clients = [[VARDELCTL, "--service", "--json", "--device", serial, "status"]
+                   for serial in SERIALS]
+        clients += [[VARDELCTL, "--service", "--json", "--device", SERIALS[0], "set", "lun1",
+                     "removable"],
+                    [VARDELCTL, "--service", "--json", "--device", "G", "set", "lun0", "fixed"]]
+        self.assertEqual(len(reads + changes + clients), 20)
+        running = [subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    text=True, env=environment)
+                   for arguments in reads + changes + clients]
+        changed = 0
+        for arguments, process in zip(reads + changes + clients, running):
+            out, err = process.communicate(timeout=120)
+            self.assertEqual(process.returncode, 0, f"{arguments}: {err}")
+            if arguments[0] == VARDELCTL:
+                report = json.loads(out)
+                self.assertEqual(report["outcome"], "done", arguments)
+                changed += report["changed"]
+                continue
+            outcome = values(json.loads(out)["data"][0]).get("outcome")
+            if outcome is not None:
+                self.assertEqual(outcome["code"], DONE, arguments)
+                changed += outcome["changed"]
+        # Each drive's entries, oldest first, are a chain from the block each change read to the
+        # block the drive holds now: no change lost, none counted twice.
+        history = bus.call("History", "s", "")["history"]
+        self.assertEqual(len(history), changed)
+        for serial in SERIALS:
+            entries = [entry for entry in history if entry["serial"] == serial]
+            self.assertTrue(entries, serial)
+            for earlier, later in zip(entries, entries[1:]):
+                self.assertEqual(bytes(later["asRead"]), bytes(earlier["written"]), serial)
+            now = bus.call("Backup", "s", serial)["blocks"]["configBlock"]
+            self.assertEqual(bytes(entries[-1]["written"]), bytes(now), serial)
 
     def test_a_caller_that_leaves_while_asked_gets_nothing_changed(self):
         bus = self.start("grant-change-slowly")
@@ -486,6 +622,80 @@ class VardelctlClientTest(unittest.TestCase):
         # Asked again, the undo shows the last change and makes it.
         code, shown = answer_after(bus.address, journal, b"y\n", lambda: None, "--service", "undo")
         self.assertEqual(code, 0, shown)
+
+    def answer_on_terminal(self, bus, answer, *arguments, cwd):
+        """vardelctl through the service on a terminal of its own, its question answered with
+        `answer`: the exit code and what the terminal showed."""
+        import pty
+        import termios
+        controller, terminal = pty.openpty()
+        try:
+            # No echo: the answer is typed before the question is asked.
+            modes = termios.tcgetattr(terminal)
+            modes[3] &= ~termios.ECHO
+            termios.tcsetattr(terminal, termios.TCSANOW, modes)
+            environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus.address,
+                               VARDEL_JOURNAL=os.path.join(bus.folder, "state"))
+            try:
+                process = subprocess.Popen([VARDELCTL] + list(arguments), cwd=cwd,
+                                           stdin=terminal, stdout=subprocess.PIPE,
+                                           stderr=terminal, env=environment)
+            finally:
+                os.close(terminal)
+            os.write(controller, answer)
+            process.communicate(timeout=60)
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(controller, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+            return process.returncode, shown.decode(errors="replace")
+        finally:
+            os.close(controller)
+
+    def test_restore_and_undo_answered_on_a_terminal_write_only_after_a_yes(self):
+        bus = self.start("grant-change")
+        folder = os.path.join(bus.folder, "files")
+        os.makedirs(folder)
+        for step in (["backup", "b.json"], ["set", "lun1", "removable"]):
+            self.assertEqual(bus.vardelctl("--service", *step, cwd=folder).returncode, 0)
+        cases = [
+            # The restore puts LUN 1's byte back; the undo then takes the restore back.
+            (b"n\n", ["restore", "b.json"], 1, (DONE, REMOVABLE, REMOVABLE)),
+            (b"y\n", ["restore", "b.json"], 0, (DONE, REMOVABLE, FIXED)),
+            (b"\n", ["undo"], 1, (DONE, REMOVABLE, FIXED)),
+            (b"y\n", ["undo"], 0, (DONE, REMOVABLE, REMOVABLE)),
+        ]
+        for answer, arguments, code, status in cases:
+            with self.subTest(" ".join(arguments) + " " + repr(answer)):
+                returncode, shown = self.answer_on_terminal(bus, answer, "--service", *arguments,
+                                                            cwd=folder)
+                self.assertEqual(returncode, code, shown)
+                self.assertIn("305: 0x", shown)
+                self.assertEqual(bus.status(), status)
+        history = bus.call("History", "s", "")["history"]
+        self.assertEqual([entry["command"] for entry in history], ["set", "restore", "undo"])
+
+    def test_every_drive_of_a_shared_serial_is_reached_and_changed(self):
+        with open(TWO_DRIVES, encoding="utf-8") as file:
+            machine = json.load(file)
+        machine["drives"][1]["identity"]["serial"] = SERIALS[0]
+        folder = tempfile.TemporaryDirectory(prefix="vardel-service-client-")
+        self.addCleanup(folder.cleanup)
+        scenario = os.path.join(folder.name, "shared-serial.json")
+        with open(scenario, "w", encoding="utf-8") as file:
+            json.dump(machine, file)
+        bus = self.start("grant-change", scenario)
+        done = bus.vardelctl("--service", "set", "lun1", "removable", "--all")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        for letter in ("E", "G"):
+            outcome = bus.call("Status", "s", letter)["outcome"]
+            self.assertEqual((outcome["code"], outcome["lun1"]), (DONE, REMOVABLE), letter)
+        self.assertEqual(len(bus.call("History", "s", "")["history"]), 2)
 
     def test_set_writes_only_the_type_byte(self):
         bus = self.start("grant-change")

@@ -6,48 +6,26 @@
 // usage: service_on_test_bus JOURNAL_FOLDER POLICY IDLE_SECONDS [SCENARIO_FILE]
 //   SCENARIO_FILE: the emulated machine a scenario file describes (read once, never written
 //   back), instead of the built-in one
-//   POLICY: grant-change (every call allowed), deny-change (reading only), grant-change-slowly
-//   (as grant-change, after two seconds of "asking", so that a caller can leave meanwhile),
-//   polkit (every call asks the polkitd on that bus, as the service does)
+//   POLICY: who answers the service's questions to polkit: a stand-in on the same bus
+//   (polkit_stand_in.h): grant-change (every call allowed), deny-change (reading only),
+//   grant-change-slowly (as grant-change, a change after two seconds of "asking", so that a caller
+//   can leave meanwhile), challenge-change (a change needs authentication), hold-change (a change
+//   is never answered, as a password dialog nobody answers); or polkit: no stand-in, the polkitd
+//   on that bus if there is one, as for the service itself
 
 #include <dbus/dbus.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "frontend_common/access_watch.h"
 #include "frontend_common/scenario.h"
 #include "platform/emulated/emulated_platform.h"
-#include "service/bus_names.h"
 #include "service/bus_service.h"
 #include "service/drive_service.h"
-
-namespace {
-
-using vardel::service::Authorization;
-
-Authorization GrantChange(DBusConnection*, const char*, const char*, bool, std::string&) {
-    return Authorization::Granted;
-}
-
-Authorization DenyChange(DBusConnection*, const char*, const char* action, bool, std::string&) {
-    return std::strcmp(action, vardel::service::kActionRead) == 0 ? Authorization::Granted
-                                                                  : Authorization::Denied;
-}
-
-Authorization GrantChangeSlowly(DBusConnection*, const char*, const char* action, bool,
-                                std::string&) {
-    if (std::strcmp(action, vardel::service::kActionChange) == 0) {
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-    }
-    return Authorization::Granted;
-}
-
-}  // namespace
+#include "service/polkit_stand_in.h"
 
 int main(int argc, char** argv) {
     using namespace vardel;
@@ -58,12 +36,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string policy = argv[2];
-    const service::Authorizer authorize = policy == "grant-change"          ? GrantChange
-                                          : policy == "grant-change-slowly" ? GrantChangeSlowly
-                                          : policy == "deny-change"         ? DenyChange
-                                          : policy == "polkit" ? service::CheckAuthorization
-                                                               : nullptr;
-    if (authorize == nullptr) {
+    testing_support::StandInPolicy standInPolicy{};
+    if (policy != "polkit" && !testing_support::StandInPolicyNamed(policy, standInPolicy)) {
         std::fprintf(stderr, "service_on_test_bus: unknown policy %s\n", argv[2]);
         return 2;
     }
@@ -93,7 +67,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     dbus_connection_set_exit_on_disconnect(connection, FALSE);
-    const int code = service::ServeOnBus(connection, drives, authorize, std::atoi(argv[3]));
+    // The stand-in answers before the service takes its name, so before anyone calls it.
+    std::unique_ptr<testing_support::PolkitStandIn> standIn;
+    if (policy != "polkit") {
+        standIn = std::make_unique<testing_support::PolkitStandIn>(standInPolicy);
+        std::string problem;
+        if (!standIn->Start(problem)) {
+            std::fprintf(stderr, "service_on_test_bus: the polkit stand-in: %s\n", problem.c_str());
+            return 1;
+        }
+    }
+    const int code = service::ServeOnBus(connection, drives, std::atoi(argv[3]));
+    standIn.reset();
     dbus_connection_close(connection);
     dbus_connection_unref(connection);
     // What libdbus keeps for the process goes too, so that a leak check sees only real leaks.

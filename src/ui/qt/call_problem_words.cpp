@@ -59,6 +59,10 @@ const char* CallProblemSource(CallEnd end) {
                 "Vardel",
                 "the drive service did not answer (%1): whether the drive changed is not known; "
                 "the status button shows what it holds");
+        case CallEnd::ReadNotAnswered:
+            return QT_TRANSLATE_NOOP("Vardel",
+                                     "the drive service did not answer (%1); the call only reads, "
+                                     "so nothing was changed: try again in a while");
         case CallEnd::BadReply:
             return QT_TRANSLATE_NOOP(
                 "Vardel",

@@ -78,7 +78,7 @@ CallResult CallServiceFromWindow(const ServiceRequest& request) {
     }
     if (!watcher.isFinished()) {
         // The program is ending (its loops were told to quit): no answer came.
-        result.end = CallEnd::NoAnswer;
+        result.end = service_client::UnansweredEnd(change);
         result.message = "the window stopped waiting";
         return result;
     }
@@ -87,7 +87,7 @@ CallResult CallServiceFromWindow(const ServiceRequest& request) {
         const std::string name = reply.errorName().toStdString();
         result.message = reply.errorMessage().toStdString();
         if (result.message.empty()) result.message = name;
-        result.end = service_client::CallEndOfError(name.c_str(), result.error);
+        result.end = service_client::CallEndOfError(name.c_str(), change, result.error);
         return result;
     }
     const QList<QVariant> arguments = reply.arguments();

@@ -48,6 +48,49 @@ expect_commands /tmp/expected
 run_client status
 expect_rows "Removable" "Fixed Disk"
 
+begin "while tester's change waits for a password nobody types, root's status is answered"
+# tester starts an agent of its own on a terminal of its own (as systemctl does), then calls Set:
+# no rule grants it the change, so polkit asks the agent for the administrator's password, and
+# nobody types it. The service asks polkit without waiting for the answer.
+rm -f "$GUEST_ROOT/tmp/change.pid" "$GUEST_ROOT/tmp/agent.pid" "$GUEST_ROOT/tmp/agent.ready"
+# The agent asks on a terminal: script makes one, from the pseudo-terminals' file system.
+mkdir -p "$GUEST_ROOT/dev/pts"
+grep -q " $GUEST_ROOT/dev/pts " /proc/mounts || mount -t devpts devpts "$GUEST_ROOT/dev/pts" ||
+    fail "cannot mount the pseudo-terminals"
+log_mark
+# The agent closes its notify descriptor once polkit has it (polkitd may be starting yet): only
+# then does the set go out, from the process the agent stands for. No --fallback: polkit takes a
+# fallback agent only for a subject in a session, and here there is none.
+as_tester /usr/bin/script -qfec 'mkfifo /tmp/agent.ready
+    /usr/bin/pkttyagent --process $$ --notify-fd 5 5> /tmp/agent.ready &
+    echo $! > /tmp/agent.pid; cat /tmp/agent.ready; echo $$ > /tmp/change.pid
+    exec /vardel/program set lun0 fixed' /dev/null > /tmp/agent.out 2>&1 &
+waiting=$!
+tries=0
+until grep -q "AUTHENTICATING FOR org.vardel.drives.change" /tmp/agent.out; do
+    tries=$((tries + 1))
+    if [ $tries -gt 600 ]; then
+        fail "polkit did not ask tester's agent: $(cat /tmp/agent.out)"
+        break
+    fi
+    sleep 0.1
+done
+sed 's/^/  agent| /' /tmp/agent.out
+echo "+ vardelctl --service status (as root, through the root, while the password is asked)"
+started=$(in_root /usr/bin/date +%s%N)
+in_root /vardel/program --service status > /tmp/run.out 2> /tmp/run.err
+collect_run $?
+echo "  answered in $(( ($(in_root /usr/bin/date +%s%N) - started) / 1000000 )) ms"
+expect_status 0
+expect_rows "Removable" "Fixed Disk"
+kill -0 $waiting 2>/dev/null || fail "tester's set ended before its password was typed: $(cat /tmp/agent.out)"
+# tester gives up: its set and its agent end, and nothing is written on its behalf.
+kill $(cat "$GUEST_ROOT/tmp/change.pid") $(cat "$GUEST_ROOT/tmp/agent.pid")
+wait $waiting || true
+[ -z "$(log_since_mark | grep ' 06 06 ')" ] || fail "a write reached the drive: $(log_since_mark | grep ' 06 06 ')"
+run_client status
+expect_rows "Removable" "Fixed Disk"
+
 begin "with the change action granted, set lun0 fixed changes byte 304 alone"
 polkit_grant org.vardel.drives.read org.vardel.drives.change
 run_client set lun0 fixed

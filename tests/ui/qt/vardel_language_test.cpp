@@ -233,11 +233,11 @@ class VardelLanguageTest : public QObject {
         using service_client::CallEnd;
         QFETCH(QString, locale);
         UseLocale(locale.toLatin1().constData());
-        const CallEnd ends[] = {CallEnd::NoClient,       CallEnd::NoBus,
-                                CallEnd::ServiceMissing, CallEnd::ServiceNotStarted,
-                                CallEnd::NotAuthorized,  CallEnd::AuthenticationRequired,
-                                CallEnd::Refused,        CallEnd::NoAnswer,
-                                CallEnd::BadReply,       CallEnd::Failed};
+        const CallEnd ends[] = {
+            CallEnd::NoClient,          CallEnd::NoBus,         CallEnd::ServiceMissing,
+            CallEnd::ServiceNotStarted, CallEnd::NotAuthorized, CallEnd::AuthenticationRequired,
+            CallEnd::Refused,           CallEnd::NoAnswer,      CallEnd::ReadNotAnswered,
+            CallEnd::BadReply,          CallEnd::Failed};
         for (const CallEnd end : ends) {
             service_client::CallResult call;
             call.end = end;

@@ -172,6 +172,10 @@ vardel 软件包安装的 udev 规则 /usr/lib/udev/rules.d/70-vardel.rules 只�
         <translation>磁盘服务没有应答（%1）：无法确定磁盘是否已更改；请用“读取状态”按钮查看磁盘当前的内容</translation>
     </message>
     <message>
+        <source>the drive service did not answer (%1); the call only reads, so nothing was changed: try again in a while</source>
+        <translation>磁盘服务没有应答（%1）；此调用只读取，因此没有更改任何内容：请稍后再试</translation>
+    </message>
+    <message>
         <source>the drive service&apos;s answer could not be read (another version of vardel-service?); vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
         <translation>无法读取磁盘服务的应答（vardel-service 版本不同？）；vardel --direct 可直接访问磁盘（需要对其设备节点有权限），root 始终可以（sudo vardelctl ...）</translation>
     </message>

@@ -172,6 +172,10 @@ vardel 套件安裝的 udev 規則 /usr/lib/udev/rules.d/70-vardel.rules 只把�
         <translation>磁碟服務沒有回應（%1）：無法確定磁碟是否已變更；請用「讀取狀態」按鈕查看磁碟目前的內容</translation>
     </message>
     <message>
+        <source>the drive service did not answer (%1); the call only reads, so nothing was changed: try again in a while</source>
+        <translation>磁碟服務沒有回應（%1）；此呼叫只讀取，因此沒有變更任何內容：請稍後再試</translation>
+    </message>
+    <message>
         <source>the drive service&apos;s answer could not be read (another version of vardel-service?); vardel --direct reaches the drive itself, with rights on its node, and root always may (sudo vardelctl ...)</source>
         <translation>無法讀取磁碟服務的回應（vardel-service 版本不同？）；vardel --direct 可直接存取磁碟（需要其裝置節點的權限），root 一律可以（sudo vardelctl ...）</translation>
     </message>
