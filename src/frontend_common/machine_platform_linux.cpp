@@ -48,6 +48,19 @@ bool LinuxMachine() {
     return true;
 }
 
+namespace {
+
+bool MayHoldDrive(char letter) {
+    DiskDescription disk;
+    return DescribeMachineDisk(letter, disk) && !disk.notOnUsb;
+}
+
+}  // namespace
+
+MayHoldDriveTest MachineMayHoldDrive() {
+    return MayHoldDrive;
+}
+
 bool DescribeMachineDisk(char letter, DiskDescription& description) {
 #ifdef VARDEL_HAS_LINUX_PLATFORM
     const LinuxDiskInfo info = DescribeDisk(letter);

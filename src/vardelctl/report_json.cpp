@@ -10,6 +10,7 @@
 #include "frontend_common/hex_text.h"
 #include "frontend_common/sense_text.h"
 #include "frontend_common/serial_text.h"
+#include "frontend_common/unanswered_disks.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/report_names.h"
 
@@ -113,6 +114,17 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     // Kept for the readers of format 1; the four fields above say the same and more.
     report["driveStatus"] = outcome.driveStatus;
     report["noRights"] = notes.noRights;
+    // The disks passed over that may hold a drive of the kind: a change stopped on them, a read
+    // went on.
+    Json unanswered = Json::array();
+    for (const frontend::UnansweredDisk& disk :
+         frontend::UnansweredDisks(outcome.scan, notes.onMachine, notes.nativeErrors)) {
+        unanswered.push_back({{"letter", LetterJson(disk.letter)},
+                              {"paths", disk.paths},
+                              {"withSignature", disk.withSignature},
+                              {"why", disk.why}});
+    }
+    report["unanswered"] = unanswered;
     // What discovery looked at, and the lines text mode prints after "No drive found".
     if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done && frontend::LinuxMachine()) {
         const frontend::NoDriveFacts facts = NoDriveFactsOf(outcome, notes);
@@ -234,7 +246,10 @@ Json EveryDriveJson(const RunReport& report) {
     json["drives"] = entries;
     Json disks = Json::array();
     for (const DiskNotOpened& disk : *report.notOpened) {
-        disks.push_back({{"letter", LetterJson(disk.letter)}, {"paths", disk.paths}});
+        disks.push_back({{"letter", LetterJson(disk.letter)},
+                         {"paths", disk.paths},
+                         {"unanswered", disk.unanswered.empty() ? Json(nullptr)
+                                                                : Json(disk.unanswered)}});
     }
     json["leftAlone"] = {{"notOpened", disks}, {"beyondReach", report.unreached}};
     return json;
