@@ -73,6 +73,18 @@ Json ChangesJson(const std::vector<ByteChange>& changes) {
 }
 
 // The fields of one command's report, the same alone and as an entry of an --all report.
+Json UnansweredJson(const ScanRecord& scan, const RunNotes& notes) {
+    Json disks = Json::array();
+    for (const frontend::UnansweredDisk& disk :
+         frontend::UnansweredDisks(scan, notes.onMachine, notes.nativeErrors)) {
+        disks.push_back({{"letter", LetterJson(disk.letter)},
+                         {"paths", disk.paths},
+                         {"withSignature", disk.withSignature},
+                         {"why", disk.why}});
+    }
+    return disks;
+}
+
 void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
                      const RunNotes& notes, const std::string& detail, int exitCode) {
     const char* message = OutcomeMessage(outcome);
@@ -116,15 +128,7 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     report["noRights"] = notes.noRights;
     // The disks passed over that may hold a drive of the kind: a change stopped on them, a read
     // went on.
-    Json unanswered = Json::array();
-    for (const frontend::UnansweredDisk& disk :
-         frontend::UnansweredDisks(outcome.scan, notes.onMachine, notes.nativeErrors)) {
-        unanswered.push_back({{"letter", LetterJson(disk.letter)},
-                              {"paths", disk.paths},
-                              {"withSignature", disk.withSignature},
-                              {"why", disk.why}});
-    }
-    report["unanswered"] = unanswered;
+    report["unanswered"] = UnansweredJson(outcome.scan, notes);
     // What discovery looked at, and the lines text mode prints after "No drive found".
     if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done && frontend::LinuxMachine()) {
         const frontend::NoDriveFacts facts = NoDriveFactsOf(outcome, notes);
@@ -194,6 +198,7 @@ Json ListingJson(const RunReport& report) {
     json["noRights"] = report.notes.noRights;
     json["deviceCount"] = report.listing->count;
     json["devices"] = DevicesJson(report);
+    json["unanswered"] = UnansweredJson(report.listing->scan, report.notes);
     return json;
 }
 

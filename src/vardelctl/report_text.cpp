@@ -22,9 +22,9 @@ constexpr char kReplugReminder[] = "Replug the drive for the change to take effe
 constexpr char kReplugAllReminder[] = "Replug the drives for the change to take effect.";
 
 // The disks the scan passed over that may hold a drive of the kind, named; empty when none.
-std::string UnansweredText(const RunReport& report) {
-    const std::vector<frontend::UnansweredDisk> disks = frontend::UnansweredDisks(
-        report.outcome.scan, report.notes.onMachine, report.notes.nativeErrors);
+std::string UnansweredText(const RunReport& report, const ScanRecord& scan) {
+    const std::vector<frontend::UnansweredDisk> disks =
+        frontend::UnansweredDisks(scan, report.notes.onMachine, report.notes.nativeErrors);
     if (disks.empty()) return "";
     return (disks.size() == 1 ? std::string("1 disk") : std::to_string(disks.size()) + " disks") +
            " may hold a drive of the kind but did not answer: " +
@@ -45,7 +45,7 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
         }
     }
     if (outcome.code == OutcomeCode::SeveralDrives) {
-        const std::string unanswered = UnansweredText(report);
+        const std::string unanswered = UnansweredText(report, outcome.scan);
         if (!unanswered.empty()) {
             SayLines(err, unanswered + "; so the drive found may not be the only one, and " +
                               "nothing was written");
@@ -94,7 +94,7 @@ void PrintOutcome(const RunReport& report, std::ostream& out, std::ostream& err)
     PrintDone(report, out);
     if (report.outcome.changed) out << kReplugReminder << '\n';
     // A read goes on past them, and says what it passed over.
-    const std::string unanswered = UnansweredText(report);
+    const std::string unanswered = UnansweredText(report, report.outcome.scan);
     if (!unanswered.empty()) {
         SayLines(err, unanswered + "; this is the drive that answered, --device chooses");
     }
@@ -138,6 +138,10 @@ void PrintListing(const RunReport& report, std::ostream& out, std::ostream& err)
     if (listing.count >= 2) {
         out << "Several drives: the commands need --device SERIAL, LETTER or NODE to choose one, "
                "or --all.\n";
+    }
+    const std::string unanswered = UnansweredText(report, listing.scan);
+    if (!unanswered.empty()) {
+        SayLines(err, unanswered + "; a change needs --device while it is attached");
     }
 }
 

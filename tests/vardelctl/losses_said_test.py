@@ -169,7 +169,7 @@ class LossesSaidTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
     def test_a_drive_that_did_not_answer_is_named_never_passed_over(self):
         # The second drive (G, H) shows the signature, then fails as each case says; the first
         # (E, F) answers. --all changes the first and leaves the second alone (9); a plain set
-        # changes neither and names the second (3); status goes on and names it (0).
+        # changes neither and names the second (3); status and list go on and name it (0).
         identity_fails = lambda effect, code: [
             fault(letter=letter, operation="readIdentity", effect=effect, code=code, times=-1)
             for letter in "GH"]
@@ -190,7 +190,8 @@ class LossesSaidTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                     ("--all", ["set", "lun0", "fixed", "--all"], 9),
                     ("plain set", ["set", "lun0", "fixed"], 3),
                     ("dry run", ["set", "lun0", "fixed", "--dry-run"], 3),
-                    ("status", ["status"], 0)]:
+                    ("status", ["status"], 0),
+                    ("list", ["list"], 0)]:
                 with self.subTest(kind=kind, run=name):
                     scenario = self.scenario("two-drives.json", with_faults(*faults))
                     run = self.run_tool("--emulate=" + scenario, *args)
