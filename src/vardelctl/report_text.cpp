@@ -38,6 +38,8 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
     SayLines(err, report.detail);
     if (WriteUnconfirmed(outcome)) SayLines(err, UnconfirmedWriteAdvice("vardelctl status"));
     if (outcome.code == OutcomeCode::NoDrive) {
+        const std::string unanswered = UnansweredText(report, outcome.scan);
+        if (!unanswered.empty()) SayLines(err, unanswered);
         if (outcome.scan.done && frontend::LinuxMachine()) {
             SayLines(err, frontend::NoDriveGuidance(NoDriveFactsOf(outcome, notes)));
         } else if (notes.noRights) {
