@@ -74,12 +74,6 @@ void KeepOtherDevices(Platform& platform, DeviceScan& scan) {
 
 }  // namespace
 
-int LetterCount(std::uint32_t letters) {
-    int count = 0;
-    for (; letters != 0; letters &= letters - 1) ++count;
-    return count;
-}
-
 void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only,
                  MayHoldDriveTest mayHold) {
     std::memset(&scan, 0, sizeof(scan));

@@ -56,9 +56,6 @@ struct ScanRecord {
     DriveStatus unansweredStatus[kDriveLetterCount];  // of the call that failed, by letter
 };
 
-// How many letters a mask holds.
-int LetterCount(std::uint32_t letters);
-
 // What one scan found: each recorded device's letters by LUN index, what it is and the identity
 // block of its first letter (entry j of `devices` and `identities` belongs to record j), and the
 // number of distinct devices, which may exceed the table's room.

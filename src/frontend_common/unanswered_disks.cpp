@@ -1,5 +1,6 @@
 #include "frontend_common/unanswered_disks.h"
 
+#include <cstdio>
 #include <system_error>
 
 #include "frontend_common/display_text.h"
@@ -11,9 +12,13 @@ namespace {
 
 std::string StatusText(DriveStatus status, bool nativeErrors) {
     if (status < 0) {
+        // The sense that came with the status was not kept: the status alone, as storage tools
+        // name it.
         const char* name = ScsiStatusName(-status);
+        char number[8];
+        std::snprintf(number, sizeof(number), "0x%02X", static_cast<unsigned>(-status) & 0xFFu);
         return "the drive answered " + std::string(name != nullptr ? name : "status") +
-               " (status " + std::to_string(-status) + ")";
+               " (status " + number + ")";
     }
     if (status == kDriveShortRead) return "the drive answered with less than the whole block";
     std::string text = "system error " + std::to_string(status);
