@@ -25,6 +25,7 @@ expected=(
   usr/bin/vardel
   usr/bin/vardelctl
   usr/lib/udev/rules.d/70-vardel.rules
+  usr/lib/udev/vardel-signature
   usr/share/applications/vardel.desktop
   usr/share/icons/hicolor/16x16/apps/vardel.png
   usr/share/icons/hicolor/32x32/apps/vardel.png
@@ -59,7 +60,8 @@ for file in "${expected[@]}"; do
   fi
 done
 [ "$missing" -eq 0 ] || exit 1
-for program in usr/bin/vardel usr/bin/vardelctl usr/libexec/vardel/vardel-service; do
+for program in usr/bin/vardel usr/bin/vardelctl usr/libexec/vardel/vardel-service \
+  usr/lib/udev/vardel-signature; do
   [ -x "$root/$program" ] || fail "$program is not executable"
   # Linked as a distribution links: through the dynamic loader, with the system's libraries.
   readelf --program-headers "$root/$program" | grep -q "program interpreter" \

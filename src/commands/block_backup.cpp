@@ -30,7 +30,7 @@ CommandOutcome BackupBlocks(Platform& platform, CommandState& state, const Physi
     std::memset(&backup, 0, sizeof(backup));
     CommandOutcome outcome;
     outcome.command = CommandKind::Backup;
-    outcome.code = FindSingleDrive(platform, state, device, &outcome.scan);
+    outcome.code = FindSingleDrive(platform, state, device, &outcome.scan, false);
     if (outcome.code != OutcomeCode::Done) return outcome;
     const char target = state.targetLetter;
     outcome.target = target;
@@ -64,7 +64,7 @@ CommandOutcome RestoreConfigBlock(Platform& platform, CommandState& state,
                                   RestoreView* view, const RestoreGuard& guard) {
     CommandOutcome outcome;
     outcome.command = guard.undoes != nullptr ? CommandKind::Undo : CommandKind::Restore;
-    outcome.code = FindSingleDrive(platform, state, device, &outcome.scan);
+    outcome.code = FindSingleDrive(platform, state, device, &outcome.scan, true);
     if (outcome.code != OutcomeCode::Done) return outcome;
     const char target = state.targetLetter;
     outcome.target = target;

@@ -1,6 +1,7 @@
 #pragma once
 // What the window keeps between commands: the last discovery's letters, the letter the vendor
-// commands go to, and the texts of the two status rows.
+// commands go to, the texts of the two status rows, and how its machine tells a disk that may
+// hold a drive of the kind among those that said nothing.
 
 #include <string>
 
@@ -17,6 +18,9 @@ struct CommandState {
     PhysicalDevice device = {};
     std::string lun0Text;  // row "Lun0", edit 1002
     std::string lun1Text;  // row "Lun1", edit 1004
+    // Set once by the front end for its machine (ScanRecord); null: only a disk that showed the
+    // signature counts.
+    MayHoldDriveTest mayHoldDrive = nullptr;
 };
 
 }  // namespace vardel

@@ -17,12 +17,14 @@ char TargetOf(Platform& platform, const DeviceRecord& record) {
 
 }  // namespace
 
-OutcomeCode ListDevices(Platform& platform, const PhysicalDevice* only, DeviceListing& listing) {
+OutcomeCode ListDevices(Platform& platform, const PhysicalDevice* only, DeviceListing& listing,
+                        MayHoldDriveTest mayHold) {
     std::memset(&listing, 0, sizeof(listing));
     if (!VersionAccepted(platform)) return OutcomeCode::UnknownError;
 
     DeviceScan scan;
-    ScanDevices(platform, scan, only);
+    ScanDevices(platform, scan, only, mayHold);
+    listing.scan = scan.record;
     listing.count = scan.count;
     listing.recorded = std::min(scan.count, static_cast<int>(kMaxDevices));
     for (int j = 0; j < listing.recorded; ++j) {

@@ -27,10 +27,12 @@ struct DeviceListing {
     ListedDevice devices[kMaxDevices];
     int recorded;  // entries filled in `devices`
     int count;     // devices found, which may exceed the room
+    ScanRecord scan;  // what discovery looked at, and the disks that did not answer
 };
 
 // Done, or UnknownError when the system's version is refused. `only` narrows the scan to one
-// device as it does for the commands.
-OutcomeCode ListDevices(Platform& platform, const PhysicalDevice* only, DeviceListing& listing);
+// device as it does for the commands; `mayHold` as for the commands (CommandState).
+OutcomeCode ListDevices(Platform& platform, const PhysicalDevice* only, DeviceListing& listing,
+                        MayHoldDriveTest mayHold = nullptr);
 
 }  // namespace vardel

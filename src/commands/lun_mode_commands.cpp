@@ -57,7 +57,9 @@ CommandOutcome EndWithMessage(CommandContext& context, const CommandOutcome& out
 
 // Finds the single drive. On any other outcome the user is told and the buttons are enabled.
 bool FindTarget(CommandContext& context, CommandOutcome& outcome) {
-    outcome.code = FindSingleDrive(context.platform, context.state, context.device, &outcome.scan);
+    const bool changes = outcome.command != CommandKind::ReadStatus;
+    outcome.code =
+        FindSingleDrive(context.platform, context.state, context.device, &outcome.scan, changes);
     if (outcome.code != OutcomeCode::Done) {
         EndWithMessage(context, outcome);
         return false;

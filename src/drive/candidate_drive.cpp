@@ -13,8 +13,7 @@ constexpr char kMountedDevicesKey[] = "System\\MountedDevices";
 constexpr std::uint32_t kMountedEntryBufferSize = 1024;
 constexpr int kValueNameSize = 16;  // "\DosDevices\E:" and its terminating zero
 
-// Long signature in the vendor-specific bytes, short one in the product revision. Both compare
-// exactly: case matters and a zero byte inside is a mismatch.
+// Long signature in the vendor-specific bytes, short one in the product revision.
 constexpr char kLongSignature[] = "PMAP1234";
 constexpr std::size_t kLongSignatureOffset = 36;
 constexpr char kShortSignature[] = "PMAP";
@@ -44,20 +43,26 @@ bool HasSignature(const InquiryData& inquiry, std::size_t offset, const char* si
 
 }  // namespace
 
-std::int32_t IsCandidateDrive(Platform& platform, char letter) {
-    std::int32_t result = QueryMountedEntry(platform, letter);
-    if (result != 0) return result;
+bool CarriesSignature(const InquiryData& inquiry) {
+    return HasSignature(inquiry, kLongSignatureOffset, kLongSignature,
+                        sizeof(kLongSignature) - 1) ||
+           HasSignature(inquiry, kShortSignatureOffset, kShortSignature,
+                        sizeof(kShortSignature) - 1);
+}
+
+CandidateCheck CheckCandidate(Platform& platform, char letter) {
+    const std::int32_t entry = QueryMountedEntry(platform, letter);
+    if (entry != 0) return {CandidateStep::NoEntry, entry};
 
     InquiryData inquiry = {};
-    result = ScsiInquiry(platform, letter, inquiry);
-    if (result != kDriveOk) return result;
+    const DriveStatus status = ScsiInquiry(platform, letter, inquiry);
+    if (status != kDriveOk) return {CandidateStep::InquiryFailed, status};
+    if (CarriesSignature(inquiry)) return {CandidateStep::Candidate, 0};
+    return {CandidateStep::NoSignature, kNoSignature};
+}
 
-    if (HasSignature(inquiry, kLongSignatureOffset, kLongSignature, sizeof(kLongSignature) - 1) ||
-        HasSignature(inquiry, kShortSignatureOffset, kShortSignature,
-                     sizeof(kShortSignature) - 1)) {
-        return 0;
-    }
-    return kNoSignature;
+std::int32_t IsCandidateDrive(Platform& platform, char letter) {
+    return CheckCandidate(platform, letter).code;
 }
 
 }  // namespace vardel

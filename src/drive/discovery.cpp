@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/scsi_commands.h"
+#include "device/device_address.h"
 #include "drive/candidate_drive.h"
 #include "drive/device_key.h"
 #include "drive/lun_type.h"
@@ -19,16 +20,28 @@ char LetterAt(int index) {
     return static_cast<char>('A' + index);
 }
 
-std::uint32_t CandidateMask(Platform& platform, ScanRecord& record) {
+void NoteUnanswered(ScanRecord& record, int index, DriveStatus status, bool withSignature) {
+    record.unanswered |= 1u << index;
+    if (withSignature) record.unansweredWithSignature |= 1u << index;
+    record.unansweredStatus[index] = status;
+}
+
+std::uint32_t CandidateMask(Platform& platform, ScanRecord& record, MayHoldDriveTest mayHold) {
     const std::uint32_t present = platform.LogicalDriveMask();
     std::uint32_t candidates = 0;
     record.done = true;
     for (int i = 0; i < kDriveLetterCount; ++i) {
         if ((present & (1u << i)) == 0) continue;
         ++record.letters;
-        const std::int32_t candidate = IsCandidateDrive(platform, LetterAt(i));
-        if (candidate == 0 || candidate == kNoSignature) ++record.answeredInquiry;
-        if (candidate == 0) {
+        const CandidateCheck check = CheckCandidate(platform, LetterAt(i));
+        if (check.step == CandidateStep::InquiryFailed && mayHold != nullptr &&
+            mayHold(LetterAt(i), check.code)) {
+            NoteUnanswered(record, i, check.code, false);
+        }
+        if (check.step == CandidateStep::NoSignature || check.step == CandidateStep::Candidate) {
+            ++record.answeredInquiry;
+        }
+        if (check.step == CandidateStep::Candidate) {
             ++record.withSignature;
             candidates |= 1u << i;
         }
@@ -36,23 +49,51 @@ std::uint32_t CandidateMask(Platform& platform, ScanRecord& record) {
     return candidates;
 }
 
+bool AtAddressOf(const DeviceAddress& address, const PhysicalDevice& device) {
+    return device.addressKnown && device.port == address.port && device.path == address.path &&
+           device.target == address.target;
+}
+
+// A letter that did not answer but sits where a device found sits is one of that device's LUNs.
+void KeepOtherDevices(Platform& platform, DeviceScan& scan) {
+    ScanRecord& record = scan.record;
+    const int recorded = std::min(scan.count, kMaxRecordedDevices);
+    for (int i = 0; i < kDriveLetterCount && recorded > 0; ++i) {
+        if ((record.unanswered & (1u << i)) == 0) continue;
+        DeviceAddress address;
+        if (ReadDeviceAddress(platform, LetterAt(i), address) != kDriveOk) continue;
+        for (int j = 0; j < recorded; ++j) {
+            if (!AtAddressOf(address, scan.devices[j])) continue;
+            record.unanswered &= ~(1u << i);
+            record.unansweredWithSignature &= ~(1u << i);
+            record.unansweredStatus[i] = 0;
+            break;
+        }
+    }
+}
+
 }  // namespace
 
-void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only) {
+void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only,
+                 MayHoldDriveTest mayHold) {
     std::memset(&scan, 0, sizeof(scan));
     DeviceTable& table = scan.table;
     PhysicalDevice* devices = scan.devices;
     int& count = scan.count;
 
     // All letters are filtered before any identity block is read.
-    const std::uint32_t candidates = CandidateMask(platform, scan.record);
+    const std::uint32_t candidates = CandidateMask(platform, scan.record, mayHold);
 
     alignas(kVendorBlockAlignment) VendorBlock block;
     for (int i = 0; i < kDriveLetterCount; ++i) {
         if ((candidates & (1u << i)) == 0) continue;
         // Cleared before each read, so that no letter is grouped by another letter's identity.
         std::memset(block, 0, sizeof(block));
-        if (VendorRead(platform, LetterAt(i), nullptr, block) != kDriveOk) continue;
+        const DriveStatus read = VendorRead(platform, LetterAt(i), nullptr, block);
+        if (read != kDriveOk) {
+            NoteUnanswered(scan.record, i, read, true);
+            continue;
+        }
         const std::size_t lun = LunIndexOf(block);
         if (lun >= kLunSlotsPerDevice) continue;
 
@@ -74,6 +115,15 @@ void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* onl
         // The later letter of a device wins a slot.
         table.records[device].lunSlots[lun] = LetterAt(i);
     }
+
+    if (only != nullptr) {
+        // The user chose the device: no other one can be taken for it.
+        scan.record.unanswered = 0;
+        scan.record.unansweredWithSignature = 0;
+        std::memset(scan.record.unansweredStatus, 0, sizeof(scan.record.unansweredStatus));
+        return;
+    }
+    KeepOtherDevices(platform, scan);
 }
 
 int ScanDevices(Platform& platform, DeviceTable& table) {
@@ -89,12 +139,13 @@ bool VersionAccepted(Platform& platform) {
 }
 
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
-               const PhysicalDevice* only, ScanRecord* looked, PhysicalDevice* first) {
+               const PhysicalDevice* only, ScanRecord* looked, MayHoldDriveTest mayHold,
+               PhysicalDevice* first) {
     count = 0;
     if (!VersionAccepted(platform)) return kFindDrivesVersionRefused;
 
     DeviceScan scan;
-    ScanDevices(platform, scan, only);
+    ScanDevices(platform, scan, only, mayHold);
     if (looked != nullptr) *looked = scan.record;
     if (first != nullptr && scan.count > 0) *first = scan.devices[0];
     const DeviceTable& table = scan.table;

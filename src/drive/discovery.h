@@ -31,14 +31,29 @@ enum FindDrivesResult : int {
     kFindDrivesListTooSmall = 2,
 };
 
+// Whether the disk behind a letter whose open or INQUIRY failed with `failed` may still be a drive
+// of the served kind, as the machine tells it (Linux: the disk is attached through USB, and was
+// not refused for lack of rights). Without it only a letter that showed the signature can be one.
+using MayHoldDriveTest = bool (*)(char letter, DriveStatus failed);
+
 // What one scan looked at, counted letter by letter: the letters present (the disks), those whose
 // INQUIRY answered, and of them those that carry the signature. A front end tells from it why no
 // drive was found.
+//
+// `unanswered` (a bit per letter from A) are the disks that may hold a drive of the kind but did
+// not answer whole, so that no command takes the drive it found for the only one: a letter that
+// showed the signature and whose identity block could not be read, and a letter whose open or
+// INQUIRY failed where the machine says its disk may be such a drive. A letter whose SCSI address
+// is that of a device found is a LUN of that device, not another drive; and a scan narrowed to
+// one device keeps none, as the user chose that device.
 struct ScanRecord {
     bool done;  // a scan ran; a command that ended before discovery leaves it false
     int letters;
     int answeredInquiry;
     int withSignature;
+    std::uint32_t unanswered;
+    std::uint32_t unansweredWithSignature;  // of them, those whose identity block failed
+    DriveStatus unansweredStatus[kDriveLetterCount];  // of the call that failed, by letter
 };
 
 // What one scan found: each recorded device's letters by LUN index, what it is and the identity
@@ -61,7 +76,9 @@ int ScanDevices(Platform& platform, DeviceTable& table);
 // The same scan, keeping what each device is. `scan` is cleared first. With `only`, a letter on
 // another device is left out after its identity block and address were read, so the commands
 // sent stay the same.
-void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only);
+// `mayHold` extends the unanswered disks (ScanRecord) to letters that showed nothing; null: none.
+void ScanDevices(Platform& platform, DeviceScan& scan, const PhysicalDevice* only,
+                 MayHoldDriveTest mayHold = nullptr);
 
 // The operating-system gate of FindDrives: systems whose minor version number is 3 or more are
 // refused.
@@ -70,10 +87,11 @@ bool VersionAccepted(Platform& platform);
 // Fills `list` with one group per device (LUN 0 letter, LUN 1 letter if any, 0) and a closing 0.
 // `count` is 0 on entry and the number of devices on success. With `only`, the letters are those
 // on that device: at most one device.
-// `looked`, when given, gets the scan's counts; `first`, when given, the first device found.
+// `looked`, when given, gets the scan's counts; `mayHold` as for ScanDevices; `first`, when
+// given, the first device found.
 int FindDrives(Platform& platform, char* list, std::size_t size, std::uint8_t& count,
                const PhysicalDevice* only = nullptr, ScanRecord* looked = nullptr,
-               PhysicalDevice* first = nullptr);
+               MayHoldDriveTest mayHold = nullptr, PhysicalDevice* first = nullptr);
 
 // Rewrites list bytes 0..7 as LUN slots 0..7, reading each letter's LUN index from its identity
 // block. A letter whose LUN index is 8 or more is left out.

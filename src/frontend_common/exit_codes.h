@@ -24,7 +24,8 @@ constexpr int kExitNoMachineAccess = 7;
 // wait; nothing was written.
 constexpr int kExitBusy = 8;
 // --all did its work on the drives it reached, but left some alone: a disk it could not open for
-// lack of rights, or drives beyond the number one run serves. (8 belongs to a busy drive.)
+// lack of rights, a disk that may hold a drive of the kind but did not answer, or drives beyond
+// the number one run serves. (8 belongs to a busy drive.)
 constexpr int kExitDrivesLeftAlone = 9;
 // Usage: an unknown command, option or argument, an unreadable file (sysexits' EX_USAGE).
 constexpr int kExitUsage = 64;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/discovery.h"
 #include "platform/platform.h"
 
 namespace vardel::frontend {
@@ -38,5 +39,10 @@ struct DiskDescription {
 
 // False when the system says nothing about the letter's disk.
 bool DescribeMachineDisk(char letter, DiskDescription& description);
+
+// How the machine tells, among the disks whose open or INQUIRY failed, those that may hold a drive
+// of the kind (ScanRecord): on Linux every disk the system does not place off USB; null on Windows,
+// where a disk counts only when it showed the signature.
+MayHoldDriveTest MachineMayHoldDrive();
 
 }  // namespace vardel::frontend

@@ -48,6 +48,24 @@ bool LinuxMachine() {
     return true;
 }
 
+namespace {
+
+// A USB disk that could not be asked may be a drive of the kind; one the system refused for lack of
+// rights is not counted so: the udev rule gives the drive service's group the nodes of every drive
+// of the kind (by either signature), so a refusal names some other disk, and such disks are
+// named among those not opened for lack of rights instead.
+bool MayHoldDrive(char letter, DriveStatus failed) {
+    if (IsNoRightsError(static_cast<std::uint32_t>(failed))) return false;
+    DiskDescription disk;
+    return DescribeMachineDisk(letter, disk) && !disk.notOnUsb;
+}
+
+}  // namespace
+
+MayHoldDriveTest MachineMayHoldDrive() {
+    return MayHoldDrive;
+}
+
 bool DescribeMachineDisk(char letter, DiskDescription& description) {
 #ifdef VARDEL_HAS_LINUX_PLATFORM
     const LinuxDiskInfo info = DescribeDisk(letter);

@@ -45,4 +45,8 @@ bool DescribeMachineDisk(char, DiskDescription&) {
     return false;
 }
 
+MayHoldDriveTest MachineMayHoldDrive() {
+    return nullptr;
+}
+
 }  // namespace vardel::frontend

@@ -97,6 +97,14 @@ bool AppendReply(DBusMessage* message, const ServiceRequest& request, const Serv
             dict.Dicts("notOpened", reply.notOpened, WriteRefusedDisk);
             dict.Bool("noRights", reply.noRights);
             dict.Int("noRightsDisks", reply.noRightsDisks);
+            {
+                // What the listing's scan looked at, and the disks that did not answer.
+                RecordWriter writer(dict);
+                writer.Dict("scan", reply.outcome.scan, [](const ScanRecord& scan,
+                                                           RecordWriter& inner) {
+                    ScanFields(scan, inner);
+                });
+            }
             return dict.Close();
         case ServiceMethod::History: {
             struct Numbered {

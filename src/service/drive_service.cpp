@@ -211,6 +211,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
     frontend::AccessWatch watch(platform_, setup_.isNoRightsError);
     const frontend::DiskDescriber describe =
         setup_.machine ? frontend::DiskDescriber(frontend::DescribeMachineDisk) : nullptr;
+    const MayHoldDriveTest mayHold = setup_.machine ? frontend::MachineMayHoldDrive() : nullptr;
     PhysicalDevice chosen{};
     const PhysicalDevice* device = nullptr;
     if (!request.device.empty()) {
@@ -252,6 +253,7 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
 
     frontend::DriveJournal journal(setup_.journalFolder, setup_.journalProblem, setup_.tool);
     CommandState state;
+    state.mayHoldDrive = mayHold;
     frontend::GivenRowsWindow window(state, request.lun0Text, request.lun1Text);
     CommandContext context{watch, state, window, device};
     // As the console: Write counts only what the drive kept, set and Write send no write that
@@ -266,7 +268,8 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
     switch (request.method) {
         case ServiceMethod::List: {
             DeviceListing listing{};
-            reply.listingCode = ListDevices(watch, device, listing);
+            reply.listingCode = ListDevices(watch, device, listing, mayHold);
+            reply.outcome.scan = listing.scan;
             NoteDrives(reply, listing, setup_.machine);
             NoteRefusedDisks(reply, watch.NoRightsLetters(), setup_.machine);
             reply.noRights = watch.SawNoRights();

@@ -24,13 +24,29 @@ void DetailFields(Detail& detail, Fields& fields) {
     fields.Uint("bytesMoved", detail.bytesMoved);
 }
 
-// What discovery looked at (`scan`), for the reason no drive was found.
+// The status each unanswered disk ended with (`unansweredStatus`), by its letter.
+template <typename Scan, typename Fields>
+void UnansweredStatusFields(Scan& scan, Fields& fields) {
+    static const char* const kLetters[kDriveLetterCount] = {
+        "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",
+        "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"};
+    for (int i = 0; i < kDriveLetterCount; ++i) {
+        if ((scan.unanswered & (1u << i)) != 0) fields.Int(kLetters[i], scan.unansweredStatus[i]);
+    }
+}
+
+// What discovery looked at (`scan`), for the reason no drive was found, and the disks that did
+// not answer.
 template <typename Scan, typename Fields>
 void ScanFields(Scan& scan, Fields& fields) {
     fields.Bool("done", scan.done);
     fields.Int("letters", scan.letters);
     fields.Int("answeredInquiry", scan.answeredInquiry);
     fields.Int("withSignature", scan.withSignature);
+    fields.Uint("unanswered", scan.unanswered);
+    fields.Uint("unansweredWithSignature", scan.unansweredWithSignature);
+    fields.Dict("unansweredStatus", scan,
+                [](auto& same, Fields& inner) { UnansweredStatusFields(same, inner); });
 }
 
 // A command's outcome (`outcome`).

@@ -22,6 +22,8 @@ bool ReadList(DictReader& dict, service::ServiceReply& reply) {
                  });
     dict.Bool("noRights", reply.noRights);
     dict.Int("noRightsDisks", reply.noRightsDisks);
+    dict.Dict("scan", reply.outcome.scan,
+              [](ScanRecord& scan, DictReader& inner) { service::ScanFields(scan, inner); });
     // A listing holds no more drives than discovery's room, and counts at least those it holds.
     return reply.drives.size() <= kMaxDevices &&
            reply.driveCount >= static_cast<int>(reply.drives.size());

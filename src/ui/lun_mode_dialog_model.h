@@ -66,6 +66,10 @@ class LunModeDialogModel : public WindowOperations, private WriteJournal {
     // Off (the Windows dialog): every button writes, as it always has.
     void SetSkipUnchangedWrites(bool skip) { skipUnchangedWrites_ = skip; }
 
+    // How the machine tells a disk that may hold a drive of the kind among those that said
+    // nothing (CommandState); null, as on Windows: only a disk that showed the signature.
+    void SetMayHoldDrive(MayHoldDriveTest test) { state_.mayHoldDrive = test; }
+
     // Set: the buttons' commands run in another process (the drive service), which keeps its own
     // journal; the window's undo has nothing of its own to put back then. Unset: the commands
     // reach the drive through the platform.

@@ -36,6 +36,7 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
                      WriteJournal* journal) {
     RunResult result;
     CommandState state;
+    state.mayHoldDrive = machine ? frontend::MachineMayHoldDrive() : nullptr;
     frontend::GivenRowsWindow window(state, options.lun0Text, options.lun1Text);
     CommandContext context{platform, state, window, device};
     // The console's Write says done only for what the drive kept; its set writes nothing that
@@ -62,7 +63,8 @@ RunResult RunCommand(const Options& options, Platform& platform, const PhysicalD
             break;
         case Verb::List:
             result.isListing = true;
-            result.listingCode = ListDevices(platform, device, result.listing);
+            result.listingCode = ListDevices(platform, device, result.listing,
+                                             machine ? frontend::MachineMayHoldDrive() : nullptr);
             result.disks = DescribeDisks(result.listing, machine);
             break;
         case Verb::Backup:

@@ -10,6 +10,7 @@
 #include "frontend_common/hex_text.h"
 #include "frontend_common/machine_platform.h"
 #include "frontend_common/serial_text.h"
+#include "frontend_common/unanswered_disks.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
 
@@ -129,7 +130,7 @@ void SaveBackup(const Options& options, const std::string& name, const BlockBack
 }
 
 std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceListing& listing,
-                                          const DiskDescriber& describe) {
+                                          const DiskDescriber& describe, bool nativeErrors) {
     for (int j = 0; j < listing.recorded; ++j) {
         for (const char letter : listing.devices[j].lunSlots) {
             if (letter >= 'A' && letter <= 'Z') refused &= ~(1u << (letter - 'A'));
@@ -147,6 +148,15 @@ std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceLis
         }
         disks.push_back(disk);
     }
+    for (const frontend::UnansweredDisk& silent :
+         frontend::UnansweredDisks(listing.scan, static_cast<bool>(describe), nativeErrors)) {
+        if ((refused & (1u << (silent.letter - 'A'))) != 0) continue;
+        DiskNotOpened disk;
+        disk.letter = silent.letter;
+        disk.paths = silent.paths;
+        disk.unanswered = silent.why;
+        disks.push_back(disk);
+    }
     return disks;
 }
 
@@ -154,7 +164,8 @@ EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& pla
                               bool machine, frontend::DriveJournal* journal) {
     EveryDriveRun every;
     DeviceListing listing{};
-    every.code = ListDevices(platform, nullptr, listing);
+    every.code = ListDevices(platform, nullptr, listing,
+                             machine ? frontend::MachineMayHoldDrive() : nullptr);
     every.deviceCount = listing.count;
     if (every.code != OutcomeCode::Done || listing.count == 0) return every;
     if (options.verb == Verb::Backup) {
@@ -182,7 +193,7 @@ EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& pla
     }
     every.notOpened =
         DisksNotOpened(platform.NoRightsLetters(), listing,
-                       machine ? DiskDescriber(frontend::DescribeMachineDisk) : nullptr);
+                       machine ? DiskDescriber(frontend::DescribeMachineDisk) : nullptr, machine);
     return every;
 }
 

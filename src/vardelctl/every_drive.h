@@ -24,7 +24,8 @@ struct EveryDriveRun {
     std::vector<DriveRun> drives;
     // backup: the folder could not be made; nothing was read.
     std::string folderProblem;
-    // The disks outside the drives reached that could not be opened for lack of rights.
+    // The disks outside the drives reached that could not be opened for lack of rights, or that
+    // may hold a drive of the kind but did not answer.
     std::vector<DiskNotOpened> notOpened;
 };
 
@@ -56,8 +57,9 @@ using frontend::DiskDescriber;
 
 // The letters refused for lack of rights (a bit per letter from A), but those of the drives
 // reached, and those the system says are not attached through USB (a system disk), as no drive
-// of the kind is. `describe` may be empty (an emulated machine).
+// of the kind is; then the disks the listing's scan says did not answer, each with why, where
+// the first rule has not named them. `describe` may be empty (an emulated machine).
 std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceListing& listing,
-                                          const DiskDescriber& describe);
+                                          const DiskDescriber& describe, bool nativeErrors);
 
 }  // namespace vardel::cli

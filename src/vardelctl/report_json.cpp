@@ -10,6 +10,7 @@
 #include "frontend_common/hex_text.h"
 #include "frontend_common/sense_text.h"
 #include "frontend_common/serial_text.h"
+#include "frontend_common/unanswered_disks.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/report_names.h"
 
@@ -72,6 +73,18 @@ Json ChangesJson(const std::vector<ByteChange>& changes) {
 }
 
 // The fields of one command's report, the same alone and as an entry of an --all report.
+Json UnansweredJson(const ScanRecord& scan, const RunNotes& notes) {
+    Json disks = Json::array();
+    for (const frontend::UnansweredDisk& disk :
+         frontend::UnansweredDisks(scan, notes.onMachine, notes.nativeErrors)) {
+        disks.push_back({{"letter", LetterJson(disk.letter)},
+                         {"paths", disk.paths},
+                         {"withSignature", disk.withSignature},
+                         {"why", disk.why}});
+    }
+    return disks;
+}
+
 void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
                      const RunNotes& notes, const std::string& detail, int exitCode) {
     const char* message = OutcomeMessage(outcome);
@@ -113,6 +126,9 @@ void FillOutcomeJson(Json& report, bool dryRun, const CommandOutcome& outcome,
     // Kept for the readers of format 1; the four fields above say the same and more.
     report["driveStatus"] = outcome.driveStatus;
     report["noRights"] = notes.noRights;
+    // The disks passed over that may hold a drive of the kind: a change stopped on them, a read
+    // went on.
+    report["unanswered"] = UnansweredJson(outcome.scan, notes);
     // What discovery looked at, and the lines text mode prints after "No drive found".
     if (outcome.code == OutcomeCode::NoDrive && outcome.scan.done && frontend::LinuxMachine()) {
         const frontend::NoDriveFacts facts = NoDriveFactsOf(outcome, notes);
@@ -183,6 +199,7 @@ Json ListingJson(const RunReport& report) {
     json["noRights"] = report.notes.noRights;
     json["deviceCount"] = report.listing->count;
     json["devices"] = DevicesJson(report);
+    json["unanswered"] = UnansweredJson(report.listing->scan, report.notes);
     return json;
 }
 
@@ -235,7 +252,10 @@ Json EveryDriveJson(const RunReport& report) {
     json["drives"] = entries;
     Json disks = Json::array();
     for (const DiskNotOpened& disk : *report.notOpened) {
-        disks.push_back({{"letter", LetterJson(disk.letter)}, {"paths", disk.paths}});
+        disks.push_back({{"letter", LetterJson(disk.letter)},
+                         {"paths", disk.paths},
+                         {"unanswered", disk.unanswered.empty() ? Json(nullptr)
+                                                                : Json(disk.unanswered)}});
     }
     json["leftAlone"] = {{"notOpened", disks}, {"beyondReach", report.unreached}};
     return json;

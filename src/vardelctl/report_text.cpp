@@ -5,6 +5,7 @@
 
 #include "frontend_common/display_text.h"
 #include "frontend_common/machine_platform.h"
+#include "frontend_common/unanswered_disks.h"
 #include "vardelctl/change_text.h"
 #include "vardelctl/done_text.h"
 #include "vardelctl/listed_drive_text.h"
@@ -20,6 +21,16 @@ namespace {
 constexpr char kReplugReminder[] = "Replug the drive for the change to take effect.";
 constexpr char kReplugAllReminder[] = "Replug the drives for the change to take effect.";
 
+// The disks the scan passed over that may hold a drive of the kind, named; empty when none.
+std::string UnansweredText(const RunReport& report, const ScanRecord& scan) {
+    const std::vector<frontend::UnansweredDisk> disks =
+        frontend::UnansweredDisks(scan, report.notes.onMachine, report.notes.nativeErrors);
+    if (disks.empty()) return "";
+    return (disks.size() == 1 ? std::string("1 disk") : std::to_string(disks.size()) + " disks") +
+           " may hold a drive of the kind but did not answer: " +
+           frontend::UnansweredDisksText(disks);
+}
+
 // The lines a user sees beside the system's message, to say what went wrong and what to do.
 // Why an undo or a restore after its question wrote nothing.
 std::string SinceChangeText(const RunReport& report);
@@ -30,6 +41,8 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
     SayLines(err, report.detail);
     if (WriteUnconfirmed(outcome)) SayLines(err, UnconfirmedWriteAdvice("vardelctl status"));
     if (outcome.code == OutcomeCode::NoDrive) {
+        const std::string unanswered = UnansweredText(report, outcome.scan);
+        if (!unanswered.empty()) SayLines(err, unanswered);
         if (outcome.scan.done && frontend::LinuxMachine()) {
             SayLines(err, frontend::NoDriveGuidance(NoDriveFactsOf(outcome, notes)));
         } else if (notes.noRights) {
@@ -37,6 +50,11 @@ void ExplainFailure(const RunReport& report, std::ostream& err) {
         }
     }
     if (outcome.code == OutcomeCode::SeveralDrives) {
+        const std::string unanswered = UnansweredText(report, outcome.scan);
+        if (!unanswered.empty()) {
+            SayLines(err, unanswered + "; so the drive found may not be the only one, and " +
+                              "nothing was written");
+        }
         SayLines(err,
                  "choose one with --device SERIAL, LETTER or NODE (`vardelctl list` shows them), "
                  "or run on each with --all");
@@ -98,6 +116,11 @@ void PrintOutcome(const RunReport& report, std::ostream& out, std::ostream& err)
     }
     PrintDone(report, out);
     if (report.outcome.changed) out << kReplugReminder << '\n';
+    // A read goes on past them, and says what it passed over.
+    const std::string unanswered = UnansweredText(report, report.outcome.scan);
+    if (!unanswered.empty()) {
+        SayLines(err, unanswered + "; this is the drive that answered, --device chooses");
+    }
 }
 
 void PrintListing(const RunReport& report, std::ostream& out, std::ostream& err) {
@@ -139,6 +162,10 @@ void PrintListing(const RunReport& report, std::ostream& out, std::ostream& err)
         out << "Several drives: the commands need --device SERIAL, LETTER or NODE to choose one, "
                "or --all.\n";
     }
+    const std::string unanswered = UnansweredText(report, listing.scan);
+    if (!unanswered.empty()) {
+        SayLines(err, unanswered + "; a change needs --device while it is attached");
+    }
 }
 
 // What --device chose, or could not choose, among the drives listed, and what `list` shows of
@@ -166,7 +193,26 @@ void PrintDeviceChoice(const RunReport& report, std::ostream& err) {
     SayLines(err, text.str());
 }
 
-std::string NotOpenedText(const std::vector<DiskNotOpened>& notOpened) {
+std::string NotOpenedText(const std::vector<DiskNotOpened>& all) {
+    std::vector<DiskNotOpened> notOpened;
+    std::vector<frontend::UnansweredDisk> unanswered;
+    for (const DiskNotOpened& disk : all) {
+        if (disk.unanswered.empty()) {
+            notOpened.push_back(disk);
+        } else {
+            unanswered.push_back({disk.letter, disk.paths, false, disk.unanswered});
+        }
+    }
+    std::string text;
+    if (!unanswered.empty()) {
+        text = (unanswered.size() == 1 ? std::string("1 disk")
+                                       : std::to_string(unanswered.size()) + " disks") +
+               " may hold a drive of the kind but did not answer, so any drive there was left "
+               "alone: " +
+               frontend::UnansweredDisksText(unanswered);
+    }
+    if (notOpened.empty()) return text;
+    if (!text.empty()) text += "\n";
     std::string disks;
     for (const DiskNotOpened& disk : notOpened) {
         std::vector<std::string> shown;
@@ -176,7 +222,8 @@ std::string NotOpenedText(const std::vector<DiskNotOpened>& notOpened) {
             disks += (i == 0 ? " (" : ", ") + shown[i] + (i + 1 == shown.size() ? ")" : "");
         }
     }
-    return (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
+    return text +
+           (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
            " could not be opened for lack of rights, so any drive there was left alone: " + disks;
 }
 
@@ -200,7 +247,9 @@ void PrintEveryDrive(const RunReport& report, std::ostream& out, std::ostream& e
     }
     if (!report.notOpened->empty()) {
         SayLines(err, NotOpenedText(*report.notOpened));
-        SayLines(err, NoRightsAdvice());
+        bool noRights = false;
+        for (const DiskNotOpened& disk : *report.notOpened) noRights |= disk.unanswered.empty();
+        if (noRights) SayLines(err, NoRightsAdvice());
     }
     if (report.unreached > 0) {
         SayLines(err, std::to_string(report.unreached) +

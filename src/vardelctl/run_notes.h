@@ -51,11 +51,14 @@ struct DriveRun {
     std::string problem;
 };
 
-// A disk --all could not open for lack of rights, outside every drive it reached: nothing shows
-// that it is no drive of the served kind, so a drive there may have been left alone.
+// A disk --all left alone outside every drive it reached: one it could not open for lack of rights,
+// or one that may hold a drive of the kind but did not answer (ScanRecord::unanswered). Nothing
+// shows that it is no drive of the served kind, so a drive there may have been left alone.
 struct DiskNotOpened {
     char letter = 0;
     std::vector<std::string> paths;  // the system's nodes, where it names them
+    // Empty: not opened for lack of rights; otherwise why it did not answer.
+    std::string unanswered;
 };
 
 }  // namespace vardel::cli

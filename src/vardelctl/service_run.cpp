@@ -212,6 +212,8 @@ int HistoryThroughService(const Options& options, std::ostream& out, std::ostrea
 void TakeListing(const ServiceReply& reply, DeviceListing& listing, DiskDescriptions& disks) {
     listing.count = reply.driveCount;
     listing.recorded = static_cast<int>(reply.drives.size());
+    // A list's scan travels in its outcome.
+    listing.scan = reply.outcome.scan;
     disks.assign(reply.drives.size(), std::vector<DiskDescription>(kLunSlotsPerDevice));
     for (std::size_t j = 0; j < reply.drives.size(); ++j) {
         listing.devices[j] = reply.drives[j].listed;
@@ -362,7 +364,8 @@ int EveryDriveThroughService(const Options& options, std::ostream& out, std::ost
                     }
                 }
                 return false;
-            });
+            },
+            true);
     }
     return ReportEveryDrive(options, attached.listingCode, attached.driveCount, drives, notOpened,
                             attached.noRights, out, err);

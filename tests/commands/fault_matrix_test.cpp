@@ -80,12 +80,21 @@ constexpr Expected kGoneAfterF{OutcomeCode::ReadFailed, 'F', false};
 // another LUN index. The last two strike identity reads only: their other entries are never
 // taken. Another serial in the scan makes two devices of one; in the ordering it does not matter.
 // One letter's address lost makes two devices of one; the drive gone at E's address leaves E
-// alone, at F's it leaves E with its address and F without.
+// alone, at F's it leaves E with its address and F without. A letter whose identity read failed
+// at an address a device found holds is that device's LUN; one whose address is gone too may be
+// another drive, which stops a command that changes the drive (kGoneBesideE) and lets a read go
+// on.
 constexpr Expected kFailsInDiscovery[kDiscoveryCommands] = {
     kDone, kUnknown, kDoneThroughE, kUnknown, kSeveral, kDoneThroughE, kSeveral, kDone, kDone};
+// Not an outcome: it stands for kSeveral or kGoneAfterE, by the command.
+constexpr Expected kGoneBesideE{OutcomeCode::SeveralDrives, 'E', false};
 constexpr Expected kGoneInDiscovery[kDiscoveryCommands] = {
-    kNoDrive,    kNoDrive, kNoDrive,    kNoDrive,   kGoneAfterE,
-    kGoneAfterE, kSeveral, kGoneAfterF, kGoneAfterF};
+    kNoDrive,     kNoDrive, kNoDrive,    kNoDrive,   kGoneBesideE,
+    kGoneBesideE, kSeveral, kGoneAfterF, kGoneAfterF};
+
+bool ChangesTheDrive(UserCommand command) {
+    return command != UserCommand::Status && command != UserCommand::Backup;
+}
 constexpr Expected kOtherSerialInDiscovery[kDiscoveryCommands] = {
     kUnknown, kUnknown, kUnknown, kSeveral, kUnknown, kSeveral, kUnknown, kDone, kDone};
 // E answering LUN 1 in the scan leaves LUN 0 without a letter; F answering LUN 0 there takes E's
@@ -114,7 +123,12 @@ Expected ExpectedOutcome(UserCommand command, const Baseline& baseline, std::siz
     const std::size_t at = baseline.commandOf[callIndex];
     if (at < kDiscoveryCommands) {
         if (FailsTheCall(fault)) return kFailsInDiscovery[at];
-        if (fault == FaultKind::DriveGone) return kGoneInDiscovery[at];
+        if (fault == FaultKind::DriveGone) {
+            const Expected gone = kGoneInDiscovery[at];
+            const bool besideE = gone.code == kGoneBesideE.code && gone.target == kGoneBesideE.target;
+            if (!besideE) return gone;
+            return ChangesTheDrive(command) ? kSeveral : kGoneAfterE;
+        }
         if (fault == FaultKind::OtherSerial) return kOtherSerialInDiscovery[at];
         return kOtherLunInDiscovery[at];
     }

@@ -255,6 +255,95 @@ TEST_F(DiscoveryTest, FailedIdentityReadLeavesTheLetterOut) {
     EXPECT_EQ(Groups(), "E..");
 }
 
+// A disk that may be a drive of the kind but did not answer is kept, with why, so that no
+// command takes the drive found for the only one. Drive 1 answers as E and F; drive 2 (G, H)
+// fails as each case says.
+TEST_F(DiscoveryTest, ADiskOfTheKindThatDidNotAnswerIsKept) {
+    auto faultOn = [](char letter, Operation operation, FaultEffect effect, std::uint32_t code,
+                      int skip) {
+        Fault fault;
+        fault.letter = letter;
+        fault.operation = operation;
+        fault.effect = effect;
+        fault.code = code;
+        fault.skip = skip;
+        fault.times = -1;
+        return fault;
+    };
+    const MayHoldDriveTest anyDisk = [](char, DriveStatus) { return true; };
+    const MayHoldDriveTest notH = [](char letter, DriveStatus) { return letter != 'H'; };
+    const std::uint32_t kG = 1u << ('G' - 'A');
+    const std::uint32_t kH = 1u << ('H' - 'A');
+    const std::uint32_t kF = 1u << ('F' - 'A');
+    struct Case {
+        const char* name;
+        std::vector<char> letters;  // where the fault strikes
+        Operation operation;
+        FaultEffect effect;
+        std::uint32_t code;
+        int skip;
+        MayHoldDriveTest mayHold;
+        std::uint32_t unanswered;
+        std::uint32_t withSignature;
+        DriveStatus status;  // of the first letter kept
+    } const cases[] = {
+        {"identity read CHECK CONDITION", {'G', 'H'}, Operation::ReadIdentity,
+         FaultEffect::ScsiStatus, 2, 0, nullptr, kG | kH, kG | kH, -2},
+        {"identity read I/O error", {'G', 'H'}, Operation::ReadIdentity, FaultEffect::FailControl,
+         kErrorIoDevice, 0, nullptr, kG | kH, kG | kH, static_cast<DriveStatus>(kErrorIoDevice)},
+        // The INQUIRY opens; the identity read's open is refused, as while another program
+        // holds the volume.
+        {"open busy after the INQUIRY", {'G', 'H'}, Operation::Open, FaultEffect::FailOpen,
+         kErrorSharingViolation, 1, nullptr, kG | kH, kG | kH,
+         static_cast<DriveStatus>(kErrorSharingViolation)},
+        // Nothing showed the signature: only the machine can say the disk may be one.
+        {"INQUIRY fails, the machine says nothing", {'G', 'H'}, Operation::Inquiry,
+         FaultEffect::FailControl, kErrorIoDevice, 0, nullptr, 0, 0, 0},
+        {"INQUIRY fails where the machine says a drive may be", {'G', 'H'}, Operation::Inquiry,
+         FaultEffect::FailControl, kErrorIoDevice, 0, notH, kG, 0,
+         static_cast<DriveStatus>(kErrorIoDevice)},
+        {"open refused where the machine says a drive may be", {'G', 'H'}, Operation::Open,
+         FaultEffect::FailOpen, kErrorSharingViolation, 0, anyDisk, kG | kH, 0,
+         static_cast<DriveStatus>(kErrorSharingViolation)},
+        // F sits where E sits: a LUN of the drive found, not another drive.
+        {"a LUN of the drive found", {'F'}, Operation::ReadIdentity, FaultEffect::ScsiStatus, 2, 0,
+         nullptr, 0, 0, 0},
+        // F's address is gone too: nothing shows it is E's drive.
+        {"a LUN whose address is gone", {'F'}, Operation::Open, FaultEffect::FailOpen,
+         kErrorSharingViolation, 1, nullptr, kF, kF,
+         static_cast<DriveStatus>(kErrorSharingViolation)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmulatedPlatform platform;
+        const int first = platform.AddDrive(DriveWithSerial("FIRST-DRIVE"));
+        platform.AttachVolume('E', first, 0);
+        platform.AttachVolume('F', first, 1);
+        const int second = platform.AddDrive(DriveWithSerial("SECOND-DRIVE"));
+        platform.AttachVolume('G', second, 0);
+        platform.AttachVolume('H', second, 1);
+        for (const char letter : c.letters) {
+            platform.InjectFault(faultOn(letter, c.operation, c.effect, c.code, c.skip));
+        }
+        DeviceScan scan;
+        ScanDevices(platform, scan, nullptr, c.mayHold);
+        // Drive 2 answers whole when only F fails.
+        EXPECT_EQ(scan.count, c.letters.front() == 'F' ? 2 : 1);
+        EXPECT_EQ(scan.record.unanswered, c.unanswered);
+        EXPECT_EQ(scan.record.unansweredWithSignature, c.withSignature);
+        int kept = 0;
+        while (kept < kDriveLetterCount && (c.unanswered & (1u << kept)) == 0) ++kept;
+        if (kept < kDriveLetterCount) {
+            EXPECT_EQ(scan.record.unansweredStatus[kept], c.status);
+        }
+
+        // The user chose drive 1: nothing else can be taken for it.
+        const PhysicalDevice chosen = scan.devices[0];
+        ScanDevices(platform, scan, &chosen, c.mayHold);
+        EXPECT_EQ(scan.record.unanswered, 0u);
+    }
+}
+
 // The signature in the INQUIRY data: "PMAP1234" at bytes 36..43, or "PMAP" at bytes 32..35, both
 // exact.
 struct SignatureCase {

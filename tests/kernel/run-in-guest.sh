@@ -25,6 +25,9 @@
 #                    into the guest, as /vardel/udevadm, and both transports' modules and drive
 #                    programs with the kernel's own USB mass-storage function, so that one job can
 #                    attach side by side the disks the rule must tag and those it must not
+#   --udev-program FILE
+#                    with --udev, the rule's program (vardel-signature), put where udev looks for
+#                    the programs a rule names (/lib/udev and /usr/lib/udev)
 #   --root-image FILE
 #                    attaches a Debian root image (tests/kernel/make-service-image.sh) as the
 #                    guest's disk /dev/vda, with QEMU's snapshot=on so that nothing the guest writes
@@ -53,6 +56,7 @@ job=""
 drives=()
 keep_attention=0
 udev=0
+udev_program=""
 transport=tcm
 timeout_seconds=180
 root_image=""
@@ -76,6 +80,7 @@ while [ $# -gt 0 ]; do
         --drive) drives+=("$2"); shift 2 ;;
         --keep-attention) keep_attention=1; shift ;;
         --udev) udev=1; shift ;;
+        --udev-program) udev_program="$2"; shift 2 ;;
         --transport) transport="$2"; shift 2 ;;
         --root-image) root_image="$2"; shift 2 ;;
         --wine-image) root_image="$2"; wine=1; shift 2 ;;
@@ -125,6 +130,8 @@ if [ -n "$root_image" ]; then
     [ "$wine" -eq 0 ] || memory="${memory:-1536}"
 fi
 memory="${memory:-512}"
+[ -z "$udev_program" ] || [ -x "$udev_program" ] ||
+    fail "--udev-program $udev_program is missing (build it first)"
 for entry in "${added[@]}"; do
     [ -f "${entry#*=}" ] || fail "--add $entry: ${entry#*=} is missing (build it first)"
 done
@@ -246,6 +253,13 @@ if [ "$udev" -eq 1 ]; then
     add_program "$udevadm" udevadm
     mkdir -p "$image/etc/udev/rules.d" "$image/run/udev"
     cp "$root/res/linux/70-vardel.rules" "$image/etc/udev/rules.d/"
+    if [ -n "$udev_program" ]; then
+        add_program "$udev_program" "$(basename "$udev_program")"
+        for folder in lib/udev usr/lib/udev; do
+            mkdir -p "$image/$folder"
+            cp "$udev_program" "$image/$folder/"
+        done
+    fi
 fi
 echo "$transport" > "$image/vardel/transport"
 chmod +x "$image/init"

@@ -1,6 +1,7 @@
 // What a drive program answers, on whole CDBs as the drive receives them over USB.
 
 #include "scsi_drive/drive_answers.h"
+#include "scsi_drive/drive_options.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,20 @@ TEST(DriveAnswersTest, ReadCapacityGivesTheLastBlock) {
     ASSERT_EQ(answer.status, 0);
     const std::uint8_t expected[8] = {0, 0, 0x07, 0xFF, 0, 0, 0x02, 0};  // block 2047, 512 bytes
     EXPECT_EQ(std::memcmp(data, expected, sizeof data), 0);
+}
+
+// The drive programs play a drive of the kind known only by one of its two signatures.
+TEST(DriveOptionsTest, RevisionAndSignatureAreTheInquiryBytesGiven) {
+    const char* const argv[] = {"drive", "--revision", "1100", "--signature", "NONE"};
+    DriveOptions options;
+    std::string error;
+    ASSERT_EQ(ParseDriveOptions(5, argv, {}, options, error), 0) << error;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&options.model.inquiry[32]), 12),
+              "1100NONE    ");
+
+    const char* const tooLong[] = {"drive", "--revision", "PMAP1"};
+    EXPECT_EQ(ParseDriveOptions(3, tooLong, {}, options, error), kUsage);
+    EXPECT_EQ(error, "--revision: at most 4 characters");
 }
 
 }  // namespace

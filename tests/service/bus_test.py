@@ -571,6 +571,36 @@ class VardelctlClientTest(unittest.TestCase):
                                  (direct.returncode, direct.stdout, direct.stderr))
                 self.assertEqual(served_files, direct_files)
 
+    def test_a_drive_that_did_not_answer_is_named_as_the_direct_run_names_it(self):
+        # The second drive shows the signature, then its identity reads end in CHECK CONDITION.
+        scratch = tempfile.TemporaryDirectory(prefix="vardel-unanswered-")
+        self.addCleanup(scratch.cleanup)
+        with open(TWO_DRIVES, encoding="utf-8") as file:
+            machine = json.load(file)
+        machine["faults"] = [{"letter": letter, "operation": "readIdentity",
+                              "effect": "scsiStatus", "code": 2, "times": -1}
+                             for letter in "GH"]
+        scenario = os.path.join(scratch.name, "unanswered.json")
+        with open(scenario, "w", encoding="utf-8") as file:
+            json.dump(machine, file)
+        cases = [
+            ("set stops", ["set", "lun0", "fixed"], 3),
+            ("set stops, as JSON", ["--json", "set", "lun0", "fixed"], 3),
+            ("status goes on", ["status"], 0),
+            ("set on every drive leaves it alone", ["set", "lun0", "fixed", "--all"], 9),
+        ]
+        for what, arguments, code in cases:
+            with self.subTest(what):
+                bus = self.start("grant-change", scenario)
+                direct_machine = os.path.join(bus.folder, "direct.json")
+                shutil.copy(scenario, direct_machine)
+                direct = bus.vardelctl("--emulate=" + direct_machine, *arguments)
+                served = bus.vardelctl("--service", *arguments)
+                self.assertEqual(served.returncode, code, served.stdout + served.stderr)
+                self.assertEqual((served.returncode, served.stdout, served.stderr),
+                                 (direct.returncode, direct.stdout, direct.stderr))
+                self.assertIn("it carries the drive's signature", served.stderr + served.stdout)
+
     def test_restore_and_undo_through_the_service_change_the_drive(self):
         bus = self.start("grant-change")
         folder = os.path.join(bus.folder, "files")

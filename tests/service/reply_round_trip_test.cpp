@@ -4,7 +4,9 @@
 #include <dbus/dbus.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "service/bus_reply.h"
 #include "service/bus_values.h"
@@ -32,7 +34,11 @@ bool SameOutcome(const CommandOutcome& a, const CommandOutcome& b) {
            a.writeSkipped == b.writeSkipped && a.unchanged == b.unchanged &&
            SameDetail(a.failedCommand, b.failedCommand) && a.scan.done == b.scan.done &&
            a.scan.letters == b.scan.letters && a.scan.answeredInquiry == b.scan.answeredInquiry &&
-           a.scan.withSignature == b.scan.withSignature;
+           a.scan.withSignature == b.scan.withSignature &&
+           a.scan.unanswered == b.scan.unanswered &&
+           a.scan.unansweredWithSignature == b.scan.unansweredWithSignature &&
+           std::equal(std::begin(a.scan.unansweredStatus), std::end(a.scan.unansweredStatus),
+                      std::begin(b.scan.unansweredStatus));
 }
 
 // An outcome with no field at its default, a failed write's detail with sense data among them.
@@ -65,7 +71,12 @@ ServiceReply FailedWrite() {
     for (std::uint8_t i = 0; i < detail.senseLength; ++i) detail.sense[i] = 0x70 + i;
     detail.bytesRequested = 528;
     detail.bytesMoved = 512;
-    outcome.scan = {true, 4, 3, 1};
+    outcome.scan = {true, 4, 3, 1, 0, 0, {}};
+    // F showed the signature and failed its identity read; G did not open.
+    outcome.scan.unanswered = (1u << 5) | (1u << 6);
+    outcome.scan.unansweredWithSignature = 1u << 5;
+    outcome.scan.unansweredStatus[5] = -2;
+    outcome.scan.unansweredStatus[6] = 16;
     reply.failedPaths = {"/dev/sdf", "/dev/sg5"};
     reply.noRights = true;
     reply.noRightsDisks = 2;

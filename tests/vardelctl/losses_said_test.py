@@ -146,8 +146,8 @@ class LossesSaidTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
         self.assertEqual((fields["outcome"], fields["exitCode"], fields["noRights"], report.err),
                          ("drivesLeftAlone", 9, True, ""))
         self.assertEqual(fields["leftAlone"],
-                         {"notOpened": [{"letter": "G", "paths": []},
-                                        {"letter": "H", "paths": []}],
+                         {"notOpened": [{"letter": "G", "paths": [], "unanswered": None},
+                                        {"letter": "H", "paths": [], "unanswered": None}],
                           "beyondReach": 0})
         self.assertEqual([d["outcome"] for d in fields["drives"]], ["done"])
 
@@ -176,6 +176,68 @@ class LossesSaidTest(vardelctl_test.ScenarioHarness, unittest.TestCase):
                                "--all")
         self.assertExit(report, 0)
         self.assertEqual(report.json()["leftAlone"], {"notOpened": [], "beyondReach": 0})
+
+    def test_a_drive_that_did_not_answer_is_named_never_passed_over(self):
+        # The second drive (G, H) shows the signature, then fails as each case says; the first
+        # (E, F) answers. --all changes the first and leaves the second alone (9); a plain set
+        # changes neither and names the second (3); status and list go on and name it (0).
+        identity_fails = lambda effect, code: [
+            fault(letter=letter, operation="readIdentity", effect=effect, code=code, times=-1)
+            for letter in "GH"]
+        kinds = [
+            ("CHECK CONDITION", identity_fails("scsiStatus", 2),
+             "its identity block could not be read: the drive answered CHECK CONDITION"),
+            ("I/O error", identity_fails("failControl", 1117),
+             "its identity block could not be read: system error 1117"),
+            # Its INQUIRY went through; the open for the identity read is refused as busy.
+            ("open refused busy",
+             [fault(letter=letter, operation="open", effect="failOpen", code=32, skip=1,
+                    times=-1) for letter in "GH"],
+             "its identity block could not be read: system error 32"),
+        ]
+        for kind, faults, why in kinds:
+            named = "2 disks may hold a drive of the kind but did not answer"
+            for name, args, code in [
+                    ("--all", ["set", "lun0", "fixed", "--all"], 9),
+                    ("plain set", ["set", "lun0", "fixed"], 3),
+                    ("dry run", ["set", "lun0", "fixed", "--dry-run"], 3),
+                    ("status", ["status"], 0),
+                    ("list", ["list"], 0)]:
+                with self.subTest(kind=kind, run=name):
+                    scenario = self.scenario("two-drives.json", with_faults(*faults))
+                    run = self.run_tool("--emulate=" + scenario, *args)
+                    self.assertExit(run, code)
+                    self.assertIn(named, run.err)
+                    self.assertIn("G:, it carries the drive's signature, but " + why, run.err)
+                    self.assertIn("H:, it carries", run.err)
+                    changed = name == "--all"
+                    self.assertEqual([self.block(scenario, i)[SLOT_A] for i in (0, 1)],
+                                     [0xA1 if changed else 0x00, 0xA1])
+                    if name == "plain set":
+                        self.assertTrue(run.err.startswith("More drives found"), run.err)
+                    if name == "status":
+                        self.assertIn("Lun0: Removable", run.out)
+
+            # The user chooses with --device: the drive named is changed, the other left alone.
+            with self.subTest(kind=kind, run="--device"):
+                scenario = self.scenario("two-drives.json", with_faults(*faults))
+                run = self.run_tool("--emulate=" + scenario, "--device", "E", "set", "lun0",
+                                    "fixed")
+                self.assertExit(run, 0)
+                self.assertEqual(run.err, "")
+
+        scenario = self.scenario("two-drives.json", with_faults(*kinds[0][1]))
+        report = self.run_tool("--emulate=" + scenario, "--json", "set", "lun0", "fixed")
+        self.assertExit(report, 3)
+        fields = report.json()
+        self.assertEqual((fields["outcome"], [d["letter"] for d in fields["unanswered"]],
+                          fields["unanswered"][0]["withSignature"]),
+                         ("severalDrives", ["G", "H"], True))
+        report = self.run_tool("--emulate=" + scenario, "--json", "status", "--all")
+        self.assertExit(report, 9)
+        self.assertEqual([(d["letter"], d["unanswered"] is not None)
+                          for d in report.json()["leftAlone"]["notOpened"]],
+                         [("G", True), ("H", True)])
 
     def test_status_all_past_the_drives_one_run_serves(self):
         drives = [{"volumes": [{"letter": chr(ord("D") + i), "lun": 0}],

@@ -11,6 +11,10 @@ constexpr std::uint8_t kSwapFlag = 3;
 constexpr std::size_t kLayoutMarkerOffset = 382;
 constexpr std::uint8_t kLayoutMarker = 0x23;
 constexpr std::size_t kRowByte[2] = {304, 305};
+constexpr std::size_t kRevisionOffset = 32;
+constexpr std::size_t kRevisionLength = 4;
+constexpr std::size_t kSignatureOffset = 36;
+constexpr std::size_t kSignatureLength = 8;
 
 bool ParseNumber(const char* text, int base, unsigned long limit, unsigned long& value) {
     char* end = nullptr;
@@ -32,7 +36,8 @@ int ParseDriveOptions(int argc, const char* const* argv,
                                          option) != transportOptions.end();
         const bool takesValue = transport || option == "--name" || option == "--log" ||
                                 option == "--serial" || option == "--lun0-type" ||
-                                option == "--lun1-type" || option == "--identity-bytes";
+                                option == "--lun1-type" || option == "--identity-bytes" ||
+                                option == "--revision" || option == "--signature";
         if (takesValue && i + 1 >= argc) {
             error = option + ": missing value";
             return kUsage;
@@ -47,6 +52,15 @@ int ParseDriveOptions(int argc, const char* const* argv,
             options.logPath = value;
         } else if (option == "--serial") {
             emulated::SetSerial(options.model, value);
+        } else if (option == "--revision" || option == "--signature") {
+            const bool revision = option == "--revision";
+            const std::size_t length = revision ? kRevisionLength : kSignatureLength;
+            if (std::string(value).size() > length) {
+                error = option + ": at most " + std::to_string(length) + " characters";
+                return kUsage;
+            }
+            emulated::SetInquiryText(options.model, revision ? kRevisionOffset : kSignatureOffset,
+                                     length, value);
         } else if (option == "--swapped") {
             swapped = true;
         } else if (option == "--lun0-type" || option == "--lun1-type") {

@@ -13,6 +13,8 @@
 //   --refuse-vendor     vendor commands get CHECK CONDITION, ILLEGAL REQUEST
 //   --ignore-writes     vendor writes are acknowledged and the old block kept
 //   --identity-bytes N  the identity read returns only N bytes, with status GOOD
+//   --revision TEXT     the INQUIRY product revision, bytes 32..35 (default PMAP)
+//   --signature TEXT    the INQUIRY vendor-specific bytes 36..43 (default PMAP1234)
 //
 // Without options the drive is emulated::StandardDrive(): configuration byte 304 = 00 (row Lun0
 // removable), byte 305 = A1 (row Lun1 fixed). The row options follow the layout: on a swapped

@@ -17,6 +17,7 @@
 #include <QPushButton>
 
 #include "frontend_common/failure_detail.h"
+#include "frontend_common/machine_platform.h"
 #include "resource.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"
@@ -179,6 +180,11 @@ void LunModeWindow::BuildControls() {
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+}
+
+void LunModeWindow::SetOnMachine(bool onMachine) {
+    onMachine_ = onMachine;
+    model_.SetMayHoldDrive(onMachine ? frontend::MachineMayHoldDrive() : nullptr);
 }
 
 void LunModeWindow::SetJournal(frontend::DriveJournal* journal) {

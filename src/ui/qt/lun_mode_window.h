@@ -49,7 +49,7 @@ class LunModeWindow : public QDialog {
     // Whether the drives are the machine's: a failure's detail then names the letter's device
     // nodes and puts the system's error codes in words (an emulated machine's are another
     // system's). False until set.
-    void SetOnMachine(bool onMachine) { onMachine_ = onMachine; }
+    void SetOnMachine(bool onMachine);
 
     // The journal every change of the window goes through first (null: none).
     void SetJournal(frontend::DriveJournal* journal);

@@ -1,12 +1,14 @@
 # Callers the drive service must refuse, on the real system bus with the real polkitd (run by
 # run-service-in-guest.sh): tester is granted both actions, so that each refusal is the service's
 # own. Each call ends with a D-Bus error or an outcome that writes nothing; the service answers
-# the next call; and in the whole job the drives receive no vendor write.
+# the next call; and in the whole job the drives receive no vendor write. Drive two is known only
+# by its long signature (PMAP1234 at INQUIRY bytes 36..43, revision 1100), which udev's rule
+# learns through vardel-signature: the service reaches it like the other.
 
 . /vardel/service_lib.sh
 service_start
 add_drive one
-add_drive two --serial VD0000000002
+add_drive two --serial VD0000000002 --revision 1100
 clear_attention one
 clear_attention two
 service_settle
@@ -20,6 +22,14 @@ still_serving() {
     bus_call Status string:VD0000000001
     expect_outcome_code 0
 }
+
+begin "a drive known only by its long signature: its sg nodes go to the group, the service reads it"
+for node in $two_sg; do
+    owner=$(in_root /usr/bin/stat -c '%U %G %a' "$node")
+    [ "$owner" = "root vardel 660" ] || fail "$node: owner, group and mode are \"$owner\""
+done
+bus_call Status string:VD0000000002
+expect_outcome_code 0
 
 begin "arguments the service refuses before it reaches a drive"
 while IFS='|' read -r error method arguments; do

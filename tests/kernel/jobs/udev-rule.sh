@@ -1,14 +1,18 @@
 # res/linux/70-vardel.rules as Debian's own udevadm applies it to real device chains (run with
 # --transport usb --udev): the rule must give the group "vardel" (the drive service's) the SCSI
-# generic nodes of a USB disk whose INQUIRY revision is "PMAP", and nothing else: not a loopback
-# disk with the same revision, not a USB disk with another revision, never a block node. Nobody
-# else gets a node: no "uaccess" tag, which would give it to the user at the seat. The disks are the project's USB drive,
-# a tcm_loop disk behind the TCMU handler, and two disks of the kernel's own USB mass-storage
-# function that differ only in their revision.
+# generic nodes of a USB disk that carries either signature (INQUIRY revision "PMAP", or "PMAP1234"
+# at bytes 36..43, which the rule's program vardel-signature asks the drive for), and nothing
+# else: not a loopback disk with the same revision, not a USB disk with another revision and no
+# long signature, never a block node. Nobody else gets a node: no "uaccess" tag, which would give
+# it to the user at the seat. The disks are the project's USB drive as it comes and with another
+# revision (so only its long signature tells), a tcm_loop disk behind the TCMU handler, and two
+# disks of the kernel's own USB mass-storage function that differ only in their revision (36
+# bytes of INQUIRY data, so no long signature). Run with --udev-program.
 
 rules_file=/etc/udev/rules.d/70-vardel.rules
 [ "$VARDEL_TRANSPORT" = usb ] || die "this job needs --transport usb"
 [ -x /vardel/udevadm ] && [ -f "$rules_file" ] || die "no udevadm or no rule: run with --udev"
+[ -x /usr/lib/udev/vardel-signature ] || die "no vardel-signature: run with --udev-program"
 /vardel/udevadm --version | sed 's/^/udevadm version /'
 
 sys_of() {  # sys_of /dev/NODE: the node's device in sysfs
@@ -57,6 +61,7 @@ expect_drive() {
 }
 
 add_drive ours
+add_drive long --revision 1100
 add_tcm_drive loop
 add_kernel_usb_disk plain PMA1
 add_kernel_usb_disk alike PMAP
@@ -64,10 +69,17 @@ add_kernel_usb_disk alike PMAP
 begin "the USB drive of ours, revision PMAP: its sg nodes go to the group, its disks do not"
 expect_drive ours yes
 
+begin "the USB drive of ours, revision 1100, PMAP1234 at bytes 36..43: its sg nodes go to the group"
+expect_drive long yes
+udev_test "${long_sg%% *}"
+grep -q "vardel-signature" /tmp/udev.out && grep -qx "VARDEL_SIGNATURE=1" /tmp/udev.out ||
+    fail "the signature of ${long_sg%% *} did not come from vardel-signature:\
+ $(grep -e vardel-signature -e VARDEL_ /tmp/udev.out | tr '\n' ' ')"
+
 begin "a tcm_loop disk, revision PMAP, no USB on its chain: nothing given"
 expect_drive loop no
 
-begin "a USB disk with revision PMA1: nothing given"
+begin "a USB disk with revision PMA1, 36 bytes of INQUIRY data (no long signature): nothing given"
 expect_drive plain no
 
 begin "the same USB disk with revision PMAP: its sg nodes go to the group, its disks do not"

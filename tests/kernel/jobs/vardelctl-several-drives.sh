@@ -1,9 +1,9 @@
 # vardelctl through the real kernel with drives it must not change: one that keeps its old block,
 # one whose identity block comes back short (each alone, then removed), then one that refuses the
-# vendor commands, a good one beside it, and a second good one (serial VD0000000002, both LUNs
-# fixed). Then drives that only their place on the bus tells apart: a twin of the good one with
-# the very same serial (each undoes its own change from the one journal file they share), and two
-# whose serials agree in their first twelve characters.
+# vendor commands, a good one beside it (which no change takes for the only drive), and a second
+# good one (serial VD0000000002, both LUNs fixed). Then drives that only their place on the bus
+# tells apart: a twin of the good one with the very same serial (each undoes its own change from
+# the one journal file they share), and two whose serials agree in their first twelve characters.
 
 add_drive stubborn --ignore-writes
 clear_attention stubborn
@@ -51,8 +51,22 @@ log_since_mark | grep -q ' 06 [02]6 ' && fail "a vendor write was sent"
 add_drive one
 clear_attention one
 
-begin "a good drive beside the refusing one"
+begin "a good drive beside the refusing one: status names it and goes on, a change stops"
+# The refusing drive showed the signature, then its identity reads ended in CHECK CONDITION: it
+# may be a drive of the kind, so no change takes the good one for the only one.
 run status
+expect_rows "Removable" "Fixed Disk"
+for disk in $refusing_disks; do
+    printf '%s\n' "$RUN_ERR" | grep -F "may hold a drive of the kind but did not answer" |
+        grep -qF "($disk, " || fail "status does not name $disk: $RUN_ERR"
+done
+run set lun0 fixed
+expect_status 3
+expect_said "More drives found, please remove others"
+printf '%s\n' "$RUN_ERR" | grep -qF "identity block could not be read: the drive answered CHECK CONDITION" ||
+    fail "set does not say why the refusing drive did not answer: $RUN_ERR"
+log_since_mark | grep -q ' 06 [02]6 ' && fail "a vendor write was sent"
+run --device VD0000000001 status
 expect_rows "Removable" "Fixed Disk"
 
 add_drive two --serial VD0000000002 --lun0-type a1

@@ -73,7 +73,7 @@ CommandOutcome FailedWrite() {
     }
     outcome.failedCommand.bytesRequested = 528;
     outcome.failedCommand.bytesMoved = 0;
-    outcome.scan = {true, 2, 2, 1};
+    outcome.scan = {true, 2, 2, 1, 0, 0, {}};
     return outcome;
 }
 
