@@ -142,7 +142,7 @@ class Bus:
         return outcome["code"], outcome["lun0"], outcome["lun1"]
 
 
-def answer_after(address, journal, answer, meanwhile, *arguments):
+def answer_after(address, journal, answer, meanwhile, *arguments, cwd=None):
     """vardelctl on a terminal of its own as the service's client: once its question is shown,
     `meanwhile()` runs, then `answer` is typed. The exit code and what the terminal showed."""
     import pty
@@ -151,7 +151,7 @@ def answer_after(address, journal, answer, meanwhile, *arguments):
         environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address, VARDEL_JOURNAL=journal)
         try:
             process = subprocess.Popen([VARDELCTL] + list(arguments), stdin=terminal,
-                                       stdout=terminal, stderr=terminal, env=environment)
+                                       stdout=terminal, stderr=terminal, env=environment, cwd=cwd)
         finally:
             os.close(terminal)
         shown = b""
@@ -653,40 +653,6 @@ class VardelctlClientTest(unittest.TestCase):
         code, shown = answer_after(bus.address, journal, b"y\n", lambda: None, "--service", "undo")
         self.assertEqual(code, 0, shown)
 
-    def answer_on_terminal(self, bus, answer, *arguments, cwd):
-        """vardelctl through the service on a terminal of its own, its question answered with
-        `answer`: the exit code and what the terminal showed."""
-        import pty
-        import termios
-        controller, terminal = pty.openpty()
-        try:
-            # No echo: the answer is typed before the question is asked.
-            modes = termios.tcgetattr(terminal)
-            modes[3] &= ~termios.ECHO
-            termios.tcsetattr(terminal, termios.TCSANOW, modes)
-            environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus.address,
-                               VARDEL_JOURNAL=os.path.join(bus.folder, "state"))
-            try:
-                process = subprocess.Popen([VARDELCTL] + list(arguments), cwd=cwd,
-                                           stdin=terminal, stdout=subprocess.PIPE,
-                                           stderr=terminal, env=environment)
-            finally:
-                os.close(terminal)
-            os.write(controller, answer)
-            process.communicate(timeout=60)
-            shown = b""
-            while True:
-                try:
-                    chunk = os.read(controller, 4096)
-                except OSError:
-                    break
-                if not chunk:
-                    break
-                shown += chunk
-            return process.returncode, shown.decode(errors="replace")
-        finally:
-            os.close(controller)
-
     def test_restore_and_undo_answered_on_a_terminal_write_only_after_a_yes(self):
         bus = self.start("grant-change")
         folder = os.path.join(bus.folder, "files")
@@ -702,8 +668,9 @@ class VardelctlClientTest(unittest.TestCase):
         ]
         for answer, arguments, code, status in cases:
             with self.subTest(" ".join(arguments) + " " + repr(answer)):
-                returncode, shown = self.answer_on_terminal(bus, answer, "--service", *arguments,
-                                                            cwd=folder)
+                returncode, shown = answer_after(bus.address, os.path.join(bus.folder, "state"),
+                                                 answer, lambda: None, "--service", *arguments,
+                                                 cwd=folder)
                 self.assertEqual(returncode, code, shown)
                 self.assertIn("305: 0x", shown)
                 self.assertEqual(bus.status(), status)
