@@ -100,8 +100,11 @@ chmod 644 /usr/share/polkit-1/actions/* /etc/polkit-1/rules.d/*
 
 # A system bus's shape: only replies and what a policy allows pass; polkit's and the service's
 # own policies as installed (the service runs as root here, not as its own account).
-start_bus() {  # start_bus NAME: a bus at $work/NAME.socket
-    local name=$1
+# A further name given is one root may own there too: polkit's, for the stand-in that answers in
+# polkitd's place inside the service's process.
+start_bus() {  # start_bus NAME [NAME_ROOT_OWNS]: a bus at $work/NAME.socket
+    local name=$1 also_owned=""
+    [ $# -lt 2 ] || also_owned="<allow own=\"$2\"/>"
     cat >"$work/$name.conf" <<CONFIG
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -126,6 +129,7 @@ start_bus() {  # start_bus NAME: a bus at $work/NAME.socket
   </policy>
   <policy user="root">
     <allow own="org.vardel.Drives1"/>
+    $also_owned
     <allow send_destination="*"/>
   </policy>
   <include>$PWD/res/linux/dbus/org.vardel.Drives1.conf</include>
@@ -171,7 +175,7 @@ wait_for "polkitd did not take its name on the bus ($(cat "$work/polkitd.log"))"
     owned "$work/polkit.socket" org.freedesktop.PolicyKit1
 start_service polkit polkit
 pid_of[service]=${pids[-1]}
-start_bus standin
+start_bus standin org.freedesktop.PolicyKit1
 pid_of[standin_bus]=${pids[-1]}
 start_service standin grant-change
 pid_of[standin_service]=${pids[-1]}
