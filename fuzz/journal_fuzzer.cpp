@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "frontend_common/journal_text.h"
 #include "fuzz_check.h"
+#include "journal/journal_text.h"
 
 namespace {
 
 using vardel::frontend::JournalEntry;
 
 bool SameEntry(const JournalEntry& a, const JournalEntry& b) {
-    return a.time == b.time && a.number == b.number && a.command == b.command &&
-           a.tool == b.tool && a.serial == b.serial && a.target == b.target &&
+    return a.time == b.time && a.number == b.number && a.command == b.command && a.tool == b.tool &&
+           a.serial == b.serial && a.target == b.target &&
            a.device.addressKnown == b.device.addressKnown && a.device.port == b.device.port &&
            a.device.path == b.device.path && a.device.target == b.device.target &&
            std::memcmp(a.identity, b.identity, sizeof a.identity) == 0 &&
@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::vector<JournalEntry> again;
-    const bool read = vardel::frontend::ParseJournalText(vardel::frontend::JournalText(entries),
-                                                         again, problem);
+    const bool read =
+        vardel::frontend::ParseJournalText(vardel::frontend::JournalText(entries), again, problem);
     VARDEL_FUZZ_CHECK(read);
     VARDEL_FUZZ_CHECK(again.size() == entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {

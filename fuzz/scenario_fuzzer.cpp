@@ -11,9 +11,9 @@
 #include "commands/command_context.h"
 #include "commands/lun_mode_commands.h"
 #include "commands/silent_window.h"
-#include "frontend_common/scenario.h"
 #include "fuzz_check.h"
 #include "platform/emulated/emulated_platform.h"
+#include "scenario/scenario.h"
 #include "scratch_file.h"
 
 namespace {

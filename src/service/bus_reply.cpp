@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "frontend_common/serial_text.h"
 #include "service/bus_names.h"
 #include "service/bus_values.h"
 #include "service/outcome_fields.h"
 #include "service/record_fields.h"
+#include "texts/serial_text.h"
 
 namespace vardel::service {
 namespace {
@@ -100,10 +100,9 @@ bool AppendReply(DBusMessage* message, const ServiceRequest& request, const Serv
             {
                 // What the listing's scan looked at, and the disks that did not answer.
                 RecordWriter writer(dict);
-                writer.Dict("scan", reply.outcome.scan, [](const ScanRecord& scan,
-                                                           RecordWriter& inner) {
-                    ScanFields(scan, inner);
-                });
+                writer.Dict(
+                    "scan", reply.outcome.scan,
+                    [](const ScanRecord& scan, RecordWriter& inner) { ScanFields(scan, inner); });
             }
             return dict.Close();
         case ServiceMethod::History: {

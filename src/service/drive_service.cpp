@@ -7,13 +7,13 @@
 #include "commands/block_backup.h"
 #include "commands/lun_mode_commands.h"
 #include "commands/type_text.h"
-#include "frontend_common/access_watch.h"
-#include "frontend_common/backup_document.h"
-#include "frontend_common/device_name.h"
-#include "frontend_common/drive_journal.h"
-#include "frontend_common/failure_detail.h"
-#include "frontend_common/given_rows_window.h"
-#include "frontend_common/serial_text.h"
+#include "journal/drive_journal.h"
+#include "machine/access_watch.h"
+#include "machine/device_name.h"
+#include "outcome/failure_detail.h"
+#include "outcome/given_rows_window.h"
+#include "scenario/backup_document.h"
+#include "texts/serial_text.h"
 
 namespace vardel::service {
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "frontend_common/access_watch.h"
-#include "frontend_common/journal_place.h"
-#include "frontend_common/machine_platform.h"
+#include "journal/journal_place.h"
+#include "machine/access_watch.h"
+#include "machine/machine_platform.h"
 #include "service/bus_service.h"
 #include "service/drive_service.h"
 

@@ -10,8 +10,8 @@
 #include "commands/block_backup.h"
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
-#include "frontend_common/journal_file.h"
-#include "frontend_common/machine_platform.h"
+#include "journal/journal_file.h"
+#include "machine/machine_platform.h"
 
 namespace vardel::service {
 

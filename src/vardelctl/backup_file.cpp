@@ -1,6 +1,6 @@
 #include "vardelctl/backup_file.h"
 
-#include "frontend_common/file_io.h"
+#include "files/file_io.h"
 
 namespace vardel::cli {
 

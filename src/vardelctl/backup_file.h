@@ -6,7 +6,7 @@
 #include <string>
 
 #include "commands/block_backup.h"
-#include "frontend_common/backup_document.h"
+#include "scenario/backup_document.h"
 
 namespace vardel::cli {
 

@@ -1,6 +1,6 @@
 #include "vardelctl/block_changes.h"
 
-#include "frontend_common/hex_text.h"
+#include "texts/hex_text.h"
 
 namespace vardel::cli {
 

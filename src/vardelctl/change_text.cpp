@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "drive/lun_type.h"
-#include "frontend_common/hex_text.h"
-#include "frontend_common/display_text.h"
+#include "texts/display_text.h"
+#include "texts/hex_text.h"
 
 namespace vardel::cli {
 using frontend::DisplayText;

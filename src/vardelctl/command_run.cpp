@@ -1,9 +1,9 @@
 #include "vardelctl/command_run.h"
 
 #include "commands/lun_mode_commands.h"
-#include "frontend_common/failure_detail.h"
-#include "frontend_common/given_rows_window.h"
-#include "frontend_common/machine_platform.h"
+#include "machine/machine_platform.h"
+#include "outcome/failure_detail.h"
+#include "outcome/given_rows_window.h"
 #include "vardelctl/report.h"
 
 namespace vardel::cli {

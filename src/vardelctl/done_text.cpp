@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "drive/lun_type.h"
-#include "frontend_common/unchanged_write.h"
+#include "outcome/unchanged_write.h"
 #include "vardelctl/block_changes.h"
 #include "vardelctl/change_text.h"
 

@@ -7,10 +7,10 @@
 #include <system_error>
 
 #include "commands/device_listing.h"
-#include "frontend_common/hex_text.h"
-#include "frontend_common/machine_platform.h"
-#include "frontend_common/serial_text.h"
-#include "frontend_common/unanswered_disks.h"
+#include "machine/machine_platform.h"
+#include "outcome/unanswered_disks.h"
+#include "texts/hex_text.h"
+#include "texts/serial_text.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
 
@@ -160,8 +160,8 @@ std::vector<DiskNotOpened> DisksNotOpened(std::uint32_t refused, const DeviceLis
     return disks;
 }
 
-EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
-                              bool machine, frontend::DriveJournal* journal) {
+EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform, bool machine,
+                              frontend::DriveJournal* journal) {
     EveryDriveRun every;
     DeviceListing listing{};
     every.code = ListDevices(platform, nullptr, listing,
@@ -179,8 +179,7 @@ EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& pla
         run.device = listing.devices[j];
         // Each drive is chosen as --device would choose it, so each run sees that drive alone.
         RunResult result =
-            RunCommand(options, platform, &run.device.physical, nullptr, nullptr, machine,
-                       journal);
+            RunCommand(options, platform, &run.device.physical, nullptr, nullptr, machine, journal);
         run.outcome = result.outcome;
         NoteFailure(run.notes, run.outcome, machine);
         if (run.outcome.code == OutcomeCode::JournalNotSaved && journal != nullptr) {

@@ -9,9 +9,9 @@
 
 #include "commands/block_backup.h"
 #include "commands/device_listing.h"
-#include "frontend_common/access_watch.h"
-#include "frontend_common/device_name.h"
-#include "frontend_common/drive_journal.h"
+#include "journal/drive_journal.h"
+#include "machine/access_watch.h"
+#include "machine/device_name.h"
 #include "platform/platform.h"
 #include "vardelctl/options.h"
 #include "vardelctl/run_notes.h"
@@ -32,8 +32,8 @@ struct EveryDriveRun {
 // Runs status, set, write or backup on each drive. A backup goes into the folder `options.file`
 // (made when missing), one file per drive (BackupFileNames), written as soon as its blocks are
 // read.
-EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform,
-                              bool machine, frontend::DriveJournal* journal);
+EveryDriveRun RunOnEveryDrive(const Options& options, frontend::AccessWatch& platform, bool machine,
+                              frontend::DriveJournal* journal);
 
 // The backup file's name for a drive: its serial where that is a plain file name, otherwise
 // "key-" and the key in hexadecimal; "no-serial" for a drive without.

@@ -1,7 +1,7 @@
 #pragma once
 // vardelctl's exit codes, and the table its --help shows.
 
-#include "frontend_common/exit_codes.h"
+#include "outcome/exit_codes.h"
 
 namespace vardel::cli {
 

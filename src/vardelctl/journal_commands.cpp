@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "commands/block_backup.h"
-#include "frontend_common/journal_file.h"
-#include "frontend_common/serial_text.h"
+#include "journal/journal_file.h"
+#include "texts/serial_text.h"
 #include "vardelctl/command_run.h"
 #include "vardelctl/report.h"
 

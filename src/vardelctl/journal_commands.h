@@ -6,7 +6,7 @@
 #include <string>
 
 #include "drive/physical_device.h"
-#include "frontend_common/journal_file.h"
+#include "journal/journal_file.h"
 #include "platform/platform.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/options.h"

@@ -1,6 +1,6 @@
 #include "vardelctl/listed_drive_text.h"
 
-#include "frontend_common/serial_text.h"
+#include "texts/serial_text.h"
 
 namespace vardel::cli {
 

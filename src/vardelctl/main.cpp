@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "frontend_common/standard_output.h"
+#include "files/standard_output.h"
 #include "vardelctl/options.h"
 #include "vardelctl/report.h"
 #include "vardelctl/tool.h"

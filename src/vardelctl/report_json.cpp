@@ -6,11 +6,11 @@
 
 #include "drive/drive_identity.h"
 #include "drive/lun_type.h"
-#include "frontend_common/failure_detail.h"
-#include "frontend_common/hex_text.h"
-#include "frontend_common/sense_text.h"
-#include "frontend_common/serial_text.h"
-#include "frontend_common/unanswered_disks.h"
+#include "outcome/failure_detail.h"
+#include "outcome/unanswered_disks.h"
+#include "texts/hex_text.h"
+#include "texts/sense_text.h"
+#include "texts/serial_text.h"
 #include "vardelctl/listed_drive_text.h"
 #include "vardelctl/report_names.h"
 
@@ -252,10 +252,10 @@ Json EveryDriveJson(const RunReport& report) {
     json["drives"] = entries;
     Json disks = Json::array();
     for (const DiskNotOpened& disk : *report.notOpened) {
-        disks.push_back({{"letter", LetterJson(disk.letter)},
-                         {"paths", disk.paths},
-                         {"unanswered", disk.unanswered.empty() ? Json(nullptr)
-                                                                : Json(disk.unanswered)}});
+        disks.push_back(
+            {{"letter", LetterJson(disk.letter)},
+             {"paths", disk.paths},
+             {"unanswered", disk.unanswered.empty() ? Json(nullptr) : Json(disk.unanswered)}});
     }
     json["leftAlone"] = {{"notOpened", disks}, {"beyondReach", report.unreached}};
     return json;

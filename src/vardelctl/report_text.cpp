@@ -3,9 +3,9 @@
 #include <ostream>
 #include <sstream>
 
-#include "frontend_common/display_text.h"
-#include "frontend_common/machine_platform.h"
-#include "frontend_common/unanswered_disks.h"
+#include "machine/machine_platform.h"
+#include "outcome/unanswered_disks.h"
+#include "texts/display_text.h"
 #include "vardelctl/change_text.h"
 #include "vardelctl/done_text.h"
 #include "vardelctl/listed_drive_text.h"
@@ -222,8 +222,7 @@ std::string NotOpenedText(const std::vector<DiskNotOpened>& all) {
             disks += (i == 0 ? " (" : ", ") + shown[i] + (i + 1 == shown.size() ? ")" : "");
         }
     }
-    return text +
-           (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
+    return text + (notOpened.size() == 1 ? "1 disk" : std::to_string(notOpened.size()) + " disks") +
            " could not be opened for lack of rights, so any drive there was left alone: " + disks;
 }
 

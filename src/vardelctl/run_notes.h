@@ -8,7 +8,7 @@
 
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
-#include "frontend_common/machine_platform.h"
+#include "machine/machine_platform.h"
 #include "vardelctl/block_changes.h"
 
 namespace vardel::cli {
@@ -17,12 +17,12 @@ using frontend::DiskDescription;
 
 // What the run knows beyond the outcome.
 struct RunNotes {
-    bool noRights = false;  // a volume open failed for lack of rights
-    int noRightsDisks = 0;  // the disks whose open failed so
-    bool onMachine = false;  // the machine's own drives, not an emulated machine's
+    bool noRights = false;        // a volume open failed for lack of rights
+    int noRightsDisks = 0;        // the disks whose open failed so
+    bool onMachine = false;       // the machine's own drives, not an emulated machine's
     bool throughService = false;  // the drive service ran the command, with its own rights
-    std::string file;       // backup or restore
-    std::string serial;     // the backup's whole serial, for restore
+    std::string file;             // backup or restore
+    std::string serial;           // the backup's whole serial, for restore
     // The system's nodes behind the letter the failed command went to, where the system names them.
     std::vector<std::string> failedPaths;
     // System error codes are the running system's own, which can put them in words.

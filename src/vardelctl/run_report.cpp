@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "frontend_common/display_text.h"
-#include "frontend_common/failure_detail.h"
-#include "frontend_common/machine_platform.h"
+#include "machine/machine_platform.h"
+#include "outcome/failure_detail.h"
+#include "texts/display_text.h"
 #include "vardelctl/exit_code.h"
 
 namespace vardel::cli {

@@ -8,8 +8,8 @@
 
 #include "commands/command_outcome.h"
 #include "commands/device_listing.h"
-#include "frontend_common/journal_file.h"
-#include "frontend_common/no_drive_text.h"
+#include "journal/journal_file.h"
+#include "texts/no_drive_text.h"
 #include "vardelctl/options.h"
 #include "vardelctl/run_notes.h"
 

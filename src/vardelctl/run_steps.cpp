@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "commands/type_text.h"
-#include "frontend_common/standard_output.h"
+#include "files/standard_output.h"
 #include "vardelctl/change_text.h"
 #include "vardelctl/report.h"
 #include "vardelctl/tool_lines.h"

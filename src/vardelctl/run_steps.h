@@ -8,7 +8,7 @@
 #include <string>
 
 #include "commands/block_backup.h"
-#include "frontend_common/device_name.h"
+#include "machine/device_name.h"
 #include "vardelctl/backup_file.h"
 #include "vardelctl/command_run.h"
 #include "vardelctl/options.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend_common/backup_document.h"
-#include "frontend_common/device_name.h"
-#include "frontend_common/machine_platform.h"
+#include "machine/device_name.h"
+#include "machine/machine_platform.h"
+#include "scenario/backup_document.h"
 #include "service/record_fields.h"
 #include "service_client/call_problem_text.h"
 #include "service_client/service_client.h"
@@ -356,7 +356,8 @@ int EveryDriveThroughService(const Options& options, std::ostream& out, std::ost
             if (disk.letter >= 'A' && disk.letter <= 'Z') refused |= 1u << (disk.letter - 'A');
         }
         notOpened = DisksNotOpened(
-            refused, listing, [&attached](char letter, DiskDescription& description) {
+            refused, listing,
+            [&attached](char letter, DiskDescription& description) {
                 for (const service::ServiceRefusedDisk& disk : attached.notOpened) {
                     if (disk.letter == letter && disk.described) {
                         description = disk.disk;

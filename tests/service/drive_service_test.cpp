@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "frontend_common/access_watch.h"
-#include "frontend_common/backup_document.h"
+#include "machine/access_watch.h"
+#include "scenario/backup_document.h"
 #include "service/drive_service.h"
 #include "support/case_name.h"
 #include "support/standard_machine.h"

@@ -20,9 +20,9 @@
 #include <memory>
 #include <string>
 
-#include "frontend_common/access_watch.h"
-#include "frontend_common/scenario.h"
+#include "machine/access_watch.h"
 #include "platform/emulated/emulated_platform.h"
+#include "scenario/scenario.h"
 #include "service/bus_service.h"
 #include "service/drive_service.h"
 #include "service/polkit_stand_in.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "frontend_common/device_name.h"
-#include "frontend_common/display_text.h"
-#include "frontend_common/no_drive_text.h"
-#include "frontend_common/sense_text.h"
+#include "machine/device_name.h"
+#include "texts/display_text.h"
+#include "texts/no_drive_text.h"
+#include "texts/sense_text.h"
 #include "vardelctl/command_line_parser.h"
 #include "vardelctl/every_drive.h"
 #include "vardelctl/options.h"
@@ -258,7 +258,10 @@ TEST(NoDriveGuidanceTest, SaysWhatWasLookedAtAndWhatToDo) {
          facts({true, 2, 2, 0, 0, 0, {}}, 0, false, true),
          {"70-vardel.rules"},
          {"sudo"}},
-        {"no disk", facts({true, 0, 0, 0, 0, 0, {}}, 0, false, false), {"No disk was there"}, {"Looked at"}},
+        {"no disk",
+         facts({true, 0, 0, 0, 0, 0, {}}, 0, false, false),
+         {"No disk was there"},
+         {"Looked at"}},
         {"signature, no drive",
          facts({true, 2, 2, 1, 0, 0, {}}, 0, false, false),
          {"1 carries the signature but none answered as the drive looked for"},

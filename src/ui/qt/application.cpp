@@ -7,12 +7,12 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "frontend_common/drive_journal.h"
-#include "frontend_common/exit_codes.h"
-#include "frontend_common/journal_place.h"
-#include "frontend_common/machine_platform.h"
-#include "frontend_common/no_drive_text.h"
+#include "journal/drive_journal.h"
+#include "journal/journal_place.h"
+#include "machine/machine_platform.h"
+#include "outcome/exit_codes.h"
 #include "resource.h"
+#include "texts/no_drive_text.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/service_call.h"
@@ -36,8 +36,8 @@ class PrintedMessageBoxes : public MessageBoxes {
     }
     // Nobody answers: nothing is written.
     bool Ask(QWidget*, const QString& text, const QString& caption) override {
-        out_ << "Question (caption \"" << caption.toStdString() << "\"), answered No: "
-             << text.toStdString() << '\n';
+        out_ << "Question (caption \"" << caption.toStdString()
+             << "\"), answered No: " << text.toStdString() << '\n';
         return false;
     }
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "frontend_common/drive_journal.h"
+#include "journal/drive_journal.h"
 #include "ui/qt/launch_options.h"
 #include "ui/qt/lun_mode_window.h"
 #include "ui/qt/message_boxes.h"

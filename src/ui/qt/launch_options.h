@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend_common/exit_codes.h"
+#include "outcome/exit_codes.h"
 
 namespace vardel::qt {
 

@@ -16,8 +16,8 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "frontend_common/failure_detail.h"
-#include "frontend_common/machine_platform.h"
+#include "machine/machine_platform.h"
+#include "outcome/failure_detail.h"
 #include "resource.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_layout.h"

@@ -13,7 +13,7 @@
 #include <QDialog>
 #include <QIcon>
 
-#include "frontend_common/drive_journal.h"
+#include "journal/drive_journal.h"
 #include "platform/platform.h"
 #include "ui/lun_mode_dialog_model.h"
 #include "ui/qt/message_boxes.h"

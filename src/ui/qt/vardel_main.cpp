@@ -13,8 +13,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "frontend_common/exit_codes.h"
-#include "frontend_common/standard_output.h"
+#include "files/standard_output.h"
+#include "outcome/exit_codes.h"
 #include "service_client/service_client.h"
 #include "ui/qt/application.h"
 #include "ui/qt/launch_options.h"

@@ -2,8 +2,8 @@
 
 #include "commands/command_messages.h"
 #include "commands/drive_lock.h"
-#include "frontend_common/exit_codes.h"
-#include "frontend_common/machine_platform.h"
+#include "machine/machine_platform.h"
+#include "outcome/exit_codes.h"
 
 namespace vardel::qt {
 

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "frontend_common/access_watch.h"
-#include "frontend_common/scenario.h"
+#include "machine/access_watch.h"
 #include "platform/emulated/emulated_platform.h"
+#include "scenario/scenario.h"
 #include "ui/qt/launch_options.h"
 
 namespace vardel::qt {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "frontend_common/drive_journal.h"
-#include "frontend_common/journal_place.h"
+#include "journal/drive_journal.h"
+#include "journal/journal_place.h"
 #include "ui/win32/lun_mode_dialog.h"
 
 namespace vardel::win32 {

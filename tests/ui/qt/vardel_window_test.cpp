@@ -25,11 +25,11 @@
 
 #include "commands/command_messages.h"
 #include "drive/vendor_blocks.h"
-#include "frontend_common/access_watch.h"
-#include "frontend_common/drive_journal.h"
-#include "frontend_common/exit_codes.h"
-#include "frontend_common/file_lock.h"
-#include "frontend_common/journal_file.h"
+#include "files/file_lock.h"
+#include "journal/drive_journal.h"
+#include "journal/journal_file.h"
+#include "machine/access_watch.h"
+#include "outcome/exit_codes.h"
 #include "platform/emulated/emulated_platform.h"
 #include "platform/platform_constants.h"
 #include "resource.h"
@@ -269,9 +269,9 @@ class VardelWindowTest : public QObject {
         const ShownBox& question = boxes_->asked[0];
         QCOMPARE(question.owner, window_.get());
         QCOMPARE(question.caption, Utf8(kApplicationName));
-        QCOMPARE(question.text, Utf8(kWriteQuestion) +
-                                    QStringLiteral("\n\nLUN 0: Fixed Disk \u2192 Removable"
-                                                   "\nLUN 1: Fixed Disk (unchanged)"));
+        QCOMPARE(question.text,
+                 Utf8(kWriteQuestion) + QStringLiteral("\n\nLUN 0: Fixed Disk \u2192 Removable"
+                                                       "\nLUN 1: Fixed Disk (unchanged)"));
         const std::vector<std::string> trace = platform_->CommandTrace();
         QCOMPARE(std::count(trace.begin(), trace.end(), "WRITE F"), answer ? 1 : 0);
         if (answer) {
@@ -317,14 +317,15 @@ class VardelWindowTest : public QObject {
 
     // The question's No is the default and Escape's answer: Enter pressed twice writes nothing.
     void theWriteQuestionDefaultsToNo() {
-        const auto box = MakeQuestionBox(window_.get(), QStringLiteral("x"), Utf8(kApplicationName));
+        const auto box =
+            MakeQuestionBox(window_.get(), QStringLiteral("x"), Utf8(kApplicationName));
         QCOMPARE(box->standardButtons(),
                  QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No));
         QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
         QCOMPARE(box->escapeButton(), box->button(QMessageBox::No));
     }
 
-    // A failure's box carries vardelctl's detail line (frontend_common/failure_detail.h, which
+    // A failure's box carries vardelctl's detail line (outcome/failure_detail.h, which
     // both call): which command failed on which letter, and the drive's answer in words or the
     // system's error.
     void aFailureSaysWhatFailedAsVardelctlDoes_data() {
@@ -373,8 +374,8 @@ class VardelWindowTest : public QObject {
 
     // Row by row: LUN 0's box and buttons, LUN 1's, then the status button, and round again.
     void tabGoesRowByRow() {
-        const int expected[] = {IDC_LUN0_REMOVABLE, IDC_LUN0_FIXED,     IDC_LUN1_EDIT,
-                                IDC_LUN1_REMOVABLE, IDC_LUN1_FIXED,     IDC_STATUS_BUTTON,
+        const int expected[] = {IDC_LUN0_REMOVABLE, IDC_LUN0_FIXED, IDC_LUN1_EDIT,
+                                IDC_LUN1_REMOVABLE, IDC_LUN1_FIXED, IDC_STATUS_BUTTON,
                                 IDC_LUN0_EDIT};
         QCOMPARE(QApplication::focusWidget(), window_->Control(IDC_LUN0_EDIT));
         for (int id : expected) {
