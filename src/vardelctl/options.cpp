@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "drive/lun_type.h"
@@ -288,61 +290,85 @@ std::string EmulateWordProblem(const std::vector<std::string>& args, std::size_t
            " for the file's scenario, or vardelctl " + word + " --emulate for the built-in drive";
 }
 
-}  // namespace
-
-ParseResult ParseOptions(int argc, char** argv, Options& options) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    // --version alone, with or without --json, is answered before anything else is looked at.
-    if (argc == 2 || argc == 3) {
-        const auto version = std::find(args.begin(), args.end(), "--version");
-        const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
-        if (version != args.end() && args.size() == (json ? 2u : 1u)) {
-            return Shown(ParseEnd::Version, json, kVersionText);
-        }
-    }
-    // `help` may be the help command: a line that may show a help keeps the short options.
-    const bool helpOrVersion = std::any_of(args.begin(), args.end(), [](const std::string& word) {
-        return word == "--help" || word == "-h" || word == "--version" || word == kHelpCommand;
-    });
-    std::vector<std::string> typed;
-    SpellOutShortOptions(args, &typed);
-    // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
+// --version alone, with or without --json, is answered before anything else is looked at.
+bool VersionAlone(const std::vector<std::string>& args) {
+    if (args.size() != 1 && args.size() != 2) return false;
+    const auto version = std::find(args.begin(), args.end(), "--version");
     const bool json = std::find_if(args.begin(), args.end(), IsJson) != args.end();
-    // Only a help lists the short options; the parse takes them spelt out.
-    const ShortNames shortNames = helpOrVersion ? ShortNames::Held : ShortNames::SpeltOut;
+    return version != args.end() && args.size() == (json ? 2u : 1u);
+}
 
-    // An option before the command that none takes is named as it would be after the command,
-    // before its value is taken for the command's name (`--devcie E status`).
-    std::size_t commandAt = CommandWordAt(args);
-    for (std::size_t i = 0; i < commandAt && i < args.size(); ++i) {
+bool HoldsJson(const std::vector<std::string>& args) {
+    return std::find_if(args.begin(), args.end(), IsJson) != args.end();
+}
+
+// The command line as the parse reads it: short options spelt out, with the words as typed beside
+// them, and what the whole line asks for.
+struct Line {
+    std::vector<std::string> args;
+    std::vector<std::string> typed;
+    // A usage error still answers in JSON when JSON was asked for, wherever the parse stopped.
+    bool json = false;
+    bool helpOrVersion = false;
+    ShortNames shortNames = ShortNames::SpeltOut;
+    std::size_t commandAt = 0;
+};
+
+Line ReadLine(std::vector<std::string> args) {
+    Line line;
+    line.args = std::move(args);
+    // `help` may be the help command: a line that may show a help keeps the short options.
+    line.helpOrVersion =
+        std::any_of(line.args.begin(), line.args.end(), [](const std::string& word) {
+            return word == "--help" || word == "-h" || word == "--version" || word == kHelpCommand;
+        });
+    SpellOutShortOptions(line.args, &line.typed);
+    line.json = HoldsJson(line.args);
+    // Only a help lists the short options; the parse takes them spelt out.
+    line.shortNames = line.helpOrVersion ? ShortNames::Held : ShortNames::SpeltOut;
+    line.commandAt = CommandWordAt(line.args);
+    return line;
+}
+
+// An option before the command that none takes is named as it would be after the command,
+// before its value is taken for the command's name (`--devcie E status`).
+std::optional<ParseResult> RefuseOptionBeforeCommand(const Line& line, Options& options) {
+    const std::vector<std::string>& args = line.args;
+    for (std::size_t i = 0; i < line.commandAt && i < args.size(); ++i) {
         if (!IsLongOption(args[i])) continue;
         const std::string name = args[i].substr(0, args[i].find('='));
         if (IsGlobalOption(name)) continue;
         // The command where it stands, else the first command's name (`--lun0 fixed write`).
-        const auto named = commandAt < args.size() && IsCommand(args[commandAt])
-                               ? args.begin() + static_cast<std::ptrdiff_t>(commandAt)
+        const auto named = line.commandAt < args.size() && IsCommand(args[line.commandAt])
+                               ? args.begin() + static_cast<std::ptrdiff_t>(line.commandAt)
                                : std::find_if(args.begin(), args.end(), IsCommand);
         const std::string command = named != args.end() ? *named : std::string();
         // Without a command, no command's options are asked for: their names are enough.
         CommandLineParser parser(options, command,
                                  command.empty() ? CommandParts::Summary : CommandParts::Whole,
-                                 shortNames);
+                                 line.shortNames);
         const CLI::App* commandApp = command.empty() ? nullptr : parser.app.get_subcommand(command);
         const std::string help =
             command.empty() ? "vardelctl --help" : "vardelctl " + command + " --help";
         if (Knows(parser.app, nullptr, name)) continue;
         if (Knows(parser.app, commandApp, name)) {
             // A line that asks for a help gets it, wherever its options stand.
-            if (helpOrVersion) continue;
+            if (line.helpOrVersion) continue;
             const auto namedAt = static_cast<std::size_t>(named - args.begin());
-            return RefuseUsage(json, MisplacedOptionText(args, typed, i, namedAt), help);
+            return RefuseUsage(line.json, MisplacedOptionText(args, line.typed, i, namedAt), help);
         }
         return RefuseUsage(
-            json, UnknownOptionText(args[i], TypedAs(args, typed, i), parser.app, commandApp),
-            help);
+            line.json,
+            UnknownOptionText(args[i], TypedAs(args, line.typed, i), parser.app, commandApp), help);
     }
+    return std::nullopt;
+}
 
-    // `help` and `help COMMAND` are --help and `COMMAND --help`.
+// `help` and `help COMMAND` are --help and `COMMAND --help`; any other word where the command
+// stands is an unknown command.
+std::optional<ParseResult> TakeCommandWord(Line& line) {
+    std::vector<std::string>& args = line.args;
+    const std::size_t commandAt = line.commandAt;
     if (commandAt < args.size() && args[commandAt] == kHelpCommand) {
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(commandAt));
         std::size_t helpAt = commandAt;
@@ -350,7 +376,7 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
             const std::string& topic = args[commandAt];
             if (!IsCommand(topic)) {
                 return RefuseUsage(
-                    json,
+                    line.json,
                     "help: unknown command " + Quoted(topic) + DidYouMean(topic, kCommandNames),
                     "vardelctl --help");
             }
@@ -361,86 +387,102 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
         std::vector<std::string> words = kCommandNames;
         words.push_back(kHelpCommand);
         return RefuseUsage(
-            json, "unknown command " + Quoted(args[commandAt]) + DidYouMean(args[commandAt], words),
+            line.json,
+            "unknown command " + Quoted(args[commandAt]) + DidYouMean(args[commandAt], words),
             "vardelctl --help");
     }
+    return std::nullopt;
+}
 
-    // --version or --help alone, with or without --json, needs no parse: the parser would end it
-    // with an exception, and the first one a static program throws costs more than a whole
-    // command (the unwinder sorts its tables). --version needs no parser at all.
+// The words of the line but --json: what it asks for.
+std::vector<std::string> AskedWords(const Line& line) {
     std::vector<std::string> asked;
-    for (const std::string& argument : args) {
+    for (const std::string& argument : line.args) {
         if (!IsJson(argument)) asked.push_back(argument);
     }
+    return asked;
+}
+
+bool HelpAsked(const std::vector<std::string>& asked) {
+    return !asked.empty() && (asked.back() == "--help" || asked.back() == "-h");
+}
+
+// --version or --help alone, with or without --json, needs no parse: the parser would end it
+// with an exception, and the first one a static program throws costs more than a whole command
+// (the unwinder sorts its tables). --version needs no parser at all. The usage errors that are
+// common are found without the parser too, which would throw.
+std::optional<ParseResult> AnswerWithoutParser(const Line& line,
+                                               const std::vector<std::string>& asked) {
     if (asked.size() == 1 && asked[0] == "--version") {
-        return Shown(ParseEnd::Version, json, kVersionText);
+        return Shown(ParseEnd::Version, line.json, kVersionText);
     }
-    const bool helpAsked = !asked.empty() && (asked.back() == "--help" || asked.back() == "-h");
-    if (helpAsked && asked.size() == 1) {
-        return Shown(ParseEnd::Help, json, MainHelpText());
+    if (HelpAsked(asked) && asked.size() == 1) {
+        return Shown(ParseEnd::Help, line.json, MainHelpText());
     }
+    if (!line.helpOrVersion && line.commandAt >= line.args.size()) {
+        return RefuseUsage(line.json, NoCommandText(line.args), "vardelctl --help");
+    }
+    const std::string emulateProblem = EmulateWordProblem(line.args, line.commandAt);
+    if (!emulateProblem.empty()) return RefuseUsage(line.json, emulateProblem, "vardelctl --help");
+    return std::nullopt;
+}
 
-    // The usage errors that are common are found without the parser, which would throw.
-    if (!helpOrVersion && commandAt >= args.size()) {
-        return RefuseUsage(json, NoCommandText(args), "vardelctl --help");
-    }
-    const std::string emulateProblem = EmulateWordProblem(args, commandAt);
-    if (!emulateProblem.empty()) return RefuseUsage(json, emulateProblem, "vardelctl --help");
-
-    // Only the command the line names, unless the line may need the others: the main help lists
-    // them, and a second command's name makes the parser's own complaint.
-    std::string only;
-    if (commandAt < args.size() && IsCommand(args[commandAt]) &&
+// Only the command the line names, unless the line may need the others: the main help lists
+// them, and a second command's name makes the parser's own complaint. Empty for all of them.
+std::string OnlyCommand(const Line& line) {
+    const std::vector<std::string>& args = line.args;
+    if (line.commandAt < args.size() && IsCommand(args[line.commandAt]) &&
         std::count_if(args.begin(), args.end(),
                       [](const std::string& word) { return IsCommand(word); }) == 1) {
-        only = args[commandAt];
+        return args[line.commandAt];
     }
-    if (only == "set") JoinSplitRow(args, commandAt);
-    CommandLineParser parser(options, only, CommandParts::Whole, shortNames);
+    return std::string();
+}
+
+// An unknown option or a command's words amiss, refused before the parser would throw.
+std::optional<ParseResult> RefuseBeforeParse(const Line& line, CLI::App& app,
+                                             const std::string& only) {
+    if (only.empty() || line.helpOrVersion) return std::nullopt;
+    const CLI::App* command = app.get_subcommand(only);
+    const std::string help = "vardelctl " + only + " --help";
+    const std::string* unknown = UnknownOption(line.args, app, command);
+    if (unknown != nullptr) {
+        const auto at = static_cast<std::size_t>(unknown - line.args.data());
+        return RefuseUsage(
+            line.json,
+            UnknownOptionText(*unknown, TypedAs(line.args, line.typed, at), app, command), help);
+    }
+    if (only == "set") {
+        const std::string problem = SetWordProblem(line.args, line.commandAt);
+        if (!problem.empty()) return RefuseUsage(line.json, problem, help);
+    }
+    const std::string problem = PositionalCountProblem(line.args, line.commandAt, *command);
+    if (!problem.empty()) return RefuseUsage(line.json, problem, help);
+    return std::nullopt;
+}
+
+// The parser's exception as the parse's end: a help or the version it showed, or a usage error.
+ParseResult EndedByParser(const CLI::ParseError& error, CLI::App& app, const Line& line) {
+    if (error.get_exit_code() == 0) {
+        ParseResult shown;
+        shown.end = dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr ? ParseEnd::Version
+                                                                                : ParseEnd::Help;
+        shown.json = line.json;
+        std::ostringstream text;
+        app.exit(error, text, text);
+        shown.text = text.str();
+        return shown;
+    }
+    const std::vector<CLI::App*> commands = app.get_subcommands();
+    const CLI::App* command = commands.empty() ? nullptr : commands.front();
+    const std::string help =
+        command != nullptr ? "vardelctl " + command->get_name() + " --help" : "vardelctl --help";
+    return RefuseUsage(line.json, Explain(error, app, command, line.args), help);
+}
+
+// What the parser read, into the options it did not bind itself.
+void TakeParsed(CommandLineParser& parser, Options& options) {
     CLI::App& app = parser.app;
-
-    if (helpAsked && asked.size() == 2 && IsCommand(asked[0])) {
-        return Shown(ParseEnd::Help, json, app.get_subcommand(asked[0])->help(app.get_name()));
-    }
-    if (!only.empty() && !helpOrVersion) {
-        const CLI::App* command = app.get_subcommand(only);
-        const std::string help = "vardelctl " + only + " --help";
-        const std::string* unknown = UnknownOption(args, app, command);
-        if (unknown != nullptr) {
-            const auto at = static_cast<std::size_t>(unknown - args.data());
-            return RefuseUsage(
-                json, UnknownOptionText(*unknown, TypedAs(args, typed, at), app, command), help);
-        }
-        if (only == "set") {
-            const std::string problem = SetWordProblem(args, commandAt);
-            if (!problem.empty()) return RefuseUsage(json, problem, help);
-        }
-        const std::string problem = PositionalCountProblem(args, commandAt, *command);
-        if (!problem.empty()) return RefuseUsage(json, problem, help);
-    }
-
-    try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
-        app.parse(reversed);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0) {
-            ParseResult shown;
-            shown.end = dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr
-                            ? ParseEnd::Version
-                            : ParseEnd::Help;
-            shown.json = json;
-            std::ostringstream text;
-            app.exit(error, text, text);
-            shown.text = text.str();
-            return shown;
-        }
-        const std::vector<CLI::App*> commands = app.get_subcommands();
-        const CLI::App* command = commands.empty() ? nullptr : commands.front();
-        const std::string help = command != nullptr ? "vardelctl " + command->get_name() + " --help"
-                                                    : "vardelctl --help";
-        return RefuseUsage(json, Explain(error, app, command, args), help);
-    }
-
     options.emulate = parser.emulate->count() > 0;
     if (!parser.row.empty()) {  // set
         options.row = RowWord(parser.row) == "lun1" ? LunRow::Lun1 : LunRow::Lun0;
@@ -455,8 +497,36 @@ ParseResult ParseOptions(int argc, char** argv, Options& options) {
     for (const auto& [name, verb] : verbs) {
         if (chosen == name) options.verb = verb;
     }
+}
+
+}  // namespace
+
+ParseResult ParseOptions(int argc, char** argv, Options& options) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (VersionAlone(args)) return Shown(ParseEnd::Version, HoldsJson(args), kVersionText);
+    Line line = ReadLine(std::move(args));
+    if (auto refused = RefuseOptionBeforeCommand(line, options)) return *refused;
+    if (auto refused = TakeCommandWord(line)) return *refused;
+    const std::vector<std::string> asked = AskedWords(line);
+    if (auto answered = AnswerWithoutParser(line, asked)) return *answered;
+
+    const std::string only = OnlyCommand(line);
+    if (only == "set") JoinSplitRow(line.args, line.commandAt);
+    CommandLineParser parser(options, only, CommandParts::Whole, line.shortNames);
+    CLI::App& app = parser.app;
+    if (HelpAsked(asked) && asked.size() == 2 && IsCommand(asked[0])) {
+        return Shown(ParseEnd::Help, line.json, app.get_subcommand(asked[0])->help(app.get_name()));
+    }
+    if (auto refused = RefuseBeforeParse(line, app, only)) return *refused;
+    try {
+        std::vector<std::string> reversed(line.args.rbegin(), line.args.rend());
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return EndedByParser(error, app, line);
+    }
+    TakeParsed(parser, options);
     ParseResult result;
-    result.json = json;
+    result.json = line.json;
     return result;
 }
 

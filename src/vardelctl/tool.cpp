@@ -194,18 +194,9 @@ int KeepFiles(const Options& options, const RunResult& result, std::optional<Sce
     return -1;
 }
 
-}  // namespace
-
-int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostream& err) {
-    Options options = given;
-    // Everything that can be refused is refused before the first device command.
-    if (const int refused = CheckArguments(options, out, err); refused >= 0) return refused;
-
-    // Through the drive service, unless run as root or told otherwise.
-    Route route = Route::Direct;
-    if (const int refused = ChooseRoute(options, route, out, err); refused >= 0) return refused;
-
-    DeviceName deviceName;
+// --device's text as the name of a drive, checked before the route is taken; -1 to go on.
+int ReadDeviceName(const Options& options, DeviceName& deviceName, std::ostream& out,
+                   std::ostream& err) {
     if (options.deviceGiven && !options.device.empty() &&
         !ParseDeviceName(options.device, deviceName)) {
         return ReportProblem(
@@ -220,9 +211,13 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
                              "here, not a letter or node",
                              out, err);
     }
+    return -1;
+}
 
-    RunNotes notes;
-    std::optional<RestoreSource> restore;
+// What restore puts back comes from its file, read before any drive is; undo's comes from the
+// journal later. Either asks first, so a run without a terminal must say --yes. -1 to go on.
+int ReadWhatToPutBack(const Options& options, std::optional<RestoreSource>& restore,
+                      RunNotes& notes, std::ostream& out, std::ostream& err) {
     if (options.verb == Verb::Undo && !options.yes && !options.dryRun && !IsInteractive()) {
         return ReportProblem(options, kExitUsage,
                              "undo writes a whole configuration block and asks first; without a "
@@ -230,25 +225,172 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
                              out, err);
     }
     if (options.verb == Verb::Backup || options.verb == Verb::Restore) notes.file = options.file;
-    if (options.verb == Verb::Restore) {
+    if (options.verb != Verb::Restore) return -1;
+    try {
+        restore = ReadBackupFile(options.file);
+    } catch (const BackupFileError& error) {
+        return ReportProblem(options, kExitUsage, error.what(), out, err);
+    }
+    notes.serial = restore->serial;
+    if (!options.yes && !options.dryRun && !IsInteractive()) {
+        return ReportProblem(options, kExitUsage,
+                             "restore writes a whole configuration block and asks first; "
+                             "without a terminal to ask on, give --yes",
+                             out, err);
+    }
+    return -1;
+}
+
+// The drives a direct run talks to: the machine's, or emulated ones from a scenario file or the
+// built-in machine.
+struct DrivesAtHand {
+    std::unique_ptr<Platform> machine;
+    emulated::EmulatedPlatform emulated;
+    std::optional<Scenario> scenario;
+
+    Platform& Used() { return machine != nullptr ? *machine : emulated; }
+};
+
+// Sets up the drives the options name; -1 to go on, or the exit code of the report why not.
+int SetUpDrives(const Options& options, DrivesAtHand& drives, RunNotes& notes, std::ostream& out,
+                std::ostream& err) {
+    if (options.emulate && !options.scenarioFile.empty()) {
         try {
-            restore = ReadBackupFile(options.file);
-        } catch (const BackupFileError& error) {
+            // The file is the emulated drives' state: a run that may change it holds it from the
+            // read to the write-back, as a command holds a real drive.
+            drives.scenario =
+                MayChangeDrives(options)
+                    ? Scenario::LoadToChange(options.scenarioFile, kDriveLockWaitMilliseconds)
+                    : Scenario::Load(options.scenarioFile);
+        } catch (const ScenarioBusy&) {
+            return ReportResult(options, EndedInDiscovery(options, OutcomeCode::Busy), notes, out,
+                                err);
+        } catch (const ScenarioError& error) {
             return ReportProblem(options, kExitUsage, error.what(), out, err);
         }
-        notes.serial = restore->serial;
-        if (!options.yes && !options.dryRun && !IsInteractive()) {
-            return ReportProblem(options, kExitUsage,
-                                 "restore writes a whole configuration block and asks first; "
-                                 "without a terminal to ask on, give --yes",
+        drives.scenario->SetUp(drives.emulated);
+    } else if (options.emulate) {
+        emulated::SetUpStandardMachine(drives.emulated);
+    } else {
+        drives.machine = MakeMachinePlatform();
+        if (drives.machine == nullptr) {
+            return ReportProblem(options, kExitNoMachineAccess,
+                                 "this vardelctl is built without access to the machine's "
+                                 "drives; try vardelctl --emulate status",
                                  out, err);
         }
     }
+    return -1;
+}
 
-    if (route == Route::Service) {
-        return RunThroughService(options, restore ? &*restore : nullptr, notes, in, out, err);
+// The drive the command runs on: every drive (none chosen), the one --device names, or none at
+// all where --device is empty.
+struct Target {
+    bool matchNothing = false;
+    bool found = false;
+    PhysicalDevice chosen{};
+
+    const PhysicalDevice* Device() const { return found ? &chosen : nullptr; }
+};
+
+// An empty --device names no drive: it would otherwise read as the key of every drive without
+// serial. The command then ends as discovery would when nothing matches, and sends nothing.
+int ChooseTarget(const Options& options, const DeviceName& deviceName, AccessWatch& watch,
+                 bool onMachine, RunNotes& notes, Target& target, std::ostream& out,
+                 std::ostream& err) {
+    target.matchNothing = options.deviceGiven && options.device.empty();
+    if (!options.deviceGiven || target.matchNothing) return -1;
+    const int ended =
+        FindDevice(options, deviceName, watch, onMachine, notes, target.chosen, out, err);
+    if (ended >= 0) return ended;
+    target.found = true;
+    return -1;
+}
+
+// Undo finds the change it puts back in the journal; a restore or undo not told --yes shows
+// what it would change and asks. -1 to go on and write.
+int PrepareToPutBack(const Options& options, AccessWatch& watch, const Target& target,
+                     const std::string& journalFolder, const std::string& journalProblem,
+                     bool onMachine, std::optional<RestoreSource>& restore, RunNotes& notes,
+                     std::istream& in, std::ostream& out, std::ostream& err) {
+    if (target.matchNothing) return -1;
+    if (options.verb == Verb::Undo) {
+        restore.emplace();
+        const int ended = FindChangeToUndo(options, watch, target.Device(), journalFolder,
+                                           journalProblem, onMachine, *restore, notes, out, err);
+        if (ended >= 0) return ended;
     }
+    if (restore && !options.yes && !options.dryRun) {
+        return AskBeforeRestore(options, watch, target.Device(), *restore, onMachine, notes, in,
+                                out, err);
+    }
+    return -1;
+}
 
+// What a run did: on every drive (--all) or on the one.
+struct Ran {
+    EveryDriveRun every;
+    RunResult result;
+    RestoreView view{};
+};
+
+void RunOnTarget(const Options& options, AccessWatch& watch, const Target& target,
+                 const std::optional<RestoreSource>& restore, bool onMachine,
+                 frontend::DriveJournal* journal, Ran& ran) {
+    ran.view.dryRun = options.dryRun;
+    if (options.all) {
+        ran.every = RunOnEveryDrive(options, watch, onMachine, journal);
+        return;
+    }
+    ran.result = target.matchNothing
+                     ? EndedInDiscovery(options, OutcomeCode::NoDrive)
+                     : RunCommand(options, watch, target.Device(), restore ? &*restore : nullptr,
+                                  &ran.view, onMachine, journal);
+}
+
+// What the report says beside the outcome: rights missing, the failure's detail, what a restore
+// changed, why the journal was not kept.
+void NoteRun(const AccessWatch& watch, bool onMachine, const Ran& ran,
+             const std::optional<RestoreSource>& restore, const frontend::DriveJournal& journal,
+             RunNotes& notes) {
+    notes.noRights = watch.SawNoRights();
+    notes.noRightsDisks = watch.NoRightsDisks();
+    notes.onMachine = onMachine;
+    NoteFailure(notes, ran.result.outcome, onMachine);
+    if (restore) NoteChanges(notes, ran.view, restore->info);
+    if (restore) NoteSinceChange(notes, ran.view, *restore);
+    if (ran.result.outcome.code == OutcomeCode::JournalNotSaved) {
+        notes.journalProblem = journal.Problem();
+    }
+}
+
+// The report of the run, on every drive or the one; the exit code it ends with.
+int ReportRan(const Options& options, const Ran& ran, const RunNotes& notes, std::ostream& out,
+              std::ostream& err) {
+    int exitCode = 0;
+    bool changed = false;
+    if (options.all) {
+        if (!ran.every.folderProblem.empty()) {
+            return ReportProblem(options, kExitFileNotWritten, ran.every.folderProblem, out, err);
+        }
+        for (const DriveRun& run : ran.every.drives) changed |= run.outcome.changed;
+        exitCode =
+            ReportEveryDrive(options, ran.every.code, ran.every.deviceCount, ran.every.drives,
+                             ran.every.notOpened, notes.noRights, out, err);
+    } else {
+        exitCode = ReportRun(options, ran.result, notes, out, err);
+        changed = ran.result.outcome.changed;
+    }
+    if (changed && !options.json && options.emulate && options.scenarioFile.empty()) {
+        NoteBuiltInEmulation(err);
+    }
+    return exitCode;
+}
+
+// The command on the drives this process opens itself, with its own journal.
+int RunDirectly(const Options& options, const DeviceName& deviceName,
+                std::optional<RestoreSource>& restore, RunNotes& notes, std::istream& in,
+                std::ostream& out, std::ostream& err) {
     // The emulated machines keep a journal of their own, apart from the real drives'.
     std::string journalProblem;
     const std::string journalFolder = frontend::JournalFolder(options.emulate, journalProblem);
@@ -256,110 +398,58 @@ int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostr
         return RunHistory(options, journalFolder, journalProblem, out, err);
     }
     frontend::DriveJournal journal(journalFolder, journalProblem, "vardelctl " VARDEL_VERSION);
-    frontend::DriveJournal* const usedJournal = options.noJournal ? nullptr : &journal;
 
-    std::unique_ptr<Platform> machine;
-    emulated::EmulatedPlatform emulatedPlatform;
-    std::optional<Scenario> scenario;
-    Platform* platform = &emulatedPlatform;
-    if (options.emulate && !options.scenarioFile.empty()) {
-        try {
-            // The file is the emulated drives' state: a run that may change it holds it from the
-            // read to the write-back, as a command holds a real drive.
-            scenario = MayChangeDrives(options) ? Scenario::LoadToChange(options.scenarioFile,
-                                                                         kDriveLockWaitMilliseconds)
-                                                : Scenario::Load(options.scenarioFile);
-        } catch (const ScenarioBusy&) {
-            return ReportResult(options, EndedInDiscovery(options, OutcomeCode::Busy), notes, out,
-                                err);
-        } catch (const ScenarioError& error) {
-            return ReportProblem(options, kExitUsage, error.what(), out, err);
-        }
-        scenario->SetUp(emulatedPlatform);
-    } else if (options.emulate) {
-        emulated::SetUpStandardMachine(emulatedPlatform);
-    } else {
-        machine = MakeMachinePlatform();
-        if (machine == nullptr) {
-            return ReportProblem(options, kExitNoMachineAccess,
-                                 "this vardelctl is built without access to the machine's "
-                                 "drives; try vardelctl --emulate status",
-                                 out, err);
-        }
-        platform = machine.get();
-    }
-    const bool onMachine = machine != nullptr;
+    DrivesAtHand drives;
+    if (const int ended = SetUpDrives(options, drives, notes, out, err); ended >= 0) return ended;
+    const bool onMachine = drives.machine != nullptr;
     notes.nativeErrors = onMachine;
+    AccessWatch watch(drives.Used(), onMachine ? IsNoRightsError : IsEmulatedNoRightsError);
 
-    AccessWatch watch(*platform, onMachine ? IsNoRightsError : IsEmulatedNoRightsError);
-    // An empty --device names no drive: it would otherwise read as the key of every drive
-    // without serial. The command ends as discovery would when nothing matches, and sends nothing.
-    const bool matchNothing = options.deviceGiven && options.device.empty();
-    PhysicalDevice chosen{};
-    const PhysicalDevice* device = nullptr;
-    if (options.deviceGiven && !matchNothing) {
-        const int ended =
-            FindDevice(options, deviceName, watch, onMachine, notes, chosen, out, err);
-        if (ended >= 0) return ended;
-        device = &chosen;
+    Target target;
+    if (const int ended =
+            ChooseTarget(options, deviceName, watch, onMachine, notes, target, out, err);
+        ended >= 0) {
+        return ended;
+    }
+    if (const int ended = PrepareToPutBack(options, watch, target, journalFolder, journalProblem,
+                                           onMachine, restore, notes, in, out, err);
+        ended >= 0) {
+        return ended;
     }
 
-    if (options.verb == Verb::Undo && !matchNothing) {
-        restore.emplace();
-        const int ended = FindChangeToUndo(options, watch, device, journalFolder, journalProblem,
-                                           onMachine, *restore, notes, out, err);
-        if (ended >= 0) return ended;
-    }
-
-    RestoreView view{};
-    view.dryRun = options.dryRun;
-    if (restore && !options.yes && !options.dryRun && !matchNothing) {
-        const int ended =
-            AskBeforeRestore(options, watch, device, *restore, onMachine, notes, in, out, err);
-        if (ended >= 0) return ended;
-    }
-
-    EveryDriveRun every;
-    RunResult result;
-    if (options.all) {
-        every = RunOnEveryDrive(options, watch, onMachine, usedJournal);
-    } else {
-        result = matchNothing ? EndedInDiscovery(options, OutcomeCode::NoDrive)
-                              : RunCommand(options, watch, device, restore ? &*restore : nullptr,
-                                           &view, onMachine, usedJournal);
-    }
-    notes.noRights = watch.SawNoRights();
-    notes.noRightsDisks = watch.NoRightsDisks();
-    notes.onMachine = onMachine;
-    NoteFailure(notes, result.outcome, onMachine);
-    if (restore) NoteChanges(notes, view, restore->info);
-    if (restore) NoteSinceChange(notes, view, *restore);
-    if (result.outcome.code == OutcomeCode::JournalNotSaved) {
-        notes.journalProblem = journal.Problem();
-    }
-
-    if (const int lost = KeepFiles(options, result, scenario, emulatedPlatform, out, err);
+    Ran ran;
+    RunOnTarget(options, watch, target, restore, onMachine, options.noJournal ? nullptr : &journal,
+                ran);
+    NoteRun(watch, onMachine, ran, restore, journal, notes);
+    if (const int lost = KeepFiles(options, ran.result, drives.scenario, drives.emulated, out, err);
         lost >= 0) {
         return lost;
     }
+    return ReportRan(options, ran, notes, out, err);
+}
 
-    int exitCode = 0;
-    bool changed = false;
-    if (options.all) {
-        if (!every.folderProblem.empty()) {
-            return ReportProblem(options, kExitFileNotWritten, every.folderProblem, out, err);
-        }
-        for (const DriveRun& run : every.drives) changed |= run.outcome.changed;
-        exitCode = ReportEveryDrive(options, every.code, every.deviceCount, every.drives,
-                                    every.notOpened, notes.noRights, out, err);
-    } else {
-        exitCode = ReportRun(options, result, notes, out, err);
-        changed = result.outcome.changed;
+}  // namespace
+
+int RunTool(const Options& given, std::istream& in, std::ostream& out, std::ostream& err) {
+    Options options = given;
+    // Everything that can be refused is refused before the first device command.
+    if (const int refused = CheckArguments(options, out, err); refused >= 0) return refused;
+    // Through the drive service, unless run as root or told otherwise.
+    Route route = Route::Direct;
+    if (const int refused = ChooseRoute(options, route, out, err); refused >= 0) return refused;
+    DeviceName deviceName;
+    if (const int refused = ReadDeviceName(options, deviceName, out, err); refused >= 0) {
+        return refused;
     }
-    if (changed && !options.json && options.emulate && options.scenarioFile.empty()) {
-        NoteBuiltInEmulation(err);
+    RunNotes notes;
+    std::optional<RestoreSource> restore;
+    if (const int refused = ReadWhatToPutBack(options, restore, notes, out, err); refused >= 0) {
+        return refused;
     }
-    return exitCode;
+    if (route == Route::Service) {
+        return RunThroughService(options, restore ? &*restore : nullptr, notes, in, out, err);
+    }
+    return RunDirectly(options, deviceName, restore, notes, in, out, err);
 }
 
 }  // namespace vardel::cli
