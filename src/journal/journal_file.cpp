@@ -148,16 +148,21 @@ std::string MovedChangeText(const JournalEntry& change, const PhysicalDevice& he
            "nothing was written";
 }
 
-const JournalEntry* FindNamedChange(const std::vector<JournalEntry>& entries,
-                                    const std::string& time, std::uint32_t number,
-                                    const VendorBlock& wrote) {
+LastChangeResult FindNamedChange(const std::string& folder, const VendorBlock& identity,
+                                 const std::string& time, std::uint32_t number,
+                                 const VendorBlock& wrote, JournalEntry& change, std::string& file,
+                                 std::string& problem) {
+    file = (std::filesystem::path(folder) / JournalFileName(identity)).string();
+    std::vector<JournalEntry> entries;
+    if (!ReadJournalFile(file, entries, problem)) return LastChangeResult::Unreadable;
     for (auto at = entries.rbegin(); at != entries.rend(); ++at) {
         if (at->time == time && at->number == number &&
             std::memcmp(at->written, wrote, kVendorWriteLength) == 0) {
-            return &*at;
+            change = *at;
+            return LastChangeResult::Found;
         }
     }
-    return nullptr;
+    return LastChangeResult::None;
 }
 
 }  // namespace vardel::frontend

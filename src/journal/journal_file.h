@@ -51,10 +51,12 @@ std::string MovedChangeText(const JournalEntry& change, const PhysicalDevice& he
 // Where an entry was made, for people: "E: at SCSI address 4:0:0".
 std::string PlaceText(const JournalEntry& entry);
 
-// The same change (its time, number and the block it wrote) among `entries`, newest first; null
-// when none.
-const JournalEntry* FindNamedChange(const std::vector<JournalEntry>& entries,
-                                    const std::string& time, std::uint32_t number,
-                                    const VendorBlock& wrote);
+// The change an undo showed (its time, number and the block it wrote), from the drive's file in
+// `folder` (named in `file`), whichever place it was made at: Found, None (the file no longer
+// holds it), or Unreadable with `problem`.
+LastChangeResult FindNamedChange(const std::string& folder, const VendorBlock& identity,
+                                 const std::string& time, std::uint32_t number,
+                                 const VendorBlock& wrote, JournalEntry& change, std::string& file,
+                                 std::string& problem);
 
 }  // namespace vardel::frontend

@@ -1,7 +1,6 @@
 #include "service/drive_service.h"
 
 #include <cstring>
-#include <filesystem>
 #include <utility>
 
 #include "commands/block_backup.h"
@@ -327,22 +326,18 @@ ServiceReply DriveService::Run(const ServiceRequest& request) {
             bool moved = false;
             if (request.undoNamed) {
                 // The change the caller showed, or none: never another that came in meanwhile.
-                reply.journalFile = (std::filesystem::path(setup_.journalFolder) /
-                                     frontend::JournalFileName(drive.identity))
-                                        .string();
-                std::vector<frontend::JournalEntry> entries;
-                if (!frontend::ReadJournalFile(reply.journalFile, entries, problem)) {
+                const frontend::LastChangeResult shownFound = frontend::FindNamedChange(
+                    setup_.journalFolder, drive.identity, request.undoTime, request.undoNumber,
+                    request.undoWritten, reply.undone, reply.journalFile, problem);
+                if (shownFound == frontend::LastChangeResult::Unreadable) {
                     return Refused(ServiceError::NoJournal, problem);
                 }
-                const frontend::JournalEntry* named = frontend::FindNamedChange(
-                    entries, request.undoTime, request.undoNumber, request.undoWritten);
-                if (named == nullptr) {
+                if (shownFound != frontend::LastChangeResult::Found) {
                     reply.outcome = EndedInDiscovery(request, OutcomeCode::NotAsChanged);
                     reply.outcome.target = letter;
                     break;
                 }
-                reply.undone = *named;
-                moved = !frontend::MadeAt(*named, here);
+                moved = !frontend::MadeAt(reply.undone, here);
             } else {
                 switch (
                     frontend::FindLastChange(setup_.journalFolder, drive.identity, here,
